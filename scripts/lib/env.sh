@@ -1,0 +1,63 @@
+# Shared by scripts/test and scripts/run: a private Wine prefix, HOME, X
+# display and PulseAudio server for one run, all removed again at exit.
+# Source it, then call tonbar_env_start [--no-display] [--no-audio].
+
+tonbar_env_cleanup() {
+  set +e
+  if [ -n "${TONBAR_RUN_DIR:-}" ] && [ -d "$TONBAR_RUN_DIR" ]; then
+    [ -n "${WINEPREFIX:-}" ] && WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1
+    [ -n "${TONBAR_PULSE_PID:-}" ] && kill "$TONBAR_PULSE_PID" >/dev/null 2>&1
+    [ -n "${TONBAR_XVFB_PID:-}" ] && kill "$TONBAR_XVFB_PID" >/dev/null 2>&1
+    wait >/dev/null 2>&1
+    rm -rf "$TONBAR_RUN_DIR"
+  fi
+}
+
+tonbar_env_start() {
+  local want_display=1 want_audio=1
+  for a in "$@"; do
+    case "$a" in
+      --no-display) want_display=0 ;;
+      --no-audio) want_audio=0 ;;
+      --keep-display) want_display=2 ;;
+    esac
+  done
+  TONBAR_RUN_DIR=$(mktemp -d /tmp/tonbar-run.XXXXXX)
+  chmod 700 "$TONBAR_RUN_DIR"
+  export TONBAR_RUN_DIR
+  export HOME="$TONBAR_RUN_DIR/home" XDG_RUNTIME_DIR="$TONBAR_RUN_DIR/run"
+  export WINEPREFIX="$TONBAR_RUN_DIR/wine" WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$TONBAR_RUN_DIR/tmp"
+  chmod 700 "$XDG_RUNTIME_DIR"
+  trap tonbar_env_cleanup EXIT
+
+  if [ "$want_display" = 1 ] || { [ "$want_display" = 2 ] && [ -z "${DISPLAY:-}" ]; }; then
+    local fifo="$TONBAR_RUN_DIR/displayfd"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    TONBAR_XVFB_PID=$!
+    local n
+    read -r -t 20 n <"$fifo" || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$n"
+  fi
+
+  if [ "$want_audio" = 1 ]; then
+    # A virtual microphone: whatever is played into the sink "mic" is what
+    # the program records from its monitor.
+    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --log-target=file:"$TONBAR_RUN_DIR/pulse.log" \
+      -L "module-null-sink sink_name=mic sink_properties=device.description=Mikrofon" \
+      -L module-native-protocol-unix -L module-always-sink >/dev/null 2>&1 &
+    TONBAR_PULSE_PID=$!
+    local i
+    for i in $(seq 1 50); do
+      pactl info >/dev/null 2>&1 && break
+      sleep 0.2
+    done
+    pactl set-default-source mic.monitor >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; return 1; }
+  fi
+
+  # One Wine prefix for the whole run (creating one takes a few seconds).
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+}

@@ -1,0 +1,242 @@
+#include "app/Aplikace.h"
+
+#include "app/Chyby.h"
+#include "app/Konfigurace.h"
+#include "app/Verze.h"
+#include "mainwindow/OknoHlavni.h"
+#include "resources/resource.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+Aplikace* g_aplikace = nullptr;
+
+namespace {
+
+void Over(bool ok)
+{
+    if (!ok)
+        VyhoditPosledni();
+}
+
+// An image strip of square images whose side is the bitmap's height; black is transparent.
+HIMAGELIST NacistObrazky(HINSTANCE instance, int id)
+{
+    HBITMAP bitmapa = static_cast<HBITMAP>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0,
+                                                      LR_CREATEDIBSECTION));
+    if (!bitmapa)
+        FatalniChybaPosledni();
+    mirvak::winapi::GdiObject vlastnik(bitmapa);
+    BITMAP info{};
+    if (!GetObjectW(bitmapa, sizeof info, &info) || info.bmHeight <= 0)
+        FatalniChybaKod(E_FAIL);
+    int strana = info.bmHeight;
+    HIMAGELIST seznam = ImageList_Create(strana, strana, ILC_COLOR32 | ILC_MASK, info.bmWidth / strana, 0);
+    if (!seznam)
+        FatalniChybaPosledni();
+    if (ImageList_AddMasked(seznam, bitmapa, RGB(0, 0, 0)) < 0)
+        FatalniChybaPosledni();
+    return seznam;
+}
+
+HICON NacistIkonu(HINSTANCE instance, int id, int metrikaX, int metrikaY)
+{
+    HICON ikona = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(id), IMAGE_ICON,
+                                                GetSystemMetrics(metrikaX), GetSystemMetrics(metrikaY), 0));
+    Over(ikona != nullptr);
+    return ikona;
+}
+
+std::wstring SlozkaProgramu()
+{
+    wchar_t cesta[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, cesta, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return {};
+    PathRemoveFileSpecW(cesta);
+    return cesta;
+}
+
+// Creates one level of the per-user folder; a failure ends the program.
+void VytvoritUroven(std::wstring& cesta, const wchar_t* uroven)
+{
+    cesta += uroven;
+    if (!CreateDirectoryW(cesta.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+        FatalniChybaPosledni();
+}
+
+} // namespace
+
+Aplikace::Aplikace() = default;
+
+Aplikace::~Aplikace()
+{
+    if (g_aplikace == this)
+        g_aplikace = nullptr;
+    if (mirvak::g_modul == this)
+        mirvak::g_modul = nullptr;
+}
+
+const AudioCaptureDevice* Aplikace::PrvniZarizeni() const
+{
+    return zarizeni.empty() ? nullptr : &zarizeni.front();
+}
+
+void Aplikace::ZrusitKritickouSekci()
+{
+    if (csInicializovana_) {
+        DeleteCriticalSection(&cs);
+        csInicializovana_ = false;
+    }
+}
+
+HRESULT Aplikace::Inicializovat(HINSTANCE inst)
+{
+    instance = inst;
+    g_aplikace = this;
+    mirvak::g_modul = this;
+    ZeroMemory(&wsaData, sizeof wsaData);
+    InitializeCriticalSection(&cs);
+    csInicializovana_ = true;
+    try {
+        INITCOMMONCONTROLSEX icc{sizeof icc, 0x2FFF};
+        Over(InitCommonControlsEx(&icc));
+
+        Gdiplus::GdiplusStartupInput vstup;
+        if (Gdiplus::GdiplusStartup(&gdiplusToken, &vstup, nullptr) != Gdiplus::Ok) {
+            gdiplusToken = 0;
+            VyhoditKod(E_FAIL);
+        }
+        int wsa = WSAStartup(MAKEWORD(2, 0), &wsaData);
+        if (wsa != 0) {
+            ZeroMemory(&wsaData, sizeof wsaData);
+            VyhoditKod(KodChyby(static_cast<DWORD>(wsa)));
+        }
+
+        NacistHodnotuVerze(L"ProductName", nazevProduktu);
+        maleObrazky = NacistObrazky(instance, IDB_TOOLBAR_SMALL);
+        velkeObrazky = NacistObrazky(instance, IDB_TOOLBAR_LARGE);
+        velkaIkona = NacistIkonu(instance, IDI_TONBAR, SM_CXICON, SM_CYICON);
+        malaIkona = NacistIkonu(instance, IDI_TONBAR, SM_CXSMICON, SM_CYSMICON);
+        ikonaZaznamu = NacistIkonu(instance, IDI_RECORDING, SM_CXSMICON, SM_CYSMICON);
+
+        wchar_t jmeno[257];
+        DWORD delka = 257;
+        if (GetUserNameW(jmeno, &delka))
+            jmenoUzivatele = jmeno;
+        else
+            jmenoUzivatele = NacistRetezec(IDS_NEZJISTENY_UZIVATEL);
+
+        slozkaDat = SlozkaProgramu();
+        PWSTR lokalni = nullptr;
+        if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &lokalni))) {
+            CoTaskMemFree(lokalni);
+            FatalniChybaPosledni();
+        }
+        slozkaDat = lokalni;
+        CoTaskMemFree(lokalni);
+        VytvoritUroven(slozkaDat, L"\\Mirvak");
+        VytvoritUroven(slozkaDat, L"\\Ostrel");
+        VytvoritUroven(slozkaDat, L"\\5");
+
+        // Contacts, capture devices, the recorder, recording profiles and FTP
+        // places join here as their subsystems land.
+
+        InicializovatKonfiguraci(g_konfigurace);
+        konfiguraceInicializovana_ = true;
+        NastavitVychozi(g_konfigurace, jmenoUzivatele, PrvniZarizeni());
+        Nacist(g_konfigurace);
+        cisloZaznamu = g_konfigurace.posledni_cislo;
+
+        mutex = CreateMutexW(nullptr, TRUE, L"tonbar_apl");
+        DWORD chyba = GetLastError();
+        if (!mutex)
+            VyhoditKod(KodChyby(chyba));
+        if (chyba == ERROR_ALREADY_EXISTS) {
+            CloseHandle(mutex);
+            mutex = nullptr;
+            ZobrazitZpravu(NacistRetezec(IDS_JIZ_SPUSTENA).c_str(), MB_ICONINFORMATION);
+            Ukoncit();
+            return S_FALSE;
+        }
+
+        HRESULT hr = VytvoritHlavniOkno(*this);
+        if (FAILED(hr))
+            VyhoditKod(hr);
+        return S_OK;
+    } catch (long code) {
+        ZrusitKritickouSekci();
+        return KodNeboFail(code);
+    }
+}
+
+HRESULT Aplikace::Ukoncit()
+{
+    try {
+        ZnicitHlavniOkno();
+
+        zarizeni.clear();
+
+        for (HICON* ikona : {&velkaIkona, &malaIkona, &ikonaZaznamu}) {
+            if (*ikona) {
+                HICON h = *ikona;
+                *ikona = nullptr;
+                Over(DestroyIcon(h) != FALSE);
+            }
+        }
+        if (maleObrazky) {
+            ImageList_Destroy(maleObrazky);
+            maleObrazky = nullptr;
+        }
+        if (velkeObrazky) {
+            ImageList_Destroy(velkeObrazky);
+            velkeObrazky = nullptr;
+        }
+        if (gdiplusToken) {
+            Gdiplus::GdiplusShutdown(gdiplusToken);
+            gdiplusToken = 0;
+        }
+        if (wsaData.wVersion != 0) {
+            WSACleanup();
+            ZeroMemory(&wsaData, sizeof wsaData);
+        }
+        if (konfiguraceInicializovana_) {
+            if (g_konfigurace.zapis_udalosti & 4)
+                ZapsatInformaci(NacistText(IDS_UDALOST_UKONCENI, nazevProduktu.c_str()).c_str());
+            UvolnitKonfiguraci(g_konfigurace);
+            konfiguraceInicializovana_ = false;
+        }
+        if (mutex) {
+            ReleaseMutex(mutex);
+            CloseHandle(mutex);
+            mutex = nullptr;
+        }
+        ZrusitKritickouSekci();
+        return S_OK;
+    } catch (long code) {
+        ZrusitKritickouSekci();
+        return KodNeboFail(code);
+    }
+}
+
+void Aplikace::NastavitPrioritu()
+{
+    mirvak::winapi::CriticalSectionLock lock(cs);
+    if (!SetPriorityClass(GetCurrentProcess(), g_konfigurace.process_priority))
+        ZobrazitChybuId(IDS_CHYBA_PRIORITA);
+}
+
+HRESULT Aplikace::SpustitDizivuz()
+{
+    std::wstring cesta = SlozkaProgramu() + L"\\Dizivuz.exe";
+    if (!PathFileExistsW(cesta.c_str()) || PathIsDirectoryW(cesta.c_str()))
+        return E_INVALIDARG;
+    // A result of 32 or less is a failure: the built-in dialog opens instead.
+    HINSTANCE r = ShellExecuteW(nullptr, L"open", cesta.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (reinterpret_cast<INT_PTR>(r) <= 32)
+        return E_FAIL;
+    return S_OK;
+}

@@ -1,0 +1,117 @@
+// The real program: single instance, start and end events, exit codes.
+#include "harness/TonbarProces.h"
+
+#include <gtest/gtest.h>
+
+using tonbar::test::ObsahujeUdalost;
+using tonbar::test::TonbarProces;
+
+namespace {
+
+constexpr wchar_t kUdalostSpusteni[] = L"Aplikace \"Tonbar\" byla úspěšně spuštěna.\r\n";
+constexpr wchar_t kUdalostUkonceni[] = L"Aplikace \"Tonbar\" byla úspěšně ukončena.\r\n";
+
+class Instance : public ::testing::Test {
+protected:
+    void SetUp() override { tonbar::test::SmazatKonfiguraci(); }
+    void TearDown() override { tonbar::test::SmazatKonfiguraci(); }
+};
+
+TEST_F(Instance, NormalCloseExitsWithZeroAndTitleNamesTheProduct)
+{
+    TonbarProces p;
+    ASSERT_TRUE(p.Spustit());
+    HWND okno = p.CekatNaHlavniOkno();
+    ASSERT_NE(okno, nullptr);
+    EXPECT_EQ(TonbarProces::TextOkna(okno), L"Tonbar - Připraven");
+    ASSERT_TRUE(p.Zavrit());
+    auto kod = p.CekatNaKonec();
+    ASSERT_TRUE(kod.has_value());
+    EXPECT_EQ(*kod, 0u);
+    // No error box on a normal exit.
+    EXPECT_EQ(p.ChybovyVystup().find("významné"), std::string::npos);
+}
+
+TEST_F(Instance, SecondInstanceShowsBoxExitsWithOneAndWritesEndEvent)
+{
+    ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"zapis_udalosti", 4));
+    TonbarProces prvni;
+    ASSERT_TRUE(prvni.Spustit());
+    HWND okno = prvni.CekatNaHlavniOkno();
+    ASSERT_NE(okno, nullptr);
+
+    TonbarProces druha;
+    ASSERT_TRUE(druha.Spustit(L"+eventlog"));
+    auto zprava = druha.CekatNaZpravu();
+    ASSERT_TRUE(zprava.has_value());
+    EXPECT_EQ(zprava->text, L"Aplikace je již spuštěna");
+    EXPECT_EQ(zprava->titulek, L"Tonbar.exe");
+    // The second instance never shows a main window of its own.
+    EXPECT_EQ(druha.CekatNaHlavniOkno(0), nullptr);
+    ASSERT_TRUE(TonbarProces::StisknoutTlacitko(zprava->okno, IDOK));
+    auto kod = druha.CekatNaKonec();
+    ASSERT_TRUE(kod.has_value());
+    EXPECT_EQ(*kod, 1u);
+    EXPECT_TRUE(ObsahujeUdalost(druha.ChybovyVystup(), kUdalostUkonceni, EVENTLOG_INFORMATION_TYPE))
+        << druha.ChybovyVystup();
+
+    // The first instance runs on unchanged.
+    EXPECT_TRUE(prvni.Bezi());
+    EXPECT_TRUE(IsWindow(okno));
+    EXPECT_EQ(TonbarProces::TextOkna(okno), L"Tonbar - Připraven");
+    ASSERT_TRUE(prvni.Zavrit());
+    EXPECT_EQ(prvni.CekatNaKonec().value_or(999), 0u);
+}
+
+TEST_F(Instance, StartEventOnlyWhenItsBitIsSet)
+{
+    {
+        ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"zapis_udalosti", 2));
+        TonbarProces p;
+        ASSERT_TRUE(p.Spustit(L"+eventlog"));
+        ASSERT_NE(p.CekatNaHlavniOkno(), nullptr);
+        // The start event follows the window's own start-up message.
+        std::string traces;
+        for (int i = 0; i < 100; ++i) {
+            traces = p.ChybovyVystup();
+            if (ObsahujeUdalost(traces, kUdalostSpusteni, EVENTLOG_INFORMATION_TYPE))
+                break;
+            Sleep(100);
+        }
+        EXPECT_TRUE(ObsahujeUdalost(traces, kUdalostSpusteni, EVENTLOG_INFORMATION_TYPE)) << traces;
+        ASSERT_TRUE(p.Zavrit());
+        EXPECT_EQ(p.CekatNaKonec().value_or(999), 0u);
+        // Bit 2 is clear: no end event.
+        EXPECT_FALSE(ObsahujeUdalost(p.ChybovyVystup(), kUdalostUkonceni, EVENTLOG_INFORMATION_TYPE));
+    }
+    {
+        ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"zapis_udalosti", 1));
+        TonbarProces p;
+        ASSERT_TRUE(p.Spustit(L"+eventlog"));
+        ASSERT_NE(p.CekatNaHlavniOkno(), nullptr);
+        Sleep(1000);
+        ASSERT_TRUE(p.Zavrit());
+        EXPECT_EQ(p.CekatNaKonec().value_or(999), 0u);
+        std::string traces = p.ChybovyVystup();
+        EXPECT_FALSE(ObsahujeUdalost(traces, kUdalostSpusteni, EVENTLOG_INFORMATION_TYPE)) << traces;
+        EXPECT_FALSE(ObsahujeUdalost(traces, kUdalostUkonceni, EVENTLOG_INFORMATION_TYPE));
+    }
+}
+
+TEST_F(Instance, RunningNumberIsSavedAtClose)
+{
+    // Only the start event bit is stored: the running number is not, until the close.
+    ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"zapis_udalosti", 1));
+    TonbarProces p;
+    ASSERT_TRUE(p.Spustit());
+    ASSERT_NE(p.CekatNaHlavniOkno(), nullptr);
+    ASSERT_TRUE(p.Zavrit());
+    EXPECT_EQ(p.CekatNaKonec().value_or(999), 0u);
+    DWORD hodnota = 0, velikost = sizeof hodnota;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Mirvak\\Tonbar\\4\\soubor", L"posledni_cislo",
+                           RRF_RT_REG_DWORD, nullptr, &hodnota, &velikost),
+              ERROR_SUCCESS);
+    EXPECT_EQ(hodnota, 1u);
+}
+
+} // namespace
