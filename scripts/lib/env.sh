@@ -59,5 +59,8 @@ tonbar_env_start() {
 
   # One Wine prefix for the whole run (creating one takes a few seconds).
   wineboot -i >/dev/null 2>&1
+  # No window manager runs on Xvfb: let Wine draw the window frames itself.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
   wineserver -w
 }

@@ -251,12 +251,10 @@ HRESULT ZapsatUdalost(const wchar_t* text, WORD typ)
     return hr;
 }
 
-namespace {
 std::wstring TextUdalosti(std::wstring text)
 {
     return STeckou(std::move(text)) + L"\r\n";
 }
-} // namespace
 
 HRESULT ZapsatInformaci(const wchar_t* text)
 {

@@ -43,6 +43,8 @@ bool Otazka(const wchar_t* text);
 // The program file's name with extension ("Tonbar.exe"); empty when unknown.
 std::wstring JmenoSouboruProgramu();
 
+// An event text as it is written: a full stop added when missing, then CR LF.
+std::wstring TextUdalosti(std::wstring text);
 HRESULT ZapsatUdalost(const wchar_t* text, WORD typ);
 HRESULT ZapsatInformaci(const wchar_t* text);
 HRESULT ZapsatInformaci(UINT id);
