@@ -43,6 +43,12 @@ public:
     // One encoded block of exactly format.blockAlign bytes, in order.
     HResult WriteBlock(const uint8_t* data, size_t size);
 
+    // Optional, while open: how many PCM frames the recording really holds.
+    // The header's durations then end there instead of at the end of the
+    // last (padded) block; a count beyond the blocks written is cut to them.
+    // kEUnexpected when not open.
+    HResult SetInputFrames(uint64_t frames);
+
     // Completes the last packet, fixes up the header (sizes, packet count,
     // durations, seekable) and writes the simple index. Idempotent.
     HResult Close();
