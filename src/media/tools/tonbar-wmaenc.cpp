@@ -13,8 +13,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -50,11 +48,27 @@ std::string HrText(HResult hr) {
     return buf;
 }
 
+// One read into a buffer sized from the file's length (a byte-wise stream
+// iterator costs more than the whole encode); a file that grows or shrinks
+// meanwhile is read to its actual end.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) return std::nullopt;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return std::nullopt;
+    std::vector<uint8_t> bytes;
+    long size = -1;
+    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
+    if (size < 0 || std::fseek(f, 0, SEEK_SET) != 0) size = 0;
+    bytes.resize(static_cast<size_t>(size) + 1);
+    size_t got = 0;
+    for (;;) {
+        got += std::fread(bytes.data() + got, 1, bytes.size() - got, f);
+        if (got < bytes.size()) break;
+        bytes.resize(bytes.size() * 2);
+    }
+    const bool bad = std::ferror(f) != 0;
+    std::fclose(f);
+    if (bad) return std::nullopt;
+    bytes.resize(got);
     return bytes;
 }
 
@@ -120,7 +134,8 @@ std::optional<std::u16string> Utf8ToUtf16(const std::string& s) {
 struct Pcm {
     uint32_t rate = 0;
     uint16_t channels = 0;
-    std::vector<std::vector<float>> samples; // per channel
+    std::vector<int16_t> interleaved;
+    size_t Frames() const { return channels ? interleaved.size() / channels : 0; }
 };
 
 uint32_t Le32(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (uint32_t(p[3]) << 24); }
@@ -168,11 +183,10 @@ Pcm ReadWav(const std::string& path) {
     if (pcm.channels < 1 || pcm.channels > 2)
         Die(path + ": " + std::to_string(pcm.channels) + " channels; only mono and stereo are read");
     if (pcm.rate < 1000 || pcm.rate > 384000) Die(path + ": unusable sample rate " + std::to_string(pcm.rate));
-    size_t frames = dataSize / (2u * pcm.channels);
-    pcm.samples.assign(pcm.channels, std::vector<float>(frames));
-    for (size_t i = 0; i < frames; ++i)
-        for (uint16_t c = 0; c < pcm.channels; ++c)
-            pcm.samples[c][i] = static_cast<int16_t>(Le16(data + 2 * (i * pcm.channels + c)));
+    const size_t frames = dataSize / (2u * pcm.channels);
+    pcm.interleaved.resize(frames * pcm.channels);
+    int16_t* out = pcm.interleaved.data();
+    for (size_t i = 0; i < pcm.interleaved.size(); ++i) out[i] = static_cast<int16_t>(Le16(data + 2 * i));
     return pcm;
 }
 
@@ -232,19 +246,28 @@ std::vector<float> Resample(const std::vector<float>& in, uint32_t from, uint32_
     return out;
 }
 
-std::vector<int16_t> Convert(const Pcm& in, uint32_t rate, uint16_t channels) {
+// The profile's rate and channels; the input as it is when they match.
+std::vector<int16_t> Convert(Pcm&& in, uint32_t rate, uint16_t channels) {
+    if (channels == in.channels && rate == in.rate) return std::move(in.interleaved);
+    const size_t inFrames = in.Frames();
+    const int16_t* src = in.interleaved.data();
     std::vector<std::vector<float>> ch;
-    if (channels == in.channels) {
-        ch = in.samples;
-    } else if (channels == 1) {
-        std::vector<float> mono(in.samples[0].size());
-        for (size_t i = 0; i < mono.size(); ++i) mono[i] = 0.5f * (in.samples[0][i] + in.samples[1][i]);
+    if (channels == 1 && in.channels == 2) {
+        std::vector<float> mono(inFrames);
+        for (size_t i = 0; i < inFrames; ++i) mono[i] = 0.5f * (float(src[2 * i]) + float(src[2 * i + 1]));
         ch.push_back(std::move(mono));
+    } else if (channels == in.channels) {
+        ch.assign(channels, std::vector<float>(inFrames));
+        for (size_t i = 0; i < inFrames; ++i)
+            for (uint16_t c = 0; c < channels; ++c) ch[c][i] = src[i * channels + c];
     } else {
-        ch = {in.samples[0], in.samples[0]};
+        std::vector<float> mono(src, src + inFrames);
+        ch = {mono, mono};
     }
-    if (rate != in.rate)
-        for (auto& c : ch) c = Resample(c, in.rate, rate);
+    const uint32_t inRate = in.rate;
+    in = Pcm{};
+    if (rate != inRate)
+        for (auto& c : ch) c = Resample(c, inRate, rate);
     const size_t frames = ch[0].size();
     std::vector<int16_t> out(frames * channels);
     for (size_t i = 0; i < frames; ++i)
@@ -333,10 +356,9 @@ int main(int argc, char** argv) {
     }
 
     Pcm input = ReadWav(inPath);
-    const uint64_t inputFrames = input.samples[0].size();
+    const uint64_t inputFrames = input.Frames();
     const uint32_t inputRate = input.rate;
-    std::vector<int16_t> pcm = Convert(input, profile.sampleRate, profile.channels);
-    input = Pcm{};
+    std::vector<int16_t> pcm = Convert(std::move(input), profile.sampleRate, profile.channels);
     const size_t frames = pcm.size() / profile.channels;
 
     WmaEncoder encoder;

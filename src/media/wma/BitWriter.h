@@ -1,6 +1,7 @@
 // MSB-first bit writer over a caller-sized buffer; never allocates.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -19,9 +20,31 @@ public:
         if (bytes) std::memset(buf, 0, bytes);
     }
 
+    // As Reset, for a buffer the caller knows to be all zero.
+    void ResetCleared(uint8_t* buf, size_t bytes) {
+        buf_ = buf;
+        capBits_ = bytes * 8;
+        pos_ = 0;
+    }
+
     // Writes the low `n` bits of `value` (n <= 32). Bits past the end of
     // the buffer are counted but dropped, so callers can test Overflowed().
     void Put(uint32_t value, int n) {
+        if (n <= 0) return;
+        const size_t byte = pos_ >> 3;
+        // Fast path: the n <= 32 bits plus the offset in the first byte lie
+        // within one 8-byte word that is entirely inside the buffer.
+        if (byte + 8 <= (capBits_ >> 3)) {
+            const unsigned off = static_cast<unsigned>(pos_ & 7);
+            const uint64_t bits = static_cast<uint64_t>(value) & ((uint64_t{1} << n) - 1u);
+            uint64_t word;
+            std::memcpy(&word, buf_ + byte, 8);
+            word = FromBigEndian(word) | (bits << (64 - off - static_cast<unsigned>(n)));
+            word = FromBigEndian(word);
+            std::memcpy(buf_ + byte, &word, 8);
+            pos_ += static_cast<size_t>(n);
+            return;
+        }
         while (n > 0) {
             // Fill the rest of the current byte in one step.
             const int free = 8 - static_cast<int>(pos_ & 7);
@@ -49,7 +72,18 @@ public:
             from += whole * 8;
             n -= whole * 8;
         }
-        // Whole source bytes' worth at a time, then the remainder.
+        // 24 source bits at a time (four bytes read hold them at any bit
+        // offset), then single bytes and the remainder.
+        while (n >= 24) {
+            const size_t byte = from >> 3;
+            const unsigned shift = static_cast<unsigned>(from & 7);
+            uint32_t v = (static_cast<uint32_t>(src[byte]) << 24) | (static_cast<uint32_t>(src[byte + 1]) << 16) |
+                         (static_cast<uint32_t>(src[byte + 2]) << 8);
+            if (shift) v |= src[byte + 3];
+            Put((v >> (8 - shift)) & 0xFFFFFFu, 24);
+            from += 24;
+            n -= 24;
+        }
         while (n >= 8) {
             const size_t byte = from >> 3;
             const unsigned shift = static_cast<unsigned>(from & 7);
@@ -82,6 +116,11 @@ public:
     const uint8_t* Data() const { return buf_; }
 
 private:
+    static uint64_t FromBigEndian(uint64_t v) {
+        if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(v);
+        else return v;
+    }
+
     uint8_t* buf_ = nullptr;
     size_t capBits_ = 0;
     size_t pos_ = 0;

@@ -5,6 +5,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace mirvak::media::wma {
@@ -20,12 +21,19 @@ public:
     void Forward(const float* in, float* out);
 
 private:
-    void Fft(std::complex<float>* a) const;
+    // In-place forward FFT of re_/im_ (bit-reversed input, natural output).
+    void Fft();
 
     size_t m_ = 0;
     std::vector<float> fold_;
-    std::vector<std::complex<float>> pre_, post_, twiddle_, work_;
+    std::vector<std::complex<float>> pre_, post_;
     std::vector<uint32_t> bitrev_;
+    // Split real/imaginary work arrays so that butterfly loops vectorise.
+    std::vector<float> re_, im_;
+    // Twiddles of the radix-4 stages, per stage W^k, W^2k, W^3k for k < q,
+    // each as re then im, stage after stage.
+    std::vector<float> stageTw_;
+    bool radix2First_ = false;
 };
 
 } // namespace mirvak::media::wma

@@ -99,7 +99,6 @@ struct WmaEncoder::Impl {
     std::vector<float> coef[2];            // N per channel (after mid/side)
     std::vector<float> scaled[2];          // |coef| divided by the band's relative step
     std::vector<uint8_t> negative[2];
-    std::vector<uint16_t> bandOf;          // band of each coefficient < coefsEnd
     std::array<float, kMaxGain + 1> gainInv{};  // 10^(-g/20)
     float coefScale = 1.0f;                // MDCT output to decoder coefficient units
 
@@ -134,6 +133,11 @@ struct WmaEncoder::Impl {
     // once the count passes `limit`. SIZE_MAX when a level does not fit.
     size_t CountBits(int gain, size_t limit = SIZE_MAX) const;
     int lastGain = 40;
+    // CountBits results of the current frame's gain search.
+    std::array<size_t, kMaxGain + 1> countMemo{};
+    std::array<uint32_t, kMaxGain + 1> countSeen{};
+    uint32_t countStamp = 0;
+    size_t frameDirtyBytes = SIZE_MAX;  // frameBuf bytes that may be non-zero
     void WriteFrame(BitWriter& w, int gain) const;
     void WriteSilentFrame(BitWriter& w) const;
     int Quantize(int ch, int i, int gain) const {
@@ -248,9 +252,6 @@ HResult WmaEncoder::Impl::Init(uint32_t rate, uint16_t ch, uint32_t bitRate) {
         scaled[c].assign(n, 0.0f);
         negative[c].assign(n, 0);
     }
-    bandOf.assign(coefsEnd, 0);
-    for (int b = 0; b < bandCount; ++b)
-        for (int i = bandStart[b]; i < std::min(bandEnd[b], coefsEnd); ++i) bandOf[i] = static_cast<uint16_t>(b);
     for (int g = 0; g <= kMaxGain; ++g) gainInv[g] = static_cast<float>(std::pow(10.0, -g / 20.0));
     // The decoder scales by 2/N before an inverse transform of the opposite
     // sign convention: this maps our MDCT output to its coefficients.
@@ -334,8 +335,9 @@ void WmaEncoder::Impl::Analyse() {
     };
 
     ms = false;
+    double el[kMaxBands], er[kMaxBands];
     if (channels == 2) {
-        double el[kMaxBands], er[kMaxBands], em[kMaxBands], es[kMaxBands];
+        double em[kMaxBands], es[kMaxBands];
         bandEnergies(coef[0].data(), el);
         bandEnergies(coef[1].data(), er);
         // Mid/side energies follow from the left/right ones and the cross term.
@@ -377,10 +379,14 @@ void WmaEncoder::Impl::Analyse() {
     int target[2][kMaxBands];
     int top = -100000;
     for (int c = 0; c < channels; ++c) {
-        bandEnergies(coef[c].data(), energy[c]);
-        double peak = 0;
-        for (int i = 0; i < coefsEnd; ++i) peak = std::max(peak, static_cast<double>(std::fabs(coef[c][i])));
-        coded[c] = peak > 1e-3;
+        if (channels == 2 && !ms) std::copy(c == 0 ? el : er, (c == 0 ? el : er) + bandCount, energy[c]);
+        else bandEnergies(coef[c].data(), energy[c]);
+        // Coded when any coefficient exceeds the threshold (a count vectorises,
+        // a maximum does not).
+        const float* a = coef[c].data();
+        int loud = 0;
+        for (int i = 0; i < coefsEnd; ++i) loud += static_cast<double>(std::fabs(a[i])) > 1e-3 ? 1 : 0;
+        coded[c] = loud > 0;
         for (int b = 0; b < bandCount; ++b) {
             double e = std::max(energy[c][b], 1e-6);
             // 16 units per decade of amplitude, as the exponents count.
@@ -426,9 +432,13 @@ void WmaEncoder::Impl::Analyse() {
         const float* a = coef[c].data();
         float* y = scaled[c].data();
         uint8_t* neg = negative[c].data();
-        for (int i = 0; i < coefsEnd; ++i) {
-            y[i] = std::fabs(a[i]) * bandMul[bandOf[i]];
-            neg[i] = a[i] < 0;
+        for (int b = 0; b < bandCount; ++b) {
+            const float mul = bandMul[b];
+            const int e = std::min(bandEnd[b], coefsEnd);
+            for (int i = bandStart[b]; i < e; ++i) {
+                y[i] = std::fabs(a[i]) * mul;
+                neg[i] = a[i] < 0;
+            }
         }
     }
 }
@@ -547,7 +557,9 @@ void WmaEncoder::Impl::ProcessFrame(const BlockSink& sink) {
     double target = std::min(avg + 0.5 * bank, hardMax);
     target = std::max(target, std::min(avg / 4, hardMax));
 
-    frameBits.Reset(frameBuf.data(), frameBuf.size());
+    // Only the bytes the previous frame wrote need clearing.
+    std::memset(frameBuf.data(), 0, std::min(frameDirtyBytes, frameBuf.size()));
+    frameBits.ResetCleared(frameBuf.data(), frameBuf.size());
     const bool anyCoded = coded[0] || (channels == 2 && coded[1]);
     if (!anyCoded) {
         WriteSilentFrame(frameBits);
@@ -555,7 +567,16 @@ void WmaEncoder::Impl::ProcessFrame(const BlockSink& sink) {
         // Smallest gain (finest steps) whose frame fits the target, searched
         // outwards from the previous frame's gain.
         const size_t limit = static_cast<size_t>(std::max(0.0, target));
-        auto fits = [&](int g) { return CountBits(g, limit) <= limit; };
+        // The search revisits gains (its ends, the final check): count each once.
+        ++countStamp;
+        auto bitsAt = [&](int g) {
+            if (countSeen[g] != countStamp) {
+                countSeen[g] = countStamp;
+                countMemo[g] = CountBits(g, limit);
+            }
+            return countMemo[g];
+        };
+        auto fits = [&](int g) { return bitsAt(g) <= limit; };
         int lo, hi;
         if (fits(lastGain)) {
             hi = lastGain;
@@ -577,7 +598,9 @@ void WmaEncoder::Impl::ProcessFrame(const BlockSink& sink) {
         int gain = hi;
         while (gain < kMaxGain && !fits(gain)) ++gain;
         lastGain = gain;
-        if (static_cast<double>(CountBits(gain)) > hardMax) {
+        // A count within the limit is exact; only one past it needs a full count.
+        const size_t gainBits = fits(gain) ? bitsAt(gain) : CountBits(gain);
+        if (static_cast<double>(gainBits) > hardMax) {
             WriteSilentFrame(frameBits);
         } else {
             // A channel left without a single level costs nothing when not coded.
@@ -592,6 +615,7 @@ void WmaEncoder::Impl::ProcessFrame(const BlockSink& sink) {
         }
     }
     const size_t frameSize = frameBits.BitPos();
+    frameDirtyBytes = frameSize / 8 + 8;
     ++framesCoded;
 
     if (!straddle) {
