@@ -80,11 +80,6 @@ Aplikace::~Aplikace()
         mirvak::g_modul = nullptr;
 }
 
-const AudioCaptureDevice* Aplikace::PrvniZarizeni() const
-{
-    return zarizeni.empty() ? nullptr : &zarizeni.front();
-}
-
 void Aplikace::ZrusitKritickouSekci()
 {
     if (csInicializovana_) {
@@ -142,12 +137,17 @@ HRESULT Aplikace::Inicializovat(HINSTANCE inst)
         VytvoritUroven(slozkaDat, L"\\Ostrel");
         VytvoritUroven(slozkaDat, L"\\5");
 
-        // Contacts, capture devices, the recorder, recording profiles and FTP
-        // places join here as their subsystems land.
+        // Contacts, recording profiles and FTP places join here as their
+        // subsystems land.
+
+        // The capture devices; a failed enumeration keeps what was listed.
+        zarizeni = std::make_unique<AudioCaptureDeviceList>();
+        zarizeni->Enumerate();
+        zaznamnik = std::make_unique<AudioRecorder>();
 
         InicializovatKonfiguraci(g_konfigurace);
         konfiguraceInicializovana_ = true;
-        NastavitVychozi(g_konfigurace, jmenoUzivatele, PrvniZarizeni());
+        NastavitVychozi(g_konfigurace, jmenoUzivatele, zarizeni->Count() > 0 ? &zarizeni->At(0) : nullptr);
         Nacist(g_konfigurace);
         cisloZaznamu = g_konfigurace.posledni_cislo;
 
@@ -178,7 +178,8 @@ HRESULT Aplikace::Ukoncit()
     try {
         ZnicitHlavniOkno();
 
-        zarizeni.clear();
+        zarizeni.reset();
+        zaznamnik.reset();
 
         for (HICON* ikona : {&velkaIkona, &malaIkona, &ikonaZaznamu}) {
             if (*ikona) {

@@ -8,9 +8,11 @@
 
 #include "app/Handles.h"
 #include "app/IMirvakModul.h"
-#include "recording/AudioCaptureDevice.h"
+#include "recording/AudioCaptureDeviceList.h"
+#include "recording/AudioRecorder.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,10 +34,10 @@ public:
     void NastavitPrioritu();
     HRESULT SpustitDizivuz();
 
-    // The first device of the capture-device list, or nullptr.
-    const AudioCaptureDevice* PrvniZarizeni() const;
-
     HINSTANCE instance = nullptr;
+    // The capture devices (start-up step 12) and the one recorder (step 13).
+    std::unique_ptr<AudioCaptureDeviceList> zarizeni;
+    std::unique_ptr<AudioRecorder> zaznamnik;
     uint32_t cisloZaznamu = 0;
     std::wstring souborZaznamu;
     std::wstring noveJmenoZaznamu;
@@ -51,9 +53,6 @@ public:
     WSADATA wsaData{};
     HIMAGELIST maleObrazky = nullptr;
     HIMAGELIST velkeObrazky = nullptr;
-
-    // Filled by the recording subsystem at start-up.
-    std::vector<AudioCaptureDevice> zarizeni;
 
 private:
     bool csInicializovana_ = false;

@@ -1,0 +1,26 @@
+// Resource identifiers of the player window.
+#pragma once
+
+#define IDM_PREHRAVAC 130
+// The help popup of the main window, attached to the player's menu bar.
+#define IDM_NAPOVEDA 103
+
+#define IDC_PREHRAVAC_STATUS 1201
+#define IDC_PREHRAVAC_REBAR 1202
+#define IDC_PREHRAVAC_TOOLBAR 1203
+#define IDC_PREHRAVAC_TRACKBAR 1204
+
+#define IDS_PREHRAVAC_TITULEK 21200
+#define IDS_PREHRAVAC_ZASTAVENO 21201
+#define IDS_PREHRAVAC_FILTR_WMA 21202
+#define IDS_PREHRAVAC_FILTR_VSE 21203
+
+// Player commands (40030 and 40003-40006 are shared with the main window).
+#define ID_PREHRAVAC_SPUSTIT 40030
+#define ID_PREHRAVAC_OTEVRIT 40041
+#define ID_PREHRAVAC_ZAVRIT 40042
+#define ID_PREHRAVAC_KONEC 40043
+#define ID_PREHRAVAC_UKONCIT 40044
+#define ID_PREHRAVAC_POZASTAVIT 40045
+#define ID_PREHRAVAC_VPRED 40046
+#define ID_PREHRAVAC_ZPET 40047

@@ -1,0 +1,56 @@
+// The recording engine: a DirectShow graph from the chosen audio input
+// device into a Windows Media ASF writer that encodes with the loaded
+// profile. No user interface: every operation returns an HRESULT.
+#pragma once
+
+#include "recording/AudioCaptureDevice.h"
+#include "recording/EncodingProfile.h"
+
+#include <windows.h>
+#include <dshow.h>
+#include <wrl/client.h>
+
+#include <string>
+
+struct IConfigAsfWriter;
+
+class AudioRecorder {
+public:
+    // Throws (a long) when no profile manager can be created.
+    AudioRecorder();
+    ~AudioRecorder();
+    AudioRecorder(const AudioRecorder&) = delete;
+    AudioRecorder& operator=(const AudioRecorder&) = delete;
+
+    // 0 when the graph runs; otherwise the failing step's HRESULT, with the
+    // recorder left idle. E_NOINTERFACE when no profile is loaded.
+    HRESULT Start(const std::wstring& fileName);
+    // 0 when nothing was recording; else the result of removing the capture
+    // filter. The file is complete when it returns.
+    HRESULT Stop();
+    bool IsRecording() const { return writer_ != nullptr; }
+
+    void SetDevice(const AudioCaptureDevice& device);
+    const AudioCaptureDevice& Device() const { return device_; }
+    // E_INVALIDARG for a path that is missing or a folder (the profile loaded
+    // before stays); otherwise Profile().LoadFromFile(path).
+    HRESULT LoadCustomProfile(const std::wstring& path);
+
+    EncodingProfile& Profile() { return profile_; }
+    const std::wstring& OutputFile() const { return outputFile_; }
+    const std::wstring& CustomProfileFile() const { return customProfileFile_; }
+
+private:
+    void TearDown();
+
+    Microsoft::WRL::ComPtr<IBaseFilter> capture_;
+    Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> builder_;
+    Microsoft::WRL::ComPtr<IBaseFilter> writer_;
+    Microsoft::WRL::ComPtr<IConfigAsfWriter> writerConfig_;
+    Microsoft::WRL::ComPtr<IGraphBuilder> graph_;
+    Microsoft::WRL::ComPtr<IMediaControl> control_;
+    EncodingProfile profile_;
+    AudioCaptureDevice device_;
+    std::wstring outputFile_;
+    std::wstring customProfileFile_;
+};

@@ -1,0 +1,166 @@
+// Windows the control tests host their controls in.
+#pragma once
+
+#include "controls/Okno.h"
+
+#include <objbase.h>
+
+#include <gdiplus.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tonbar::test {
+
+// A top-level window that reflects its children's notifications and records
+// the path-chosen and browse-FTP messages its edits post.
+class Hostitel : public mirvak::winapi::OknoImpl<Hostitel> {
+public:
+    struct Oznameni {
+        UINT zprava;
+        WPARAM w;
+        LPARAM l;
+    };
+    std::vector<Oznameni> oznameni;
+
+    HRESULT Vytvorit(int sirka = 400, int vyska = 300)
+    {
+        RECT r{50, 50, 50 + sirka, 50 + vyska};
+        return Create(nullptr, r, L"hostitel", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
+    }
+    // A child control of a system class.
+    HWND Prvek(const wchar_t* trida, int id, DWORD styl, RECT r, const wchar_t* text = L"")
+    {
+        return CreateWindowExW(0, trida, text, WS_CHILD | WS_VISIBLE | styl, r.left, r.top, r.right - r.left,
+                               r.bottom - r.top, m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                               GetModuleHandleW(nullptr), nullptr);
+    }
+
+    MV_BEGIN_MSG_MAP(Hostitel)
+    MV_MESSAGE_HANDLER(WM_APP + 2002, Zaznamenat)
+    MV_MESSAGE_HANDLER(WM_APP + 2005, Zaznamenat)
+    MV_REFLECT_NOTIFICATIONS()
+    MV_END_MSG_MAP()
+
+private:
+    LRESULT Zaznamenat(UINT zprava, WPARAM w, LPARAM l, BOOL&)
+    {
+        oznameni.push_back({zprava, w, l});
+        return 0;
+    }
+};
+
+// Delivers the posted messages of this thread.
+inline void Pumpovat()
+{
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+}
+
+// An owner-drawn control drawn into a 32-bit bitmap through its parent's
+// reflection, the way the system asks for it.
+class Obraz {
+public:
+    Obraz(HWND rodic, HWND prvek)
+    {
+        GetClientRect(prvek, &r_);
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+        bi.bmiHeader.biWidth = r_.right;
+        bi.bmiHeader.biHeight = -r_.bottom;  // top-down
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmapa_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bity_), nullptr, 0);
+        puvodni_ = SelectObject(dc_, bitmapa_);
+        // Something no control draws, so that untouched pixels show.
+        for (int i = 0; i < r_.right * r_.bottom; ++i)
+            bity_[i] = 0x00123456;
+        DRAWITEMSTRUCT di{};
+        di.CtlType = ODT_STATIC;
+        di.CtlID = static_cast<UINT>(GetDlgCtrlID(prvek));
+        di.itemAction = ODA_DRAWENTIRE;
+        di.hwndItem = prvek;
+        di.hDC = dc_;
+        di.rcItem = r_;
+        vysledek_ = SendMessageW(rodic, WM_DRAWITEM, di.CtlID, reinterpret_cast<LPARAM>(&di));
+        GdiFlush();
+    }
+    ~Obraz()
+    {
+        SelectObject(dc_, puvodni_);
+        DeleteObject(bitmapa_);
+        DeleteDC(dc_);
+    }
+    Obraz(const Obraz&) = delete;
+    Obraz& operator=(const Obraz&) = delete;
+
+    COLORREF Barva(int x, int y) const
+    {
+        uint32_t p = bity_[y * r_.right + x];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    int Sirka() const { return r_.right; }
+    int Vyska() const { return r_.bottom; }
+    LRESULT Vysledek() const { return vysledek_; }
+
+private:
+    RECT r_{};
+    HDC dc_ = nullptr;
+    HBITMAP bitmapa_ = nullptr;
+    HGDIOBJ puvodni_ = nullptr;
+    uint32_t* bity_ = nullptr;
+    LRESULT vysledek_ = 0;
+};
+
+// GDI+ for the tests that load pictures.
+class GdiPlus {
+public:
+    GdiPlus()
+    {
+        Gdiplus::GdiplusStartupInput vstup;
+        Gdiplus::GdiplusStartup(&token_, &vstup, nullptr);
+    }
+    ~GdiPlus() { Gdiplus::GdiplusShutdown(token_); }
+
+private:
+    ULONG_PTR token_ = 0;
+};
+
+// A folder of the test's own, removed with everything in it.
+class DocasnaSlozka {
+public:
+    DocasnaSlozka()
+    {
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        static int citac = 0;
+        cesta_ = std::wstring(tmp) + L"tonbar_ctl_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                 std::to_wstring(++citac);
+        CreateDirectoryW(cesta_.c_str(), nullptr);
+    }
+    ~DocasnaSlozka()
+    {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((cesta_ + L"\\*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                if (fd.cFileName[0] != L'.')
+                    DeleteFileW((cesta_ + L"\\" + fd.cFileName).c_str());
+            } while (FindNextFileW(h, &fd));
+            FindClose(h);
+        }
+        RemoveDirectoryW(cesta_.c_str());
+    }
+    const std::wstring& Cesta() const { return cesta_; }
+    std::wstring Soubor(const wchar_t* jmeno) const { return cesta_ + L"\\" + jmeno; }
+
+private:
+    std::wstring cesta_;
+};
+
+} // namespace tonbar::test

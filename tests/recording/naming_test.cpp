@@ -1,0 +1,362 @@
+// File names of recordings, the running number and its survival across a
+// restart (Wine's registry, a key of the test's own), and the renames.
+#include "recording/NazevZaznamu.h"
+
+#include "app/Aplikace.h"
+#include "app/Konfigurace.h"
+#include "app/TestModul.h"
+#include "resources/resource.h"
+#include "RecordingTest.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+using namespace recording_test;
+using tonbar::test::TestModul;
+
+namespace {
+
+SYSTEMTIME Cas(WORD d, WORD m, WORD y, WORD h, WORD min, WORD s)
+{
+    SYSTEMTIME t{};
+    t.wDay = d;
+    t.wMonth = m;
+    t.wYear = y;
+    t.wHour = h;
+    t.wMinute = min;
+    t.wSecond = s;
+    return t;
+}
+
+SYSTEMTIME g_pevnyCas = Cas(5, 12, 2026, 9, 7, 3);
+void WINAPI PevneHodiny(LPSYSTEMTIME t) { *t = g_pevnyCas; }
+
+class NazevTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        klic_ = L"Software\\Mirvak\\TonbarTest\\rec_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                std::to_wstring(++citac_);
+        RegDeleteTreeW(HKEY_CURRENT_USER, klic_.c_str());
+        InicializovatKonfiguraci(k_);
+        k_.registrovaCesta = klic_;
+        NastavitVychozi(k_, L"tester");
+        k_.slozka_data = dir_.Path();
+    }
+    void TearDown() override
+    {
+        UvolnitKonfiguraci(k_);
+        RegDeleteTreeW(HKEY_CURRENT_USER, klic_.c_str());
+    }
+
+    // The file names of the next `n` name + number recordings.
+    std::vector<std::wstring> Dalsi(int n)
+    {
+        std::vector<std::wstring> jmena;
+        for (int i = 0; i < n; ++i) {
+            if (VytvoritJmenoZaznamu(a_, k_, L"C:\\jinde", PevneHodiny) != S_OK)
+                break;
+            jmena.push_back(a_.souborZaznamu.substr(dir_.Path().size() + 1));
+        }
+        return jmena;
+    }
+
+    TestModul modul_;
+    TempDir dir_;
+    Konfigurace k_{};
+    Aplikace a_;
+    std::wstring klic_;
+    static inline int citac_ = 0;
+};
+
+using Jmena = std::vector<std::wstring>;
+
+} // namespace
+
+TEST_F(NazevTest, DateAndTimeModesUseTheGivenFolderAndClock)
+{
+    k_.vytv_jmena = 1;
+    ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), S_OK);
+    EXPECT_EQ(a_.souborZaznamu, L"D:\\Nahravky\\5.12.2026 09-07.wma");
+    // Within the same minute: the same name.
+    g_pevnyCas.wSecond = 59;
+    ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), S_OK);
+    EXPECT_EQ(a_.souborZaznamu, L"D:\\Nahravky\\5.12.2026 09-07.wma");
+
+    k_.vytv_jmena = 2;
+    g_pevnyCas = Cas(5, 12, 2026, 9, 7, 3);
+    ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), S_OK);
+    EXPECT_EQ(a_.souborZaznamu, L"D:\\Nahravky\\5.12.2026 09-07-03.wma");
+    SYSTEMTIME silvestr = Cas(31, 1, 2027, 23, 59, 0);
+    std::wstring cesta;
+    uint32_t cislo = 7;
+    ASSERT_EQ(SestavitJmenoZaznamu(k_, L"X:", silvestr, cislo, cesta), S_OK);
+    EXPECT_EQ(cesta, L"X:\\31.1.2027 23-59-00.wma");
+    EXPECT_EQ(cislo, 7u);  // the date modes leave the number alone
+
+    k_.vytv_jmena = 3;
+    EXPECT_EQ(SestavitJmenoZaznamu(k_, L"X:", silvestr, cislo, cesta), E_INVALIDARG);
+}
+
+TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermission)
+{
+    k_.vytv_jmena = 0;
+    k_.max_pocet_souboru = 3;
+    k_.soubor_parametry = 1;
+    a_.cisloZaznamu = 3;
+    EXPECT_EQ(Dalsi(4), (Jmena{L"Záznam_3.wma", L"Záznam_1.wma", L"Záznam_2.wma", L"Záznam_3.wma"}));
+    EXPECT_EQ(a_.cisloZaznamu, 4u);
+
+    k_.soubor_parametry = 0;
+    a_.cisloZaznamu = 3;
+    EXPECT_EQ(Dalsi(2), (Jmena{L"Záznam_3.wma"}));
+    // Refused: neither the number nor the last path changes.
+    EXPECT_EQ(a_.cisloZaznamu, 4u);
+    EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Záznam_3.wma"));
+    EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"", PevneHodiny), E_INVALIDARG);
+}
+
+TEST_F(NazevTest, NumberWidths)
+{
+    k_.vytv_jmena = 0;
+    const std::pair<uint32_t, const wchar_t*> pripady[] = {
+        {0, L"Záznam_7.wma"}, {1, L"Záznam_7.wma"}, {2, L"Záznam_07.wma"}, {3, L"Záznam_007.wma"}};
+    for (auto [mist, ocekavane] : pripady) {
+        k_.pocet_mist_cisla = mist;
+        a_.cisloZaznamu = 7;
+        EXPECT_EQ(Dalsi(1), (Jmena{ocekavane})) << mist;
+        EXPECT_EQ(a_.cisloZaznamu, 8u);
+    }
+    k_.pocet_mist_cisla = 2;
+    a_.cisloZaznamu = 123;
+    EXPECT_EQ(Dalsi(1), (Jmena{L"Záznam_123.wma"}));
+}
+
+TEST_F(NazevTest, NoMaximumMeansOneFixedNameAndNoNumber)
+{
+    k_.vytv_jmena = 0;
+    k_.max_pocet_souboru = 0;
+    k_.soubor_jmeno = L"Porada";
+    a_.cisloZaznamu = 9999;
+    EXPECT_EQ(Dalsi(2), (Jmena{L"Porada.wma", L"Porada.wma"}));
+    EXPECT_EQ(a_.cisloZaznamu, 9999u);
+}
+
+TEST_F(NazevTest, NamesThatDoNotFitAreRefusedNotCut)
+{
+    k_.vytv_jmena = 0;
+    a_.cisloZaznamu = 5;
+    // The whole path may take 759 characters, not 760.
+    const size_t pevne = dir_.Path().size() + 1 + 2 + 4;  // "\" "_5" ".wma"
+    k_.soubor_jmeno.assign(kDelkaJmenaZaznamu - 1 - pevne, L'j');
+    EXPECT_EQ(Dalsi(1).size(), 1u);
+    EXPECT_EQ(a_.souborZaznamu.size(), kDelkaJmenaZaznamu - 1);
+    k_.soubor_jmeno += L'j';
+    a_.souborZaznamu = L"beze změny";
+    EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"", PevneHodiny), E_INVALIDARG);
+    EXPECT_EQ(a_.souborZaznamu, L"beze změny");
+    EXPECT_EQ(a_.cisloZaznamu, 6u);
+
+    k_.soubor_jmeno = L"Záznam";
+    k_.pocet_mist_cisla = 100000;
+    EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"", PevneHodiny), E_INVALIDARG);
+    EXPECT_EQ(a_.cisloZaznamu, 6u);
+
+    k_.vytv_jmena = 2;
+    EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, std::wstring(800, L'd'), PevneHodiny), E_INVALIDARG);
+}
+
+TEST_F(NazevTest, NumberSurvivesARestart)
+{
+    k_.vytv_jmena = 0;
+    a_.cisloZaznamu = k_.posledni_cislo;  // start-up: the stored number, 1 by default
+    EXPECT_EQ(Dalsi(3), (Jmena{L"Záznam_1.wma", L"Záznam_2.wma", L"Záznam_3.wma"}));
+    // While running only the live number moves.
+    EXPECT_EQ(k_.posledni_cislo, 1u);
+    ASSERT_EQ(UlozitCisloZaznamu(a_, k_), S_OK);
+
+    Konfigurace znovu{};
+    InicializovatKonfiguraci(znovu);
+    znovu.registrovaCesta = klic_;
+    NastavitVychozi(znovu, L"tester");
+    ASSERT_EQ(Nacist(znovu), S_OK);
+    EXPECT_EQ(znovu.posledni_cislo, 4u);
+    Aplikace po;
+    po.cisloZaznamu = znovu.posledni_cislo;
+    znovu.slozka_data = dir_.Path();
+    znovu.vytv_jmena = 0;
+    ASSERT_EQ(VytvoritJmenoZaznamu(po, znovu, L"", PevneHodiny), S_OK);
+    EXPECT_EQ(po.souborZaznamu, dir_.File(L"Záznam_4.wma"));
+    UvolnitKonfiguraci(znovu);
+    EXPECT_TRUE(modul_.zpravy.empty());
+}
+
+TEST_F(NazevTest, ResetAsksAndOnlyYesResetsAndSaves)
+{
+    a_.cisloZaznamu = 42;
+    k_.posledni_cislo = 40;
+    for (int odpoved : {IDNO, IDCANCEL}) {
+        modul_.odpoved = odpoved;
+        EXPECT_EQ(ResetovatCislovani(k_, a_.cisloZaznamu), S_FALSE);
+        EXPECT_EQ(a_.cisloZaznamu, 42u);
+        EXPECT_EQ(k_.posledni_cislo, 40u);
+    }
+    ASSERT_EQ(modul_.zpravy.size(), 2u);
+    EXPECT_EQ(modul_.zpravy[0].text,
+              L"Opravdu chcete nastavit číslování záznamů od výchozí hodnoty 1?\n(Aktuální číslo následujícího záznamu je 42)");
+    EXPECT_EQ(modul_.zpravy[0].flags & 0xFFF, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON2));
+
+    modul_.odpoved = IDYES;
+    EXPECT_EQ(ResetovatCislovani(k_, a_.cisloZaznamu), S_OK);
+    EXPECT_EQ(a_.cisloZaznamu, 1u);
+    EXPECT_EQ(k_.posledni_cislo, 1u);
+    Konfigurace ulozena{};
+    InicializovatKonfiguraci(ulozena);
+    ulozena.registrovaCesta = klic_;
+    NastavitVychozi(ulozena, L"tester");
+    ulozena.posledni_cislo = 77;
+    ASSERT_EQ(Nacist(ulozena), S_OK);
+    EXPECT_EQ(ulozena.posledni_cislo, 1u);
+    UvolnitKonfiguraci(ulozena);
+}
+
+TEST(NazevSouboru, RenameNamesMayNotLeaveTheFolder)
+{
+    for (const wchar_t* dobre : {L"nový záznam.wma", L"a..b.wma", L".wma", L"Záznam (2).wma", L"x"})
+        EXPECT_EQ(OveritNazevSouboru(dobre), S_OK) << dobre;
+    for (const wchar_t* spatne : {L"", L".", L"..", L"...", L" . ", L"..\\ven.wma", L"pod/ven.wma", L"C:ven.wma",
+                                  L"a*b", L"a?b", L"\"a\"", L"<a>", L"a|b", L"a\tb", L"a\x01" L"b"})
+        EXPECT_EQ(OveritNazevSouboru(spatne), E_INVALIDARG) << spatne;
+
+    std::wstring cesta = L"nezmeneno";
+    ASSERT_EQ(CestaVeSlozce(L"C:\\Nahravky\\stary.wma", L"novy.wma", cesta), S_OK);
+    EXPECT_EQ(cesta, L"C:\\Nahravky\\novy.wma");
+    EXPECT_EQ(CestaVeSlozce(L"C:\\Nahravky\\stary.wma", L"..", cesta), E_INVALIDARG);
+    EXPECT_EQ(CestaVeSlozce(L"C:\\Nahravky\\stary.wma", std::wstring(760, L'n'), cesta), E_INVALIDARG);
+    EXPECT_EQ(cesta, L"C:\\Nahravky\\novy.wma");
+}
+
+namespace {
+
+// Answers the rename dialog from a script and records how it was asked.
+struct Zadani {
+    struct Dotaz {
+        std::wstring text;
+        const wchar_t* popis;
+        bool vybratJmeno;
+        int maxDelka;
+    };
+    std::deque<std::wstring> odpovedi;  // an empty string element means cancel
+    std::vector<Dotaz> dotazy;
+
+    ZadaniTextu Funkce()
+    {
+        return [this](std::wstring& text, const wchar_t* popis, bool vybrat, int max) {
+            dotazy.push_back({text, popis, vybrat, max});
+            if (odpovedi.empty() || odpovedi.front().empty()) {
+                if (!odpovedi.empty())
+                    odpovedi.pop_front();
+                return 1;
+            }
+            text = odpovedi.front();
+            odpovedi.pop_front();
+            return 0;
+        };
+    }
+};
+
+} // namespace
+
+TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
+{
+    a_.souborZaznamu = dir_.File(L"5.12.2026 09-07-03.wma");
+    WriteText(a_.souborZaznamu, "zaznam");
+    Zadani z;
+    EXPECT_EQ(PrejmenovatNahravany(a_, k_, false, z.Funkce()), S_FALSE);
+    EXPECT_TRUE(z.dotazy.empty());
+
+    // A name with a path is explained and asked again with the text as typed.
+    z.odpovedi = {L"..\\ven.wma", L"Porada.wma"};
+    k_.seznam_souboru_parametry = 4;
+    ASSERT_EQ(PrejmenovatNahravany(a_, k_, true, z.Funkce()), S_OK);
+    ASSERT_EQ(z.dotazy.size(), 2u);
+    EXPECT_EQ(z.dotazy[0].text, L"5.12.2026 09-07-03.wma");
+    EXPECT_EQ(z.dotazy[0].popis, MAKEINTRESOURCEW(IDS_ZADEJTE_NAZEV_SOUBORU));
+    EXPECT_TRUE(z.dotazy[0].vybratJmeno);
+    EXPECT_EQ(z.dotazy[0].maxDelka, 259);
+    EXPECT_EQ(z.dotazy[1].text, L"..\\ven.wma");
+    ASSERT_EQ(modul_.zpravy.size(), 1u);
+    EXPECT_NE(modul_.zpravy[0].text.find(L"není platný"), std::wstring::npos);
+    EXPECT_EQ(a_.noveJmenoZaznamu, dir_.File(L"Porada.wma"));
+    EXPECT_TRUE(Exists(a_.souborZaznamu));  // nothing moves before the stop
+
+    ASSERT_EQ(DokoncitPrejmenovani(a_), S_OK);
+    EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Porada.wma"));
+    EXPECT_TRUE(Exists(dir_.File(L"Porada.wma")));
+    EXPECT_FALSE(Exists(dir_.File(L"5.12.2026 09-07-03.wma")));
+    EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
+    EXPECT_EQ(DokoncitPrejmenovani(a_), S_FALSE);
+
+    // Cancel chooses nothing.
+    z.odpovedi = {L""};
+    k_.seznam_souboru_parametry = 0;
+    EXPECT_EQ(PrejmenovatNahravany(a_, k_, true, z.Funkce()), S_FALSE);
+    EXPECT_FALSE(z.dotazy.back().vybratJmeno);
+    EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
+}
+
+TEST_F(NazevTest, PendingNameIsDroppedWhenTheNextRecordingStarts)
+{
+    // A name chosen during a recording that then ended by the toggle or by closing.
+    a_.souborZaznamu = dir_.File(L"prvni.wma");
+    Zadani z;
+    z.odpovedi = {L"Jmeno pro prvni.wma"};
+    ASSERT_EQ(PrejmenovatNahravany(a_, k_, true, z.Funkce()), S_OK);
+    ASSERT_FALSE(a_.noveJmenoZaznamu.empty());
+
+    k_.vytv_jmena = 2;
+    ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, dir_.Path(), PevneHodiny), S_OK);
+    EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
+    WriteText(a_.souborZaznamu, "druhy");
+    EXPECT_EQ(DokoncitPrejmenovani(a_), S_FALSE);
+    EXPECT_TRUE(Exists(dir_.File(L"5.12.2026 09-07-03.wma")));
+    EXPECT_FALSE(Exists(dir_.File(L"Jmeno pro prvni.wma")));
+}
+
+TEST_F(NazevTest, FailedMoveIsReportedAndTheFileKeepsItsName)
+{
+    a_.souborZaznamu = dir_.File(L"zaznam.wma");
+    WriteText(a_.souborZaznamu, "zaznam");
+    WriteText(dir_.File(L"obsazeno.wma"), "jiny");
+    a_.noveJmenoZaznamu = dir_.File(L"obsazeno.wma");
+    EXPECT_EQ(DokoncitPrejmenovani(a_), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(a_.souborZaznamu, dir_.File(L"zaznam.wma"));
+    EXPECT_TRUE(Exists(a_.souborZaznamu));
+    EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
+    ASSERT_EQ(modul_.zpravy.size(), 1u);
+    EXPECT_NE(modul_.zpravy[0].text.find(L"Soubor záznamu se nepodařilo přejmenovat."), std::wstring::npos);
+    EXPECT_NE(modul_.zpravy[0].text.find(L"Systémový popis chyby"), std::wstring::npos);
+}
+
+TEST_F(NazevTest, RenameAfterRecordingOnlyWhenChosen)
+{
+    a_.souborZaznamu = dir_.File(L"hotovo.wma");
+    WriteText(a_.souborZaznamu, "zaznam");
+    Zadani z;
+    k_.soubor_parametry = 0;
+    EXPECT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_FALSE);
+    EXPECT_TRUE(z.dotazy.empty());
+
+    k_.soubor_parametry = 2;
+    z.odpovedi = {L""};
+    EXPECT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_FALSE);
+    EXPECT_TRUE(Exists(dir_.File(L"hotovo.wma")));
+
+    z.odpovedi = {L"C:\\Windows\\ven.wma", L"Přednáška.wma"};
+    ASSERT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_OK);
+    EXPECT_TRUE(Exists(dir_.File(L"Přednáška.wma")));
+    EXPECT_FALSE(Exists(dir_.File(L"hotovo.wma")));
+    EXPECT_FALSE(Exists(L"C:\\Windows\\ven.wma"));
+    EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Přednáška.wma"));
+}

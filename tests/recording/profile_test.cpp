@@ -1,0 +1,245 @@
+// The encoding profile: the seven system profiles by GUID, .prx files from
+// disk with their edge cases, and the video-header checks.
+#include "recording/AudioRecorder.h"
+#include "recording/EncodingProfile.h"
+
+#include "media/dshow/WmProfiles.h"
+#include "RecordingTest.h"
+
+#include <dshow.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace recording_test;
+
+namespace {
+
+const wchar_t kPrx[] =
+    L"<profile version=\"589824\" storageformat=\"1\" name=\"Hlas a hudba\" description=\"Vlastní profil\">\r\n"
+    L" <streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\"\r\n"
+    L"   streamname=\"Audio Stream\" inputname=\"Audio409\" bitrate=\"32024\" bufferwindow=\"-1\">\r\n"
+    L"  <wmmediatype subtype=\"{00000161-0000-0010-8000-00AA00389B71}\" bfixedsizesamples=\"1\"\r\n"
+    L"    btemporalcompression=\"0\" lsamplesize=\"1487\">\r\n"
+    L"   <waveformatex wFormatTag=\"353\" nChannels=\"2\" nSamplesPerSec=\"22050\" nAvgBytesPerSec=\"4003\"\r\n"
+    L"     nBlockAlign=\"1487\" wBitsPerSample=\"16\" codecdata=\"0044000017003D170000\"/>\r\n"
+    L"  </wmmediatype>\r\n"
+    L" </streamconfig>\r\n"
+    L"</profile>";
+
+std::string Bajty(const std::wstring& text, bool bom)
+{
+    std::string b;
+    if (bom)
+        b = "\xFF\xFE";
+    b.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    return b;
+}
+
+class ProfilTest : public ::testing::Test {
+protected:
+    ComScope com_;
+    TempDir dir_;
+};
+
+} // namespace
+
+TEST_F(ProfilTest, EverySystemProfileLoadsWithItsAudioStream)
+{
+    EncodingProfile p;
+    ASSERT_TRUE(p.Manager());
+    for (const auto& zaznam : mirvak::media::SystemAudioProfiles()) {
+        GUID id = mirvak::media::ToGuid(zaznam.id);
+        ASSERT_EQ(p.LoadById(id), S_OK);
+        ASSERT_TRUE(p.Profile());
+        ASSERT_TRUE(p.Profile2());
+        EXPECT_EQ(p.name, std::wstring(zaznam.name.begin(), zaznam.name.end()));
+        EXPECT_FALSE(p.description.empty());
+        EXPECT_EQ(p.streamCount, 1u);
+        EXPECT_TRUE(p.hasAudio);
+        EXPECT_FALSE(p.hasVideo);
+        EXPECT_EQ(p.audioBitrate, zaznam.bitRate);
+        EXPECT_EQ(p.width, -1);
+        EXPECT_EQ(p.height, -1);
+        EXPECT_EQ(p.frameRate, 0u);
+    }
+    // A GUID the system does not know: the load fails and nothing stays loaded.
+    const GUID nezname = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
+    EXPECT_LT(p.LoadById(nezname), 0);
+    EXPECT_FALSE(p.Profile());
+    EXPECT_FALSE(p.hasAudio);
+    EXPECT_EQ(p.audioBitrate, 0u);
+}
+
+TEST_F(ProfilTest, PrxFileLoadsWithOrWithoutByteOrderMarkAndAtOddSize)
+{
+    EncodingProfile p;
+    const std::wstring soubor = dir_.File(L"hlas.prx");
+    for (bool bom : {false, true}) {
+        WriteText(soubor, Bajty(kPrx, bom));
+        ASSERT_EQ(p.LoadFromFile(soubor.c_str()), S_OK) << bom;
+        EXPECT_EQ(p.name, L"Hlas a hudba");
+        EXPECT_EQ(p.description, L"Vlastní profil");
+        EXPECT_TRUE(p.hasAudio);
+        EXPECT_EQ(p.audioBitrate, 32024u);
+    }
+    // An odd number of bytes: the last, half character must still be terminated.
+    WriteText(soubor, Bajty(kPrx, false) + "\n");
+    ASSERT_EQ(FileSize(soubor) % 2, 1u);
+    EXPECT_EQ(p.LoadFromFile(soubor.c_str()), S_OK);
+    EXPECT_TRUE(p.hasAudio);
+    // The file is not held open afterwards.
+    EXPECT_TRUE(NotHeldOpen(soubor));
+}
+
+TEST_F(ProfilTest, BadPrxFilesAreRefusedAndLoadNothing)
+{
+    EncodingProfile p;
+    ASSERT_EQ(p.LoadById(mirvak::media::WMProfile_V80_64StereoAudio), S_OK);
+    // A missing path or a folder is refused before anything is dropped.
+    EXPECT_EQ(p.LoadFromFile(dir_.File(L"chybi.prx").c_str()), E_INVALIDARG);
+    EXPECT_EQ(p.LoadFromFile(dir_.Path().c_str()), E_INVALIDARG);
+    EXPECT_EQ(p.LoadFromFile(L""), E_INVALIDARG);
+    EXPECT_TRUE(p.Profile());
+
+    const std::wstring prazdny = dir_.File(L"prazdny.prx");
+    WriteText(prazdny, "");
+    EXPECT_EQ(p.LoadFromFile(prazdny.c_str()), E_INVALIDARG);
+    EXPECT_FALSE(p.Profile());
+
+    // Above 1 MiB: refused without being read as a profile.
+    const std::wstring velky = dir_.File(L"velky.prx");
+    std::string obsah = Bajty(kPrx, true);
+    obsah.resize((1u << 20) + 2, ' ');
+    WriteText(velky, obsah);
+    EXPECT_EQ(p.LoadFromFile(velky.c_str()), E_INVALIDARG);
+    obsah.resize(1u << 20);  // exactly the cap is still read
+    WriteText(velky, obsah);
+    EXPECT_EQ(p.LoadFromFile(velky.c_str()), S_OK);
+
+    const std::wstring nesmysl = dir_.File(L"nesmysl.prx");
+    WriteText(nesmysl, Bajty(L"this is not a profile", false));
+    EXPECT_LT(p.LoadFromFile(nesmysl.c_str()), 0);
+    EXPECT_FALSE(p.Profile());
+    EXPECT_FALSE(p.hasAudio);
+    EXPECT_TRUE(NotHeldOpen(nesmysl));
+
+    // Opened by someone else without sharing: the system's error.
+    WriteText(nesmysl, Bajty(kPrx, false));
+    HANDLE drzi = CreateFileW(nesmysl.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(drzi, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(p.LoadFromFile(nesmysl.c_str()), HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION));
+    CloseHandle(drzi);
+    EXPECT_EQ(p.LoadFromFile(nesmysl.c_str()), S_OK);
+}
+
+TEST_F(ProfilTest, RecorderCustomProfileEdgeCases)
+{
+    AudioRecorder r;
+    EXPECT_FALSE(r.IsRecording());
+    EXPECT_EQ(r.Stop(), S_OK);
+    EXPECT_FALSE(r.IsRecording());
+
+    ASSERT_EQ(r.Profile().LoadById(mirvak::media::WMProfile_V80_32StereoAudio), S_OK);
+    EXPECT_EQ(r.LoadCustomProfile(dir_.Path()), E_INVALIDARG);
+    EXPECT_EQ(r.LoadCustomProfile(dir_.File(L"chybi.prx")), E_INVALIDARG);
+    EXPECT_EQ(r.LoadCustomProfile(L""), E_INVALIDARG);
+    // Refused paths keep the profile loaded before, and are not remembered.
+    EXPECT_TRUE(r.Profile().Profile());
+    EXPECT_EQ(r.Profile().audioBitrate, 32000u);
+    EXPECT_TRUE(r.CustomProfileFile().empty());
+
+    const std::wstring prazdny = dir_.File(L"prazdny.prx");
+    WriteText(prazdny, "");
+    EXPECT_EQ(r.LoadCustomProfile(prazdny), E_INVALIDARG);
+    EXPECT_FALSE(r.Profile().Profile());
+
+    const std::wstring dobry = dir_.File(L"dobry.prx");
+    WriteText(dobry, Bajty(kPrx, true));
+    EXPECT_EQ(r.LoadCustomProfile(dobry), S_OK);
+    EXPECT_EQ(r.CustomProfileFile(), dobry);
+    EXPECT_EQ(r.Profile().audioBitrate, 32024u);
+}
+
+TEST_F(ProfilTest, StartWithAnUnknownDeviceFailsAndStaysIdle)
+{
+    AudioRecorder r;
+    ASSERT_EQ(r.Profile().LoadById(mirvak::media::WMProfile_V80_64StereoAudio), S_OK);
+    const std::wstring soubor = dir_.File(L"nic.wma");
+    r.SetDevice({L"Zařízení, které neexistuje", L"popis", L""});
+    EXPECT_EQ(r.Device().description, L"popis");
+    EXPECT_EQ(r.Start(soubor), E_FAIL);
+    EXPECT_FALSE(r.IsRecording());
+    EXPECT_FALSE(Exists(soubor));
+    r.SetDevice({});
+    EXPECT_EQ(r.Start(soubor), E_INVALIDARG);
+    EXPECT_FALSE(r.IsRecording());
+    EXPECT_EQ(r.Stop(), S_OK);
+}
+
+namespace {
+
+// A WM_MEDIA_TYPE buffer as GetMediaType fills it: the structure, then the
+// format block it points to.
+std::vector<BYTE> VideoTyp(LONG w, LONG h, DWORD bitrate, LONGLONG avg)
+{
+    std::vector<BYTE> b(sizeof(WM_MEDIA_TYPE) + sizeof(VIDEOINFOHEADER), 0);
+    auto* t = reinterpret_cast<WM_MEDIA_TYPE*>(b.data());
+    t->majortype = MEDIATYPE_Video;
+    t->formattype = FORMAT_VideoInfo;
+    t->cbFormat = sizeof(VIDEOINFOHEADER);
+    t->pbFormat = b.data() + sizeof(WM_MEDIA_TYPE);
+    auto* v = reinterpret_cast<VIDEOINFOHEADER*>(t->pbFormat);
+    v->bmiHeader.biWidth = w;
+    v->bmiHeader.biHeight = h;
+    v->dwBitRate = bitrate;
+    v->AvgTimePerFrame = avg;
+    return b;
+}
+
+WM_MEDIA_TYPE* Typ(std::vector<BYTE>& b) { return reinterpret_cast<WM_MEDIA_TYPE*>(b.data()); }
+
+} // namespace
+
+TEST(VideoHlavicka, ReadOnlyWhenTypeSizeAndPointerFit)
+{
+    VideoStreamFacts f;
+    auto b = VideoTyp(384, 216, 114000, 500000);
+    ASSERT_TRUE(ReadVideoStreamFacts(b, f));
+    EXPECT_EQ(f.width, 384);
+    EXPECT_EQ(f.height, 216);
+    EXPECT_EQ(f.bitrate, 114000u);
+    EXPECT_EQ(f.frameRate, 20u);
+
+    auto nula = VideoTyp(320, 240, 1, 0);
+    ASSERT_TRUE(ReadVideoStreamFacts(nula, f));
+    EXPECT_EQ(f.frameRate, 0u);
+
+    VideoStreamFacts nic;
+    auto spatny = VideoTyp(1, 1, 1, 1);
+    Typ(spatny)->formattype = FORMAT_WaveFormatEx;
+    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
+    spatny = VideoTyp(1, 1, 1, 1);
+    Typ(spatny)->majortype = MEDIATYPE_Audio;
+    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
+    spatny = VideoTyp(1, 1, 1, 1);
+    Typ(spatny)->cbFormat = sizeof(VIDEOINFOHEADER) - 1;
+    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
+    spatny = VideoTyp(1, 1, 1, 1);
+    Typ(spatny)->pbFormat = nullptr;
+    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
+    // A format block claimed larger than the buffer holds.
+    spatny = VideoTyp(1, 1, 1, 1);
+    Typ(spatny)->cbFormat = sizeof(VIDEOINFOHEADER) + 64;
+    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
+    // A pointer outside the buffer.
+    spatny = VideoTyp(1, 1, 1, 1);
+    static VIDEOINFOHEADER jinde{};
+    Typ(spatny)->pbFormat = reinterpret_cast<BYTE*>(&jinde);
+    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
+    // A buffer too short for the structure itself.
+    std::vector<BYTE> kratky(sizeof(WM_MEDIA_TYPE) - 1, 0);
+    EXPECT_FALSE(ReadVideoStreamFacts(kratky, nic));
+    EXPECT_EQ(nic.width, -1);
+    EXPECT_EQ(nic.frameRate, 0u);
+}

@@ -1,0 +1,200 @@
+#!/usr/bin/env bash
+# Records through AudioRecorder under Wine from a PulseAudio virtual
+# microphone and judges the files on the Linux side with ffprobe/ffmpeg:
+# 5 s of speech (codec and parameters of the profile, duration against the
+# wall clock, the sound against the speech played in), every system profile
+# and a .prx profile, the recorder after failing starts, and two devices
+# each bound by its own name.
+#
+# usage: record_test.sh <recording_tests.exe> <winrun>
+# Exit 77 (skipped) only when there is no pulseaudio binary.
+set -uo pipefail
+
+exe=$1
+winrun=$2
+
+if ! command -v pulseaudio >/dev/null 2>&1; then
+  echo "SKIP: no pulseaudio binary, so no virtual microphone to record from"
+  exit 77
+fi
+for tool in pactl paplay espeak-ng sox ffprobe ffmpeg python3 wine; do
+  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
+done
+
+tmp=$(mktemp -d /tmp/tonbar-recording.XXXXXX)
+pulse_pid=
+play_pids=()
+cleanup() {
+  for p in "${play_pids[@]}"; do kill "$p" 2>/dev/null; done
+  [ -n "$pulse_pid" ] && { kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; }
+  [ -n "${own_prefix:-}" ] && WINEPREFIX=$own_prefix wineserver -k 2>/dev/null
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+mkdir -p "$tmp/run" "$tmp/home" "$tmp/out"
+chmod 700 "$tmp/run"
+export XDG_RUNTIME_DIR=$tmp/run HOME=$tmp/home
+if [ -z "${WINEPREFIX:-}" ]; then
+  own_prefix=$tmp/wine
+  export WINEPREFIX=$own_prefix
+fi
+
+pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+  -L "module-null-sink sink_name=mic sink_properties=device.description=Mikrofon" \
+  -L module-native-protocol-unix -L module-always-sink >"$tmp/pulse.log" 2>&1 &
+pulse_pid=$!
+for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.2; done
+pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not start"; cat "$tmp/pulse.log"; exit 1; }
+pactl set-default-source mic.monitor
+
+espeak-ng -v cs -w "$tmp/speech.wav" \
+  "Dobrý den, toto je zkouška nahrávání zvuku. Jedna, dva, tři, čtyři, pět, šest, sedm, osm,
+   devět, deset. Nahráváme z virtuálního mikrofonu a posloucháme, zda je všechno v pořádku." \
+  || { echo "FAIL: espeak-ng"; exit 1; }
+sox "$tmp/speech.wav" -r 44100 -c 2 "$tmp/speech44.wav"
+# Long enough to cover every recording of the first run.
+sox "$tmp/speech44.wav" "$tmp/speech44.wav" "$tmp/speech44.wav" "$tmp/loop.wav"
+sox -n -r 44100 -c 2 "$tmp/tone.wav" synth 20 sine 440 vol 0.7
+
+# Create the prefix before the sound starts: that takes longer than the sound.
+"$winrun" "$exe" --gtest_list_tests >/dev/null 2>&1
+
+run_tests() {
+  TONBAR_RECORD_DIR="Z:${tmp//\//\\}\\out" "$winrun" "$exe" --gtest_color=no \
+    --gtest_also_run_disabled_tests --gtest_filter="$1"
+}
+
+paplay -d mic "$tmp/loop.wav" &
+play_pids+=($!)
+sleep 0.5
+run_tests 'Mikrofon.DISABLED_SpeechThroughTheRecorder:Mikrofon.DISABLED_EveryProfileRecords:Mikrofon.DISABLED_FailingStepsLeaveTheRecorderIdle'
+rc=$?
+[ $rc -eq 0 ] || { echo "FAIL: the recording tests failed ($rc)"; exit 1; }
+
+# A second device: "Monitor of Mikrofon2", fed with a tone.
+pactl load-module module-null-sink sink_name=mic2 sink_properties=device.description=Mikrofon2 >/dev/null || { echo "FAIL: no second sink"; exit 1; }
+paplay -d mic2 "$tmp/tone.wav" &
+play_pids+=($!)
+sleep 0.5
+run_tests 'Mikrofon.DISABLED_EachDeviceIsBoundByItsName'
+rc=$?
+[ $rc -eq 0 ] || { echo "FAIL: the two-device test failed ($rc)"; exit 1; }
+
+python3 - "$tmp" <<'PY'
+import array, json, math, subprocess, sys
+
+tmp = sys.argv[1]
+out = f"{tmp}/out"
+failures = []
+
+def check(cond, what):
+    print(("ok   " if cond else "FAIL ") + what)
+    if not cond:
+        failures.append(what)
+
+def probe(path):
+    r = subprocess.run(["ffprobe", "-v", "error", "-show_streams", "-show_format", "-of", "json", path],
+                       capture_output=True, text=True)
+    return json.loads(r.stdout or "{}")
+
+def decode(path, rate):
+    raw = subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-f", "s16le", "-ac", "1", "-ar", str(rate), "-"],
+                         capture_output=True).stdout
+    a = array.array("h")
+    a.frombytes(raw[: len(raw) // 2 * 2])
+    return a
+
+def facts(name):
+    rows = []
+    for line in open(f"{out}/{name}", encoding="utf-8"):
+        f = line.split()
+        if f:
+            rows.append((f[0], int(f[1]), int(f[2]), int(f[3]), float(f[4])))
+    return rows
+
+def judge(name, rate, channels, bitrate, wall, min_share):
+    info = probe(f"{out}/{name}")
+    streams = info.get("streams", [])
+    ok = len(streams) == 1 and streams[0].get("codec_name") == "wmav2"
+    check(ok, f"{name}: one wmav2 stream")
+    if not ok:
+        return 0.0
+    s = streams[0]
+    check(s.get("sample_rate") == str(rate) and s.get("channels") == channels,
+          f"{name}: {s.get('sample_rate')} Hz x {s.get('channels')} is the profile's {rate} Hz x {channels}")
+    br = int(s.get("bit_rate") or info.get("format", {}).get("bit_rate") or 0)
+    check(abs(br - bitrate) <= 0.05 * bitrate + 1000, f"{name}: bit rate {br} near the profile's {bitrate}")
+    duration = float(info.get("format", {}).get("duration", 0))
+    decoded = len(decode(f"{out}/{name}", 8000)) / 8000
+    check(duration >= min_share * wall and duration <= 1.1 * wall,
+          f"{name}: {duration:.3f} s ({decoded:.3f} s decoded) of {wall:.3f} s recorded")
+    return duration
+
+def envelope(samples, rate, ms=10):
+    n = rate * ms // 1000
+    return [math.sqrt(sum(x * x for x in samples[i:i + n]) / n) for i in range(0, len(samples) - n + 1, n)]
+
+def best_correlation(short, long):
+    m = len(short)
+    ms = sum(short) / m
+    a = [x - ms for x in short]
+    na = math.sqrt(sum(x * x for x in a)) or 1.0
+    best = -1.0
+    for k in range(0, len(long) - m + 1, 2):
+        seg = long[k:k + m]
+        mb = sum(seg) / m
+        nb = math.sqrt(sum((y - mb) ** 2 for y in seg)) or 1.0
+        c = sum(x * (y - mb) for x, y in zip(a, seg)) / (na * nb)
+        best = max(best, c)
+    return best
+
+def power(pcm, f, rate=8000):
+    w = 2 * math.cos(2 * math.pi * f / rate)
+    s1 = s2 = 0.0
+    for x in pcm:
+        s1, s2 = x + w * s1 - s2, s1
+    return s1 * s1 + s2 * s2 - w * s1 * s2
+
+def tone_share(pcm):
+    # Share of the signal's energy at 440 Hz (Goertzel over the whole file).
+    total = sum(x * x for x in pcm) * len(pcm) / 2 or 1.0
+    return power(pcm, 440) / total
+
+# 5 s of speech: parameters, duration within 10 % of the recording time, sound.
+(name, rate, ch, br, wall), = facts("speech.txt")
+d = judge(name, rate, ch, br, wall, 0.9)
+print(f"     speech: wall clock {wall:.3f} s, file {d:.3f} s")
+got = decode(f"{out}/{name}", 8000)
+ref = decode(f"{tmp}/loop.wav", 8000)
+peak = max((abs(x) for x in got), default=0)
+check(peak > 3000, f"speech.wma is not silence (peak {peak})")
+e_got, e_ref = envelope(got, 8000), envelope(ref, 8000)
+if len(e_got) > 100 and len(e_ref) >= len(e_got):
+    corr = best_correlation(e_got, e_ref)
+    check(corr > 0.6, f"speech.wma correlates with the speech played in ({corr:.3f})")
+else:
+    check(False, "enough decoded sound to correlate")
+
+# Every profile, and the .prx one: short files, their own parameters.
+for name, rate, ch, br, wall in facts("profiles.txt"):
+    judge(name, rate, ch, br, wall, 0.3)
+seen = {r[0] for r in facts("profiles.txt")}
+check(len(seen) == 8, f"8 profile recordings ({len(seen)})")
+for name in ("po_chybe1.wma", "po_chybe2.wma"):
+    info = probe(f"{out}/{name}")
+    check([s.get("codec_name") for s in info.get("streams", [])] == ["wmav2"], f"{name} after failed starts is wmav2")
+
+# Two devices: the first records the speech, the second the tone.
+pair = facts("pair.txt")
+shares = []
+for name, rate, ch, br, wall in pair:
+    judge(name, rate, ch, br, wall, 0.3)
+    pcm = decode(f"{out}/{name}", 8000)
+    shares.append(tone_share(pcm[800:]) if len(pcm) > 1600 else 0.0)
+print(f"     440 Hz share: {', '.join(f'{s:.3f}' for s in shares)}")
+check(len(shares) == 2 and shares[0] < 0.1 and shares[1] > 0.5,
+      "each device name recorded its own sink (speech, then the tone)")
+
+sys.exit(1 if failures else 0)
+PY
