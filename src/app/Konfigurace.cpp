@@ -131,6 +131,20 @@ RegKey Otevrit(HKEY rodic, const wchar_t* cesta)
     return key;
 }
 
+// Opens a key that may be missing: false when it does not exist, other
+// failures are thrown.
+bool OtevritExistujici(HKEY rodic, const wchar_t* cesta, RegKey& key)
+{
+    LSTATUS s = RegOpenKeyExW(rodic, cesta, 0, kPristup, key.Put());
+    if (s == ERROR_SUCCESS)
+        return true;
+    key.Release();  // nothing was opened
+    if (s == ERROR_FILE_NOT_FOUND)
+        return false;
+    Over(s);
+    return false;
+}
+
 HorkaKlavesa* NajitHorkouKlavesu(Konfigurace& k, uint32_t prikaz)
 {
     for (uint32_t i = 0; i < k.pocetHorkychKlaves; ++i)
@@ -177,14 +191,9 @@ void ZapsatZobrazeni(HKEY hlavni, const Konfigurace& k)
 void NacistHorkeKlavesyZ(HKEY hlavni, Konfigurace& k)
 {
     RegKey klavesy;
-    LSTATUS s = RegOpenKeyExW(hlavni, L"horke_klavesy", 0, kPristup, klavesy.Put());
-    if (s == ERROR_FILE_NOT_FOUND) {
-        klavesy.Release();
+    if (!OtevritExistujici(hlavni, L"horke_klavesy", klavesy))
         return;
-    }
-    if (s != ERROR_SUCCESS)
-        klavesy.Release();
-    Over(s);
+    LSTATUS s;
 
     for (DWORD i = 0;; ++i) {
         wchar_t nazev[51];
@@ -326,14 +335,8 @@ HRESULT Nacist(Konfigurace& k)
     CriticalSectionLock lock(k.cs);
     try {
         RegKey hlavni;
-        LSTATUS s = RegOpenKeyExW(HKEY_CURRENT_USER, k.registrovaCesta.c_str(), 0, kPristup, hlavni.Put());
-        if (s == ERROR_FILE_NOT_FOUND) {
-            hlavni.Release();
+        if (!OtevritExistujici(HKEY_CURRENT_USER, k.registrovaCesta.c_str(), hlavni))
             return S_FALSE;
-        }
-        if (s != ERROR_SUCCESS)
-            hlavni.Release();
-        Over(s);
 
         Cteni c(hlavni.Get());
         c.Binarni(L"akce_ikona_hlavni", k.akce_ikona_hlavni, sizeof k.akce_ikona_hlavni);
@@ -494,14 +497,8 @@ HRESULT NacistHorkeKlavesy(Konfigurace& k)
     CriticalSectionLock lock(k.cs);
     try {
         RegKey hlavni;
-        LSTATUS s = RegOpenKeyExW(HKEY_CURRENT_USER, k.registrovaCesta.c_str(), 0, kPristup, hlavni.Put());
-        if (s == ERROR_FILE_NOT_FOUND) {
-            hlavni.Release();
+        if (!OtevritExistujici(HKEY_CURRENT_USER, k.registrovaCesta.c_str(), hlavni))
             return S_FALSE;
-        }
-        if (s != ERROR_SUCCESS)
-            hlavni.Release();
-        Over(s);
         NacistHorkeKlavesyZ(hlavni.Get(), k);
         return S_OK;
     } catch (long code) {
