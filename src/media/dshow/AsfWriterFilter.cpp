@@ -176,6 +176,7 @@ class AsfWriterFilter;
 class WriterInputPin : public BaseInputPin {
 public:
     WriterInputPin(AsfWriterFilter* owner);
+    STDMETHODIMP ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mt) override;
     STDMETHODIMP Receive(IMediaSample* sample) override;
     STDMETHODIMP EndOfStream() override;
 
@@ -430,6 +431,32 @@ private:
 };
 
 WriterInputPin::WriterInputPin(AsfWriterFilter* owner) : BaseInputPin(owner, L"Audio Input 01"), owner_(owner) {}
+
+// A Smart Tee copies its input to its outputs unchanged, but Wine's lets an
+// output connect with any type: from a tee, only the type of its input is
+// what the samples really are.
+STDMETHODIMP WriterInputPin::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* mt) {
+    if (!connector || !mt) return E_POINTER;
+    PIN_INFO info{};
+    if (SUCCEEDED(connector->QueryPinInfo(&info)) && info.pFilter) {
+        ComPtr<IBaseFilter> filter;
+        filter.Attach(info.pFilter);
+        CLSID clsid{};
+        if (SUCCEEDED(filter->GetClassID(&clsid)) && clsid == CLSID_SmartTee) {
+            ComPtr<IPin> input;
+            AM_MEDIA_TYPE in{};
+            if (FAILED(filter->FindPin(L"Input", &input)) || !input || FAILED(input->ConnectionMediaType(&in)))
+                return VFW_E_TYPE_NOT_ACCEPTED;
+            DWORD inRate = 0, rate = 0;
+            WORD inChannels = 0, channels = 0;
+            bool same = GetPcm16Format(in, &inRate, &inChannels) && GetPcm16Format(*mt, &rate, &channels) &&
+                        inRate == rate && inChannels == channels;
+            FreeMediaTypeContents(in);
+            if (!same) return VFW_E_TYPE_NOT_ACCEPTED;
+        }
+    }
+    return BaseInputPin::ReceiveConnection(connector, mt);
+}
 
 STDMETHODIMP WriterInputPin::Receive(IMediaSample* sample) {
     if (!sample) return E_POINTER;

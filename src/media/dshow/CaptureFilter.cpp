@@ -16,8 +16,12 @@ const CLSID CLSID_TonbarAudioCapture = {
 
 namespace {
 
-constexpr int kWaveBuffers = 8;          // 800 ms of slack for a busy writer
-constexpr int kAllocatorBuffers = 4;
+// Short buffers: Run returns with the first one, and the sound it holds
+// predates Run's return, so its length is what a file runs over the
+// recording's wall-clock time.
+constexpr DWORD kBufferMs = 20;
+constexpr int kWaveBuffers = 40;         // 800 ms of slack for a busy writer
+constexpr int kAllocatorBuffers = 8;
 constexpr DWORD kStartTimeoutMs = 3000;
 
 struct OfferedFormat {
@@ -41,9 +45,9 @@ HRESULT HResultFromMm(MMRESULT r) {
     }
 }
 
-// Bytes of about 100 ms, whole frames.
+// Bytes of about kBufferMs, whole frames.
 DWORD BufferBytes(const WAVEFORMATEX& wf) {
-    DWORD bytes = wf.nAvgBytesPerSec / 10;
+    DWORD bytes = wf.nAvgBytesPerSec / (1000 / kBufferMs);
     return std::max<DWORD>(wf.nBlockAlign, bytes - bytes % wf.nBlockAlign);
 }
 
@@ -63,10 +67,15 @@ WAVEFORMATEX WaveFormatOf(const AM_MEDIA_TYPE& mt) {
 
 class CaptureFilter;
 
+// The capture pin and the preview pin share one waveIn device, so both carry
+// the same format: a pin whose sibling is connected offers and accepts only
+// the sibling's type.
 class CaptureOutputPin : public BaseOutputPin, public IKsPropertySet {
 public:
-    CaptureOutputPin(BaseFilter* filter, UINT deviceId)
-        : BaseOutputPin(filter, L"Capture"), deviceId_(deviceId) {}
+    CaptureOutputPin(BaseFilter* filter, UINT deviceId, const wchar_t* name, const GUID& category)
+        : BaseOutputPin(filter, name), deviceId_(deviceId), category_(category) {}
+
+    void SetSibling(CaptureOutputPin* sibling) { sibling_ = sibling; }
 
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override { return BasePin::QueryInterface(riid, ppv); }
     STDMETHODIMP_(ULONG) AddRef() override { return BasePin::AddRef(); }
@@ -81,7 +90,7 @@ public:
         if (returned) *returned = sizeof(GUID);
         if (!data) return S_OK;
         if (size < sizeof(GUID)) return E_UNEXPECTED;
-        *static_cast<GUID*>(data) = PIN_CATEGORY_CAPTURE;
+        *static_cast<GUID*>(data) = category_;
         return S_OK;
     }
     STDMETHODIMP QuerySupported(REFGUID set, DWORD id, DWORD* support) override {
@@ -102,7 +111,13 @@ protected:
     }
 
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& mt) override {
-        if (!GetPcm16Format(mt, nullptr, nullptr)) return VFW_E_TYPE_NOT_ACCEPTED;
+        DWORD rate = 0;
+        WORD channels = 0;
+        if (!GetPcm16Format(mt, &rate, &channels)) return VFW_E_TYPE_NOT_ACCEPTED;
+        DWORD siblingRate = 0;
+        WORD siblingChannels = 0;
+        if (SiblingFormat(&siblingRate, &siblingChannels))
+            return rate == siblingRate && channels == siblingChannels ? S_OK : VFW_E_TYPE_NOT_ACCEPTED;
         WAVEFORMATEX wf = WaveFormatOf(mt);
         // Ask the device whether it can deliver this format at all.
         MMRESULT r = waveInOpen(nullptr, deviceId_, &wf, 0, 0, WAVE_FORMAT_QUERY);
@@ -110,6 +125,13 @@ protected:
     }
 
     bool GetMediaType(int index, MediaType* out) override {
+        DWORD rate = 0;
+        WORD channels = 0;
+        if (SiblingFormat(&rate, &channels)) {
+            if (index != 0) return false;
+            *out = MakePcmType(rate, channels);
+            return true;
+        }
         if (index < 0 || index >= static_cast<int>(std::size(kOffered))) return false;
         *out = MakePcmType(kOffered[index].rate, kOffered[index].channels);
         return true;
@@ -128,30 +150,61 @@ protected:
     }
 
 private:
+    bool SiblingFormat(DWORD* rate, WORD* channels) const {
+        return sibling_ && sibling_->IsConnected() && GetPcm16Format(sibling_->ConnectedType().Get(), rate, channels);
+    }
+
     const UINT deviceId_;
+    const GUID category_;
+    CaptureOutputPin* sibling_ = nullptr;
 };
 
 class CaptureFilter : public BaseFilter {
 public:
     CaptureFilter(UINT deviceId, const wchar_t* name)
-        : BaseFilter(CLSID_TonbarAudioCapture, name), pin_(this, deviceId), deviceId_(deviceId),
-          stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+        : BaseFilter(CLSID_TonbarAudioCapture, name),
+          pins_{{this, deviceId, L"Capture", PIN_CATEGORY_CAPTURE}, {this, deviceId, L"Preview", PIN_CATEGORY_PREVIEW}},
+          deviceId_(deviceId), stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        pins_[0].SetSibling(&pins_[1]);
+        pins_[1].SetSibling(&pins_[0]);
+    }
 
     ~CaptureFilter() override { StopCapture(); }
 
-    int PinCount() override { return 1; }
-    BasePin* PinAt(int index) override { return index == 0 ? &pin_ : nullptr; }
+    // A preview pin of its own keeps a capture graph builder from putting a
+    // Smart Tee after the capture pin: Wine's tee connects its outputs with
+    // whatever type the renderer proposes and passes our samples through
+    // unconverted, so a writer preferring 22050 Hz mono was fed 44100 Hz
+    // stereo labelled as its own format.
+    int PinCount() override { return kPins; }
+    BasePin* PinAt(int index) override { return index >= 0 && index < kPins ? &pins_[index] : nullptr; }
 
 protected:
-    HRESULT OnActivate() override { return pin_.Active(); }
+    HRESULT OnActivate() override {
+        for (int i = 0; i < kPins; ++i) {
+            HRESULT hr = pins_[i].Active();
+            if (FAILED(hr)) {
+                while (i-- > 0) pins_[i].Inactive();
+                return hr;
+            }
+        }
+        return S_OK;
+    }
 
     HRESULT OnRun(REFERENCE_TIME) override {
-        if (!pin_.IsConnected()) return S_OK;
+        MediaType type;
+        for (auto& pin : pins_) {
+            if (pin.IsConnected()) {
+                type = pin.ConnectedType();
+                break;
+            }
+        }
+        if (!GetPcm16Format(type.Get(), nullptr, nullptr)) return S_OK;   // nothing connected
         if (!stopEvent_) return E_OUTOFMEMORY;
         ResetEvent(stopEvent_.get());
         std::promise<HRESULT> started;
         std::future<HRESULT> result = started.get_future();
-        WAVEFORMATEX wf = WaveFormatOf(pin_.ConnectedType().Get());
+        WAVEFORMATEX wf = WaveFormatOf(type.Get());
         thread_ = std::thread([this, wf, p = std::move(started)]() mutable { CaptureLoop(wf, p); });
         HRESULT hr = result.get();
         if (FAILED(hr)) thread_.join();
@@ -165,7 +218,12 @@ protected:
 
     HRESULT OnStop() override {
         StopCapture();
-        return pin_.Inactive();
+        HRESULT hr = S_OK;
+        for (auto& pin : pins_) {
+            HRESULT pinHr = pin.Inactive();
+            if (SUCCEEDED(hr)) hr = pinHr;
+        }
+        return hr;
     }
 
     // A live source has nothing to show while paused.
@@ -222,7 +280,7 @@ private:
         framesDelivered_ = 0;
         base_ = -1;
         discontinuity_ = true;
-        deliveryFailed_ = false;
+        std::fill(std::begin(deliveryFailed_), std::end(deliveryFailed_), false);
 
         // Run returns once sound flows: some systems take over a second to
         // deliver the first buffer, and what was before it is not captured.
@@ -265,16 +323,27 @@ private:
 
     void DeliverBuffer(const WAVEHDR& h, const WAVEFORMATEX& wf) {
         DWORD size = h.dwBytesRecorded - h.dwBytesRecorded % wf.nBlockAlign;
-        if (size == 0 || deliveryFailed_) return;
+        if (size == 0) return;
         if (base_ < 0) {
             // The first buffer ends now on the graph's clock.
             REFERENCE_TIME length = static_cast<REFERENCE_TIME>(size / wf.nBlockAlign * 10000000ULL / wf.nSamplesPerSec);
             base_ = std::max<REFERENCE_TIME>(0, StreamTime() - length);
         }
+        REFERENCE_TIME t0 = base_ + static_cast<REFERENCE_TIME>(framesDelivered_ * 10000000ULL / wf.nSamplesPerSec);
+        framesDelivered_ += size / wf.nBlockAlign;
+        REFERENCE_TIME t1 = base_ + static_cast<REFERENCE_TIME>(framesDelivered_ * 10000000ULL / wf.nSamplesPerSec);
+        for (int i = 0; i < kPins; ++i) {
+            if (!deliveryFailed_[i] && pins_[i].IsConnected()) DeliverTo(i, h, size, t0, t1);
+        }
+        discontinuity_ = false;
+    }
+
+    void DeliverTo(int index, const WAVEHDR& h, DWORD size, REFERENCE_TIME t0, REFERENCE_TIME t1) {
+        CaptureOutputPin& pin = pins_[index];
         ComPtr<IMediaSample> sample;
-        HRESULT hr = pin_.GetDeliveryBuffer(&sample);
+        HRESULT hr = pin.GetDeliveryBuffer(&sample);
         if (FAILED(hr)) {
-            deliveryFailed_ = true;
+            deliveryFailed_[index] = true;
             return;
         }
         BYTE* p = nullptr;
@@ -282,22 +351,19 @@ private:
         size = std::min<DWORD>(size, static_cast<DWORD>(sample->GetSize()));
         std::memcpy(p, h.lpData, size);
         sample->SetActualDataLength(static_cast<long>(size));
-        REFERENCE_TIME t0 = base_ + static_cast<REFERENCE_TIME>(framesDelivered_ * 10000000ULL / wf.nSamplesPerSec);
-        framesDelivered_ += size / wf.nBlockAlign;
-        REFERENCE_TIME t1 = base_ + static_cast<REFERENCE_TIME>(framesDelivered_ * 10000000ULL / wf.nSamplesPerSec);
         sample->SetTime(&t0, &t1);
         sample->SetSyncPoint(TRUE);
         sample->SetDiscontinuity(discontinuity_ ? TRUE : FALSE);
-        discontinuity_ = false;
-        hr = pin_.Deliver(sample.Get());
+        hr = pin.Deliver(sample.Get());
         if (hr != S_OK) {
             // The downstream filter wants no more (S_FALSE) or failed.
-            deliveryFailed_ = true;
+            deliveryFailed_[index] = true;
             if (FAILED(hr) && hr != VFW_E_WRONG_STATE) NotifyEvent(EC_ERRORABORT, hr, 0);
         }
     }
 
-    CaptureOutputPin pin_;
+    static constexpr int kPins = 2;
+    CaptureOutputPin pins_[kPins];
     const UINT deviceId_;
     UniqueHandle stopEvent_;
     std::thread thread_;
@@ -305,7 +371,7 @@ private:
     uint64_t framesDelivered_ = 0;
     REFERENCE_TIME base_ = 0;
     bool discontinuity_ = true;
-    bool deliveryFailed_ = false;
+    bool deliveryFailed_[kPins] = {};
 };
 
 } // namespace

@@ -1,7 +1,9 @@
 // Built-in audio capture source filter over waveIn, for systems whose audio
-// capture filter offers no output pin. One output pin of category
-// PIN_CATEGORY_CAPTURE delivering 16-bit PCM in samples of about 100 ms,
-// time-stamped by the number of frames captured.
+// capture filter offers no output pin. Two output pins, "Capture" of
+// category PIN_CATEGORY_CAPTURE and "Preview" of PIN_CATEGORY_PREVIEW, both
+// delivering the same 16-bit PCM in samples of about 20 ms, time-stamped by
+// the number of frames captured; once one is connected the other takes only
+// its format.
 #pragma once
 
 #include "media/dshow/DShowBase.h"

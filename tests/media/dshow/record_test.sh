@@ -51,11 +51,13 @@ espeak-ng -v cs -w "$tmp/speech.wav" \
    devět, deset. Nahráváme z virtuálního mikrofonu a posloucháme, zda je všechno v pořádku. Konec zkoušky." \
   || { echo "FAIL: espeak-ng"; exit 1; }
 sox "$tmp/speech.wav" -r 44100 -c 2 "$tmp/speech44.wav"
+# Long enough for every recording of the run; the speech test comes first.
+sox "$tmp/speech44.wav" "$tmp/speech44.wav" "$tmp/speech44.wav" "$tmp/loop.wav"
 
 # Create the prefix before the speech starts: that takes longer than the speech.
 "$winrun" "$exe" --gtest_list_tests >/dev/null 2>&1
 
-paplay -d mic "$tmp/speech44.wav" &
+paplay -d mic "$tmp/loop.wav" &
 play_pid=$!
 sleep 0.5
 TONBAR_RECORD_DIR="Z:${tmp//\//\\}\\out" "$winrun" "$exe" --gtest_color=no \
@@ -137,6 +139,24 @@ if len(e_got) > 50 and len(e_ref) >= len(e_got):
     check(corr > 0.6, "the recording correlates with the speech played in")
 else:
     check(False, "enough decoded sound to correlate")
+
+# Profiles below 44100 Hz from the same microphone: the file lasts as long
+# as the recording did, and both ends of the connection name the same format.
+for name, want_rate, want_ch in (("low22m", "22050", 1), ("low32s", "32000", 2)):
+    path = f"{tmp}/out/{name}.wma"
+    info = probe(path)
+    streams = info.get("streams", [])
+    check(len(streams) == 1 and streams[0].get("codec_name") == "wmav2"
+          and streams[0].get("sample_rate") == want_rate and streams[0].get("channels") == want_ch,
+          f"{name}.wma is wmav2 {want_rate} Hz, {want_ch} channel(s)")
+    wall = int(open(f"{tmp}/out/{name}.wall").read()) / 1000.0
+    duration = float(info.get("format", {}).get("duration", 0))
+    types = open(f"{tmp}/out/{name}.type").read().split("\n")
+    print(f"     {name}: wall clock {wall:.3f} s, file {duration:.3f} s, connection {types[0]} / {types[1]}")
+    check(types[0] == types[1], f"{name}: capture and writer pins agree on the connection type")
+    check(abs(duration - wall) <= 0.05 * wall, f"{name}: duration within 5 % of the wall-clock recording time")
+    decoded = decode(path, 8000)
+    check(max((abs(x) for x in decoded), default=0) > 3000, f"{name}: the recording is not silence")
 
 # Tone converted from 22050 Hz mono into a 32000 Hz stereo profile.
 tone = f"{tmp}/out/tone.wma"

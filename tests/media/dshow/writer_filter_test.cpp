@@ -257,3 +257,62 @@ TEST(MediaLayer, OutputFileNameGivesAWriterInTheGraph) {
     EXPECT_EQ(S_OK, writer.As(&cfg));
     EXPECT_EQ(S_OK, graph->RemoveFilter(writer.Get()));
 }
+
+// A Smart Tee passes its input's samples through unchanged; Wine's lets its
+// output connect with the writer's preferred type all the same, which made
+// 44100 Hz stereo run four times too long as 22050 Hz mono. The writer takes
+// only the tee's input type and converts.
+TEST(AsfWriterFilter, BehindASmartTeeTakesTheTeesInputType) {
+    ComScope com;
+    TempDir dir;
+    ComPtr<IGraphBuilder> graph;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)));
+    ComPtr<IBaseFilter> tee;
+    if (FAILED(CoCreateInstance(CLSID_SmartTee, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&tee))))
+        GTEST_SKIP() << "no Smart Tee on this system";
+    ComPtr<ToneSource> source;
+    source.Attach(new ToneSource(44100, 2));
+    ComPtr<IBaseFilter> writer;
+    ASSERT_EQ(S_OK, CreateAsfWriterFilter(&writer));
+    ComPtr<IConfigAsfWriter> cfg;
+    ASSERT_EQ(S_OK, writer.As(&cfg));
+    ASSERT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(AudioProfile(20000, 22050, 1).Get()));
+    ComPtr<IFileSinkFilter> sink;
+    ASSERT_EQ(S_OK, writer.As(&sink));
+    const std::wstring file = dir.File(L"tee.wma");
+    ASSERT_EQ(S_OK, sink->SetFileName(file.c_str(), nullptr));
+    ASSERT_EQ(S_OK, graph->AddFilter(source.Get(), L"Tone"));
+    ASSERT_EQ(S_OK, graph->AddFilter(tee.Get(), L"Tee"));
+    ASSERT_EQ(S_OK, graph->AddFilter(writer.Get(), L"ASF Writer"));
+
+    ComPtr<IPin> out, teeIn, teeOut, in;
+    ASSERT_EQ(S_OK, source->FindPin(L"Out", &out));
+    ASSERT_EQ(S_OK, tee->FindPin(L"Input", &teeIn));
+    ASSERT_EQ(S_OK, tee->FindPin(L"Capture", &teeOut));
+    ASSERT_EQ(S_OK, writer->FindPin(L"Audio Input 01", &in));
+    ASSERT_EQ(S_OK, graph->ConnectDirect(out.Get(), teeIn.Get(), nullptr));
+    ASSERT_EQ(S_OK, graph->ConnectDirect(teeOut.Get(), in.Get(), nullptr));
+
+    AM_MEDIA_TYPE mt{};
+    ASSERT_EQ(S_OK, in->ConnectionMediaType(&mt));
+    DWORD rate = 0;
+    WORD channels = 0;
+    EXPECT_TRUE(GetPcm16Format(mt, &rate, &channels));
+    FreeMediaTypeContents(mt);
+    EXPECT_EQ(44100u, rate);
+    EXPECT_EQ(2, channels);
+
+    ComPtr<IMediaControl> control;
+    ASSERT_EQ(S_OK, graph.As(&control));
+    ASSERT_EQ(S_OK, control->Run());
+    Sleep(600);
+    EXPECT_EQ(S_OK, control->Stop());
+    const double delivered = double(source->FramesDelivered()) / 44100.0;
+    AsfFacts facts = ReadAsfFacts(ReadShared(file));
+    ASSERT_TRUE(facts.header);
+    EXPECT_GT(delivered, 0.5);
+    EXPECT_NEAR(delivered, facts.durationSec, 0.15);
+    graph->RemoveFilter(writer.Get());
+    graph->RemoveFilter(tee.Get());
+    graph->RemoveFilter(source.Get());
+}
