@@ -2,6 +2,8 @@
 # display and PulseAudio server for one run, all removed again at exit.
 # Source it, then call tonbar_env_start [--no-display] [--no-audio].
 
+. "$(dirname "${BASH_SOURCE[0]}")/pulse.sh"
+
 tonbar_env_cleanup() {
   set +e
   if [ -n "${TONBAR_RUN_DIR:-}" ] && [ -d "$TONBAR_RUN_DIR" ]; then
@@ -43,18 +45,7 @@ tonbar_env_start() {
   fi
 
   if [ "$want_audio" = 1 ]; then
-    # A virtual microphone: whatever is played into the sink "mic" is what
-    # the program records from its monitor.
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --log-target=file:"$TONBAR_RUN_DIR/pulse.log" \
-      -L "module-null-sink sink_name=mic sink_properties=device.description=Mikrofon" \
-      -L module-native-protocol-unix -L module-always-sink >/dev/null 2>&1 &
-    TONBAR_PULSE_PID=$!
-    local i
-    for i in $(seq 1 50); do
-      pactl info >/dev/null 2>&1 && break
-      sleep 0.2
-    done
-    pactl set-default-source mic.monitor >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; return 1; }
+    tonbar_start_virtual_mic "$TONBAR_RUN_DIR/pulse.log" || { echo "PulseAudio did not start" >&2; return 1; }
   fi
 
   # One Wine prefix for the whole run (creating one takes a few seconds).

@@ -40,13 +40,10 @@ if [ -z "${WINEPREFIX:-}" ]; then
   export WINEPREFIX=$own_prefix
 fi
 
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-  -L "module-null-sink sink_name=mic sink_properties=device.description=Mikrofon" \
-  -L module-native-protocol-unix -L module-always-sink >"$tmp/pulse.log" 2>&1 &
-pulse_pid=$!
-for _ in $(seq 50); do pactl info >/dev/null 2>&1 && break; sleep 0.2; done
+. "$(dirname "$0")/../../scripts/lib/pulse.sh"
+tonbar_start_virtual_mic "$tmp/pulse.log"
+pulse_pid=$TONBAR_PULSE_PID
 pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not start"; cat "$tmp/pulse.log"; exit 1; }
-pactl set-default-source mic.monitor
 
 espeak-ng -v cs -w "$tmp/speech.wav" \
   "Dobrý den, toto je zkouška nahrávání zvuku. Jedna, dva, tři, čtyři, pět, šest, sedm, osm,
