@@ -1,0 +1,188 @@
+// Pieces of the list-of-recordings tests: a host window that owns the list
+// the way the main window does, a temporary folder, and waiting with the
+// message loop running.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "controls/Okno.h"
+#include "mainwindow/ListViewObsahSlozky.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace list_test {
+
+class Hostitel : public mirvak::winapi::OknoImpl<Hostitel>, public mirvak::winapi::IListViewObsahSlozky {
+public:
+    uint32_t parametry = 1;
+    int zmen = 0;
+    std::vector<std::wstring> zobrazeno;
+
+    bool FilterFile(const wchar_t* jmeno) override
+    {
+        return mirvak::winapi::OdfiltrovatSoubor(parametry, jmeno);
+    }
+    void FolderShown(const wchar_t* slozka) override { zobrazeno.push_back(slozka); }
+
+    HRESULT Vytvorit()
+    {
+        RECT r{40, 40, 840, 640};
+        return Create(nullptr, r, L"seznam", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
+    }
+
+    MV_BEGIN_MSG_MAP(Hostitel)
+    MV_MESSAGE_HANDLER(mirvak::winapi::WM_SEZNAM_ZMENA, OnZmena)
+    MV_REFLECT_NOTIFICATIONS()
+    MV_END_MSG_MAP()
+
+private:
+    LRESULT OnZmena(UINT, WPARAM, LPARAM, BOOL&)
+    {
+        ++zmen;
+        return 0;
+    }
+};
+
+inline void Pumpovat()
+{
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+}
+
+// Runs the message loop until `hotovo` or `ms` have passed; whether it came true.
+inline bool CekatNa(const std::function<bool()>& hotovo, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        Pumpovat();
+        if (hotovo())
+            return true;
+        if (GetTickCount() - start >= ms)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+// A folder of the test's own, removed with everything in it.
+class Slozka {
+public:
+    Slozka()
+    {
+        wchar_t tmp[MAX_PATH];
+        GetTempPathW(MAX_PATH, tmp);
+        static int citac = 0;
+        cesta_ = std::wstring(tmp) + L"tonbar_list_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+                 std::to_wstring(++citac);
+        CreateDirectoryW(cesta_.c_str(), nullptr);
+    }
+    ~Slozka() { Smazat(cesta_); }
+    Slozka(const Slozka&) = delete;
+    Slozka& operator=(const Slozka&) = delete;
+
+    const std::wstring& Cesta() const { return cesta_; }
+    std::wstring Soubor(const std::wstring& jmeno) const { return cesta_ + L"\\" + jmeno; }
+    // A file of `velikost` bytes; past 4 GiB the file is sparse on Wine's side.
+    bool Vytvorit(const std::wstring& jmeno, uint64_t velikost = 0) const
+    {
+        HANDLE h = CreateFileW(Soubor(jmeno).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        LARGE_INTEGER p;
+        p.QuadPart = static_cast<LONGLONG>(velikost);
+        bool ok = SetFilePointerEx(h, p, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+        CloseHandle(h);
+        return ok;
+    }
+
+    static void Smazat(const std::wstring& slozka)
+    {
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW((slozka + L"\\*").c_str(), &fd);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring n = fd.cFileName;
+                if (n == L"." || n == L"..")
+                    continue;
+                std::wstring c = slozka + L"\\" + n;
+                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    Smazat(c);
+                else
+                    DeleteFileW(c.c_str());
+            } while (FindNextFileW(h, &fd));
+            FindClose(h);
+        }
+        RemoveDirectoryW(slozka.c_str());
+    }
+
+private:
+    std::wstring cesta_;
+};
+
+// A host window with the list in it, as the main window creates it.
+struct Seznam : ::testing::Test {
+    Hostitel host;
+    mirvak::winapi::ListViewObsahSlozky list;
+    Slozka dir;
+
+    void SetUp() override
+    {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&icc);
+        ASSERT_EQ(host.Vytvorit(), S_OK);
+        ASSERT_EQ(list.Create(host), S_OK);
+        list.SetCallbacks(&host);
+    }
+    void TearDown() override
+    {
+        list.StopWatch();
+        Pumpovat();
+    }
+
+    std::vector<std::wstring> Jmena() const
+    {
+        std::vector<std::wstring> v;
+        for (int i = 0; i < list.Count(); ++i)
+            v.push_back(list.ItemText(i, 0));
+        return v;
+    }
+    std::vector<std::wstring> Serazene() const
+    {
+        auto v = Jmena();
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+    int Vybrana() const
+    {
+        return static_cast<int>(list.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    }
+    void Vybrat(std::initializer_list<int> indexy)
+    {
+        LVITEMW s{};
+        s.stateMask = LVIS_SELECTED;
+        list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&s));
+        s.state = LVIS_SELECTED;
+        for (int i : indexy)
+            list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&s));
+    }
+    int Index(const std::wstring& jmeno) const
+    {
+        auto v = Jmena();
+        for (size_t i = 0; i < v.size(); ++i)
+            if (v[i] == jmeno)
+                return static_cast<int>(i);
+        return -1;
+    }
+    static bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
+};
+
+} // namespace list_test
