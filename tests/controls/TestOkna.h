@@ -2,6 +2,7 @@
 #pragma once
 
 #include "controls/Okno.h"
+#include "harness/TestFolder.h"
 
 #include <objbase.h>
 
@@ -132,35 +133,10 @@ private:
 };
 
 // A folder of the test's own, removed with everything in it.
-class DocasnaSlozka {
+class DocasnaSlozka : public TestFolder {
 public:
-    DocasnaSlozka()
-    {
-        wchar_t tmp[MAX_PATH];
-        GetTempPathW(MAX_PATH, tmp);
-        static int citac = 0;
-        cesta_ = std::wstring(tmp) + L"tonbar_ctl_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                 std::to_wstring(++citac);
-        CreateDirectoryW(cesta_.c_str(), nullptr);
-    }
-    ~DocasnaSlozka()
-    {
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((cesta_ + L"\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                if (fd.cFileName[0] != L'.')
-                    DeleteFileW((cesta_ + L"\\" + fd.cFileName).c_str());
-            } while (FindNextFileW(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryW(cesta_.c_str());
-    }
-    const std::wstring& Cesta() const { return cesta_; }
-    std::wstring Soubor(const wchar_t* jmeno) const { return cesta_ + L"\\" + jmeno; }
-
-private:
-    std::wstring cesta_;
+    const std::wstring& Cesta() const { return Path(); }
+    std::wstring Soubor(const wchar_t* jmeno) const { return File(jmeno); }
 };
 
 } // namespace tonbar::test

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include "controls/Okno.h"
+#include "harness/TestFolder.h"
 #include "mainwindow/ListViewObsahSlozky.h"
 
 #include <gtest/gtest.h>
@@ -74,23 +75,10 @@ inline bool CekatNa(const std::function<bool()>& hotovo, DWORD ms)
 }
 
 // A folder of the test's own, removed with everything in it.
-class Slozka {
+class Slozka : public tonbar::test::TestFolder {
 public:
-    Slozka()
-    {
-        wchar_t tmp[MAX_PATH];
-        GetTempPathW(MAX_PATH, tmp);
-        static int citac = 0;
-        cesta_ = std::wstring(tmp) + L"tonbar_list_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                 std::to_wstring(++citac);
-        CreateDirectoryW(cesta_.c_str(), nullptr);
-    }
-    ~Slozka() { Smazat(cesta_); }
-    Slozka(const Slozka&) = delete;
-    Slozka& operator=(const Slozka&) = delete;
-
-    const std::wstring& Cesta() const { return cesta_; }
-    std::wstring Soubor(const std::wstring& jmeno) const { return cesta_ + L"\\" + jmeno; }
+    const std::wstring& Cesta() const { return Path(); }
+    std::wstring Soubor(const std::wstring& jmeno) const { return File(jmeno); }
     // A file of `velikost` bytes; past 4 GiB the file is sparse on Wine's side.
     bool Vytvorit(const std::wstring& jmeno, uint64_t velikost = 0) const
     {
@@ -103,29 +91,6 @@ public:
         CloseHandle(h);
         return ok;
     }
-
-    static void Smazat(const std::wstring& slozka)
-    {
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((slozka + L"\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring n = fd.cFileName;
-                if (n == L"." || n == L"..")
-                    continue;
-                std::wstring c = slozka + L"\\" + n;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    Smazat(c);
-                else
-                    DeleteFileW(c.c_str());
-            } while (FindNextFileW(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryW(slozka.c_str());
-    }
-
-private:
-    std::wstring cesta_;
 };
 
 // A host window with the list in it, as the main window creates it.

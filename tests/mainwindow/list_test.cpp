@@ -199,7 +199,7 @@ TEST_F(Seznam, MissingFolderKeepsTheListAndStartsNoWatcher)
     ASSERT_TRUE(jina.Vytvorit(L"x.wma"));
     ASSERT_EQ(list.SetFolder(jina.Cesta()), S_OK);
     ASSERT_EQ(list.StopWatch(), S_OK);
-    Slozka::Smazat(jina.Cesta());
+    Slozka::Remove(jina.Cesta());
     EXPECT_EQ(list.Restart(), S_FALSE);
     EXPECT_FALSE(list.Watching());
     EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"x.wma"}));

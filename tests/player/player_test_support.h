@@ -7,6 +7,7 @@
 #include <mmsystem.h>
 
 #include "app/Handles.h"
+#include "harness/TestFolder.h"
 #include "app/IMirvakModul.h"
 #include "app/Konfigurace.h"
 #include "media/asf/AsfWriter.h"
@@ -23,46 +24,8 @@
 
 namespace player_test {
 
-struct ComScope {
-    HRESULT hr;
-    ComScope() : hr(CoInitialize(nullptr)) {}
-    ~ComScope()
-    {
-        if (SUCCEEDED(hr))
-            CoUninitialize();
-    }
-};
-
-// A fresh folder under %TEMP%, removed with its files.
-class TempDir {
-public:
-    TempDir()
-    {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        path_ = std::wstring(base) + L"tonbar-player-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(counter_++) + L"-" + std::to_wstring(GetTickCount());
-        CreateDirectoryW(path_.c_str(), nullptr);
-    }
-    ~TempDir()
-    {
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((path_ + L"\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                    DeleteFileW((path_ + L"\\" + fd.cFileName).c_str());
-            } while (FindNextFileW(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryW(path_.c_str());
-    }
-    std::wstring File(const wchar_t* name) const { return path_ + L"\\" + name; }
-
-private:
-    static inline int counter_ = 0;
-    std::wstring path_;
-};
+using ComScope = tonbar::test::ComScope;
+using TempDir = tonbar::test::TestFolder;
 
 inline std::string Narrow(const std::wstring& s)
 {

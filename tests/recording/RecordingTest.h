@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include "harness/TestFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -12,57 +13,8 @@
 
 namespace recording_test {
 
-struct ComScope {
-    HRESULT hr;
-    ComScope() : hr(CoInitialize(nullptr)) {}
-    ~ComScope()
-    {
-        if (SUCCEEDED(hr))
-            CoUninitialize();
-    }
-};
-
-// A fresh folder under %TEMP%, removed with its files (one level deep).
-class TempDir {
-public:
-    TempDir()
-    {
-        wchar_t base[MAX_PATH];
-        GetTempPathW(MAX_PATH, base);
-        static int counter = 0;
-        path_ = std::wstring(base) + L"tonbar-rec-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                std::to_wstring(++counter) + L"-" + std::to_wstring(GetTickCount());
-        CreateDirectoryW(path_.c_str(), nullptr);
-    }
-    ~TempDir() { Remove(path_); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::wstring File(const std::wstring& name) const { return path_ + L"\\" + name; }
-    const std::wstring& Path() const { return path_; }
-
-private:
-    static void Remove(const std::wstring& dir)
-    {
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = fd.cFileName;
-                if (name == L"." || name == L"..")
-                    continue;
-                std::wstring full = dir + L"\\" + name;
-                if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    Remove(full);
-                else
-                    DeleteFileW(full.c_str());
-            } while (FindNextFileW(h, &fd));
-            FindClose(h);
-        }
-        RemoveDirectoryW(dir.c_str());
-    }
-    std::wstring path_;
-};
+using ComScope = tonbar::test::ComScope;
+using TempDir = tonbar::test::TestFolder;
 
 inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
