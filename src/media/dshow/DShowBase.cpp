@@ -137,15 +137,14 @@ HRESULT CoTaskStrDup(const std::wstring& s, LPWSTR* out) {
 
 namespace {
 
-// Enumerators are standalone COM objects with their own count.
-class EnumMediaTypesImpl final : public IEnumMediaTypes {
+// IUnknown of a standalone COM object with one interface and its own count.
+template <typename I, const IID& Iid>
+class StandaloneObject : public I {
 public:
-    explicit EnumMediaTypesImpl(std::vector<MediaType> types, size_t pos = 0)
-        : types_(std::move(types)), pos_(pos) {}
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
         if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumMediaTypes) {
-            *ppv = static_cast<IEnumMediaTypes*>(this);
+        if (riid == IID_IUnknown || riid == Iid) {
+            *ppv = static_cast<I*>(this);
             AddRef();
             return S_OK;
         }
@@ -158,6 +157,19 @@ public:
         if (r == 0) delete this;
         return r;
     }
+
+protected:
+    virtual ~StandaloneObject() = default;
+
+private:
+    std::atomic<ULONG> ref_{1};
+};
+
+// Enumerators are standalone COM objects with their own count.
+class EnumMediaTypesImpl final : public StandaloneObject<IEnumMediaTypes, IID_IEnumMediaTypes> {
+public:
+    explicit EnumMediaTypesImpl(std::vector<MediaType> types, size_t pos = 0)
+        : types_(std::move(types)), pos_(pos) {}
     STDMETHODIMP Next(ULONG count, AM_MEDIA_TYPE** out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
         ULONG n = 0;
@@ -189,30 +201,13 @@ public:
     }
 
 private:
-    std::atomic<ULONG> ref_{1};
     std::vector<MediaType> types_;
     size_t pos_;
 };
 
-class EnumPinsImpl final : public IEnumPins {
+class EnumPinsImpl final : public StandaloneObject<IEnumPins, IID_IEnumPins> {
 public:
     EnumPinsImpl(BaseFilter* filter, int pos) : filter_(filter), pos_(pos) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (!ppv) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumPins) {
-            *ppv = static_cast<IEnumPins*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++ref_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG r = --ref_;
-        if (r == 0) delete this;
-        return r;
-    }
     STDMETHODIMP Next(ULONG count, IPin** out, ULONG* fetched) override {
         if (!out || (count > 1 && !fetched)) return E_POINTER;
         ULONG n = 0;
@@ -243,7 +238,6 @@ public:
     }
 
 private:
-    std::atomic<ULONG> ref_{1};
     ComPtr<BaseFilter> filter_;
     int pos_;
 };
