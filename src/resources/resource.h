@@ -53,3 +53,12 @@
 #define IDS_OTAZKA_SMAZAT 21303
 #define IDS_NEPODARILO_SMAZAT 21304
 #define IDS_SOUBOR_SE_NAHRAVA 21305
+
+// Each subsystem keeps its own identifiers. Own string ids: profiles 21400-21499,
+// main window 21500-21599, stores and FTP 21600-21699, e-mail 21700-21799,
+// settings, update and about 21800-21899.
+#include "resource_profiles.h"
+#include "resource_mainwindow.h"
+#include "resource_stores.h"
+#include "resource_email.h"
+#include "resource_settings.h"

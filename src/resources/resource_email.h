@@ -1,0 +1,2 @@
+// Resource identifiers of the email subsystem.
+#pragma once

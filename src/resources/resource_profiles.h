@@ -1,0 +1,2 @@
+// Resource identifiers of the recording profiles.
+#pragma once

@@ -1,0 +1,2 @@
+// Resource identifiers of the settings subsystem.
+#pragma once

@@ -1,0 +1,2 @@
+// Resource identifiers of the data stores and FTP.
+#pragma once
