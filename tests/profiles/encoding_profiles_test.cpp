@@ -1,0 +1,251 @@
+// The list of encoding profiles in a combo box, and the tool-bar combo box
+// that writes the configuration's "profil", on a real window under Wine.
+#include "ProfilyTest.h"
+
+#include "controls/TestOkna.h"
+#include "media/dshow/WmProfiles.h"
+#include "media/profiles/ProfileCatalogue.h"
+#include "recording/SeznamProfiluKodovani.h"
+
+#include <wrl/client.h>
+
+#include <cstring>
+#include <set>
+
+using Microsoft::WRL::ComPtr;
+using namespace profiles_test;
+using tonbar::test::ComScope;
+using tonbar::test::Hostitel;
+using tonbar::test::TestModul;
+
+namespace {
+
+std::wstring TextPolozky(HWND combo, int i)
+{
+    LRESULT n = SendMessageW(combo, CB_GETLBTEXTLEN, i, 0);
+    if (n < 0)
+        return L"<chyba>";
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(n));
+    return text;
+}
+
+// A profile manager that answers like broken or incomplete systems do:
+// row 1 cannot be loaded, row 2 loads without a name, row 3 "succeeds"
+// without giving a profile; the rest come from the built-in manager.
+class VadnySpravce : public IWMProfileManager {
+public:
+    VadnySpravce() { mirvak::media::CreateBuiltInProfileManager(&zaklad_); }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IUnknown || iid == __uuidof(IWMProfileManager)) {
+            *out = static_cast<IWMProfileManager*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++pocet_; }
+    ULONG STDMETHODCALLTYPE Release() override { return --pocet_; }  // lives on the test's stack
+    HRESULT STDMETHODCALLTYPE CreateEmptyProfile(WMT_VERSION, IWMProfile**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LoadProfileByID(REFGUID guid, IWMProfile** out) override
+    {
+        *out = nullptr;
+        if (guid == kProfilyKodovani[0])
+            return E_NOTIMPL;
+        if (guid == kProfilyKodovani[1]) {
+            mirvak::media::AudioProfile bezNazvu = mirvak::media::SystemAudioProfiles()[1];
+            bezNazvu.name.clear();
+            return mirvak::media::CreateBuiltInProfile(bezNazvu, out);
+        }
+        if (guid == kProfilyKodovani[2])
+            return S_OK;
+        return zaklad_->LoadProfileByID(guid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LoadProfileByData(const WCHAR*, IWMProfile**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SaveProfile(IWMProfile*, WCHAR*, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetSystemProfileCount(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LoadSystemProfile(DWORD, IWMProfile**) override { return E_NOTIMPL; }
+
+private:
+    ULONG pocet_ = 1;
+    ComPtr<IWMProfileManager> zaklad_;
+};
+
+class EncodingComboTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(host_.Vytvorit(600, 200), S_OK);
+        combo_ = host_.Prvek(L"ComboBox", 1027, CBS_DROPDOWNLIST | WS_VSCROLL, {10, 10, 400, 200});
+        ASSERT_NE(combo_, nullptr);
+        ASSERT_EQ(mirvak::media::CreateProfileManager(&manager_), S_OK);
+    }
+    void TearDown() override { host_.Destroy(); }
+
+    ComScope com_;
+    Hostitel host_;
+    HWND combo_ = nullptr;
+    ComPtr<IWMProfileManager> manager_;
+};
+
+TEST_F(EncodingComboTest, ListsTheSevenProfilesByNameWithTheDefaultSeventhSelected)
+{
+    ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), kVychoziProfil), S_OK);
+    ASSERT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 7);
+    EXPECT_EQ(SendMessageW(combo_, CB_GETCURSEL, 0, 0), 6);
+    // Wine has no system profiles: the names are the built-in catalogue's.
+    const auto& katalog = mirvak::media::SystemAudioProfiles();
+    for (int i = 0; i < 7; ++i) {
+        std::wstring ocekavany(katalog[i].name.begin(), katalog[i].name.end());
+        EXPECT_EQ(TextPolozky(combo_, i), ocekavany) << i;
+        // The item data is the table row itself.
+        EXPECT_EQ(SendMessageW(combo_, CB_GETITEMDATA, i, 0), reinterpret_cast<LRESULT>(&kProfilyKodovani[i]));
+    }
+    GUID vybrany{};
+    ASSERT_EQ(SelectedEncodingProfile(combo_, vybrany), S_OK);
+    EXPECT_TRUE(StejneGuid(vybrany, mirvak::media::WMProfile_V80_128StereoAudio));
+
+    // A refill with another GUID moves the selection and adds nothing.
+    ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), kProfilyKodovani[2]), S_OK);
+    EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 7);
+    EXPECT_EQ(SendMessageW(combo_, CB_GETCURSEL, 0, 0), 2);
+}
+
+TEST_F(EncodingComboTest, AnUnknownGuidLeavesNoSelection)
+{
+    const GUID rucne = {0x12345678, 0x1, 0x2, {1, 2, 3, 4, 5, 6, 7, 8}};
+    ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), rucne), S_OK);
+    EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 7);
+    EXPECT_EQ(SendMessageW(combo_, CB_GETCURSEL, 0, 0), CB_ERR);
+    GUID g = rucne;
+    EXPECT_EQ(SelectedEncodingProfile(combo_, g), S_FALSE);
+    EXPECT_TRUE(StejneGuid(g, rucne));
+
+    // An item that is not a row of the table maps to no GUID either.
+    LRESULT cizi = SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"cizí"));
+    SendMessageW(combo_, CB_SETITEMDATA, cizi, 42);
+    SendMessageW(combo_, CB_SETCURSEL, cizi, 0);
+    EXPECT_EQ(SelectedEncodingProfile(combo_, g), S_FALSE);
+}
+
+TEST_F(EncodingComboTest, ProfilesTheManagerCannotLoadOrNameStillGetARow)
+{
+    VadnySpravce vadny;
+    ASSERT_EQ(FillEncodingProfiles(combo_, &vadny, kProfilyKodovani[2]), S_OK);
+    ASSERT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 7);
+    EXPECT_EQ(SendMessageW(combo_, CB_GETCURSEL, 0, 0), 2);
+    std::set<std::wstring> texty;
+    for (int i = 0; i < 7; ++i) {
+        std::wstring t = TextPolozky(combo_, i);
+        EXPECT_FALSE(t.empty()) << i;
+        texty.insert(t);
+    }
+    EXPECT_EQ(texty.size(), 7u);  // the fallbacks are told apart by their GUIDs
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(TextPolozky(combo_, i), NahradniNazevProfilu(kProfilyKodovani[i])) << i;
+    EXPECT_NE(TextPolozky(combo_, 0).find(L"{7EA3126D-E1BA-4716-89AF-F65CEE0C0C67}"), std::wstring::npos);
+    const auto& katalog = mirvak::media::SystemAudioProfiles();
+    EXPECT_EQ(TextPolozky(combo_, 3), std::wstring(katalog[3].name.begin(), katalog[3].name.end()));
+
+    std::wstring nazev = L"x";
+    EXPECT_EQ(EncodingProfileName(&vadny, kProfilyKodovani[0], nazev), E_NOTIMPL);
+    EXPECT_TRUE(nazev.empty());
+    EXPECT_EQ(EncodingProfileName(&vadny, kProfilyKodovani[2], nazev), E_POINTER);
+}
+
+TEST_F(EncodingComboTest, BadArgumentsAreRefused)
+{
+    EXPECT_EQ(FillEncodingProfiles(nullptr, manager_.Get(), kVychoziProfil), E_INVALIDARG);
+    SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"staré"));
+    EXPECT_EQ(FillEncodingProfiles(combo_, nullptr, kVychoziProfil), E_POINTER);
+    EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 0);
+    GUID g{};
+    EXPECT_EQ(SelectedEncodingProfile(combo_, g), S_FALSE);
+}
+
+class ToolbarComboTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(host_.Vytvorit(600, 200), S_OK); }
+    void TearDown() override { host_.Destroy(); }
+
+    GUID UlozenyProfil() const
+    {
+        DWORD typ = 0;
+        std::vector<BYTE> data;
+        GUID g{};
+        if (klic_.Hodnota(klic_.Cesta() + L"\\wma", L"profil", typ, data) && data.size() == sizeof g)
+            std::memcpy(&g, data.data(), sizeof g);
+        return g;
+    }
+
+    ComScope com_;
+    TestModul modul_;
+    KlicTestu klic_;
+    TestKonfigurace konf_{klic_.Cesta()};
+    Hostitel host_;
+};
+
+TEST_F(ToolbarComboTest, CreatedAsTheToolbarWantsIt)
+{
+    mirvak::winapi::ComboBoxProfilKodovani combo(&konf_.k);
+    ASSERT_EQ(combo.Create(host_, 5, 3), S_OK);
+    HWND h = combo.Handle();
+    wchar_t trida[32] = {};
+    GetClassNameW(h, trida, 32);
+    EXPECT_STREQ(trida, L"ComboBox");
+    EXPECT_EQ(GetDlgCtrlID(h), 1017);
+    EXPECT_EQ(GetWindowLongPtrW(h, GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+    EXPECT_TRUE(GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE);
+    RECT r{};
+    GetWindowRect(h, &r);
+    EXPECT_EQ(r.right - r.left, 380);
+    EXPECT_EQ(SendMessageW(h, CB_GETDROPPEDWIDTH, 0, 0), 450);
+    EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
+
+    HWND tip = mirvak::winapi::VytvoritTooltip(host_);
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(combo.AddTooltip(tip, host_), S_OK);
+    EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
+    DestroyWindow(tip);
+}
+
+TEST_F(ToolbarComboTest, SelectingAnItemWritesProfilAtOnce)
+{
+    konf_.k.profil = kVychoziProfil;
+    mirvak::winapi::ComboBoxProfilKodovani combo(&konf_.k);
+    ASSERT_EQ(combo.Create(host_, 5, 3), S_OK);
+    ASSERT_EQ(combo.FillFromConfiguration(), S_OK);
+    HWND h = combo.Handle();
+    ASSERT_EQ(SendMessageW(h, CB_GETCOUNT, 0, 0), 7);
+    EXPECT_EQ(SendMessageW(h, CB_GETCURSEL, 0, 0), 6);
+    EXPECT_FALSE(klic_.Existuje(klic_.Cesta() + L"\\wma"));  // filling writes nothing
+
+    // The user picks row 3: the notification reaches the combo box through
+    // the parent's reflection, as on the tool bar.
+    SendMessageW(h, CB_SETCURSEL, 3, 0);
+    SendMessageW(host_, WM_COMMAND, MAKEWPARAM(1017, CBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
+    EXPECT_TRUE(StejneGuid(konf_.k.profil, kProfilyKodovani[3]));
+    EXPECT_TRUE(StejneGuid(UlozenyProfil(), kProfilyKodovani[3]));
+
+    // A fresh configuration reads the choice back.
+    TestKonfigurace znovu(klic_.Cesta());
+    ASSERT_EQ(Nacist(znovu.k), S_OK);
+    EXPECT_TRUE(StejneGuid(znovu.k.profil, kProfilyKodovani[3]));
+
+    // The parent may call the handler itself instead.
+    SendMessageW(h, CB_SETCURSEL, 0, 0);
+    EXPECT_EQ(combo.OnSelChange(), S_OK);
+    EXPECT_TRUE(StejneGuid(UlozenyProfil(), kProfilyKodovani[0]));
+
+    // Nothing selected: nothing changes.
+    SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    EXPECT_EQ(combo.OnSelChange(), S_FALSE);
+    EXPECT_TRUE(StejneGuid(konf_.k.profil, kProfilyKodovani[0]));
+    EXPECT_TRUE(modul_.zpravy.empty());
+}
+
+} // namespace
