@@ -136,6 +136,8 @@ HRESULT Aplikace::Inicializovat(HINSTANCE inst)
         VytvoritUroven(slozkaDat, L"\\Mirvak");
         VytvoritUroven(slozkaDat, L"\\Ostrel");
         VytvoritUroven(slozkaDat, L"\\5");
+        // Step 11: a missing or unreadable store leaves the list empty, silently.
+        kontakty.Load();
 
         // Contacts, recording profiles and FTP places join here as their
         // subsystems land.
@@ -144,6 +146,11 @@ HRESULT Aplikace::Inicializovat(HINSTANCE inst)
         zarizeni = std::make_unique<AudioCaptureDeviceList>();
         zarizeni->Enumerate();
         zaznamnik = std::make_unique<AudioRecorder>();
+        // A missing "profily_zaznamu" key gives an empty store.
+        profilyZaznamu.SetApplicationKey(g_konfigurace.registrovaCesta);
+        profilyZaznamu.Load();
+        // A missing or unreadable store leaves the list empty, silently.
+        ftpMista.Load();
 
         InicializovatKonfiguraci(g_konfigurace);
         konfiguraceInicializovana_ = true;
@@ -210,6 +217,8 @@ HRESULT Aplikace::Ukoncit()
             UvolnitKonfiguraci(g_konfigurace);
             konfiguraceInicializovana_ = false;
         }
+        ftpMista.Clear();
+        kontakty.Clear();
         if (mutex) {
             ReleaseMutex(mutex);
             CloseHandle(mutex);
@@ -240,4 +249,14 @@ HRESULT Aplikace::SpustitDizivuz()
     if (reinterpret_cast<INT_PTR>(r) <= 32)
         return E_FAIL;
     return S_OK;
+}
+
+HRESULT Aplikace::SpravovatKontakty(HWND owner)
+{
+    if (SpustitDizivuz() == S_OK)
+        return S_OK;
+    mirvak::winapi::CriticalSectionLock lock(cs);
+    HWND vlastnik = IsWindow(owner) ? owner : GetActiveWindow();
+    INT_PTR r = SpustitDlgKontakty(vlastnik, kontakty);
+    return r == -1 ? KodPosledniChyby() : S_OK;
 }

@@ -10,6 +10,9 @@
 #include "app/IMirvakModul.h"
 #include "recording/AudioCaptureDeviceList.h"
 #include "recording/AudioRecorder.h"
+#include "recording/RecordingProfile.h"
+#include "stores/FtpPlace.h"
+#include "stores/ContactList.h"
 
 #include <cstdint>
 #include <memory>
@@ -33,11 +36,23 @@ public:
 
     void NastavitPrioritu();
     HRESULT SpustitDizivuz();
+    // "&Kontakty pro email": the external contacts program, else DlgKontakty
+    // under the application lock.
+    HRESULT SpravovatKontakty(HWND owner);
+    // The FTP places dialog under the application lock (stores/DlgFtpMista.cpp).
+    HRESULT SpravovatFtpMista(HWND owner);
 
     HINSTANCE instance = nullptr;
     // The capture devices (start-up step 12) and the one recorder (step 13).
     std::unique_ptr<AudioCaptureDeviceList> zarizeni;
     std::unique_ptr<AudioRecorder> zaznamnik;
+    // The recording profiles (start-up step after the recorder); changed only
+    // by DlgProfilyZaznamu.
+    RecordingProfileStore profilyZaznamu;
+    // The FTP places (start-up step 14), for the whole run.
+    FtpPlaceList ftpMista;
+    // The contacts (start-up step 11), for the whole run.
+    ContactList kontakty;
     uint32_t cisloZaznamu = 0;
     std::wstring souborZaznamu;
     std::wstring noveJmenoZaznamu;

@@ -1,0 +1,31 @@
+// Uploading a recording to an FTP place on a worker thread; the outcome is
+// told by a balloon of the main window's notification-area icon.
+#pragma once
+
+#include <windows.h>
+
+#include "stores/FtpPlace.h"
+
+#include <string>
+
+namespace mirvak::ftp {
+
+// Starts the upload of `lokalniCesta` to place `index` of `mista` and returns
+// at once. The remote name is `vzdaleneJmeno` when it has at least two
+// characters, else the local file's name. S_FALSE and nothing done while an
+// upload runs; E_INVALIDARG for an index outside the list; the last error's
+// code when the thread cannot start.
+HRESULT StartFtpUpload(const FtpPlaceList& mista, const std::wstring& lokalniCesta, int index,
+                       const std::wstring& vzdaleneJmeno);
+// The same with the application's list of places.
+HRESULT StartFtpUpload(const std::wstring& lokalniCesta, int index, const std::wstring& vzdaleneJmeno);
+
+// True from StartFtpUpload until the worker has reported its outcome.
+bool FtpUploadBezi();
+
+// The main window's command "Odeslat soubor na FTP" for the selected
+// recording: a beep while an upload runs, else the upload dialog and, on OK
+// with a place chosen, the upload. Owner: the active window.
+void OdeslatSouborNaFtp(const std::wstring& cestaZaznamu);
+
+} // namespace mirvak::ftp

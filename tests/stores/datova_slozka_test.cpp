@@ -1,0 +1,244 @@
+// Store paths resolved against Wine's registry and real folders, the
+// program's folder and user name, and backup/restore through the shell's
+// real file dialogs driven from a second thread.
+#include "stores/DatovaSlozka.h"
+
+#include "app/TestModul.h"
+#include "harness/TestFolder.h"
+#include "resources/resource.h"
+#include "stores/OknaTestu.h"
+#include "stores/rxml/SlozkaTestu.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <thread>
+
+using namespace tonbar::test;
+
+namespace {
+
+std::wstring LocalAppData()
+{
+    PWSTR p = nullptr;
+    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &p);
+    std::wstring s = p ? p : L"";
+    CoTaskMemFree(p);
+    return s;
+}
+
+bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void SmazatKlice()
+{
+    for (Uloziste u : {Uloziste::FtpMista, Uloziste::SmtpUcty, Uloziste::Kontakty})
+        RegDeleteTreeW(HKEY_CURRENT_USER, Popis(u).klic);
+}
+
+class DatovaSlozka : public ::testing::Test {
+protected:
+    void SetUp() override { SmazatKlice(); }
+    void TearDown() override { SmazatKlice(); }
+    ComScope com_;
+    TestFolder slozka_;
+    TestModul modul_;
+};
+
+TEST_F(DatovaSlozka, WithoutAKeyTheStoreLivesInTheUserFolder)
+{
+    std::wstring mirvak = LocalAppData() + L"\\Mirvak";
+    std::wstring soubor = mirvak + L"\\ftp_mista.rxml";
+    DeleteFileW(soubor.c_str());
+    RemoveDirectoryW(mirvak.c_str());  // only when empty: other stores may live there
+
+    std::wstring cesta;
+    EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_FALSE);
+    EXPECT_EQ(cesta, soubor);
+    EXPECT_TRUE(Existuje(mirvak)) << "the user data folder is created";
+
+    std::wstring uzivatelska;
+    ASSERT_EQ(GetUserDataFolder(uzivatelska), S_OK);
+    EXPECT_EQ(uzivatelska, mirvak);
+
+    ZapsatBajty(soubor, {0x3C, 0x00});
+    EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_OK);
+    DeleteFileW(soubor.c_str());
+
+    // A folder of the store file's name is not the store.
+    ASSERT_TRUE(CreateDirectoryW(soubor.c_str(), nullptr));
+    EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_FALSE);
+    RemoveDirectoryW(soubor.c_str());
+
+    EXPECT_GE(ResolveStoreFile(Uloziste::Kontakty, cesta), 0);
+    EXPECT_EQ(cesta, mirvak + L"\\kontakty.rxml");
+    ResolveStoreFile(Uloziste::SmtpUcty, cesta);
+    EXPECT_EQ(cesta, mirvak + L"\\smtp_ucty.rxml");
+}
+
+TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
+{
+    PresmerovaniUloziste ftp(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
+    std::wstring cesta;
+    EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_FALSE);
+    EXPECT_EQ(cesta, slozka_.File(L"ftp_mista.rxml"));
+    ZapsatBajty(cesta, {});
+    EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_OK);
+
+    // Each store reads its own value name only.
+    PresmerovaniUloziste kontakty(L"Software\\Mirvak\\kontakty", L"SlozkaData", slozka_.Path());
+    ResolveStoreFile(Uloziste::Kontakty, cesta);
+    EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\kontakty.rxml");
+    {
+        HKEY h = nullptr;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Mirvak\\ftp_mista", 0, KEY_WRITE, &h), ERROR_SUCCESS);
+        RegDeleteValueW(h, L"SlozkaData");
+        std::wstring jina = slozka_.Path() + L"\\jinde";
+        RegSetValueExW(h, L"slozka_data", 0, REG_SZ, reinterpret_cast<const BYTE*>(jina.c_str()),
+                       static_cast<DWORD>((jina.size() + 1) * 2));
+        // A value of another type is not a folder name.
+        RegSetValueExW(h, L"SlozkaData", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(jina.c_str()),
+                       static_cast<DWORD>((jina.size() + 1) * 2));
+        RegCloseKey(h);
+    }
+    ResolveStoreFile(Uloziste::FtpMista, cesta);
+    EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\ftp_mista.rxml");
+
+    PresmerovaniUloziste kontaktySpravne(L"Software\\Mirvak\\kontakty", L"slozka_data", slozka_.Path() + L"\\");
+    ResolveStoreFile(Uloziste::Kontakty, cesta);
+    EXPECT_EQ(cesta, slozka_.Path() + L"\\\\kontakty.rxml") << "the value is used unchanged";
+}
+
+TEST_F(DatovaSlozka, StoreLoadAndSaveFollowTheResolvedPath)
+{
+    struct Zaznam {
+        std::wstring nazev;
+    };
+    RxmlStoreFormat<Zaznam> format{L"smtp_ucty", L"smtp_ucet", {{L"nazev", &Zaznam::nazev}}, &Zaznam::nazev};
+    PresmerovaniUloziste smtp(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path());
+    std::vector<Zaznam> seznam{{L"x"}};
+    EXPECT_EQ(LoadStore(Uloziste::SmtpUcty, format, seznam), S_FALSE) << "no file yet";
+    EXPECT_TRUE(seznam.empty());
+    ASSERT_EQ(SaveStore(Uloziste::SmtpUcty, format, std::vector<Zaznam>{{L"b"}, {L"A"}}), S_OK);
+    ASSERT_EQ(LoadStore(Uloziste::SmtpUcty, format, seznam), S_OK);
+    ASSERT_EQ(seznam.size(), 2u);
+    EXPECT_EQ(seznam[0].nazev, L"A");
+
+    // Locked by another program: loading fails with E_FAIL, saving with the
+    // sharing violation, and the file keeps its content.
+    std::wstring soubor = slozka_.File(L"smtp_ucty.rxml");
+    std::vector<uint8_t> pred = CistBajty(soubor);
+    HANDLE zamek = CreateFileW(soubor.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(zamek, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(LoadStore(Uloziste::SmtpUcty, format, seznam), E_FAIL);
+    EXPECT_LT(SaveStore(Uloziste::SmtpUcty, format, std::vector<Zaznam>{{L"c"}}), 0);
+    CloseHandle(zamek);
+    EXPECT_EQ(CistBajty(soubor), pred);
+
+    // A folder that does not exist: the save fails and reports it.
+    PresmerovaniUloziste chybna(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path() + L"\\neni");
+    EXPECT_LT(SaveStore(Uloziste::SmtpUcty, format, std::vector<Zaznam>{{L"c"}}), 0);
+}
+
+TEST_F(DatovaSlozka, ProgramFolderAndUserName)
+{
+    std::wstring slozka;
+    ASSERT_EQ(GetProgramFolder(slozka), S_OK);
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring plna = exe;
+    EXPECT_EQ(plna.substr(0, plna.find_last_of(L'\\')), slozka);
+    EXPECT_NE(slozka.back(), L'\\');
+
+    std::wstring jmeno;
+    ASSERT_EQ(GetWindowsUserName(jmeno), S_OK);
+    wchar_t ocekavane[257];
+    DWORD n = 257;
+    GetUserNameW(ocekavane, &n);
+    EXPECT_EQ(jmeno, ocekavane);
+    EXPECT_FALSE(jmeno.empty());
+}
+
+// The shell's file dialog of this process: type `cesta` into its first
+// edit and press its default button, or cancel it when `cesta` is empty.
+void OdpovedetDialogu(const std::wstring& cesta, bool* nalezen)
+{
+    HWND dialog = CekatNaDialog([](const std::wstring&) { return true; });
+    *nalezen = dialog != nullptr;
+    if (!dialog)
+        return;
+    Sleep(300);
+    if (cesta.empty()) {
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    } else {
+        HWND edit = nullptr;
+        EnumChildWindows(
+            dialog,
+            [](HWND okno, LPARAM l) -> BOOL {
+                wchar_t trida[32] = {};
+                GetClassNameW(okno, trida, 32);
+                if (lstrcmpiW(trida, L"Edit") == 0 && IsWindowVisible(okno)) {
+                    *reinterpret_cast<HWND*>(l) = okno;
+                    return FALSE;
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&edit));
+        if (edit)
+            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cesta.c_str()));
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    }
+    CekatNaZavreni(dialog);
+}
+
+TEST_F(DatovaSlozka, BackupWithoutAStoreFileShowsTheMessageAndNoDialog)
+{
+    PresmerovaniUloziste ftp(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
+    EXPECT_EQ(BackupStoreFile(nullptr, Uloziste::FtpMista), S_FALSE);
+    ASSERT_EQ(modul_.zpravy.size(), 1u);
+    EXPECT_NE(modul_.zpravy[0].text.find(L"Datový soubor nebyl nalezen"), std::wstring::npos);
+    EXPECT_EQ(NajitDialog([](const std::wstring&) { return true; }), nullptr);
+}
+
+TEST_F(DatovaSlozka, BackupAndRestoreRoundTrip)
+{
+    PresmerovaniUloziste ftp(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
+    std::wstring store = slozka_.File(L"ftp_mista.rxml");
+    std::vector<uint8_t> obsah = Utf16Le(u"<ftp_misto>\r\n <nazev>Zaloha</nazev>\r\n</ftp_misto>\r\n");
+    ZapsatBajty(store, obsah);
+    std::wstring zaloha = slozka_.File(L"zaloha.rxml");
+
+    // Cancel changes nothing and shows nothing.
+    bool nalezen = false;
+    std::thread zrusit(OdpovedetDialogu, std::wstring(), &nalezen);
+    EXPECT_EQ(BackupStoreFile(nullptr, Uloziste::FtpMista), S_FALSE);
+    zrusit.join();
+    EXPECT_TRUE(nalezen);
+    EXPECT_FALSE(Existuje(zaloha));
+    EXPECT_TRUE(modul_.zpravy.empty());
+
+    std::thread zalohovat(OdpovedetDialogu, zaloha, &nalezen);
+    EXPECT_EQ(BackupStoreFile(nullptr, Uloziste::FtpMista), S_OK);
+    zalohovat.join();
+    ASSERT_TRUE(nalezen);
+    EXPECT_EQ(CistBajty(zaloha), obsah);
+    EXPECT_TRUE(modul_.zpravy.empty());
+
+    // Restoring onto a store that is gone creates it and reloads.
+    DeleteFileW(store.c_str());
+    int nacteno = 0;
+    std::thread obnovit(OdpovedetDialogu, zaloha, &nalezen);
+    EXPECT_EQ(RestoreStoreFile(nullptr, Uloziste::FtpMista, [&] { ++nacteno; }), S_OK);
+    obnovit.join();
+    ASSERT_TRUE(nalezen);
+    EXPECT_EQ(nacteno, 1);
+    EXPECT_EQ(CistBajty(store), obsah);
+
+    std::thread zrusitObnovu(OdpovedetDialogu, std::wstring(), &nalezen);
+    EXPECT_EQ(RestoreStoreFile(nullptr, Uloziste::FtpMista, [&] { ++nacteno; }), S_FALSE);
+    zrusitObnovu.join();
+    EXPECT_EQ(nacteno, 1);
+    EXPECT_TRUE(modul_.zpravy.empty());
+}
+
+} // namespace

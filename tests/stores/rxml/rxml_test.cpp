@@ -1,0 +1,348 @@
+// The RXML format at byte level, the reader and writer, and the shared store
+// load/save procedure, against real files in a folder of each test's own.
+#include "stores/rxml/RxmlStore.h"
+
+#include "stores/rxml/SlozkaTestu.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using tonbar::test::CistBajty;
+using tonbar::test::SlozkaTestu;
+using tonbar::test::Utf16Le;
+using tonbar::test::ZapsatBajty;
+
+namespace {
+
+// The records of two real stores: FTP places (header, a boolean) and
+// contacts (no header, multi-line text).
+struct Misto {
+    std::wstring heslo, nazev, server, slozka, uzivatel;
+    bool pasivni = false;
+};
+
+const RxmlStoreFormat<Misto> kMista{
+    L"ftp_mista",
+    L"ftp_misto",
+    {{L"heslo", &Misto::heslo},
+     {L"nazev", &Misto::nazev},
+     {L"pasivni_rezim", nullptr, &Misto::pasivni},
+     {L"server", &Misto::server},
+     {L"slozka", &Misto::slozka},
+     {L"uzivatel", &Misto::uzivatel}},
+    &Misto::nazev};
+
+struct Osoba {
+    std::wstring adresa, email, nazev;
+};
+
+const RxmlStoreFormat<Osoba> kOsoby{
+    nullptr, L"kontakt", {{L"adresa", &Osoba::adresa}, {L"email", &Osoba::email}, {L"nazev", &Osoba::nazev}},
+    &Osoba::nazev};
+
+class Rxml : public ::testing::Test {
+protected:
+    SlozkaTestu slozka_;
+    std::wstring soubor_ = slozka_.Soubor(L"ftp_mista.rxml");
+
+    size_t PocetSouboru() const
+    {
+        size_t n = 0;
+        for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(std::filesystem::path(slozka_.Cesta())))
+            ++n;
+        return n;
+    }
+};
+
+const char16_t kHlavicka[] = u"<rxml_data>\r\n <nazev>ftp_mista</nazev>\r\n</rxml_data>\r\n";
+
+TEST_F(Rxml, EmptyListsWriteTheHeaderOrNothing)
+{
+    ASSERT_EQ(SaveRxmlStore(soubor_, kMista, {}), rxml::kOk);
+    EXPECT_EQ(CistBajty(soubor_), Utf16Le(kHlavicka));
+    // The first bytes spelled out: "<" then "r", little-endian, no byte-order mark.
+    std::vector<uint8_t> bytes = CistBajty(soubor_);
+    ASSERT_GE(bytes.size(), 4u);
+    EXPECT_EQ(bytes[0], 0x3C);
+    EXPECT_EQ(bytes[1], 0x00);
+    EXPECT_EQ(bytes[2], 0x72);
+    EXPECT_EQ(bytes[3], 0x00);
+
+    std::wstring kontakty = slozka_.Soubor(L"kontakty.rxml");
+    ASSERT_EQ(SaveRxmlStore(kontakty, kOsoby, {}), rxml::kOk);
+    EXPECT_TRUE(rxml::SouborExistuje(kontakty));
+    EXPECT_TRUE(CistBajty(kontakty).empty());
+
+    std::vector<Osoba> nactene{{L"x", L"y", L"z"}};
+    EXPECT_EQ(LoadRxmlStore(kontakty, kOsoby, nactene), rxml::kOk);
+    EXPECT_TRUE(nactene.empty());
+    EXPECT_EQ(PocetSouboru(), 2u) << "no temporary file is left behind";
+}
+
+TEST_F(Rxml, APlaceIsWrittenByteForByte)
+{
+    Misto archiv{L"", L"Archiv", L"ftp.example.cz", L"/zaznamy", L"nahravky", true};
+    Misto druhe{L"tajne", L"B\u0159ezen", L"h", L"", L"u", false};
+    ASSERT_EQ(SaveRxmlStore(soubor_, kMista, {archiv, druhe}), rxml::kOk);
+    std::u16string ocekavano = kHlavicka;
+    ocekavano += u"<ftp_misto>\r\n <heslo></heslo>\r\n <nazev>Archiv</nazev>\r\n <pasivni_rezim>1</pasivni_rezim>\r\n"
+                 u" <server>ftp.example.cz</server>\r\n <slozka>/zaznamy</slozka>\r\n <uzivatel>nahravky</uzivatel>\r\n"
+                 u"</ftp_misto>\r\n";
+    ocekavano += u"<ftp_misto>\r\n <heslo>tajne</heslo>\r\n <nazev>B\u0159ezen</nazev>\r\n"
+                 u" <pasivni_rezim>0</pasivni_rezim>\r\n <server>h</server>\r\n <slozka></slozka>\r\n"
+                 u" <uzivatel>u</uzivatel>\r\n</ftp_misto>\r\n";
+    EXPECT_EQ(CistBajty(soubor_), Utf16Le(ocekavano));
+
+    std::vector<Misto> nactene;
+    ASSERT_EQ(LoadRxmlStore(soubor_, kMista, nactene), rxml::kOk);
+    ASSERT_EQ(nactene.size(), 2u);
+    EXPECT_EQ(nactene[0].nazev, L"Archiv");
+    EXPECT_TRUE(nactene[0].pasivni);
+    EXPECT_EQ(nactene[0].slozka, L"/zaznamy");
+    EXPECT_EQ(nactene[0].heslo, L"");
+    EXPECT_EQ(nactene[1].nazev, L"B\u0159ezen");
+    EXPECT_EQ(nactene[1].heslo, L"tajne");
+    EXPECT_FALSE(nactene[1].pasivni);
+}
+
+TEST_F(Rxml, MarkupCharactersAndLineBreaksAreVerbatim)
+{
+    Misto m{L"p&\"'>", L"A <b> & c", L"s", L"/", L"u", false};
+    ASSERT_EQ(SaveRxmlStore(soubor_, kMista, {m}), rxml::kOk);
+    std::vector<uint8_t> bytes = CistBajty(soubor_);
+    std::vector<uint8_t> radek = Utf16Le(u" <nazev>A <b> & c</nazev>\r\n");
+    EXPECT_NE(std::search(bytes.begin(), bytes.end(), radek.begin(), radek.end()), bytes.end());
+    std::vector<Misto> nactene;
+    ASSERT_EQ(LoadRxmlStore(soubor_, kMista, nactene), rxml::kOk);
+    ASSERT_EQ(nactene.size(), 1u);
+    EXPECT_EQ(nactene[0].nazev, L"A <b> & c");
+    EXPECT_EQ(nactene[0].heslo, L"p&\"'>");
+
+    std::wstring kontakty = slozka_.Soubor(L"kontakty.rxml");
+    Osoba o{L"Dlouh\u00e1 1\r\n110 00 Praha", L"a@b.cz", L"Jana"};
+    ASSERT_EQ(SaveRxmlStore(kontakty, kOsoby, {o}), rxml::kOk);
+    EXPECT_EQ(CistBajty(kontakty),
+              Utf16Le(u"<kontakt>\r\n <adresa>Dlouh\u00e1 1\r\n110 00 Praha</adresa>\r\n <email>a@b.cz</email>\r\n"
+                      u" <nazev>Jana</nazev>\r\n</kontakt>\r\n"));
+    std::vector<Osoba> osoby;
+    ASSERT_EQ(LoadRxmlStore(kontakty, kOsoby, osoby), rxml::kOk);
+    ASSERT_EQ(osoby.size(), 1u);
+    EXPECT_EQ(osoby[0].adresa, L"Dlouh\u00e1 1\r\n110 00 Praha");
+}
+
+std::vector<Misto> NacistText(const std::wstring& soubor, const std::u16string& text, RxmlResult* hr = nullptr)
+{
+    ZapsatBajty(soubor, Utf16Le(text));
+    std::vector<Misto> mista;
+    RxmlResult r = LoadRxmlStore(soubor, kMista, mista);
+    if (hr)
+        *hr = r;
+    return mista;
+}
+
+TEST_F(Rxml, BooleansAreTrueOnlyForOne)
+{
+    auto mista = NacistText(soubor_,
+                            u"<ftp_misto><nazev>a</nazev><pasivni_rezim>true</pasivni_rezim></ftp_misto>"
+                            u"<ftp_misto><nazev>b</nazev><pasivni_rezim>01</pasivni_rezim></ftp_misto>"
+                            u"<ftp_misto><nazev>c</nazev><pasivni_rezim>1</pasivni_rezim></ftp_misto>"
+                            u"<ftp_misto><nazev>d</nazev><pasivni_rezim> 1</pasivni_rezim></ftp_misto>"
+                            u"<ftp_misto><nazev>e</nazev></ftp_misto>");
+    ASSERT_EQ(mista.size(), 5u);
+    EXPECT_FALSE(mista[0].pasivni);
+    EXPECT_FALSE(mista[1].pasivni);
+    EXPECT_TRUE(mista[2].pasivni);
+    EXPECT_FALSE(mista[3].pasivni);
+    EXPECT_FALSE(mista[4].pasivni) << "a missing element does not inherit the item before";
+}
+
+TEST_F(Rxml, AMissingFieldStartsEmptyNotFromTheItemBefore)
+{
+    // A second place without `heslo` must not get the first place's password.
+    auto mista = NacistText(soubor_,
+                            u"<ftp_misto>\r\n <heslo>tajne</heslo>\r\n <nazev>a</nazev>\r\n <slozka>/x</slozka>\r\n"
+                            u"</ftp_misto>\r\n<ftp_misto>\r\n <nazev>b</nazev>\r\n</ftp_misto>\r\n");
+    ASSERT_EQ(mista.size(), 2u);
+    EXPECT_EQ(mista[0].heslo, L"tajne");
+    EXPECT_EQ(mista[0].slozka, L"/x");
+    EXPECT_EQ(mista[1].heslo, L"");
+    EXPECT_EQ(mista[1].slozka, L"");
+}
+
+TEST_F(Rxml, FieldOrderUnknownFieldsAndAByteOrderMarkDoNotMatter)
+{
+    std::u16string zaklad =
+        u"<rxml_data>\r\n <nazev>ftp_mista</nazev>\r\n</rxml_data>\r\n"
+        u"<ftp_misto>\r\n <heslo>h</heslo>\r\n <nazev>N</nazev>\r\n <pasivni_rezim>1</pasivni_rezim>\r\n"
+        u" <server>s</server>\r\n <slozka>/d</slozka>\r\n <uzivatel>u</uzivatel>\r\n</ftp_misto>\r\n";
+    std::u16string jinak =
+        u"<neznamy_blok>\r\n <nazev>Falesny</nazev>\r\n</neznamy_blok>\r\n"
+        u"<ftp_misto>\r\n <uzivatel>u</uzivatel>\r\n <port>2121</port>\r\n <slozka>/d</slozka>\r\n"
+        u" <server>s</server>\r\n <pasivni_rezim>1</pasivni_rezim>\r\n <nazev>N</nazev>\r\n <heslo>h</heslo>\r\n"
+        u"</ftp_misto>\r\n";
+    for (const std::u16string& text : {zaklad, jinak, u"\uFEFF" + zaklad}) {
+        RxmlResult hr = -1;
+        auto mista = NacistText(soubor_, text, &hr);
+        EXPECT_EQ(hr, rxml::kOk);
+        ASSERT_EQ(mista.size(), 1u);
+        EXPECT_EQ(mista[0].heslo, L"h");
+        EXPECT_EQ(mista[0].nazev, L"N");
+        EXPECT_TRUE(mista[0].pasivni);
+        EXPECT_EQ(mista[0].server, L"s");
+        EXPECT_EQ(mista[0].slozka, L"/d");
+        EXPECT_EQ(mista[0].uzivatel, L"u");
+    }
+}
+
+TEST_F(Rxml, SortedCaseInsensitivelyAfterLoading)
+{
+    auto mista = NacistText(soubor_,
+                            u"<ftp_misto><nazev>beta</nazev></ftp_misto><ftp_misto><nazev>Alfa</nazev></ftp_misto>"
+                            u"<ftp_misto><nazev>alfa2</nazev></ftp_misto>");
+    ASSERT_EQ(mista.size(), 3u);
+    EXPECT_EQ(mista[0].nazev, L"Alfa");
+    EXPECT_EQ(mista[1].nazev, L"alfa2");
+    EXPECT_EQ(mista[2].nazev, L"beta");
+}
+
+TEST_F(Rxml, OddLengthTruncationAndForeignEncodings)
+{
+    std::vector<uint8_t> bytes = Utf16Le(u"<ftp_misto><nazev>A</nazev></ftp_misto>");
+    bytes.push_back('<');  // half a character: ignored
+    ZapsatBajty(soubor_, bytes);
+    RxmlReader reader;
+    ASSERT_EQ(reader.Load(soubor_), rxml::kOk);
+    EXPECT_EQ(reader.Text().size(), (bytes.size() - 1) / 2);
+    std::vector<Misto> mista;
+    ASSERT_EQ(LoadRxmlStore(soubor_, kMista, mista), rxml::kOk);
+    ASSERT_EQ(mista.size(), 1u);
+
+    // A final block without its close tag is dropped; the complete ones load.
+    mista = NacistText(soubor_, u"<ftp_misto><nazev>A</nazev></ftp_misto><ftp_misto><nazev>B</nazev>");
+    ASSERT_EQ(mista.size(), 1u);
+    EXPECT_EQ(mista[0].nazev, L"A");
+
+    // Tags spelled otherwise are not recognised.
+    EXPECT_TRUE(NacistText(soubor_, u"<FTP_misto><nazev>A</nazev></FTP_misto><ftp_misto x=\"1\"></ftp_misto>").empty());
+
+    // UTF-8 text carries no UTF-16 tags: an empty list, and success.
+    std::string utf8 = "<ftp_misto>\r\n <nazev>A</nazev>\r\n</ftp_misto>\r\n";
+    ZapsatBajty(soubor_, std::vector<uint8_t>(utf8.begin(), utf8.end()));
+    EXPECT_EQ(LoadRxmlStore(soubor_, kMista, mista), rxml::kOk);
+    EXPECT_TRUE(mista.empty());
+}
+
+TEST_F(Rxml, ReaderSearches)
+{
+    RxmlReader reader;
+    std::wstring pole = L"x";
+    EXPECT_EQ(reader.FindNextItem(L"ftp_misto"), rxml::kNenalezeno) << "nothing loaded";
+    EXPECT_EQ(reader.ReadField(L"nazev", pole), rxml::kEHandle);
+
+    reader.LoadText(L"<a><v>1</v></a><a></a><a><v>x</v><v>y</v></a><a><v>cut</v>here</v></a><a><v>");
+    ASSERT_EQ(reader.FindNextItem(L"a"), rxml::kOk);
+    EXPECT_EQ(reader.Item(), L"<v>1</v>");
+    ASSERT_EQ(reader.ReadField(L"v", pole), rxml::kOk);
+    EXPECT_EQ(pole, L"1");
+    EXPECT_EQ(reader.ReadField(L"w", pole), rxml::kNenalezeno);
+    EXPECT_EQ(pole, L"1") << "a missing field leaves the text as it was";
+
+    ASSERT_EQ(reader.FindNextItem(L"a"), rxml::kOk);
+    EXPECT_EQ(reader.Item(), L"");
+    EXPECT_EQ(reader.ReadField(L"v", pole), rxml::kEHandle) << "an empty item";
+
+    ASSERT_EQ(reader.FindNextItem(L"a"), rxml::kOk);
+    ASSERT_EQ(reader.ReadField(L"v", pole), rxml::kOk);
+    EXPECT_EQ(pole, L"x") << "the first occurrence";
+
+    ASSERT_EQ(reader.FindNextItem(L"a"), rxml::kOk);
+    ASSERT_EQ(reader.ReadField(L"v", pole), rxml::kOk);
+    EXPECT_EQ(pole, L"cut");
+
+    int32_t pred = reader.Position();
+    EXPECT_EQ(reader.FindNextItem(L"a"), rxml::kNenalezeno) << "an open tag without a close tag";
+    EXPECT_GT(reader.Position(), pred);
+    EXPECT_EQ(reader.Text().substr(static_cast<size_t>(reader.Position()), 3), L"<a>");
+    EXPECT_EQ(reader.Item(), L"<v>cut</v>here</v>") << "the item stays as it was";
+    EXPECT_EQ(reader.FindNextItem(L"a"), rxml::kNenalezeno);
+}
+
+TEST_F(Rxml, WriterCallOrder)
+{
+    RxmlWriter w;
+    EXPECT_EQ(w.BeginElement(L"a"), rxml::kEHandle);
+    EXPECT_EQ(w.WriteText(L"a", L"b"), rxml::kEHandle);
+    EXPECT_EQ(w.WriteInt(L"a", 1), rxml::kEHandle);
+    EXPECT_EQ(w.EndElement(), rxml::kOk);
+    ASSERT_EQ(w.Create(soubor_), rxml::kOk);
+    EXPECT_EQ(w.WriteText(L"a", L"b"), rxml::kEHandle) << "no element open";
+    EXPECT_EQ(w.EndElement(), rxml::kOk);
+    ASSERT_EQ(w.BeginElement(L"x"), rxml::kOk);
+    ASSERT_EQ(w.WriteInt(L"n", -2147483647 - 1), rxml::kOk);
+    ASSERT_EQ(w.WriteInt(L"m", 0), rxml::kOk);
+    ASSERT_EQ(w.BeginElement(L"y"), rxml::kOk) << "closes x first";
+    ASSERT_EQ(w.WriteInt(L"k", 42), rxml::kOk);
+    ASSERT_EQ(w.Close(), rxml::kOk) << "closes y";
+    EXPECT_FALSE(w.IsOpen());
+    EXPECT_EQ(CistBajty(soubor_),
+              Utf16Le(u"<x>\r\n <n>-2147483648</n>\r\n <m>0</m>\r\n</x>\r\n<y>\r\n <k>42</k>\r\n</y>\r\n"));
+}
+
+TEST_F(Rxml, AnUnfinishedSaveKeepsThePreviousFile)
+{
+    Misto a{L"", L"A", L"s", L"/", L"u", true};
+    ASSERT_EQ(SaveRxmlStore(soubor_, kMista, {a}), rxml::kOk);
+    std::vector<uint8_t> pred = CistBajty(soubor_);
+    {
+        RxmlWriter w;
+        ASSERT_EQ(w.Create(soubor_), rxml::kOk);
+        ASSERT_EQ(w.BeginElement(L"ftp_misto"), rxml::kOk);
+        ASSERT_EQ(w.WriteText(L"nazev", L"polovina"), rxml::kOk);
+        EXPECT_EQ(CistBajty(soubor_), pred) << "the store is untouched while writing";
+    }  // destroyed without Close, as after a failing step
+    EXPECT_EQ(CistBajty(soubor_), pred);
+    EXPECT_EQ(PocetSouboru(), 1u) << "the temporary file is removed";
+
+    // The target cannot be replaced (a folder of that name): the error comes back, nothing is left over.
+    std::wstring slozka = slozka_.Soubor(L"jako_slozka.rxml");
+    std::filesystem::create_directory(std::filesystem::path(slozka));
+    EXPECT_LT(SaveRxmlStore(slozka, kMista, {a}), 0);
+    EXPECT_EQ(PocetSouboru(), 2u);
+
+    // A folder that does not exist: Create fails and nothing is written.
+    RxmlWriter w;
+    EXPECT_LT(w.Create(slozka_.Soubor(L"nic") + L"/x.rxml"), 0);
+    EXPECT_FALSE(w.IsOpen());
+    EXPECT_EQ(w.BeginElement(L"a"), rxml::kEHandle);
+}
+
+TEST_F(Rxml, MissingUnreadableAndOversizedFiles)
+{
+    std::vector<Misto> mista{{}};
+    EXPECT_EQ(LoadRxmlStore(slozka_.Soubor(L"neni.rxml"), kMista, mista), rxml::kEInvalidArg);
+    EXPECT_TRUE(mista.empty());
+    RxmlReader reader;
+    EXPECT_EQ(reader.Load(slozka_.Soubor(L"neni.rxml")), rxml::kEFail);
+    EXPECT_EQ(reader.Position(), -1);
+
+    // A folder is not a store file.
+    std::wstring slozka = slozka_.Soubor(L"slozka.rxml");
+    std::filesystem::create_directory(std::filesystem::path(slozka));
+    EXPECT_EQ(LoadRxmlStore(slozka, kMista, mista), rxml::kEInvalidArg);
+
+    // Above the limit: refused without reading it in.
+    {
+        std::vector<uint8_t> hlava = Utf16Le(u"<ftp_misto><nazev>A</nazev></ftp_misto>");
+        ZapsatBajty(soubor_, hlava);
+        std::filesystem::resize_file(std::filesystem::path(soubor_), rxml::kMaxVelikostSouboru + 2);
+    }
+    mista.assign(1, Misto{});
+    EXPECT_EQ(LoadRxmlStore(soubor_, kMista, mista), rxml::kEFileTooLarge);
+    EXPECT_TRUE(mista.empty());
+    std::filesystem::resize_file(std::filesystem::path(soubor_), rxml::kMaxVelikostSouboru);
+    EXPECT_EQ(LoadRxmlStore(soubor_, kMista, mista), rxml::kOk) << "exactly at the limit is read";
+    EXPECT_EQ(mista.size(), 1u);
+}
+
+} // namespace
