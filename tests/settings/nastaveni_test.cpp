@@ -1,0 +1,533 @@
+// The settings dialog driven in-process: the dialog runs on a thread of its
+// own (over a hidden owner window), the test works its controls the way the
+// user would and reads the registry the dialog wrote.
+#include "settings/DlgNastaveni.h"
+#include "settings/NastaveniTest.h"
+
+#include "controls/StaticText.h"
+#include "resources/resource.h"
+#include "stores/rxml/RxmlStore.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+
+using namespace tonbar::test;
+
+namespace {
+
+HWND NajitViditelnouStranku(HWND dlg)
+{
+    HWND nalezena = nullptr;
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t trida[32] = {};
+        GetClassNameW(c, trida, 32);
+        if (std::wcscmp(trida, L"#32770") == 0 && IsWindowVisible(c))
+            nalezena = nalezena ? reinterpret_cast<HWND>(-1) : c;
+    }
+    return nalezena == reinterpret_cast<HWND>(-1) ? nullptr : nalezena;  // exactly one page shows
+}
+
+// Selects the page's tree item as a click would; the page shown then.
+HWND VybratStranku(HWND dlg, UINT sablona)
+{
+    HWND strom = GetDlgItem(dlg, IDC_NAST_STROM);
+    auto polozka = reinterpret_cast<HTREEITEM>(SendMessageW(strom, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    while (polozka) {
+        TVITEMW t{};
+        t.mask = TVIF_PARAM;
+        t.hItem = polozka;
+        SendMessageW(strom, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&t));
+        if (static_cast<UINT>(t.lParam) == sablona) {
+            SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(polozka));
+            return NajitViditelnouStranku(dlg);
+        }
+        polozka = reinterpret_cast<HTREEITEM>(SendMessageW(strom, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                           reinterpret_cast<LPARAM>(polozka)));
+    }
+    return nullptr;
+}
+
+void Prikaz(HWND stranka, int id, WORD kod)
+{
+    SendMessageW(stranka, WM_COMMAND, MAKEWPARAM(id, kod), reinterpret_cast<LPARAM>(GetDlgItem(stranka, id)));
+}
+
+// Selects the combo item with `data` and tells the page, as a user's choice does.
+bool VybratVCombu(HWND stranka, int id, LPARAM data)
+{
+    HWND combo = GetDlgItem(stranka, id);
+    int pocet = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < pocet; ++i) {
+        if (SendMessageW(combo, CB_GETITEMDATA, i, 0) == data) {
+            SendMessageW(combo, CB_SETCURSEL, i, 0);
+            Prikaz(stranka, id, CBN_SELCHANGE);
+            return true;
+        }
+    }
+    return false;
+}
+
+LPARAM VybranoVCombu(HWND stranka, int id)
+{
+    HWND combo = GetDlgItem(stranka, id);
+    LRESULT i = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+    return i == CB_ERR ? -1 : SendMessageW(combo, CB_GETITEMDATA, i, 0);
+}
+
+void Klik(HWND stranka, int id)
+{
+    SendMessageW(GetDlgItem(stranka, id), BM_CLICK, 0, 0);
+}
+
+void NastavitText(HWND stranka, int id, const wchar_t* text)
+{
+    SetWindowTextW(GetDlgItem(stranka, id), text);
+}
+
+void ZaskrtnoutVSeznamu(HWND stranka, int id, LPARAM data, bool ano)
+{
+    HWND seznam = GetDlgItem(stranka, id);
+    LVFINDINFOW hledat{};
+    hledat.flags = LVFI_PARAM;
+    hledat.lParam = data;
+    int i = static_cast<int>(SendMessageW(seznam, LVM_FINDITEMW, static_cast<WPARAM>(-1),
+                                          reinterpret_cast<LPARAM>(&hledat)));
+    ASSERT_GE(i, 0) << "item " << data;
+    LVITEMW polozka{};
+    polozka.stateMask = LVIS_STATEIMAGEMASK;
+    polozka.state = INDEXTOSTATEIMAGEMASK(ano ? 2 : 1);
+    SendMessageW(seznam, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&polozka));
+}
+
+// Selects the hot-key entry of `prikaz` in the list (group "all").
+bool VybratHorkouKlavesu(HWND stranka, uint32_t prikaz)
+{
+    HWND seznam = GetDlgItem(stranka, IDC_HK_SEZNAM);
+    int pocet = static_cast<int>(SendMessageW(seznam, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < pocet; ++i) {
+        wchar_t text[256] = {};
+        SendMessageW(seznam, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        if (NacistRetezec(prikaz).rfind(text, 0) == 0) {
+            SendMessageW(seznam, LB_SETCURSEL, i, 0);
+            Prikaz(stranka, IDC_HK_SEZNAM, LBN_SELCHANGE);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Types a key into the hot-key control and presses "Nastavit".
+void NastavitHorkouKlavesu(HWND stranka, BYTE vk, BYTE hotkeyf)
+{
+    SendDlgItemMessageW(stranka, IDC_HK_KLAVESA, HKM_SETHOTKEY, MAKEWORD(vk, hotkeyf), 0);
+    Prikaz(stranka, IDC_HK_KLAVESA, EN_CHANGE);
+    Prikaz(stranka, IDC_HK_NASTAVIT, BN_CLICKED);
+}
+
+const HorkaKlavesa* Klavesa(const Konfigurace& k, uint32_t prikaz)
+{
+    for (uint32_t i = 0; i < k.pocetHorkychKlaves; ++i)
+        if (k.horke_klavesy[i].prikaz == prikaz)
+            return &k.horke_klavesy[i];
+    return nullptr;
+}
+
+class NastaveniTest : public ::testing::Test {
+protected:
+    // Opens the dialog on `stranka` and waits until it shows.
+    void Otevrit(UINT stranka = IDD_NAST_APLIKACE)
+    {
+        Konfigurace& k = konf_.k;
+        vlastnik_ = std::make_unique<VlastnikNaVlakne>([&k, stranka](HWND o) { return SpustitNastaveni(o, stranka, k); });
+        ASSERT_TRUE(Cekat([] { return OknoNastaveni() && IsWindowVisible(OknoNastaveni()); }));
+        dlg_ = OknoNastaveni();
+    }
+    INT_PTR Zavrit(int tlacitko)
+    {
+        PostMessageW(dlg_, WM_COMMAND, MAKEWPARAM(tlacitko, BN_CLICKED), 0);
+        return vlastnik_->Vysledek();
+    }
+    void TearDown() override
+    {
+        if (vlastnik_ && OknoNastaveni())
+            Zavrit(IDCANCEL);
+        vlastnik_.reset();
+        SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
+    }
+
+    ZaznamZprav zpravy_;
+    TestKonfigurace konf_;
+    std::unique_ptr<VlastnikNaVlakne> vlastnik_;
+    HWND dlg_ = nullptr;
+};
+
+// Opening and the pages -----------------------------------------------------------
+
+TEST_F(NastaveniTest, EveryPageOpensUnderItsTitle)
+{
+    Otevrit();
+    std::wstring snimky = SlozkaSnimku();
+    const wchar_t* jmena[] = {L"aplikace", L"horke_klavesy", L"po_spusteni", L"zapis_udalosti",
+                              L"soubor", L"seznam_souboru", L"smtp_ucet", L"prehravani"};
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)));
+    int i = 0;
+    for (const auto& p : DlgNastaveni::kStranky) {
+        HWND stranka = VybratStranku(dlg_, p.sablona);
+        ASSERT_NE(stranka, nullptr) << p.sablona;
+        ++i;
+        EXPECT_EQ(TextOkna(dlg_), L"Tonbar - Předvolby - " + NacistRetezec(p.titulek));
+        // The page lies right of the tree, inside the dialog.
+        RECT rs{}, rt{}, rd{};
+        GetWindowRect(stranka, &rs);
+        GetWindowRect(GetDlgItem(dlg_, IDC_NAST_STROM), &rt);
+        GetWindowRect(dlg_, &rd);
+        EXPECT_EQ(rs.left, rt.right + 12);
+        EXPECT_LE(rs.right, rd.right);
+        if (!snimky.empty()) {
+            Sleep(300);  // let the page paint
+            RedrawWindow(dlg_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+            Sleep(200);
+            std::wstring soubor = snimky + L"\\nastaveni_" + std::to_wstring(i) + L"_" + jmena[i - 1] + L".png";
+            EXPECT_TRUE(UlozitSnimek(dlg_, soubor)) << std::string(soubor.begin(), soubor.end());
+        }
+    }
+    // A page once created is shown again, not created twice.
+    HWND prvni = VybratStranku(dlg_, IDD_NAST_APLIKACE);
+    EXPECT_EQ(VybratStranku(dlg_, IDD_NAST_APLIKACE), prvni);
+    // Only one dialog at a time: a second request returns at once.
+    EXPECT_EQ(SpustitNastaveni(nullptr, IDD_NAST_APLIKACE, konf_.k), 0);
+
+    EXPECT_EQ(Zavrit(IDCANCEL), IDCANCEL);
+    EXPECT_FALSE(konf_.KlicExistuje()) << "Storno writes nothing";
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 0);
+    EXPECT_TRUE(zpravy_.Zpravy().empty());
+}
+
+TEST_F(NastaveniTest, ParameterChoosesTheFirstPage)
+{
+    Otevrit(IDD_NAST_SMTP_UCET);
+    EXPECT_EQ(TextOkna(dlg_), L"Tonbar - Předvolby - SMTP účet pro odesílání emailem");
+    HWND stranka = NajitViditelnouStranku(dlg_);
+    ASSERT_NE(stranka, nullptr);
+    EXPECT_NE(GetDlgItem(stranka, IDC_SMTP_EMAIL), nullptr);
+    Zavrit(IDCANCEL);
+
+    // Any other value shows "Aplikace".
+    Otevrit(4242);
+    EXPECT_EQ(TextOkna(dlg_), L"Tonbar - Předvolby - Všeobecné předvolby aplikace");
+    Zavrit(IDCANCEL);
+}
+
+TEST_F(NastaveniTest, OkWithoutVisitingSavesTheRecordAndTellsTheOwner)
+{
+    konf_.k.max_pocet_souboru = 77;  // an untouched page leaves its fields alone
+    Otevrit();
+    EXPECT_EQ(Zavrit(IDOK), IDOK);
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 1);
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 5), 0);
+    EXPECT_EQ(konf_.Dword(nullptr, L"process_priority"), 32u);
+    EXPECT_EQ(konf_.Dword(L"soubor", L"max_pocet_souboru"), 77u);
+    EXPECT_EQ(konf_.Text(nullptr, L"slozka_data"), konf_.k.slozka_data);
+}
+
+// Every page: a change reaches the registry after OK, and nothing after Storno.
+class ZmenyNaStrankach : public NastaveniTest {
+protected:
+    void ZmenitVse()
+    {
+        HWND s = VybratStranku(dlg_, IDD_NAST_APLIKACE);
+        NastavitText(s, IDC_APL_SLOZKA, L"C:\\zaznamy\\nova");
+        ASSERT_TRUE(VybratVCombu(s, IDC_APL_PRIORITA, BELOW_NORMAL_PRIORITY_CLASS));
+        Klik(s, IDC_APL_ZVUK);
+        ASSERT_TRUE(VybratVCombu(s, IDC_APL_UDALOST_MYSI, 1));   // Ctrl + left button
+        EXPECT_EQ(VybranoVCombu(s, IDC_APL_FUNKCE), 40009);       // its stored command
+        ASSERT_TRUE(VybratVCombu(s, IDC_APL_FUNKCE, 40011));
+        ASSERT_TRUE(VybratVCombu(s, IDC_APL_UDALOST_MYSI, 7));   // middle button
+        ASSERT_TRUE(VybratVCombu(s, IDC_APL_FUNKCE, 40013));
+        ASSERT_TRUE(VybratVCombu(s, IDC_APL_UDALOST_MYSI, 1));
+        EXPECT_EQ(VybranoVCombu(s, IDC_APL_FUNKCE), 40011);
+
+        s = VybratStranku(dlg_, IDD_NAST_HORKE_KLAVESY);
+        ASSERT_TRUE(VybratHorkouKlavesu(s, 40011));
+        NastavitHorkouKlavesu(s, 'R', HOTKEYF_CONTROL | HOTKEYF_ALT);
+
+        s = VybratStranku(dlg_, IDD_NAST_PO_SPUSTENI);
+        ZaskrtnoutVSeznamu(s, IDC_PO_SPUSTENI_SEZNAM, 40015, true);
+
+        s = VybratStranku(dlg_, IDD_NAST_ZAPIS_UDALOSTI);
+        ZaskrtnoutVSeznamu(s, IDC_UDALOSTI_SEZNAM, 20033, true);
+        ZaskrtnoutVSeznamu(s, IDC_UDALOSTI_SEZNAM, 20030, false);
+
+        s = VybratStranku(dlg_, IDD_NAST_SOUBOR);
+        ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 0));
+        NastavitText(s, IDC_SOUBOR_JMENO, L"Pokus");
+        NastavitText(s, IDC_SOUBOR_MAX, L"1234");
+        Klik(s, IDC_SOUBOR_PREPSAT);
+
+        s = VybratStranku(dlg_, IDD_NAST_SEZNAM_SOUBORU);
+        Klik(s, IDC_SEZNAM_FORMATY);
+        Klik(s, IDC_SEZNAM_SLOZKA_PROFILU);
+
+        s = VybratStranku(dlg_, IDD_NAST_SMTP_UCET);
+        NastavitText(s, IDC_SMTP_EMAIL, L"odesilatel@example.com");
+        NastavitText(s, IDC_SMTP_SERVER, L"smtp.example.com");
+        NastavitText(s, IDC_SMTP_HESLO, L"tajne");
+        Klik(s, IDC_SMTP_ZOBRAZIT);
+        EXPECT_EQ(SendDlgItemMessageW(s, IDC_SMTP_HESLO, EM_GETPASSWORDCHAR, 0, 0), 0) << "shown in plain text";
+
+        s = VybratStranku(dlg_, IDD_NAST_PREHRAVANI);
+        ASSERT_TRUE(VybratVCombu(s, IDC_PREHRAVANI_ZPUSOB, 0));
+        // The pages' reports have reached the dialog.
+        EXPECT_TRUE(Cekat([this] { return IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)) != FALSE; }));
+    }
+};
+
+TEST_F(ZmenyNaStrankach, ReachTheRegistryAfterOk)
+{
+    Otevrit();
+    ZmenitVse();
+    ASSERT_EQ(Zavrit(IDOK), IDOK);
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 1);
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 5), 1) << "the supported-formats box was clicked";
+
+    EXPECT_EQ(konf_.Text(nullptr, L"slozka_data"), L"C:\\zaznamy\\nova");
+    EXPECT_EQ(konf_.Dword(nullptr, L"process_priority"), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS))
+        << "the priority is applied";
+    EXPECT_EQ(konf_.Dword(nullptr, L"parametry"), 0u);
+    std::vector<BYTE> akce = konf_.Binarni(nullptr, L"akce_ikona_hlavni");
+    ASSERT_EQ(akce.size(), 32u);
+    uint32_t a[8];
+    std::memcpy(a, akce.data(), 32);
+    EXPECT_EQ(a[0], 40008u);
+    EXPECT_EQ(a[1], 40011u);
+    EXPECT_EQ(a[7], 40013u);
+    std::vector<BYTE> hk = konf_.Binarni(L"horke_klavesy", L"40011");
+    ASSERT_EQ(hk.size(), 16u);
+    HorkaKlavesa h{};
+    std::memcpy(&h, hk.data(), 16);
+    EXPECT_EQ(h.modifikatory, static_cast<uint32_t>(MOD_CONTROL | MOD_ALT));
+    EXPECT_EQ(h.klavesa, static_cast<uint32_t>('R'));
+    EXPECT_EQ(h.prikaz, 40011u);
+    EXPECT_EQ(h.skupina, 20022u);
+    ASSERT_NE(Klavesa(konf_.k, 40011), nullptr);
+    EXPECT_EQ(Klavesa(konf_.k, 40011)->klavesa, static_cast<uint32_t>('R')) << "in the configuration after OK";
+    EXPECT_EQ(konf_.Dword(nullptr, L"po_spusteni"), 1u);
+    EXPECT_EQ(konf_.Dword(nullptr, L"zapis_udalosti"), 8u);
+    EXPECT_EQ(konf_.Dword(L"soubor", L"vytv_jmena"), 0u);
+    EXPECT_EQ(konf_.Text(L"soubor", L"jmeno"), L"Pokus");
+    EXPECT_EQ(konf_.Dword(L"soubor", L"max_pocet_souboru"), 1234u);
+    EXPECT_EQ(konf_.Dword(L"soubor", L"parametry"), 1u);
+    EXPECT_EQ(konf_.Dword(L"seznam_souboru", L"parametry"), 7u - 1u + 8u);
+    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"email"), L"odesilatel@example.com");
+    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"server"), L"smtp.example.com");
+    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"heslo"), L"tajne");
+    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"jmeno"), L"tester") << "untouched field as it was";
+    EXPECT_EQ(konf_.Dword(L"smtp_ucet", L"parametry"), 1u);
+    EXPECT_EQ(konf_.Dword(L"prehravani", L"prehravac"), 0u);
+    EXPECT_TRUE(zpravy_.Zpravy().empty());
+}
+
+TEST_F(ZmenyNaStrankach, AreNotWrittenAfterStorno)
+{
+    Otevrit();
+    ZmenitVse();
+    ASSERT_EQ(Zavrit(IDCANCEL), IDCANCEL);
+    EXPECT_FALSE(konf_.KlicExistuje());
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 0);
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 5), 0);
+    // Nor is the record in memory changed.
+    EXPECT_EQ(konf_.k.process_priority, 32u);
+    EXPECT_EQ(konf_.k.akce_ikona_hlavni[1], 40009u);
+    EXPECT_EQ(Klavesa(konf_.k, 40011)->klavesa, 0u);
+    EXPECT_EQ(konf_.k.max_pocet_souboru, 500u);
+    EXPECT_EQ(konf_.k.smtp_ucet.email, L"");
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+}
+
+TEST_F(NastaveniTest, ApplyWritesAtOnceAndStornoKeepsWhatWasApplied)
+{
+    Otevrit(IDD_NAST_PREHRAVANI);
+    HWND s = NajitViditelnouStranku(dlg_);
+    ASSERT_TRUE(VybratVCombu(s, IDC_PREHRAVANI_ZPUSOB, 0));
+    ASSERT_TRUE(Cekat([this] { return IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)) != FALSE; }));
+    SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(IDC_NAST_POUZIT, BN_CLICKED), 0);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)));
+    EXPECT_EQ(konf_.Dword(L"prehravani", L"prehravac"), 0u);
+    ASSERT_TRUE(VybratVCombu(s, IDC_PREHRAVANI_ZPUSOB, 1));
+    EXPECT_EQ(Zavrit(IDCANCEL), IDCANCEL);
+    EXPECT_EQ(konf_.Dword(L"prehravani", L"prehravac"), 0u) << "the later change was not applied";
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 1);
+}
+
+// The SMTP page imports an account of the shared list (smtp_ucty.rxml in the
+// folder its registry key names).
+TEST_F(NastaveniTest, SmtpPageImportsASharedAccount)
+{
+    TestFolder slozka;
+    const RxmlStoreFormat<SdilenyUcetSmtp> format{
+        L"smtp_ucty", L"smtp_ucet",
+        {{L"email", &SdilenyUcetSmtp::email}, {L"heslo", &SdilenyUcetSmtp::heslo}, {L"id", &SdilenyUcetSmtp::id},
+         {L"jmeno", &SdilenyUcetSmtp::jmeno}, {L"server", &SdilenyUcetSmtp::server}},
+        &SdilenyUcetSmtp::email};
+    std::vector<SdilenyUcetSmtp> ucty = {{L"b@example.com", L"heslo-b", L"Bedřich", L"login-b", L"smtp.b.example.com"},
+                                         {L"a@example.com", L"heslo-a", L"Adéla", L"login-a", L"smtp.a.example.com"}};
+    ASSERT_EQ(SaveRxmlStore(slozka.File(L"smtp_ucty.rxml"), format, ucty), 0);
+    const wchar_t* klic = L"Software\\Mirvak\\smtp_ucty";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, klic, L"SlozkaData", REG_SZ, slozka.Path().c_str(),
+                              static_cast<DWORD>((slozka.Path().size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    struct Uklid {
+        const wchar_t* klic;
+        ~Uklid() { RegDeleteTreeW(HKEY_CURRENT_USER, klic); }
+    } uklid{klic};
+
+    konf_.k.smtp_ucet.email = L"B@EXAMPLE.COM";
+    Otevrit(IDD_NAST_SMTP_UCET);
+    HWND s = NajitViditelnouStranku(dlg_);
+    HWND combo = GetDlgItem(s, IDC_SMTP_UCTY);
+    ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
+    wchar_t text[128] = {};
+    SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ(text, L"a@example.com") << "sorted by e-mail";
+    // The configured address is selected, whatever its letter case.
+    EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 1);
+    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_UCET_SERVER)), L"smtp.b.example.com");
+    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_UCET_JMENO)), L"Bedřich");
+    SendMessageW(combo, CB_SETCURSEL, 0, 0);
+    Prikaz(s, IDC_SMTP_UCTY, CBN_SELCHANGE);
+    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_UCET_ID)), L"login-a");
+    Prikaz(s, IDC_SMTP_IMPORT, BN_CLICKED);
+    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_EMAIL)), L"a@example.com");
+    ASSERT_EQ(Zavrit(IDOK), IDOK);
+    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"email"), L"a@example.com");
+    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"heslo"), L"heslo-a");
+    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"jmeno"), L"Adéla");
+    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"id"), L"login-a");
+    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"server"), L"smtp.a.example.com");
+}
+
+// Hot keys --------------------------------------------------------------------------
+
+TEST_F(NastaveniTest, KeyOfAnotherEntryIsRefusedAndBothStay)
+{
+    Otevrit(IDD_NAST_HORKE_KLAVESY);
+    HWND s = NajitViditelnouStranku(dlg_);
+    ASSERT_TRUE(VybratHorkouKlavesu(s, 40001));
+    NastavitHorkouKlavesu(s, 'Q', HOTKEYF_CONTROL | HOTKEYF_SHIFT);
+    EXPECT_TRUE(zpravy_.Zpravy().empty());
+    ASSERT_TRUE(VybratHorkouKlavesu(s, 40002));
+    NastavitHorkouKlavesu(s, 'Q', HOTKEYF_CONTROL | HOTKEYF_SHIFT);
+    ASSERT_EQ(zpravy_.Zpravy().size(), 1u);
+    EXPECT_EQ(zpravy_.Zpravy()[0], L"Tato klávesová zkratka je již použita.");
+    // The control shows the selected entry's own (empty) key again.
+    EXPECT_EQ(SendDlgItemMessageW(s, IDC_HK_KLAVESA, HKM_GETHOTKEY, 0, 0), 0);
+    // The same letter with other modifiers is another key.
+    NastavitHorkouKlavesu(s, 'Q', HOTKEYF_ALT);
+    EXPECT_EQ(zpravy_.Zpravy().size(), 1u);
+    ASSERT_EQ(Zavrit(IDOK), IDOK);
+    EXPECT_EQ(Klavesa(konf_.k, 40001)->klavesa, static_cast<uint32_t>('Q'));
+    EXPECT_EQ(Klavesa(konf_.k, 40001)->modifikatory, static_cast<uint32_t>(MOD_CONTROL | MOD_SHIFT));
+    EXPECT_EQ(Klavesa(konf_.k, 40002)->modifikatory, static_cast<uint32_t>(MOD_ALT));
+}
+
+TEST_F(NastaveniTest, EmptyKeysNeverCollide)
+{
+    // Every default entry has no key: storing "no key" must not be refused.
+    Otevrit(IDD_NAST_HORKE_KLAVESY);
+    HWND s = NajitViditelnouStranku(dlg_);
+    ASSERT_TRUE(VybratHorkouKlavesu(s, 40008));
+    NastavitHorkouKlavesu(s, 0, 0);
+    Prikaz(s, IDC_HK_VYMAZAT, BN_CLICKED);
+    EXPECT_TRUE(zpravy_.Zpravy().empty());
+    // A group shows only its entries; the first is selected.
+    ASSERT_TRUE(VybratVCombu(s, IDC_HK_SKUPINA, 20022));
+    EXPECT_EQ(SendDlgItemMessageW(s, IDC_HK_SEZNAM, LB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(SendDlgItemMessageW(s, IDC_HK_SEZNAM, LB_GETCURSEL, 0, 0), 0);
+    ASSERT_TRUE(VybratVCombu(s, IDC_HK_SKUPINA, 0));
+    EXPECT_EQ(SendDlgItemMessageW(s, IDC_HK_SEZNAM, LB_GETCOUNT, 0, 0), 6);
+    Zavrit(IDOK);
+}
+
+TEST(HorkeKlavesy, ModifiersConvertBothWays)
+{
+    EXPECT_EQ(ModifikatoryZHotkeyf(HOTKEYF_ALT | HOTKEYF_CONTROL | HOTKEYF_SHIFT),
+              static_cast<uint32_t>(MOD_ALT | MOD_CONTROL | MOD_SHIFT));
+    EXPECT_EQ(ModifikatoryZHotkeyf(HOTKEYF_SHIFT), static_cast<uint32_t>(MOD_SHIFT));
+    EXPECT_EQ(ModifikatoryZHotkeyf(HOTKEYF_EXT), 0u);
+    EXPECT_EQ(HotkeyfZModifikatoru(MOD_CONTROL), HOTKEYF_CONTROL);
+    EXPECT_EQ(HotkeyfZModifikatoru(MOD_ALT | MOD_SHIFT | MOD_WIN), HOTKEYF_ALT | HOTKEYF_SHIFT);
+    for (BYTE f = 0; f < 8; ++f)
+        EXPECT_EQ(HotkeyfZModifikatoru(ModifikatoryZHotkeyf(f)), f);
+}
+
+TEST(HorkeKlavesy, CollisionIgnoresItselfAndEmptyEntries)
+{
+    std::vector<HorkaKlavesa> k = {{MOD_CONTROL, 'A', 40001, 20003}, {0, 0, 40002, 20003}, {0, 0, 40008, 20003}};
+    EXPECT_EQ(NajitKolizi(k, 1, MOD_CONTROL, 'A'), 0);
+    EXPECT_EQ(NajitKolizi(k, 0, MOD_CONTROL, 'A'), -1);
+    EXPECT_EQ(NajitKolizi(k, 1, MOD_ALT, 'A'), -1);
+    EXPECT_EQ(NajitKolizi(k, 1, 0, 0), -1);
+    EXPECT_EQ(TextPrikazu(40011), L"Spustit záznam zvuku do souboru.");
+}
+
+// File naming ------------------------------------------------------------------------
+
+TEST_F(NastaveniTest, NameFieldOnlyForNumbering)
+{
+    Otevrit(IDD_NAST_SOUBOR);
+    HWND s = NajitViditelnouStranku(dlg_);
+    EXPECT_EQ(VybranoVCombu(s, IDC_SOUBOR_ZPUSOB), 2);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
+    ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 0));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO_POPIS)));
+    ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 1));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
+    Zavrit(IDCANCEL);
+}
+
+// The maximum-files edit holding no valid number at apply time keeps the last
+// accepted value (0 would make every recording overwrite one file).
+class MaximumSouboru : public NastaveniTest,
+                       public ::testing::WithParamInterface<std::pair<const wchar_t*, DWORD>> {};
+
+TEST_P(MaximumSouboru, StoresTheLastAcceptedValue)
+{
+    Otevrit(IDD_NAST_SOUBOR);
+    HWND s = NajitViditelnouStranku(dlg_);
+    NastavitText(s, IDC_SOUBOR_MAX, GetParam().first);
+    ASSERT_EQ(Zavrit(IDOK), IDOK);
+    EXPECT_EQ(konf_.Dword(L"soubor", L"max_pocet_souboru"), GetParam().second) << GetParam().first;
+}
+
+INSTANTIATE_TEST_SUITE_P(Hodnoty, MaximumSouboru,
+                         ::testing::Values(std::make_pair(L"", 500u), std::make_pair(L"0", 500u),
+                                           std::make_pair(L"10000001", 500u),
+                                           std::make_pair(L"10000000", 10000000u), std::make_pair(L"1", 1u)));
+
+// Heading fonts -----------------------------------------------------------------------
+
+TEST(StaticTextPismo, FaceNamesLongerThanAFontHoldsAreRefused)
+{
+    HWND s = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr, GetModuleHandleW(nullptr),
+                             nullptr);
+    ASSERT_NE(s, nullptr);
+    {
+        mirvak::winapi::StaticText text;
+        ASSERT_EQ(text.Attach(s), S_OK);
+        std::wstring nejdelsi(LF_FACESIZE - 1, L'a');
+        EXPECT_EQ(text.SetFaceName(nejdelsi.c_str()), S_OK);
+        std::wstring dlouhy(LF_FACESIZE, L'a');
+        EXPECT_EQ(text.SetFaceName(dlouhy.c_str()), E_INVALIDARG);
+        LOGFONTW lf{};
+        ASSERT_TRUE(GetObjectW(text.Font(), sizeof lf, &lf));
+        EXPECT_EQ(std::wstring(lf.lfFaceName), nejdelsi) << "the refused name left the font alone";
+    }
+    DestroyWindow(s);
+}
+
+} // namespace
