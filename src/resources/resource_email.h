@@ -1,2 +1,41 @@
 // Resource identifiers of the email subsystem.
 #pragma once
+
+#define IDD_SMTP_UCET 122
+#define IDD_SMTP_UCTY 123
+#define IDD_ODESLANI_EMAILEM 127
+
+// DlgSmtpUcet (one account); DlgSmtpUcty shows server, login and name in
+// statics of the same ids.
+#define IDC_SMTPU_NADPIS 1030
+#define IDC_SMTPU_EMAIL 1065
+#define IDC_SMTPU_JMENO 1066
+#define IDC_SMTPU_ID 1067
+#define IDC_SMTPU_SERVER 1068
+#define IDC_SMTPU_HESLO 1069
+#define IDC_SMTPU_ZOBRAZIT 1070
+// DlgSmtpUcty (the list)
+#define IDC_SMTPU_SEZNAM 1005
+#define IDC_SMTPU_PRIDAT 1031
+#define IDC_SMTPU_ODSTRANIT 1032
+#define IDC_SMTPU_UPRAVIT 1033
+#define IDC_SMTPU_OTESTOVAT 1071
+#define IDC_SMTPU_ZALOHOVAT 1072
+#define IDC_SMTPU_OBNOVIT 1073
+// DlgOdeslaniEmailem
+#define IDC_EMAIL_PRIJEMCE 1079
+#define IDC_EMAIL_DALSI 1080
+#define IDC_EMAIL_ODKAZ_SOUBOR 1081
+#define IDC_EMAIL_KONTAKTY 1082
+#define IDC_EMAIL_POUZIT 1083
+#define IDC_EMAIL_PRIDAT 1084
+#define IDC_EMAIL_ODKAZ_KONTAKTY 1092
+
+// Texts of the e-mail subsystem (21700-21799).
+#define IDS_SMTPU_OTAZKA_ODEBRAT 21700
+#define IDS_SMTPU_TEST_TEXT 21701
+#define IDS_SMTPU_TEST_CHYBA 21702
+#define IDS_SMTPU_ZAVRIT_OTAZKA 21703
+#define IDS_EMAIL_ODKAZ_SOUBOR 21704
+#define IDS_EMAIL_TEXT_ZPRAVY 21705
+#define IDS_EMAIL_PRILOHA_VELKA 21706

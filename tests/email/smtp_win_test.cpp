@@ -1,0 +1,556 @@
+// The SMTP client and the sending of a recording under Wine, against real
+// servers on 127.0.0.1 (smtp_test.sh): aiosmtpd with AUTH LOGIN, and
+// scripted servers for greetings, refusals, garbage and split replies.
+#include "SmtpTestServer.h"
+
+#include "app/Konfigurace.h"
+#include "email/OdeslaniEmailem.h"
+#include "email/Smtp.h"
+#include "email/SmtpUcty.h"
+#include "harness/TestFolder.h"
+#include "mainwindow/IkonaOznameni.h"
+#include "resources/resource.h"
+#include "stores/DatovaSlozka.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <thread>
+
+using namespace mirvak::email;
+using tonbar::test::SmtpServers;
+using tonbar::test::TestFolder;
+
+namespace {
+
+const wchar_t kCzech[] = L"Příliš žluťoučký kůň úpěl ďábelské ódy";
+
+// Remembers what the client reported.
+class Zapisovac : public Smtp {
+public:
+    struct Udalost {
+        std::string druh;
+        int kod;
+        std::wstring text;
+    };
+    std::vector<Udalost> udalosti;
+    std::vector<std::wstring> prikazy;
+    std::vector<uint64_t> prubeh;
+    int odpovedNa535 = 0;
+
+    int OnRejected(int code, const std::wstring& reply) override
+    {
+        udalosti.push_back({"rejected", code, reply});
+        return code == 535 ? odpovedNa535 : 0;
+    }
+    void OnError(int code, const std::wstring& reply) override { udalosti.push_back({"error", code, reply}); }
+    void OnReply(const wchar_t* command, int code, const std::wstring& reply) override
+    {
+        prikazy.push_back(command ? command : L"<greeting>");
+        udalosti.push_back({"reply", code, reply});
+    }
+    int OnProgress(const char*, uint64_t sent, uint64_t) override
+    {
+        prubeh.push_back(sent);
+        return 1;
+    }
+    bool Had(const std::string& druh, int kod) const
+    {
+        for (auto& u : udalosti)
+            if (u.druh == druh && u.kod == kod)
+                return true;
+        return false;
+    }
+    std::string Dump() const
+    {
+        std::string out;
+        for (size_t i = 0; i < udalosti.size(); ++i)
+            out += udalosti[i].druh + " " + std::to_string(udalosti[i].kod) + " " +
+                   tonbar::test::Narrow(udalosti[i].text) + "\n";
+        return out;
+    }
+    bool Sent(const std::wstring& prefix) const
+    {
+        for (auto& p : prikazy)
+            if (p.rfind(prefix, 0) == 0)
+                return true;
+        return false;
+    }
+};
+
+void WriteFileBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD piece = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 24));
+        ASSERT_TRUE(WriteFile(f, bytes.data() + done, piece, &written, nullptr));
+        done += written;
+    }
+    CloseHandle(f);
+}
+
+std::string RandomBytes(size_t n, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::string s(n, '\0');
+    for (size_t i = 0; i + 4 <= n; i += 4) {
+        uint32_t v = rng();
+        memcpy(&s[i], &v, 4);
+    }
+    return s;
+}
+
+class SmtpTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        WSADATA wsa;
+        WSAStartup(MAKEWORD(2, 0), &wsa);
+    }
+    static void TearDownTestSuite() { WSACleanup(); }
+    void SetUp() override
+    {
+        if (!SmtpServers::Available())
+            GTEST_SKIP() << "run through smtp_test.sh (no TONBAR_SMTP_SPOOL)";
+    }
+    // A client pointed at one of the servers through the services file.
+    void Use(const std::string& server) { ASSERT_TRUE(SmtpServers::UseService(SmtpServers::Port(server))) << server; }
+
+    SmtpMessage Zprava(const std::wstring& to = L"eva@example.cz")
+    {
+        SmtpMessage m;
+        m.from = {L"Jan Novák", L"jan@tonbar.test"};
+        m.to.address = to;
+        m.subject = L"Tonbar";
+        SmtpTextPart p;
+        p.text = L"abc";
+        m.textParts.push_back(p);
+        return m;
+    }
+};
+
+} // namespace
+
+TEST_F(SmtpTest, CzechTextGoesOutInCodePage1250AndDecodesInAMailClient)
+{
+    ASSERT_EQ(GetACP(), 1250u) << "smtp_test.sh runs the tests in a Czech locale";
+    Use("auth");
+    int before = SmtpServers::Count();
+    Zapisovac smtp;
+    smtp.userName = L"nahravky";
+    smtp.password = L"heslo-123";
+    ASSERT_EQ(smtp.Connect(L"127.0.0.1"), 1);
+    EXPECT_EQ(smtp.esmtp, 1);
+    EXPECT_TRUE(smtp.Sent(L"AUTH LOGIN"));
+    // The credentials never reach what the client reports.
+    for (auto& c : smtp.prikazy)
+        EXPECT_EQ(c.find(L"aGVzbG8tMTIz"), std::wstring::npos);
+    SmtpMessage m = Zprava();
+    m.subject = L"Zkouška češtiny";
+    std::wstring text = std::wstring(kCzech) + L"\r\n.\r\n.tečka na začátku\r\n";
+    m.textParts[0].text = text;
+    ASSERT_EQ(smtp.SendMail(m), 0) << smtp.Dump();
+    smtp.Disconnect();
+    ASSERT_TRUE(SmtpServers::WaitCount(before + 1));
+    auto s = SmtpServers::Summary(before + 1);
+    EXPECT_EQ(SmtpServers::One(s, "part1.charset"), "windows-1250");
+    EXPECT_EQ(tonbar::test::Widen(SmtpServers::One(s, "header.Subject")), L"Zkouška češtiny");
+    EXPECT_EQ(tonbar::test::Widen(SmtpServers::One(s, "header.From")), L"Jan Novák <jan@tonbar.test>");
+    EXPECT_EQ(SmtpServers::PartText(before + 1, 1), text.substr(0, text.size() - 2));
+}
+
+TEST_F(SmtpTest, RefusedRecipientDoesNotStopTheMessageAndNoLoginMeansNoAuth)
+{
+    Use("plain");
+    int before = SmtpServers::Count();
+    Zapisovac smtp;
+    ASSERT_EQ(smtp.Connect(L"127.0.0.1"), 1);
+    SmtpMessage m = Zprava(L"refuse@example.cz");
+    m.bccList.push_back({L"", L"petr@example.cz"});
+    EXPECT_EQ(smtp.SendMail(m), 0);
+    EXPECT_TRUE(smtp.Had("rejected", 550));
+    EXPECT_FALSE(smtp.Sent(L"AUTH"));
+    smtp.Disconnect();
+    ASSERT_TRUE(SmtpServers::WaitCount(before + 1));
+    auto s = SmtpServers::Summary(before + 1);
+    EXPECT_EQ(s.count("rcpt"), 1u);
+    EXPECT_EQ(SmtpServers::One(s, "rcpt"), "petr@example.cz");
+    EXPECT_EQ(SmtpServers::One(s, "header.Bcc"), "<missing>");
+
+    // Nobody accepted: the last refusal is the result and nothing is sent.
+    Zapisovac druhy;
+    ASSERT_EQ(druhy.Connect(L"127.0.0.1"), 1);
+    SmtpMessage nikdo = Zprava(L"refuse1@example.cz");
+    EXPECT_EQ(druhy.SendMail(nikdo), 550);
+    EXPECT_FALSE(druhy.Sent(L"DATA"));
+}
+
+TEST_F(SmtpTest, LongMessageGoesInPiecesWithProgress)
+{
+    Use("plain");
+    int before = SmtpServers::Count();
+    Zapisovac smtp;
+    smtp.pieceSize = 1024;
+    ASSERT_EQ(smtp.Connect(L"127.0.0.1"), 1);
+    ASSERT_EQ(smtp.MailFrom(L"jan@tonbar.test"), 0);
+    ASSERT_EQ(smtp.RcptTo(L"eva@example.cz"), 0);
+    std::string text = "Subject: pieces\r\n\r\n";
+    while (text.size() < 3000)
+        text += "0123456789abcdef0123456789abcdef0123456789abcdef0123456789\r\n";
+    text.resize(3000);
+    ASSERT_EQ(smtp.Data(text), 0);
+    EXPECT_EQ(smtp.prubeh, (std::vector<uint64_t>{1024, 2048, 3000}));
+    smtp.Disconnect();
+    EXPECT_TRUE(SmtpServers::WaitCount(before + 1));
+}
+
+TEST_F(SmtpTest, InjectedAddressesAreRefusedBeforeAnythingIsSent)
+{
+    Use("plain");
+    Zapisovac smtp;
+    ASSERT_EQ(smtp.Connect(L"127.0.0.1"), 1);
+    SmtpMessage m = Zprava(L"eva@example.cz>\r\nRCPT TO: <evil@example.cz");
+    EXPECT_EQ(smtp.SendMail(m), -1);
+    SmtpMessage z = Zprava();
+    z.from.address = L"jan@tonbar.test>\r\nDATA";
+    EXPECT_NE(smtp.SendMail(z), 0);
+    EXPECT_FALSE(smtp.Sent(L"DATA"));
+    EXPECT_FALSE(smtp.Sent(L"RCPT"));
+}
+
+TEST_F(SmtpTest, ServerFaultsNeverCountAsSuccess)
+{
+    {
+        // 554 greeting: no introduction, no QUIT.
+        Use("greet554");
+        Zapisovac smtp;
+        EXPECT_EQ(smtp.Connect(L"127.0.0.1"), 0);
+        EXPECT_TRUE(smtp.Had("error", 554));
+        EXPECT_EQ(smtp.socket, INVALID_SOCKET);
+        Sleep(300);
+        std::string log = SmtpServers::Log("greet554");
+        EXPECT_EQ(log.find("EHLO"), std::string::npos) << log;
+        EXPECT_EQ(log.find("QUIT"), std::string::npos) << log;
+    }
+    {
+        // 502 to EHLO: HELO on the same connection, no authentication.
+        Use("ehlo502");
+        int before = SmtpServers::Count();
+        Zapisovac smtp;
+        smtp.userName = L"nahravky";
+        smtp.password = L"heslo-123";
+        ASSERT_EQ(smtp.Connect(L"127.0.0.1"), 1);
+        EXPECT_EQ(smtp.esmtp, 0);
+        SmtpMessage m = Zprava();
+        EXPECT_EQ(smtp.SendMail(m), 0);
+        smtp.Disconnect();
+        EXPECT_TRUE(SmtpServers::WaitCount(before + 1));
+        std::string log = SmtpServers::Log("ehlo502");
+        size_t ehlo = log.find("EHLO "), helo = log.find("HELO ");
+        EXPECT_NE(ehlo, std::string::npos);
+        EXPECT_NE(helo, std::string::npos);
+        EXPECT_LT(ehlo, helo);
+        EXPECT_EQ(log.find("AUTH"), std::string::npos) << log;
+    }
+    {
+        // Garbage instead of replies: code 0 is no success anywhere.
+        Use("garbage");
+        Zapisovac smtp;
+        EXPECT_EQ(smtp.Connect(L"127.0.0.1"), 0);
+        EXPECT_TRUE(smtp.Had("reply", 0));
+    }
+    {
+        Use("garbagemail");
+        Zapisovac smtp;
+        ASSERT_EQ(smtp.Connect(L"127.0.0.1"), 1);
+        SmtpMessage m = Zprava();
+        EXPECT_NE(smtp.SendMail(m), 0);
+        EXPECT_FALSE(smtp.Sent(L"RCPT"));
+        EXPECT_FALSE(smtp.Sent(L"DATA"));
+    }
+    {
+        // 421 and a closed connection in the middle of DATA.
+        Use("data421");
+        Zapisovac smtp;
+        ASSERT_EQ(smtp.Connect(L"127.0.0.1"), 1);
+        SmtpMessage m = Zprava();
+        m.textParts[0].text = std::wstring(200000, L'x');
+        EXPECT_NE(smtp.SendMail(m), 0);
+        EXPECT_EQ(smtp.greeted, 0);
+    }
+    {
+        // The server closes while a reply is awaited: -1 at once.
+        Use("closing");
+        Zapisovac smtp;
+        ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(smtp.Connect(L"127.0.0.1"), 0);
+        EXPECT_LT(GetTickCount64() - start, 10000u);
+        EXPECT_EQ(smtp.greeted, 0);
+    }
+    {
+        // Wrong password: 535, then MAIL FROM meets 530 and gives up.
+        Use("auth");
+        Zapisovac smtp;
+        smtp.userName = L"nahravky";
+        smtp.password = L"spatne";
+        ASSERT_EQ(smtp.Connect(L"127.0.0.1"), 1);
+        EXPECT_TRUE(smtp.Had("rejected", 535)) << smtp.Dump();
+        SmtpMessage m = Zprava();
+        EXPECT_EQ(smtp.SendMail(m), 530) << smtp.Dump();
+    }
+}
+
+TEST_F(SmtpTest, SplitAndLongMultiLineRepliesAreReadWhole)
+{
+    for (const char* server : {"split", "multiline"}) {
+        Use(server);
+        int before = SmtpServers::Count();
+        Zapisovac smtp;
+        ASSERT_EQ(smtp.Connect(L"127.0.0.1"), 1) << server;
+        EXPECT_EQ(smtp.esmtp, 1);
+        SmtpMessage m = Zprava();
+        EXPECT_EQ(smtp.SendMail(m), 0) << server;
+        EXPECT_EQ(smtp.Quit(), 0);
+        smtp.Disconnect();
+        ASSERT_TRUE(SmtpServers::WaitCount(before + 1)) << server;
+        // Every reply belonged to its own command.
+        for (size_t i = 0; i < smtp.prikazy.size(); ++i) {
+            if (smtp.prikazy[i].rfind(L"MAIL", 0) == 0 || smtp.prikazy[i].rfind(L"RCPT", 0) == 0)
+                EXPECT_EQ(smtp.udalosti[i].kod, 250) << server;
+        }
+    }
+}
+
+// --- the sending of a recording ----------------------------------------------
+
+class SendEmailTest : public SmtpTest {
+protected:
+    void SetUp() override
+    {
+        SmtpTest::SetUp();
+        if (IsSkipped())
+            return;
+        okno_ = CreateWindowExW(0, L"STATIC", L"Tonbar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        SendMessageW(okno_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIconW(nullptr, IDI_APPLICATION)));
+        ikona_.Pridat(okno_, 1, false, false);
+        NastavitIkonuHlavnihoOkna(&ikona_);
+    }
+    void TearDown() override
+    {
+        NastavitIkonuHlavnihoOkna(nullptr);
+        ikona_.Odebrat();
+        if (okno_)
+            DestroyWindow(okno_);
+    }
+    EmailSendTask Task(const std::wstring& file)
+    {
+        EmailSendTask t;
+        t.account = {L"jan@tonbar.test", L"heslo-123", L"Jan Novák", L"nahravky", L"127.0.0.1"};
+        t.recipient = L"eva@example.cz";
+        t.filePath = file;
+        t.ulozitZobrazeni = false;
+        return t;
+    }
+    IkonaOznameni::Bublina Last() { return ikona_.PosledniBublina(); }
+
+    TestFolder folder_;
+    HWND okno_ = nullptr;
+    IkonaOznameni ikona_;
+};
+
+TEST_F(SendEmailTest, RecordingArrivesByteIdenticalForEveryRecipient)
+{
+    Use("auth");
+    std::wstring file = folder_.File(L"5.12.2026 09-07-03.wma");
+    std::string bytes = RandomBytes(300000, 1);
+    WriteFileBytes(file, bytes);
+    int before = SmtpServers::Count();
+    EmailSendTask t = Task(file);
+    t.further = {L"petr@example.cz", L"refuse@example.cz"};
+    EXPECT_EQ(SendEmail(t), S_OK);
+    EXPECT_EQ(Last().druh, kBublinaInformace);
+    EXPECT_EQ(Last().text, NacistText(20083, file.c_str(), L"eva@example.cz"));
+    ASSERT_TRUE(SmtpServers::WaitCount(before + 1));
+    EXPECT_EQ(SmtpServers::Count(), before + 1);  // one message for the whole list
+    auto s = SmtpServers::Summary(before + 1);
+    EXPECT_EQ(SmtpServers::One(s, "mail_from"), "jan@tonbar.test");
+    EXPECT_EQ(s.count("rcpt"), 2u);
+    EXPECT_EQ(SmtpServers::One(s, "type"), "multipart/mixed");
+    EXPECT_EQ(SmtpServers::One(s, "header.To"), "eva@example.cz");
+    EXPECT_EQ(SmtpServers::One(s, "header.Subject"), "Tonbar");
+    EXPECT_EQ(SmtpServers::One(s, "header.MIME-Version"), "1.0");
+    EXPECT_EQ(SmtpServers::One(s, "header.X-Mailer"), "ZUviv Class (www.mirvak.cz)");
+    EXPECT_NE(SmtpServers::One(s, "header.Date"), "<missing>");
+    EXPECT_EQ(SmtpServers::One(s, "part1.type"), "text/plain");
+    EXPECT_EQ(SmtpServers::PartText(before + 1, 1), L"Tonbar odeslaný z aplikace \"Tonbar\"");
+    EXPECT_EQ(SmtpServers::One(s, "part2.encoding"), "base64");
+    EXPECT_EQ(SmtpServers::One(s, "part2.disposition"), "inline");
+    EXPECT_EQ(SmtpServers::One(s, "part2.filename"), "5.12.2026 09-07-03.wma");
+    EXPECT_EQ(SmtpServers::One(s, "part2.sha256"), tonbar::test::Sha256(bytes));
+}
+
+TEST_F(SendEmailTest, FiftyMegabyteAttachment)
+{
+    Use("auth");
+    std::wstring file = folder_.File(L"Záznam 50.wma");
+    std::string bytes = RandomBytes(50u * 1024 * 1024, 2);
+    WriteFileBytes(file, bytes);
+    int before = SmtpServers::Count();
+    EXPECT_EQ(SendEmail(Task(file)), S_OK);
+    ASSERT_TRUE(SmtpServers::WaitCount(before + 1, 60000));
+    auto s = SmtpServers::Summary(before + 1);
+    EXPECT_EQ(SmtpServers::One(s, "part2.size"), std::to_string(bytes.size()));
+    EXPECT_EQ(SmtpServers::One(s, "part2.sha256"), tonbar::test::Sha256(bytes));
+    EXPECT_EQ(tonbar::test::Widen(SmtpServers::One(s, "part2.filename")), L"Záznam 50.wma");
+}
+
+TEST_F(SendEmailTest, FailuresEndInTheErrorBalloonWithoutThePassword)
+{
+    std::wstring file = folder_.File(L"a.wma");
+    WriteFileBytes(file, RandomBytes(5000, 3));
+    struct Pripad {
+        const char* server;
+        HRESULT hr;
+        const wchar_t* heslo;
+    } pripady[] = {{"greet554", E_FAIL, L"heslo-123"},
+                   {"garbage", E_FAIL, L"heslo-123"},
+                   {"auth", E_INVALIDARG, L"tajne-spatne"},
+                   {"data421", E_INVALIDARG, L"heslo-123"},
+                   {"garbagemail", E_INVALIDARG, L"heslo-123"}};
+    for (auto& p : pripady) {
+        Use(p.server);
+        int before = SmtpServers::Count();
+        EmailSendTask t = Task(file);
+        t.account.heslo = p.heslo;
+        EXPECT_EQ(SendEmail(t), p.hr) << p.server;
+        auto b = Last();
+        EXPECT_EQ(b.druh, kBublinaChyba) << p.server;
+        EXPECT_NE(b.text.find(file), std::wstring::npos) << p.server;
+        EXPECT_EQ(b.text.find(p.heslo), std::wstring::npos) << p.server;
+        EXPECT_EQ(b.text.find(L"úspěšně"), std::wstring::npos) << p.server;
+        Sleep(200);
+        EXPECT_EQ(SmtpServers::Count(), before) << p.server;
+    }
+}
+
+TEST_F(SendEmailTest, AttachmentAboveTheCapIsRefusedBeforeConnecting)
+{
+    Use("plain");
+    std::wstring file = folder_.File(L"huge.wma");
+    HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = static_cast<LONGLONG>(kMaxAttachmentBytes) + 1;
+    SetFilePointerEx(f, size, nullptr, FILE_BEGIN);
+    SetEndOfFile(f);
+    CloseHandle(f);
+    int before = SmtpServers::Count();
+    EXPECT_EQ(SendEmail(Task(file)), kEFileTooLarge);
+    EXPECT_EQ(Last().druh, kBublinaChyba);
+    EXPECT_NE(Last().text.find(L"100 MB"), std::wstring::npos) << tonbar::test::Narrow(Last().text);
+    EXPECT_EQ(SmtpServers::Count(), before);
+}
+
+TEST_F(SendEmailTest, CommandRunsOneWorkerAtATimeFromTheDialog)
+{
+    Use("plain");
+    static bool inicializovana = false;
+    if (!inicializovana) {
+        InicializovatKonfiguraci(g_konfigurace);
+        inicializovana = true;
+    }
+    g_konfigurace.smtp_ucet = {L"jan@tonbar.test", L"", L"Jan", L"", L"127.0.0.1"};
+    g_konfigurace.prijemci_email = L"eva@example.cz";
+    g_konfigurace.prijemci_dalsi_emaily = L"";
+    g_konfigurace.zprava_ikona = 2;
+    std::wstring file = folder_.File(L"b.wma");
+    std::string bytes = RandomBytes(20000, 4);
+    WriteFileBytes(file, bytes);
+    int before = SmtpServers::Count();
+
+    // Answers the dialog: a second recipient typed, then OK.
+    std::thread uzivatel([] {
+        for (int i = 0; i < 200; ++i) {
+            HWND dlg = FindWindowW(L"#32770", NacistText(20080, L"Tonbar").c_str());
+            if (dlg) {
+                SetDlgItemTextW(dlg, IDC_EMAIL_DALSI, L"petr@example.cz;\r\nrefuse@example.cz");
+                PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(50);
+        }
+    });
+    HRESULT hr = StartEmailSend(nullptr, file);
+    uzivatel.join();
+    EXPECT_EQ(hr, S_OK);
+    // A second command while the first runs does nothing (no dialog).
+    if (EmailSendRunning())
+        EXPECT_EQ(StartEmailSend(nullptr, file), S_FALSE);
+    ASSERT_TRUE(WaitForEmailSend(30000));
+    EXPECT_FALSE(g_emailSendJob.thread);
+    ASSERT_TRUE(SmtpServers::WaitCount(before + 1));
+    auto s = SmtpServers::Summary(before + 1);
+    EXPECT_EQ(s.count("rcpt"), 2u);
+    EXPECT_EQ(SmtpServers::One(s, "part2.sha256"), tonbar::test::Sha256(bytes));
+    EXPECT_EQ(g_emailSendJob.furtherList, (std::vector<std::wstring>{L"petr@example.cz", L"refuse@example.cz"}));
+}
+
+TEST_F(SmtpTest, TestMessageOfAnAccount)
+{
+    Use("auth");
+    int before = SmtpServers::Count();
+    SmtpTestData d;
+    d.account = {L"jan@tonbar.test", L"heslo-123", L"Jan", L"nahravky", L"127.0.0.1"};
+    d.recipient = L"eva@example.cz";
+    d.subject = L"Tonbar";
+    d.text = NacistText(IDS_SMTPU_TEST_TEXT, L"Tonbar");
+    EXPECT_EQ(SendTestMessage(d, false), 0);
+    ASSERT_TRUE(SmtpServers::WaitCount(before + 1));
+    EXPECT_EQ(SmtpServers::PartText(before + 1, 1), L"Toto je testovací zpráva odeslaná z aplikace Tonbar");
+    d.account.heslo = L"spatne";
+    EXPECT_NE(SendTestMessage(d, false), 0);
+    d.account.server = L"127.0.0.1";
+    Use("greet554");
+    EXPECT_NE(SendTestMessage(d, false), 0);
+}
+
+TEST(SmtpAccountList, SavesSortedAndFindsWithoutRegardToCase)
+{
+    std::wstring path;
+    ASSERT_GE(ResolveStoreFile(Uloziste::SmtpUcty, path), 0);
+    std::string puvodni = tonbar::test::ReadBytes(path);
+    bool existoval = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+
+    SmtpAccountList list;
+    list.items.push_back({L"zora@example.cz", L"h1", L"Zora", L"zora", L"smtp.example.cz"});
+    list.items.push_back({L"Adam@example.cz", L"h<&>2", L"Adam Černý", L"", L"mail.example.cz"});
+    ASSERT_EQ(list.Save(), S_OK);
+    SmtpAccountList loaded;
+    ASSERT_EQ(loaded.Load(), S_OK);
+    ASSERT_EQ(loaded.items.size(), 2u);
+    EXPECT_EQ(loaded.items[0].email, L"Adam@example.cz");
+    EXPECT_EQ(loaded.items[0].heslo, L"h<&>2");
+    EXPECT_EQ(loaded.items[0].jmeno, L"Adam Černý");
+    EXPECT_EQ(loaded.items[1].server, L"smtp.example.cz");
+    EXPECT_EQ(loaded.Find(L"ZORA@example.CZ"), 1);
+    EXPECT_EQ(loaded.Find(L"nikdo@example.cz"), -1);
+    // Fields in the store's order: email, heslo, id, jmeno, server.
+    std::string bytes = tonbar::test::ReadBytes(path);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    EXPECT_EQ(text.rfind(L"<rxml_data>\r\n <nazev>smtp_ucty</nazev>\r\n</rxml_data>\r\n<smtp_ucet>\r\n <email>", 0), 0u);
+    EXPECT_LT(text.find(L"<heslo>"), text.find(L"<id>"));
+    EXPECT_LT(text.find(L"<id>"), text.find(L"<jmeno>"));
+    EXPECT_LT(text.find(L"<jmeno>"), text.find(L"<server>"));
+
+    if (existoval) {
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD w = 0;
+        WriteFile(f, puvodni.data(), static_cast<DWORD>(puvodni.size()), &w, nullptr);
+        CloseHandle(f);
+    } else {
+        DeleteFileW(path.c_str());
+    }
+}
