@@ -350,7 +350,7 @@ TEST(SmtpMessage, OneTextPartHasNoBoundary)
               "Subject: Tonbar\r\n"
               "Date: Sat, 5 Dec 2026 9:05:07 +0100\r\n"
               "Importance: Normal\r\n"
-              "X-Mailer: ZUviv Class (www.mirvak.cz)\r\n"
+              "X-Mailer: ZUviv Class (www.mirvak.example.org)\r\n"
               "X-MSMail-Priority: Normal\r\n"
               "X-Priority: 3 (Normal)\r\n"
               "MIME-Version: 1.0\r\n"

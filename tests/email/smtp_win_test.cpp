@@ -382,7 +382,7 @@ TEST_F(SendEmailTest, RecordingArrivesByteIdenticalForEveryRecipient)
     EXPECT_EQ(SmtpServers::One(s, "header.To"), "eva@example.cz");
     EXPECT_EQ(SmtpServers::One(s, "header.Subject"), "Tonbar");
     EXPECT_EQ(SmtpServers::One(s, "header.MIME-Version"), "1.0");
-    EXPECT_EQ(SmtpServers::One(s, "header.X-Mailer"), "ZUviv Class (www.mirvak.cz)");
+    EXPECT_EQ(SmtpServers::One(s, "header.X-Mailer"), "ZUviv Class (www.mirvak.example.org)");
     EXPECT_NE(SmtpServers::One(s, "header.Date"), "<missing>");
     EXPECT_EQ(SmtpServers::One(s, "part1.type"), "text/plain");
     EXPECT_EQ(SmtpServers::PartText(before + 1, 1), L"Tonbar odeslaný z aplikace \"Tonbar\"");

@@ -80,8 +80,8 @@ TEST(AdresaAktualizace, RegistryValueOverridesTheString)
 {
     KlicProgramu klic;
     EXPECT_EQ(AdresaSouboruVerze(), NacistRetezec(20054));
-    EXPECT_EQ(AdresaSouboruVerze(), L"http://www.mirvak.cz/software/tonbar/posledni_verze.txt");
-    EXPECT_EQ(AdresaStrankyProduktu(), L"http://www.mirvak.cz/software/tonbar/");
+    EXPECT_EQ(AdresaSouboruVerze(), L"http://www.mirvak.example.org/software/tonbar/posledni_verze.txt");
+    EXPECT_EQ(AdresaStrankyProduktu(), L"http://www.mirvak.example.org/software/tonbar/");
     klic.NastavitAdresu(L"http://127.0.0.1:1/zrcadlo/software/tonbar/posledni_verze.txt");
     EXPECT_EQ(AdresaSouboruVerze(), L"http://127.0.0.1:1/zrcadlo/software/tonbar/posledni_verze.txt");
     EXPECT_EQ(AdresaStrankyProduktu(), L"http://127.0.0.1:1/zrcadlo/software/tonbar/");
@@ -244,7 +244,7 @@ TEST_F(HttpTest, DialogShowsOwnAndPublishedVersion)
     Zapsat("posledni_verze 4.0.0.2");
     EXPECT_EQ(UspesnaKontrola(true), L"Aktuální verze na webu:  4.0.0.2");
     EXPECT_EQ(PosledniBublinaAktualizace(), NacistRetezec(20053));
-    EXPECT_EQ(NacistRetezec(20053), L"Vyhledávám aktualizace na www.mirvak.cz.\nČekejte prosím...");
+    EXPECT_EQ(NacistRetezec(20053), L"Vyhledávám aktualizace na www.mirvak.example.org.\nČekejte prosím...");
 }
 
 TEST_F(HttpTest, LengthAndPrefixEdgeCases)

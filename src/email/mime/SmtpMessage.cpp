@@ -10,7 +10,7 @@ namespace mirvak::email {
 namespace {
 
 // Maker's host named in the X-Mailer header.
-constexpr const wchar_t* kMailerHost = L"www.mirvak.cz";
+constexpr const wchar_t* kMailerHost = L"www.mirvak.example.org";
 
 bool IsAscii(const std::string& s)
 {
