@@ -1,2 +1,37 @@
 // Resource identifiers of the mainwindow subsystem.
 #pragma once
+
+// Menus and the information panel.
+#define IDR_MENU_HLAVNI 102
+#define IDR_MENU_NAPOVEDA 103
+#define IDR_MENU_IKONA 104
+#define IDD_KLIENTSKA_OBLAST 110
+#define IDR_MENU_NASTAVENI 116
+#define IDR_MENU_SEZNAM 117
+#define IDR_MENU_NASTROJE 129
+
+// Controls of the main window.
+#define IDC_PROFIL_KODOVANI 1017
+#define IDC_NAZEV_PRODUKTU 1019
+#define IDC_COPYRIGHT 1022
+#define IDC_ZARIZENI_ZVUK 1037
+#define IDC_REBAR 21580
+#define IDC_TOOLBAR 21581
+#define IDC_STATUSBAR 21582
+#define IDC_KLIENTSKA_OBLAST 21583
+// Links of the information panel.
+#define IDC_ODKAZ_FIRMA 21590
+#define IDC_ODKAZ_EMAIL 21591
+#define IDC_ODKAZ_PRODUKT 21592
+#define IDC_ODKAZ_PROGRAM1 21593
+#define IDC_ODKAZ_PROGRAM2 21594
+
+// Own strings.
+#define IDS_HL_ADRESA_FIRMY 21500
+#define IDS_HL_ADRESA_EMAILU_FIRMY 21501
+#define IDS_HL_ADRESA_PODPORY 21503
+#define IDS_HL_ADRESA_PROGRAMU1 21504
+#define IDS_HL_ADRESA_PROGRAMU2 21505
+#define IDS_ODKAZ_PROGRAM1 21506
+#define IDS_ODKAZ_PROGRAM2 21507
+#define IDS_CHYBA_PROFILU_ZAZNAMU 21508

@@ -23,7 +23,8 @@ TEST_F(Instance, NormalCloseExitsWithZeroAndTitleNamesTheProduct)
     ASSERT_TRUE(p.Spustit());
     HWND okno = p.CekatNaHlavniOkno();
     ASSERT_NE(okno, nullptr);
-    EXPECT_EQ(TonbarProces::TextOkna(okno), L"Tonbar - Připraven");
+    // The list of recordings names its folder in the title.
+    EXPECT_EQ(TonbarProces::TextOkna(okno).rfind(L"Tonbar - ", 0), 0u) << TonbarProces::TextOkna(okno);
     ASSERT_TRUE(p.Zavrit());
     auto kod = p.CekatNaKonec();
     ASSERT_TRUE(kod.has_value());
@@ -38,6 +39,7 @@ TEST_F(Instance, SecondInstanceShowsBoxExitsWithOneAndWritesEndEvent)
     ASSERT_TRUE(prvni.Spustit());
     HWND okno = prvni.CekatNaHlavniOkno();
     ASSERT_NE(okno, nullptr);
+    std::wstring titulek = TonbarProces::TextOkna(okno);
 
     TonbarProces druha;
     ASSERT_TRUE(druha.Spustit(L"+eventlog"));
@@ -57,7 +59,7 @@ TEST_F(Instance, SecondInstanceShowsBoxExitsWithOneAndWritesEndEvent)
     // The first instance runs on unchanged.
     EXPECT_TRUE(prvni.Bezi());
     EXPECT_TRUE(IsWindow(okno));
-    EXPECT_EQ(TonbarProces::TextOkna(okno), L"Tonbar - Připraven");
+    EXPECT_EQ(TonbarProces::TextOkna(okno), titulek);
     ASSERT_TRUE(prvni.Zavrit());
     EXPECT_EQ(prvni.CekatNaKonec().value_or(999), 0u);
 }

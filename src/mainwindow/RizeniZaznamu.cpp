@@ -1,0 +1,170 @@
+#include "mainwindow/RizeniZaznamu.h"
+
+#include <shlwapi.h>
+
+#include "app/Aplikace.h"
+#include "app/Chyby.h"
+#include "app/Konfigurace.h"
+#include "mainwindow/IkonaOznameni.h"
+#include "resources/resource.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr UINT kTextPripraven = 20001;
+constexpr UINT kTextUdalostKonec = 20044;
+constexpr UINT kTextBublinaKonec = 20045;
+constexpr UINT kTextStavZaznam = 20046;
+constexpr UINT kTextBublinaStart = 20047;
+constexpr UINT kTextTipZaznam = 20048;
+constexpr UINT kTextUdalostStart = 20049;
+constexpr UINT kTextChybaStartu = 20050;
+
+} // namespace
+
+std::wstring JmenoBezSlozky(const std::wstring& cesta)
+{
+    size_t lomitko = cesta.find_last_of(L"\\/");
+    return lomitko == std::wstring::npos ? cesta : cesta.substr(lomitko + 1);
+}
+
+bool RizeniZaznamu::NahravaSe() const
+{
+    return a_.zaznamnik && a_.zaznamnik->IsRecording();
+}
+
+HRESULT RizeniZaznamu::SpustitZaznam()
+{
+    if (NahravaSe())
+        return S_FALSE;
+    if (!a_.zaznamnik)
+        return E_FAIL;
+    std::wstring slozka;
+    if (!okno_.SlozkaSeznamu(slozka))
+        slozka = k_.slozka_data;
+    uint32_t predchoziCislo = a_.cisloZaznamu;
+    if (FAILED(VytvoritJmenoZaznamu(a_, k_, slozka)))
+        return E_FAIL;
+    a_.zaznamnik->SetDevice(k_.zarizeni);
+    HRESULT hr = k_.vlastni_profil ? a_.zaznamnik->LoadCustomProfile(k_.soubor_prx)
+                                   : a_.zaznamnik->Profile().LoadById(k_.profil);
+    std::wstring text = NacistText(kTextChybaStartu, a_.souborZaznamu.c_str());
+    if (FAILED(hr)) {
+        // Recording with whatever profile was loaded before would not be what
+        // the user chose; nothing was recorded, so the number is not used up.
+        a_.cisloZaznamu = predchoziCislo;
+        okno_.Chyba(text, hr);
+        return hr;
+    }
+    return Spustit(text);
+}
+
+HRESULT RizeniZaznamu::SpustitPodleProfilu(const ProfilZaznamuInfo& profil)
+{
+    if (NahravaSe())
+        return S_FALSE;
+    if (!a_.zaznamnik)
+        return E_FAIL;
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    wchar_t cesta[kDelkaJmenaZaznamu];
+    swprintf(cesta, kDelkaJmenaZaznamu, L"%ls\\%d.%d.%d %.2d-%.2d-%.2d%ls", profil.slozka.c_str(), t.wDay, t.wMonth,
+             t.wYear, t.wHour, t.wMinute, t.wSecond, L".wma");
+    a_.souborZaznamu = cesta;
+    a_.noveJmenoZaznamu.clear();
+    a_.zaznamnik->SetDevice(profil.zarizeni);
+    HRESULT hr = a_.zaznamnik->Profile().LoadById(profil.profil);
+    if (FAILED(hr)) {
+        okno_.Chyba(NacistText(kTextChybaStartu, a_.souborZaznamu.c_str()), hr);
+        return hr;
+    }
+    hr = Spustit(std::wstring());
+    if (hr == S_OK && (k_.seznam_souboru_parametry & 8))
+        okno_.ZobrazitSlozku(profil.slozka);
+    return hr;
+}
+
+HRESULT RizeniZaznamu::Spustit(const std::wstring& textChyby)
+{
+    HRESULT hr = a_.zaznamnik->Start(a_.souborZaznamu);
+    if (FAILED(hr) || !a_.zaznamnik->IsRecording()) {
+        hr = FAILED(hr) ? hr : E_FAIL;
+        okno_.Chyba(textChyby, hr);
+        return hr;
+    }
+    // The blink is cosmetic: the recording runs whether or not it blinks.
+    okno_.SpustitBlikani();
+    std::wstring jmeno = JmenoBezSlozky(a_.souborZaznamu);
+    okno_.NastavitStav(NacistText(kTextStavZaznam, a_.souborZaznamu.c_str()), nullptr);
+    if (IkonaOznameni* ikona = okno_.Ikona()) {
+        ikona->ZobrazitBublinu(NacistText(kTextBublinaStart, jmeno.c_str()).c_str(), kBublinaInformace);
+        ikona->NastavitTip(NacistText(kTextTipZaznam, jmeno.c_str()).c_str());
+    }
+    if (k_.zapis_udalosti & 8)
+        ZapsatInformaci(NacistText(kTextUdalostStart, jmeno.c_str()).c_str());
+    okno_.AktualizovatStavy();
+    return S_OK;
+}
+
+HRESULT RizeniZaznamu::UkoncitZaznam()
+{
+    if (!NahravaSe())
+        return S_FALSE;
+    a_.zaznamnik->Stop();
+    a_.noveJmenoZaznamu.clear();
+    okno_.ZastavitBlikani();
+    IkonaOznameni* ikona = okno_.Ikona();
+    if (ikona)
+        ikona->NastavitIkonu(a_.malaIkona);
+    okno_.NastavitStav(NacistText(kTextPripraven, a_.nazevProduktu.c_str()), a_.malaIkona);
+    std::wstring jmeno = JmenoBezSlozky(a_.souborZaznamu);
+    if (ikona) {
+        ikona->ZobrazitBublinu(NacistText(kTextBublinaKonec, jmeno.c_str()).c_str(), kBublinaInformace);
+        ikona->NastavitTip(a_.nazevProduktu.c_str());
+    }
+    if (k_.zapis_udalosti & 16)
+        ZapsatInformaci(NacistText(kTextUdalostKonec, jmeno.c_str()).c_str());
+    okno_.AktualizovatStavy();
+    return S_OK;
+}
+
+HRESULT RizeniZaznamu::PrikazUkoncit(const ZadaniTextu& zadani)
+{
+    // Keep the pending name through the stop routine, which drops it for
+    // the other ways a recording ends.
+    std::wstring nove = a_.noveJmenoZaznamu;
+    if (UkoncitZaznam() != S_OK)
+        return S_FALSE;
+    a_.noveJmenoZaznamu = nove;
+    if (a_.noveJmenoZaznamu.size() >= 5) {
+        HRESULT hr = DokoncitPrejmenovani(a_);
+        okno_.AktualizovatStavy();
+        return FAILED(hr) ? hr : S_OK;
+    }
+    a_.noveJmenoZaznamu.clear();
+    if (k_.soubor_parametry & 2) {
+        HRESULT hr = PrejmenovatPoZaznamu(a_, k_, zadani ? zadani : ZadaniTextu(VstupTextu));
+        okno_.AktualizovatStavy();
+        return FAILED(hr) ? hr : S_OK;
+    }
+    return S_OK;
+}
+
+HRESULT RizeniZaznamu::Prepnout()
+{
+    if (NahravaSe()) {
+        return UkoncitZaznam();
+    }
+    return SpustitZaznam();
+}
+
+void RizeniZaznamu::Bliknout()
+{
+    IkonaOznameni* ikona = okno_.Ikona();
+    HICON dalsi = ikona && ikona->Ikona() != a_.malaIkona ? a_.malaIkona : a_.ikonaZaznamu;
+    if (ikona)
+        ikona->NastavitIkonu(dalsi);
+    if (okno_.Viditelne())
+        okno_.NastavitIkonuStavu(dalsi);
+}

@@ -1,0 +1,78 @@
+// The road of one recording through the main window: start (with the
+// configured settings or by a recording profile), the blink while it runs,
+// stop, and the renames at the stop command. The window is reached through
+// a small interface, so the decisions run without a window as well.
+#pragma once
+
+#include <windows.h>
+
+#include "mainwindow/LogikaHlavnihoOkna.h"
+#include "recording/NazevZaznamu.h"
+
+#include <string>
+
+class Aplikace;
+class IkonaOznameni;
+struct Konfigurace;
+
+// What the recording control needs from the main window.
+class IOknoZaznamu {
+public:
+    // The folder the list of recordings shows, when there is a list and the
+    // folder exists.
+    virtual bool SlozkaSeznamu(std::wstring& slozka) = 0;
+    // The 800 ms blink timer; false when it could not be set.
+    virtual bool SpustitBlikani() = 0;
+    virtual void ZastavitBlikani() = 0;
+    // The status bar: second part's text and first part's icon (null keeps it).
+    virtual void NastavitStav(const std::wstring& text, HICON ikona) = 0;
+    virtual void NastavitIkonuStavu(HICON ikona) = 0;
+    virtual bool Viditelne() = 0;
+    // The notification-area icon, or null.
+    virtual IkonaOznameni* Ikona() = 0;
+    virtual void AktualizovatStavy() = 0;
+    // The list switches to a recording profile's folder.
+    virtual void ZobrazitSlozku(const std::wstring& slozka) = 0;
+    // The error box: `text` with the system's description of `hr`, or that
+    // description alone when `text` is empty.
+    virtual void Chyba(const std::wstring& text, HRESULT hr) = 0;
+
+protected:
+    ~IOknoZaznamu() = default;
+};
+
+class RizeniZaznamu {
+public:
+    RizeniZaznamu(Aplikace& a, Konfigurace& k, IOknoZaznamu& okno) : a_(a), k_(k), okno_(okno) {}
+
+    // 0 when recording, 1 when one runs already, E_FAIL when no name may be
+    // made (nothing shown), else the failure's code after the message.
+    HRESULT SpustitZaznam();
+    // The same with a recording profile: its folder (date-and-time name),
+    // device and encoding profile. 1 when a recording runs.
+    HRESULT SpustitPodleProfilu(const ProfilZaznamuInfo& profil);
+    // The stop routine: 0 when a recording was stopped, 1 when none ran.
+    // A new name chosen during the recording is dropped (the rename belongs
+    // to the stop command only).
+    HRESULT UkoncitZaznam();
+    // The stop command (40013): the stop routine, then the pending new name
+    // or the offer to rename. 1 when no recording ran.
+    HRESULT PrikazUkoncit(const ZadaniTextu& zadani = {});
+    // 40010: stop when recording, else start.
+    HRESULT Prepnout();
+    // One blink (timer id 2).
+    void Bliknout();
+
+    bool NahravaSe() const;
+
+private:
+    // What both starts share from the graph on; `text` names the failure.
+    HRESULT Spustit(const std::wstring& textChyby);
+
+    Aplikace& a_;
+    Konfigurace& k_;
+    IOknoZaznamu& okno_;
+};
+
+// The file name without its folder.
+std::wstring JmenoBezSlozky(const std::wstring& cesta);

@@ -1,0 +1,336 @@
+// The real Tonbar.exe records, lists and plays: driven from outside through
+// its windows, with a PulseAudio virtual microphone that the wrapper script
+// (mainwindow_e2e.sh) starts and feeds with speech. Tests that record skip
+// without it. The wrapper judges every file left in TONBAR_E2E_OUT with
+// ffprobe afterwards.
+#include "e2e/OknoZvenku.h"
+#include "harness/TestFolder.h"
+#include "harness/TonbarProces.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+
+using tonbar::test::ObsahujeUdalost;
+using tonbar::test::PolozkySeznamu;
+using tonbar::test::TextCastiStatusu;
+using tonbar::test::TonbarProces;
+
+namespace {
+
+constexpr wchar_t kKlic[] = L"Software\\Mirvak\\Tonbar\\4";
+constexpr wchar_t kZaznamPrefix[] = L"Probíhá záznam do souboru ";
+
+std::wstring Prostredi(const char* nazev)
+{
+    const char* h = std::getenv(nazev);
+    if (!h)
+        return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, h, -1, nullptr, 0);
+    std::wstring w(n > 0 ? n - 1 : 0, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, h, -1, w.data(), n);
+    return w;
+}
+
+bool ZapsatText(const wchar_t* podklic, const wchar_t* nazev, const std::wstring& hodnota)
+{
+    std::wstring cesta = kKlic;
+    if (podklic)
+        cesta += std::wstring(L"\\") + podklic;
+    return RegSetKeyValueW(HKEY_CURRENT_USER, cesta.c_str(), nazev, REG_SZ, hodnota.c_str(),
+                           static_cast<DWORD>((hodnota.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool CekatNa(const std::function<bool()>& podminka, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    do {
+        if (podminka())
+            return true;
+        Sleep(100);
+    } while (GetTickCount() - start < ms);
+    return podminka();
+}
+
+// The main window of the process, visible or not.
+HWND NajitHlavniOkno(DWORD pid)
+{
+    struct Hledani {
+        DWORD pid;
+        HWND okno;
+    } h{pid, nullptr};
+    EnumWindows(
+        [](HWND okno, LPARAM l) -> BOOL {
+            auto* h = reinterpret_cast<Hledani*>(l);
+            DWORD p = 0;
+            GetWindowThreadProcessId(okno, &p);
+            wchar_t trida[64] = {};
+            GetClassNameW(okno, trida, 64);
+            if (p == h->pid && lstrcmpW(trida, L"tonbar") == 0) {
+                h->okno = okno;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&h));
+    return h.okno;
+}
+
+// A folder of the wrapper's output (judged by ffprobe afterwards), else a temporary one.
+class Vystup {
+public:
+    explicit Vystup(const wchar_t* nazev)
+    {
+        std::wstring zaklad = Prostredi("TONBAR_E2E_OUT");
+        if (zaklad.empty()) {
+            docasna_ = std::make_unique<tonbar::test::TestFolder>();
+            cesta_ = docasna_->Path();
+        } else {
+            cesta_ = zaklad + L"\\" + nazev;
+            CreateDirectoryW(cesta_.c_str(), nullptr);
+        }
+    }
+    const std::wstring& Cesta() const { return cesta_; }
+    std::wstring Soubor(const std::wstring& jmeno) const { return cesta_ + L"\\" + jmeno; }
+
+private:
+    std::unique_ptr<tonbar::test::TestFolder> docasna_;
+    std::wstring cesta_;
+};
+
+class Okno : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        tonbar::test::SmazatKonfiguraci();
+        mikrofon_ = !Prostredi("TONBAR_E2E_OUT").empty();
+    }
+    void TearDown() override { tonbar::test::SmazatKonfiguraci(); }
+
+    // Recordings go to `slozka`, which the list also shows.
+    void Slozka(const std::wstring& slozka)
+    {
+        ASSERT_TRUE(ZapsatText(nullptr, L"slozka_data", slozka));
+        ASSERT_TRUE(ZapsatText(L"seznam_souboru", L"slozka", slozka));
+    }
+    static HWND Status(HWND okno) { return tonbar::test::Potomek(okno, STATUSCLASSNAMEW); }
+    static HWND Seznam(HWND okno) { return tonbar::test::Potomek(okno, L"ListViewObsahSlozky"); }
+    static std::wstring TextStavu(HWND okno) { return TextCastiStatusu(Status(okno), 1); }
+    static bool Nahrava(HWND okno) { return TextStavu(okno).rfind(kZaznamPrefix, 0) == 0; }
+    static std::wstring NahravanySoubor(HWND okno)
+    {
+        std::wstring t = TextStavu(okno);
+        return t.rfind(kZaznamPrefix, 0) == 0 ? t.substr(wcslen(kZaznamPrefix)) : std::wstring();
+    }
+    static void PoslatPrikaz(HWND okno, WORD id) { PostMessageW(okno, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    // One recording of `ms` milliseconds: the path it went to.
+    static std::wstring Nahrat(HWND okno, DWORD ms)
+    {
+        PoslatPrikaz(okno, 40011);
+        if (!CekatNa([&] { return Nahrava(okno); }, 20000))
+            return {};
+        std::wstring soubor = NahravanySoubor(okno);
+        Sleep(ms);
+        PoslatPrikaz(okno, 40013);
+        if (!CekatNa([&] { return !Nahrava(okno); }, 20000))
+            return {};
+        return soubor;
+    }
+
+    bool mikrofon_ = false;
+};
+
+#define VYZADUJE_MIKROFON()                                                                   \
+    if (!mikrofon_)                                                                           \
+    GTEST_SKIP() << "needs the virtual microphone of mainwindow_e2e.sh"
+
+TEST_F(Okno, RecordsIntoTheListedFolderPlaysItAndWritesBothEvents)
+{
+    VYZADUJE_MIKROFON();
+    Vystup vystup(L"nahravani");
+    Slozka(vystup.Cesta());
+    ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"zapis_udalosti", 24));
+    TonbarProces p;
+    ASSERT_TRUE(p.Spustit(L"+eventlog"));
+    HWND okno = p.CekatNaHlavniOkno();
+    ASSERT_NE(okno, nullptr);
+    EXPECT_EQ(TonbarProces::TextOkna(okno), L"Tonbar - " + vystup.Cesta());
+    EXPECT_TRUE(CekatNa([&] { return TextStavu(okno) == L"Tonbar - Připraven - " + vystup.Cesta(); }, 5000))
+        << TextStavu(okno);
+
+    PoslatPrikaz(okno, 40011);
+    ASSERT_TRUE(CekatNa([&] { return Nahrava(okno); }, 20000)) << TextStavu(okno);
+    std::wstring soubor = NahravanySoubor(okno);
+    EXPECT_EQ(soubor.rfind(vystup.Cesta() + L"\\", 0), 0u) << soubor;
+    std::wstring jmeno = soubor.substr(soubor.find_last_of(L'\\') + 1);
+    // The folder watcher lists the new file while it is recorded.
+    EXPECT_TRUE(CekatNa(
+        [&] {
+            for (const auto& p : PolozkySeznamu(Seznam(okno)))
+                if (p == jmeno)
+                    return true;
+            return false;
+        },
+        10000));
+    // A second start while recording changes nothing.
+    PoslatPrikaz(okno, 40011);
+    Sleep(5000);
+    EXPECT_EQ(NahravanySoubor(okno), soubor);
+    PoslatPrikaz(okno, 40013);
+    ASSERT_TRUE(CekatNa([&] { return TextStavu(okno) == L"Tonbar - Připraven"; }, 20000)) << TextStavu(okno);
+
+    std::string traces = p.ChybovyVystup();
+    EXPECT_TRUE(ObsahujeUdalost(traces, L"Byl spuštěn záznam zvuku do souboru \"" + jmeno + L"\".\r\n",
+                                EVENTLOG_INFORMATION_TYPE));
+    EXPECT_TRUE(ObsahujeUdalost(traces, L"Byl ukončen záznam zvuku do souboru \"" + jmeno + L"\".\r\n",
+                                EVENTLOG_INFORMATION_TYPE));
+
+    // The only file is the list's current one: 40030 opens it in the player.
+    ASSERT_TRUE(CekatNa([&] { return PolozkySeznamu(Seznam(okno)).size() == 1; }, 10000));
+    PoslatPrikaz(okno, 40030);
+    HWND prehravac = p.CekatNaOkno(L"prehravac_zvuku", 20000);
+    ASSERT_NE(prehravac, nullptr);
+    // The player shows the opened file's name in its status bar.
+    HWND statusPrehravace = tonbar::test::Potomek(prehravac, STATUSCLASSNAMEW);
+    EXPECT_TRUE(CekatNa([&] { return TextCastiStatusu(statusPrehravace, 1) == jmeno; }, 10000))
+        << TextCastiStatusu(statusPrehravace, 1);
+    // No "cannot open" box.
+    EXPECT_FALSE(p.CekatNaZpravu(3000).has_value());
+    ASSERT_TRUE(p.Zavrit());
+    EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
+}
+
+TEST_F(Okno, NameAndNumberWrapsAroundAndTheNumberIsSavedWithoutEvents)
+{
+    VYZADUJE_MIKROFON();
+    Vystup vystup(L"cislovani");
+    Slozka(vystup.Cesta());
+    ASSERT_TRUE(tonbar::test::ZapsatDword(L"soubor", L"vytv_jmena", 0));
+    ASSERT_TRUE(tonbar::test::ZapsatDword(L"soubor", L"max_pocet_souboru", 3));
+    ASSERT_TRUE(tonbar::test::ZapsatDword(L"soubor", L"parametry", 1));
+    ASSERT_TRUE(tonbar::test::ZapsatDword(L"soubor", L"posledni_cislo", 3));
+    ASSERT_TRUE(ZapsatText(L"soubor", L"jmeno", L"Zkouska"));
+    TonbarProces p;
+    ASSERT_TRUE(p.Spustit(L"+eventlog"));
+    HWND okno = p.CekatNaHlavniOkno();
+    ASSERT_NE(okno, nullptr);
+    std::wstring jmena;
+    for (int i = 0; i < 4; ++i) {
+        std::wstring soubor = Nahrat(okno, 1500);
+        ASSERT_FALSE(soubor.empty()) << "recording " << i;
+        jmena += soubor.substr(soubor.find_last_of(L'\\') + 1) + L" ";
+    }
+    EXPECT_EQ(jmena, L"Zkouska_3.wma Zkouska_1.wma Zkouska_2.wma Zkouska_3.wma ");
+    ASSERT_TRUE(p.Zavrit());
+    EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
+    DWORD cislo = 0, velikost = sizeof cislo;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Mirvak\\Tonbar\\4\\soubor", L"posledni_cislo",
+                           RRF_RT_REG_DWORD, nullptr, &cislo, &velikost),
+              ERROR_SUCCESS);
+    EXPECT_EQ(cislo, 4u);
+    // The default zapis_udalosti (1) writes neither recording event.
+    std::string traces = p.ChybovyVystup();
+    EXPECT_EQ(traces.find("Byl sp"), std::string::npos);
+    EXPECT_EQ(traces.find("Byl ukon"), std::string::npos);
+}
+
+TEST_F(Okno, StartsHiddenAndRecordingAndClosingKeepsACompleteFile)
+{
+    VYZADUJE_MIKROFON();
+    Vystup vystup(L"skryte");
+    Slozka(vystup.Cesta());
+    ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"po_spusteni", 3));
+    TonbarProces p;
+    ASSERT_TRUE(p.Spustit());
+    HWND okno = nullptr;
+    ASSERT_TRUE(CekatNa(
+        [&] {
+            okno = NajitHlavniOkno(p.Pid());
+            return okno && Nahrava(okno);
+        },
+        30000));
+    EXPECT_FALSE(IsWindowVisible(okno));
+    Sleep(3000);
+    EXPECT_FALSE(IsWindowVisible(okno));
+    // Closing stops the recording first; the file is whole (judged by the wrapper).
+    PostMessageW(okno, WM_CLOSE, 0, 0);
+    EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
+    WIN32_FILE_ATTRIBUTE_DATA info{};
+    std::wstring soubor;
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW((vystup.Cesta() + L"\\*.wma").c_str(), &fd);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FindClose(h);
+    ASSERT_TRUE(GetFileAttributesExW(vystup.Soubor(fd.cFileName).c_str(), GetFileExInfoStandard, &info));
+    EXPECT_GT(info.nFileSizeLow, 8000u);
+}
+
+INPUT Klavesa(WORD vk, bool nahoru)
+{
+    INPUT i{};
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = vk;
+    i.ki.dwFlags = nahoru ? KEYEVENTF_KEYUP : 0;
+    return i;
+}
+
+void StisknoutCtrlAltR()
+{
+    INPUT vstup[] = {Klavesa(VK_CONTROL, false), Klavesa(VK_MENU, false), Klavesa('R', false),
+                     Klavesa('R', true),         Klavesa(VK_MENU, true),  Klavesa(VK_CONTROL, true)};
+    SendInput(6, vstup, sizeof(INPUT));
+}
+
+bool ZapsatHorkouKlavesu(UINT prikaz, UINT modifikatory, UINT vk)
+{
+    uint32_t data[4] = {modifikatory, vk, prikaz, 20022};
+    std::wstring cesta = std::wstring(kKlic) + L"\\horke_klavesy";
+    return RegSetKeyValueW(HKEY_CURRENT_USER, cesta.c_str(), std::to_wstring(prikaz).c_str(), REG_BINARY, data,
+                           sizeof data) == ERROR_SUCCESS;
+}
+
+TEST_F(Okno, ConfiguredHotKeyTogglesTheRecording)
+{
+    VYZADUJE_MIKROFON();
+    Vystup vystup(L"horka_klavesa");
+    Slozka(vystup.Cesta());
+    ASSERT_TRUE(ZapsatHorkouKlavesu(40010, MOD_CONTROL | MOD_ALT, 'R'));
+    TonbarProces p;
+    ASSERT_TRUE(p.Spustit());
+    HWND okno = p.CekatNaHlavniOkno();
+    ASSERT_NE(okno, nullptr);
+    Sleep(1500);  // the keys are registered by the start-up message
+    // The keys go through the system's input queue, as a user's would.
+    StisknoutCtrlAltR();
+    ASSERT_TRUE(CekatNa([&] { return Nahrava(okno); }, 20000)) << TextStavu(okno);
+    Sleep(2000);
+    StisknoutCtrlAltR();
+    EXPECT_TRUE(CekatNa([&] { return !Nahrava(okno); }, 20000)) << TextStavu(okno);
+    ASSERT_TRUE(p.Zavrit());
+    EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
+}
+
+TEST_F(Okno, AHotKeyTakenByAnotherProgramIsReportedAsAWarning)
+{
+    ASSERT_TRUE(ZapsatHorkouKlavesu(40010, MOD_CONTROL | MOD_ALT, 'R'));
+    ASSERT_TRUE(ZapsatHorkouKlavesu(40011, MOD_CONTROL | MOD_ALT, 'T'));
+    // This process holds Ctrl+Alt+R, as another program would.
+    ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'R'));
+    TonbarProces p;
+    ASSERT_TRUE(p.Spustit(L"+eventlog"));
+    ASSERT_NE(p.CekatNaHlavniOkno(), nullptr);
+    const std::wstring varovani = L"1 klávesové zkratky se nepodařilo zaregistrovat.\r\n";
+    EXPECT_TRUE(CekatNa([&] { return ObsahujeUdalost(p.ChybovyVystup(), varovani, EVENTLOG_WARNING_TYPE); }, 10000))
+        << p.ChybovyVystup();
+    ASSERT_TRUE(p.Zavrit());
+    EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
+    // At close every entry with a key is unregistered and counted, so the
+    // one that never registered is reported again.
+    EXPECT_TRUE(ObsahujeUdalost(p.ChybovyVystup(), L"1 klávesové zkratky se nepodařilo odregistrovat.\r\n",
+                                 EVENTLOG_WARNING_TYPE));
+    UnregisterHotKey(nullptr, 1);
+}
+
+} // namespace

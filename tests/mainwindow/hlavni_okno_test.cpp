@@ -1,0 +1,432 @@
+// The main window's decisions without a recording: command states, tray
+// gestures, command ranges, list keys, hot keys against the real system
+// table, the popup menus, the recording control's refusals, and the window
+// itself through its close sequence.
+#include "app/Aplikace.h"
+#include "app/Konfigurace.h"
+#include "harness/TestFolder.h"
+#include "mainwindow/LogikaHlavnihoOkna.h"
+#include "mainwindow/OknoHlavni.h"
+#include "mainwindow/OknoZaznamuTest.h"
+#include "mainwindow/Prikazy.h"
+#include "resources/resource.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace prikaz;
+using tonbar::test::OknoZaznamuTest;
+
+TEST(StavyPrikazu, RecordingSwapsStartAndStopAndGuardsTheRecordedFile)
+{
+    StavHlavnihoOkna s;
+    s.seznam = true;
+    s.vybranySoubor = true;
+    s.vybrany = L"C:\\z\\a.wma";
+    s.nahravany = L"C:\\Z\\A.WMA";
+    for (UINT id : {kPredvolby, kSpustit})
+        EXPECT_TRUE(UrcitStavPrikazu(s, id).povolen) << id;
+    for (UINT id : {kUkoncit, kPrejmenovatNahravany, kSpustitProfil, kPrepnoutProfil, kSlozkaProfilu})
+        EXPECT_FALSE(UrcitStavPrikazu(s, id).povolen) << id;
+    // Idle: the old recording may be copied, renamed, deleted.
+    for (UINT id : {kPrejmenovat, kUlozitJako, kEmail, kFtp, kVlastnosti, kOdstranit})
+        EXPECT_TRUE(UrcitStavPrikazu(s, id).povolen) << id;
+    EXPECT_FALSE(TlacitkoSkryto(s, kSpustit));
+    EXPECT_TRUE(TlacitkoSkryto(s, kUkoncit));
+
+    s.nahravaSe = true;
+    for (UINT id : {kPredvolby, kSpustit})
+        EXPECT_FALSE(UrcitStavPrikazu(s, id).povolen) << id;
+    for (UINT id : {kUkoncit, kPrejmenovatNahravany})
+        EXPECT_TRUE(UrcitStavPrikazu(s, id).povolen) << id;
+    // The file being recorded (compared ignoring case) is off limits.
+    for (UINT id : {kPrejmenovat, kUlozitJako, kEmail, kFtp, kVlastnosti, kOdstranit})
+        EXPECT_FALSE(UrcitStavPrikazu(s, id).povolen) << id;
+    EXPECT_TRUE(TlacitkoSkryto(s, kSpustit));
+    EXPECT_FALSE(TlacitkoSkryto(s, kUkoncit));
+    s.vybrany = L"C:\\z\\b.wma";
+    EXPECT_TRUE(UrcitStavPrikazu(s, kUlozitJako).povolen);
+    // No list or no current file: nothing to act on.
+    s.vybranySoubor = false;
+    EXPECT_FALSE(UrcitStavPrikazu(s, kOdstranit).povolen);
+    s.vybranySoubor = true;
+    s.seznam = false;
+    EXPECT_FALSE(UrcitStavPrikazu(s, kOdstranit).povolen);
+}
+
+TEST(StavyPrikazu, ProfilesAndCheckMarks)
+{
+    StavHlavnihoOkna s;
+    s.pocetProfilu = 2;
+    EXPECT_TRUE(UrcitStavPrikazu(s, kSpustitProfil).povolen);
+    EXPECT_TRUE(UrcitStavPrikazu(s, kPrepnoutProfil).povolen);
+    s.nahravaSe = true;
+    EXPECT_FALSE(UrcitStavPrikazu(s, kPrepnoutProfil).povolen);
+    EXPECT_TRUE(UrcitStavPrikazu(s, kSlozkaProfilu).povolen);
+    s.toolbar = 2;
+    s.navrchu = true;
+    s.prehravac = true;
+    EXPECT_FALSE(UrcitStavPrikazu(s, kMaleIkony).zaskrtnut);
+    EXPECT_TRUE(UrcitStavPrikazu(s, kVelkeIkony).zaskrtnut);
+    EXPECT_TRUE(UrcitStavPrikazu(s, kNavrchu).zaskrtnut);
+    EXPECT_TRUE(UrcitStavPrikazu(s, kPrehravac).zaskrtnut);
+    EXPECT_FALSE(UrcitStavPrikazu(s, kSeznamSouboru).zaskrtnut);
+    // A command no rule names is always allowed.
+    EXPECT_TRUE(UrcitStavPrikazu(s, kKonec).povolen);
+}
+
+TEST(Gesta, ModifiersChooseTheEntry)
+{
+    const uint32_t akce[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(PrikazGesta(akce, false, false), 1u);
+    EXPECT_EQ(PrikazGesta(akce, true, false), 2u);
+    EXPECT_EQ(PrikazGesta(akce, true, true), 3u);
+    EXPECT_EQ(PrikazGesta(akce, false, true), 4u);
+}
+
+TEST(Rozsahy, EachRangeHasTwoHundredIds)
+{
+    int i = -1;
+    EXPECT_EQ(RozlozitPrikaz(52000, i), RozsahPrikazu::kZarizeni);
+    EXPECT_EQ(i, 0);
+    EXPECT_EQ(RozlozitPrikaz(52199, i), RozsahPrikazu::kZarizeni);
+    EXPECT_EQ(i, 199);
+    EXPECT_EQ(RozlozitPrikaz(52200, i), RozsahPrikazu::kZaznamPodleProfilu);
+    EXPECT_EQ(i, 0);
+    EXPECT_EQ(RozlozitPrikaz(52405, i), RozsahPrikazu::kSlozkaProfilu);
+    EXPECT_EQ(i, 5);
+    EXPECT_EQ(RozlozitPrikaz(52799, i), RozsahPrikazu::kPrepnoutProfil);
+    EXPECT_EQ(i, 199);
+    for (UINT mimo : {51999u, 52800u, 40011u, 0u, 0x1CB20u})
+        EXPECT_EQ(RozlozitPrikaz(mimo, i), RozsahPrikazu::kZadny) << mimo;
+}
+
+TEST(KlavesySeznamu, KeysMapToTheirCommands)
+{
+    EXPECT_EQ(PrikazKlavesySeznamu(VK_DELETE, false, false), kOdstranit);
+    EXPECT_EQ(PrikazKlavesySeznamu('O', true, false), kPrehrat);
+    EXPECT_EQ(PrikazKlavesySeznamu('O', true, true), kOtevritSlozku);
+    EXPECT_EQ(PrikazKlavesySeznamu('S', true, false), kUlozitJako);
+    EXPECT_EQ(PrikazKlavesySeznamu(VK_F2, false, false), kPrejmenovat);
+    EXPECT_EQ(PrikazKlavesySeznamu(VK_F2, true, false), kPrejmenovatNahravany);
+    EXPECT_EQ(PrikazKlavesySeznamu(VK_F4, false, false), kPredvolby);
+    EXPECT_EQ(PrikazKlavesySeznamu(VK_F4, true, false), kVlastnosti);
+    EXPECT_EQ(PrikazKlavesySeznamu('O', false, false), 0u);
+    EXPECT_EQ(PrikazKlavesySeznamu('S', false, false), 0u);
+    EXPECT_EQ(PrikazKlavesySeznamu('A', true, false), 0u);
+}
+
+class SOknem : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        okno_ = CreateWindowExW(0, L"STATIC", L"Tonbar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        druhe_ = CreateWindowExW(0, L"STATIC", L"jiny", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(okno_, nullptr);
+        InicializovatKonfiguraci(k_);
+        NastavitVychozi(k_);
+    }
+    void TearDown() override
+    {
+        UvolnitKonfiguraci(k_);
+        DestroyWindow(okno_);
+        DestroyWindow(druhe_);
+    }
+    HWND okno_ = nullptr;
+    HWND druhe_ = nullptr;
+    Konfigurace k_{};
+};
+
+TEST_F(SOknem, HotKeysTakenElsewhereAreCountedAndTheOthersRegister)
+{
+    // Entries without a key are skipped; one of the two keys is taken.
+    k_.horke_klavesy[3].modifikatory = MOD_CONTROL | MOD_ALT;
+    k_.horke_klavesy[3].klavesa = 'Q';
+    k_.horke_klavesy[5].modifikatory = MOD_CONTROL | MOD_ALT;
+    k_.horke_klavesy[5].klavesa = 'W';
+    ASSERT_TRUE(RegisterHotKey(druhe_, 7, MOD_CONTROL | MOD_ALT, 'Q'));
+    HorkeKlavesy klavesy;
+    EXPECT_EQ(klavesy.Registrovat(okno_, k_, nullptr), 1);
+    EXPECT_TRUE(klavesy.Registrovany());
+    // Registered once: a second call does nothing.
+    EXPECT_EQ(klavesy.Registrovat(okno_, k_, nullptr), 0);
+    // 40010 holds Ctrl+Alt+W for this window now.
+    EXPECT_FALSE(RegisterHotKey(druhe_, 8, MOD_CONTROL | MOD_ALT, 'W'));
+    // Unregistering counts the one that never was registered.
+    EXPECT_EQ(klavesy.Odregistrovat(okno_, k_, nullptr), 1);
+    EXPECT_FALSE(klavesy.Registrovany());
+    EXPECT_EQ(klavesy.Odregistrovat(okno_, k_, nullptr), 0);
+    EXPECT_TRUE(RegisterHotKey(druhe_, 8, MOD_CONTROL | MOD_ALT, 'W'));
+    UnregisterHotKey(druhe_, 8);
+    UnregisterHotKey(druhe_, 7);
+    EXPECT_EQ(TextSelhaniKlaves(true, 2), L"2 klávesové zkratky se nepodařilo zaregistrovat.");
+}
+
+TEST_F(SOknem, FailuresAreShownAsAnErrorBalloon)
+{
+    k_.horke_klavesy[0].modifikatory = MOD_CONTROL | MOD_ALT;
+    k_.horke_klavesy[0].klavesa = 'E';
+    ASSERT_TRUE(RegisterHotKey(druhe_, 9, MOD_CONTROL | MOD_ALT, 'E'));
+    IkonaOznameni ikona;
+    HorkeKlavesy klavesy;
+    klavesy.Registrovat(okno_, k_, &ikona);
+    auto b = ikona.PosledniBublina();
+    EXPECT_EQ(b.text, L"1 klávesové zkratky se nepodařilo zaregistrovat.");
+    EXPECT_EQ(b.druh, kBublinaChyba);
+    klavesy.Odregistrovat(okno_, k_, &ikona);
+    UnregisterHotKey(druhe_, 9);
+}
+
+bool MaPolozku(HMENU m, UINT id)
+{
+    return GetMenuState(m, id, MF_BYCOMMAND) != static_cast<UINT>(-1);
+}
+
+TEST(Nabidky, TrayPopupFollowsTheState)
+{
+    AudioCaptureDeviceList zarizeni;
+    zarizeni.Add({L"Mikrofon", L"", L""});
+    zarizeni.Add({L"Linka", L"", L""});
+    zarizeni.SortAndNumber();
+    StavNabidkyIkony s;
+    s.viditelne = true;
+    s.zarizeni = &zarizeni;
+    s.aktualniZarizeni = L"Mikrofon";
+    {
+        Nabidka koren = VytvoritNabidkuIkony(GetModuleHandleW(nullptr), s);
+        HMENU m = GetSubMenu(koren.Get(), 0);
+        EXPECT_TRUE(GetMenuState(m, kZobrazitSkryt, MF_BYCOMMAND) & MF_CHECKED);
+        EXPECT_TRUE(GetMenuState(m, kUkoncit, MF_BYCOMMAND) & MF_GRAYED);
+        EXPECT_FALSE(GetMenuState(m, kSpustit, MF_BYCOMMAND) & MF_GRAYED);
+        // No profiles: the item is gone. Help and settings popups are in place.
+        EXPECT_FALSE(MaPolozku(m, kSpustitProfil));
+        EXPECT_TRUE(MaPolozku(m, kWeb));
+        EXPECT_TRUE(MaPolozku(m, kFtpMista));
+        EXPECT_TRUE(GetMenuState(m, 52000 + 1, MF_BYCOMMAND) & MF_CHECKED);  // "Mikrofon" sorts second
+        EXPECT_FALSE(GetMenuState(m, 52000, MF_BYCOMMAND) & MF_CHECKED);
+    }
+    s.viditelne = false;
+    s.nahravaSe = true;
+    s.profily = {{L"Porada", L"C:\\p", {}, {}}, {L"Hudba", L"C:\\h", {}, {}}};
+    Nabidka koren = VytvoritNabidkuIkony(GetModuleHandleW(nullptr), s);
+    HMENU m = GetSubMenu(koren.Get(), 0);
+    EXPECT_FALSE(GetMenuState(m, kZobrazitSkryt, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_TRUE(GetMenuState(m, kSpustit, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(m, kPredvolby, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(GetMenuState(m, kUkoncit, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(MaPolozku(m, 52200));
+    EXPECT_TRUE(MaPolozku(m, 52201));
+    wchar_t text[64] = {};
+    GetMenuStringW(m, 52201, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"Hudba");
+}
+
+TEST(Nabidky, MenuBarHasToolsHelpSettingsAndProfileSubmenus)
+{
+    Nabidka bez = VytvoritHlavniMenu(GetModuleHandleW(nullptr), {});
+    EXPECT_TRUE(MaPolozku(bez.Get(), kPrehravac));
+    EXPECT_TRUE(MaPolozku(bez.Get(), kOAplikaci));
+    EXPECT_TRUE(MaPolozku(bez.Get(), kProfilyZaznamu));
+    // Without profiles the two items stay, greyed.
+    EXPECT_TRUE(GetMenuState(bez.Get(), kSpustitProfil, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(bez.Get(), kSlozkaProfilu, MF_BYCOMMAND) & MF_GRAYED);
+    Nabidka s = VytvoritHlavniMenu(GetModuleHandleW(nullptr), {{L"Porada", L"C:\\p", {}, {}}});
+    EXPECT_TRUE(MaPolozku(s.Get(), 52200));
+    EXPECT_TRUE(MaPolozku(s.Get(), 52400));
+    StavHlavnihoOkna st;
+    st.nahravaSe = true;
+    UplatnitStavyNaNabidku(s.Get(), st);
+    EXPECT_TRUE(GetMenuState(s.Get(), kSpustit, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_FALSE(GetMenuState(s.Get(), kUkoncit, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_TRUE(GetMenuState(s.Get(), kOdstranit, MF_BYCOMMAND) & MF_GRAYED);
+}
+
+class RizeniBezMikrofonu : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InicializovatKonfiguraci(k_);
+        NastavitVychozi(k_);
+        k_.slozka_data = slozka_.Path();
+        k_.zapis_udalosti = 0;
+        a_.zaznamnik = std::make_unique<AudioRecorder>();
+        a_.nazevProduktu = L"Tonbar";
+    }
+    void TearDown() override { UvolnitKonfiguraci(k_); }
+    tonbar::test::ComScope com_;
+    tonbar::test::TestFolder slozka_;
+    Konfigurace k_{};
+    Aplikace a_;
+    OknoZaznamuTest ui_;
+};
+
+TEST_F(RizeniBezMikrofonu, AMissingProfileFileIsReportedAndNothingStarts)
+{
+    k_.vlastni_profil = true;
+    k_.soubor_prx = slozka_.File(L"chybi.prx");
+    k_.vytv_jmena = 0;
+    k_.soubor_jmeno = L"Z";
+    a_.cisloZaznamu = 7;
+    RizeniZaznamu r(a_, k_, ui_);
+    HRESULT hr = r.SpustitZaznam();
+    EXPECT_TRUE(FAILED(hr));
+    ASSERT_EQ(ui_.chyby.size(), 1u);
+    EXPECT_EQ(ui_.chyby[0], L"Došlo k chybě při pokusu o spuštění záznamu do souboru \"" + slozka_.File(L"Z_7.wma") +
+                                L"\"");
+    EXPECT_EQ(ui_.kodChyby, hr);
+    EXPECT_FALSE(r.NahravaSe());
+    EXPECT_EQ(ui_.spusteniBlikani, 0);
+    EXPECT_TRUE(ui_.text.empty());
+    // Nothing was recorded, so the number is still free.
+    EXPECT_EQ(a_.cisloZaznamu, 7u);
+}
+
+TEST_F(RizeniBezMikrofonu, ARefusedNameStartsNothingAndSaysNothing)
+{
+    k_.vytv_jmena = 0;
+    k_.max_pocet_souboru = 3;
+    k_.soubor_parametry = 0;
+    a_.cisloZaznamu = 4;
+    RizeniZaznamu r(a_, k_, ui_);
+    EXPECT_EQ(r.SpustitZaznam(), E_FAIL);
+    EXPECT_TRUE(ui_.chyby.empty());
+    EXPECT_FALSE(r.NahravaSe());
+    // Stopping when nothing runs does nothing either.
+    EXPECT_EQ(r.UkoncitZaznam(), S_FALSE);
+    EXPECT_EQ(r.PrikazUkoncit(), S_FALSE);
+    EXPECT_EQ(ui_.aktualizace, 0);
+}
+
+TEST_F(RizeniBezMikrofonu, TheListsFolderIsUsedWhenItExists)
+{
+    tonbar::test::TestFolder jina;
+    ui_.slozkaSeznamu = jina.Path();
+    k_.vlastni_profil = true;
+    k_.soubor_prx = jina.File(L"chybi.prx");  // stop before the graph
+    RizeniZaznamu r(a_, k_, ui_);
+    r.SpustitZaznam();
+    EXPECT_EQ(a_.souborZaznamu.rfind(jina.Path() + L"\\", 0), 0u) << a_.souborZaznamu;
+    ui_.slozkaSeznamu.clear();
+    r.SpustitZaznam();
+    EXPECT_EQ(a_.souborZaznamu.rfind(slozka_.Path() + L"\\", 0), 0u) << a_.souborZaznamu;
+}
+
+void SmazatKonfiguraciTestu()
+{
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mirvak\\TonbarTest");
+}
+
+// The real main window on a minimal application object.
+class HlavniOkno : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SmazatKonfiguraciTestu();
+        a_.instance = GetModuleHandleW(nullptr);
+        a_.nazevProduktu = L"Tonbar";
+        a_.malaIkona = LoadIcon(nullptr, IDI_APPLICATION);
+        a_.velkaIkona = a_.malaIkona;
+        a_.ikonaZaznamu = LoadIcon(nullptr, IDI_WARNING);
+        a_.maleObrazky = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 11, 0);
+        a_.velkeObrazky = ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 11, 0);
+        a_.zarizeni = std::make_unique<AudioCaptureDeviceList>();
+        a_.zaznamnik = std::make_unique<AudioRecorder>();
+        InitializeCriticalSection(&a_.cs);
+        g_aplikace = &a_;
+        InicializovatKonfiguraci(g_konfigurace);
+        NastavitVychozi(g_konfigurace);
+        g_konfigurace.registrovaCesta = L"Software\\Mirvak\\TonbarTest\\4";
+        g_konfigurace.slozka_data = slozka_.Path();
+        g_konfigurace.seznam_souboru_slozka = slozka_.Path();
+        g_konfigurace.zapis_udalosti = 0;
+        g_konfigurace.horke_klavesy[0].modifikatory = MOD_CONTROL | MOD_ALT;
+        g_konfigurace.horke_klavesy[0].klavesa = 'K';
+    }
+    void TearDown() override
+    {
+        okno_.reset();
+        UvolnitKonfiguraci(g_konfigurace);
+        ImageList_Destroy(a_.maleObrazky);
+        ImageList_Destroy(a_.velkeObrazky);
+        g_aplikace = nullptr;
+        DeleteCriticalSection(&a_.cs);
+        SmazatKonfiguraciTestu();
+    }
+    static void Pumpovat(DWORD ms)
+    {
+        DWORD start = GetTickCount();
+        MSG m;
+        while (GetTickCount() - start < ms) {
+            while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+                if (m.message == WM_QUIT)
+                    continue;
+                TranslateMessage(&m);
+                DispatchMessageW(&m);
+            }
+            Sleep(10);
+        }
+    }
+    tonbar::test::ComScope com_;
+    tonbar::test::TestFolder slozka_;
+    Aplikace a_;
+    std::unique_ptr<OknoHlavni> okno_;
+};
+
+TEST_F(HlavniOkno, ACancelledShutdownKeepsRunningAndTheCloseSequenceRunsOnce)
+{
+    okno_ = std::make_unique<OknoHlavni>(a_);
+    ASSERT_EQ(okno_->Vytvorit(), S_OK);
+    Pumpovat(500);
+    HWND h = okno_->Handle();
+    EXPECT_TRUE(okno_->KlavesyRegistrovany());
+    EXPECT_EQ(IkonaHlavnihoOkna(), okno_->Ikona());
+    EXPECT_EQ(okno_->TextStavu(), L"Tonbar - Připraven - " + slozka_.Path());
+    EXPECT_NE(okno_->Seznam(), nullptr);
+
+    SendMessageW(h, WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(okno_->KlavesyRegistrovany());
+    EXPECT_NE(okno_->Seznam(), nullptr);
+    EXPECT_EQ(IkonaHlavnihoOkna(), okno_->Ikona());
+
+    SendMessageW(h, WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(okno_->KlavesyRegistrovany());
+    EXPECT_EQ(okno_->Seznam(), nullptr);
+    EXPECT_EQ(IkonaHlavnihoOkna(), nullptr);
+    // The key is free again.
+    EXPECT_TRUE(RegisterHotKey(nullptr, 3, MOD_CONTROL | MOD_ALT, 'K'));
+    UnregisterHotKey(nullptr, 3);
+    // A later close finds nothing left to do: no second delete of the icon, no fatal box.
+    SendMessageW(h, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(h));
+}
+
+TEST_F(HlavniOkno, DispatchRefusesWhatTheStatesDisableAndViewCommandsToggle)
+{
+    okno_ = std::make_unique<OknoHlavni>(a_);
+    ASSERT_EQ(okno_->Vytvorit(), S_OK);
+    Pumpovat(300);
+    // Stop and rename-while-recording are disabled while idle; they do nothing.
+    okno_->Prikaz(kUkoncit);
+    okno_->Prikaz(kPrejmenovatNahravany);
+    EXPECT_FALSE(okno_->Rizeni().NahravaSe());
+    // The plain panel and back.
+    okno_->Prikaz(kSeznamSouboru);
+    EXPECT_EQ(okno_->Seznam(), nullptr);
+    EXPECT_EQ(g_konfigurace.zobrazit_seznam_souboru, 0u);
+    EXPECT_NE(FindWindowExW(okno_->Handle(), nullptr, L"tonbar_kl_obl", nullptr), nullptr);
+    okno_->Prikaz(kSeznamSouboru);
+    EXPECT_NE(okno_->Seznam(), nullptr);
+    okno_->Prikaz(kVelkeIkony);
+    EXPECT_EQ(g_konfigurace.toolbar, 2u);
+    okno_->Prikaz(kMaleIkony);
+    EXPECT_EQ(g_konfigurace.toolbar, 1u);
+    // Hide and show.
+    okno_->Prikaz(kSkrytOkno);
+    EXPECT_FALSE(IsWindowVisible(okno_->Handle()));
+    okno_->Prikaz(kZobrazitSkryt);
+    EXPECT_TRUE(IsWindowVisible(okno_->Handle()));
+    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
+}
+
+} // namespace
