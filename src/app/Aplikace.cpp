@@ -4,6 +4,8 @@
 #include "app/Konfigurace.h"
 #include "app/Verze.h"
 #include "mainwindow/OknoHlavni.h"
+// After the window base: it pulls in windowsx.h.
+#include "email/OdeslaniEmailem.h"
 #include "resources/resource.h"
 
 #include <objidl.h>
@@ -138,9 +140,8 @@ HRESULT Aplikace::Inicializovat(HINSTANCE inst)
         VytvoritUroven(slozkaDat, L"\\5");
         // Step 11: a missing or unreadable store leaves the list empty, silently.
         kontakty.Load();
-
-        // Contacts, recording profiles and FTP places join here as their
-        // subsystems land.
+        // The e-mail dialog offers these contacts and opens their manager.
+        NastavitKontaktyEmailu(&kontakty, [](HWND vlastnik) { g_aplikace->SpravovatKontakty(vlastnik); });
 
         // The capture devices; a failed enumeration keeps what was listed.
         zarizeni = std::make_unique<AudioCaptureDeviceList>();
