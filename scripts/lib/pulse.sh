@@ -15,3 +15,44 @@ tonbar_start_virtual_mic() {
   done
   pactl set-default-source mic.monitor >/dev/null 2>&1
 }
+
+# The common frame of the recording test wrappers. Source this file, then
+#   tonbar_recording_test NAME TOOL...
+# exits 77 without pulseaudio and 1 when a tool is missing; makes $tmp with
+# run/, home/ and out/, a private HOME and XDG_RUNTIME_DIR and, unless one is
+# given, a WINEPREFIX of its own; starts the virtual microphone; and at exit
+# kills every pid in $tonbar_kill_at_exit, the microphone and the prefix's
+# wineserver, and removes $tmp.
+tonbar_recording_test() {
+  local name=$1 tool
+  shift
+  if ! command -v pulseaudio >/dev/null 2>&1; then
+    echo "SKIP: no pulseaudio binary, so no virtual microphone to record from"
+    exit 77
+  fi
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
+  done
+  tmp=$(mktemp -d "/tmp/tonbar-$name.XXXXXX")
+  tonbar_kill_at_exit=
+  TONBAR_PULSE_PID=
+  trap tonbar_recording_test_cleanup EXIT
+  mkdir -p "$tmp/run" "$tmp/home" "$tmp/out"
+  chmod 700 "$tmp/run"
+  export XDG_RUNTIME_DIR=$tmp/run HOME=$tmp/home
+  tonbar_own_prefix=
+  if [ -z "${WINEPREFIX:-}" ]; then
+    tonbar_own_prefix=$tmp/wine
+    export WINEPREFIX=$tonbar_own_prefix
+  fi
+  tonbar_start_virtual_mic "$tmp/pulse.log"
+  pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not start"; cat "$tmp/pulse.log"; exit 1; }
+}
+
+tonbar_recording_test_cleanup() {
+  local p
+  for p in $tonbar_kill_at_exit; do kill "$p" 2>/dev/null; done
+  [ -n "$TONBAR_PULSE_PID" ] && { kill "$TONBAR_PULSE_PID" 2>/dev/null; wait "$TONBAR_PULSE_PID" 2>/dev/null; }
+  [ -n "$tonbar_own_prefix" ] && WINEPREFIX=$tonbar_own_prefix wineserver -k 2>/dev/null
+  rm -rf "$tmp"
+}

@@ -8,35 +8,8 @@
 set -uo pipefail
 exe=$1
 winrun=$2
-if ! command -v pulseaudio >/dev/null 2>&1; then
-  echo "SKIP: no pulseaudio binary, so no virtual microphone to record from"
-  exit 77
-fi
-for tool in pactl paplay espeak-ng sox ffprobe wine; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
-done
-
-tmp=$(mktemp -d /tmp/tonbar-e2e.XXXXXX)
-pulse_pid=
-play_pid=
-cleanup() {
-  [ -n "$play_pid" ] && kill "$play_pid" 2>/dev/null
-  [ -n "$pulse_pid" ] && { kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; }
-  [ -n "${own_prefix:-}" ] && WINEPREFIX=$own_prefix wineserver -k 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-mkdir -p "$tmp/run" "$tmp/home" "$tmp/out"
-chmod 700 "$tmp/run"
-export XDG_RUNTIME_DIR=$tmp/run HOME=$tmp/home
-if [ -z "${WINEPREFIX:-}" ]; then
-  own_prefix=$tmp/wine
-  export WINEPREFIX=$own_prefix
-fi
 . "$(dirname "$0")/../../scripts/lib/pulse.sh"
-tonbar_start_virtual_mic "$tmp/pulse.log"
-pulse_pid=$TONBAR_PULSE_PID
-pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not start"; cat "$tmp/pulse.log"; exit 1; }
+tonbar_recording_test e2e pactl paplay espeak-ng sox ffprobe wine
 export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
 
 espeak-ng -v cs -w "$tmp/speech.wav" "Dobrý den, toto je zkouška hlavního okna. Jedna, dva, tři, čtyři, pět." ||
@@ -46,7 +19,7 @@ for i in 1 2 3 4 5 6; do cp "$tmp/speech44.wav" "$tmp/s$i.wav"; done
 sox "$tmp"/s?.wav "$tmp/loop.wav"
 "$winrun" "$exe" --gtest_list_tests >/dev/null 2>&1
 paplay -d mic "$tmp/loop.wav" &
-play_pid=$!
+tonbar_kill_at_exit="$tonbar_kill_at_exit $!"
 
 TONBAR_E2E_OUT="Z:${tmp//\//\\}\\out" "$winrun" "$exe" --gtest_color=no
 rc=$?

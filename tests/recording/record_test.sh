@@ -13,37 +13,8 @@ set -uo pipefail
 exe=$1
 winrun=$2
 
-if ! command -v pulseaudio >/dev/null 2>&1; then
-  echo "SKIP: no pulseaudio binary, so no virtual microphone to record from"
-  exit 77
-fi
-for tool in pactl paplay espeak-ng sox ffprobe ffmpeg python3 wine; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
-done
-
-tmp=$(mktemp -d /tmp/tonbar-recording.XXXXXX)
-pulse_pid=
-play_pids=()
-cleanup() {
-  for p in "${play_pids[@]}"; do kill "$p" 2>/dev/null; done
-  [ -n "$pulse_pid" ] && { kill "$pulse_pid" 2>/dev/null; wait "$pulse_pid" 2>/dev/null; }
-  [ -n "${own_prefix:-}" ] && WINEPREFIX=$own_prefix wineserver -k 2>/dev/null
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
-
-mkdir -p "$tmp/run" "$tmp/home" "$tmp/out"
-chmod 700 "$tmp/run"
-export XDG_RUNTIME_DIR=$tmp/run HOME=$tmp/home
-if [ -z "${WINEPREFIX:-}" ]; then
-  own_prefix=$tmp/wine
-  export WINEPREFIX=$own_prefix
-fi
-
 . "$(dirname "$0")/../../scripts/lib/pulse.sh"
-tonbar_start_virtual_mic "$tmp/pulse.log"
-pulse_pid=$TONBAR_PULSE_PID
-pactl info >/dev/null 2>&1 || { echo "FAIL: PulseAudio did not start"; cat "$tmp/pulse.log"; exit 1; }
+tonbar_recording_test recording pactl paplay espeak-ng sox ffprobe ffmpeg python3 wine
 
 espeak-ng -v cs -w "$tmp/speech.wav" \
   "Dobrý den, toto je zkouška nahrávání zvuku. Jedna, dva, tři, čtyři, pět, šest, sedm, osm,
@@ -63,7 +34,7 @@ run_tests() {
 }
 
 paplay -d mic "$tmp/loop.wav" &
-play_pids+=($!)
+tonbar_kill_at_exit="$tonbar_kill_at_exit $!"
 sleep 0.5
 run_tests 'Mikrofon.DISABLED_SpeechThroughTheRecorder:Mikrofon.DISABLED_EveryProfileRecords:Mikrofon.DISABLED_FailingStepsLeaveTheRecorderIdle'
 rc=$?
@@ -72,7 +43,7 @@ rc=$?
 # A second device: "Monitor of Mikrofon2", fed with a tone.
 pactl load-module module-null-sink sink_name=mic2 sink_properties=device.description=Mikrofon2 >/dev/null || { echo "FAIL: no second sink"; exit 1; }
 paplay -d mic2 "$tmp/tone.wav" &
-play_pids+=($!)
+tonbar_kill_at_exit="$tonbar_kill_at_exit $!"
 sleep 0.5
 run_tests 'Mikrofon.DISABLED_EachDeviceIsBoundByItsName'
 rc=$?
