@@ -14,6 +14,7 @@
 #include "app/Handles.h"
 #include "ftp/OdeslaniNaFtp.h"
 #include "harness/TestFolder.h"
+#include "harness/Snimek.h"
 #include "mainwindow/IkonaOznameni.h"
 
 #include <gtest/gtest.h>
@@ -216,47 +217,7 @@ private:
 };
 
 // Saves what the screen shows of `okno` as a PNG into build/screenshots/.
-inline bool SnimekObrazovky(HWND okno, const std::wstring& jmeno)
-{
-    RedrawWindow(okno, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    Sleep(300);
-    RECT r{};
-    GetWindowRect(okno, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0)
-        return false;
-    std::string zdroj = TONBAR_SOURCE_DIR;
-    std::wstring slozka = L"Z:";
-    for (char z : zdroj)
-        slozka += z == '/' ? L'\\' : static_cast<wchar_t>(z);
-    slozka += L"\\build\\screenshots";
-    CreateDirectoryW(slozka.c_str(), nullptr);
-
-    ULONG_PTR token = 0;
-    Gdiplus::GdiplusStartupInput vstup;
-    if (Gdiplus::GdiplusStartup(&token, &vstup, nullptr) != Gdiplus::Ok)
-        return false;
-    bool ok = false;
-    {
-        HDC obrazovka = GetDC(nullptr);
-        HDC pamet = CreateCompatibleDC(obrazovka);
-        HBITMAP bitmapa = CreateCompatibleBitmap(obrazovka, w, h);
-        HGDIOBJ puvodni = SelectObject(pamet, bitmapa);
-        BitBlt(pamet, 0, 0, w, h, obrazovka, r.left, r.top, SRCCOPY);
-        SelectObject(pamet, puvodni);
-        {
-            Gdiplus::Bitmap obraz(bitmapa, nullptr);
-            // The PNG encoder's class id.
-            CLSID png{0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
-            ok = obraz.Save((slozka + L"\\" + jmeno).c_str(), &png, nullptr) == Gdiplus::Ok;
-        }
-        DeleteObject(bitmapa);
-        DeleteDC(pamet);
-        ReleaseDC(nullptr, obrazovka);
-    }
-    Gdiplus::GdiplusShutdown(token);
-    return ok;
-}
+inline bool SnimekObrazovky(HWND okno, const std::wstring& jmeno) { return tonbar::test::SnimekDoSlozky(okno, jmeno); }
 
 inline std::vector<unsigned char> NacistSoubor(const std::wstring& cesta)
 {

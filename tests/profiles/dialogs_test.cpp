@@ -2,6 +2,7 @@
 // through their controls by a thread timer that acts inside the modal loops,
 // each dialog photographed into build/screenshots.
 #include "ProfilyTest.h"
+#include "harness/Snimek.h"
 
 #include "app/Chyby.h"
 #include "controls/TestOkna.h"
@@ -101,36 +102,7 @@ void VybratCombo(HWND dlg, int id, int polozka)
 }
 
 // The window as it is on the screen, as a PNG in build/screenshots.
-bool Snimek(HWND okno, const wchar_t* jmeno)
-{
-    std::string zdroj = TONBAR_SOURCE_DIR;
-    std::wstring slozka = L"Z:";
-    for (char c : zdroj)
-        slozka += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    slozka += L"\\build\\screenshots";
-    CreateDirectoryW(slozka.c_str(), nullptr);
-    RedrawWindow(okno, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    RECT r{};
-    GetWindowRect(okno, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
-    HDC okenni = GetWindowDC(okno);
-    HDC pametovy = CreateCompatibleDC(okenni);
-    HBITMAP bitmapa = CreateCompatibleBitmap(okenni, w, h);
-    HGDIOBJ puvodni = SelectObject(pametovy, bitmapa);
-    BOOL ok = BitBlt(pametovy, 0, 0, w, h, okenni, 0, 0, SRCCOPY);
-    SelectObject(pametovy, puvodni);
-    ReleaseDC(okno, okenni);
-    DeleteDC(pametovy);
-    bool ulozeno = false;
-    if (ok) {
-        CLSID png{};
-        CLSIDFromString(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}", &png);
-        Gdiplus::Bitmap obraz(bitmapa, nullptr);
-        ulozeno = obraz.Save((slozka + L"\\" + jmeno).c_str(), &png, nullptr) == Gdiplus::Ok;
-    }
-    DeleteObject(bitmapa);
-    return ulozeno;
-}
+bool Snimek(HWND okno, const wchar_t* jmeno) { return tonbar::test::SnimekDoSlozky(okno, jmeno); }
 
 // Steps run one after another from a thread timer. A step returns true
 // when it is done; false to be asked again at the next tick (the dialog it

@@ -2,6 +2,7 @@
 // message boxes from any thread, a configuration under a registry key of the
 // test's own, an owner window on a thread of its own, and screenshots.
 #pragma once
+#include "harness/Snimek.h"
 
 #include "app/IMirvakModul.h"
 #include "app/Konfigurace.h"
@@ -227,35 +228,6 @@ inline std::wstring SlozkaSnimku()
 }
 
 // Copies the screen under `okno` into a PNG file. True when written.
-inline bool UlozitSnimek(HWND okno, const std::wstring& soubor)
-{
-    RECT r{};
-    if (!GetWindowRect(okno, &r))
-        return false;
-    int w = r.right - r.left, h = r.bottom - r.top;
-    HDC obrazovka = GetDC(nullptr);
-    HDC dc = CreateCompatibleDC(obrazovka);
-    HBITMAP bmp = CreateCompatibleBitmap(obrazovka, w, h);
-    HGDIOBJ stary = SelectObject(dc, bmp);
-    BitBlt(dc, 0, 0, w, h, obrazovka, r.left, r.top, SRCCOPY);
-    SelectObject(dc, stary);
-    bool ok = false;
-    {
-        Gdiplus::GdiplusStartupInput vstup;
-        ULONG_PTR token = 0;
-        if (Gdiplus::GdiplusStartup(&token, &vstup, nullptr) == Gdiplus::Ok) {
-            {
-                Gdiplus::Bitmap obraz(bmp, nullptr);
-                const CLSID png = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-                ok = obraz.Save(soubor.c_str(), &png, nullptr) == Gdiplus::Ok;
-            }
-            Gdiplus::GdiplusShutdown(token);
-        }
-    }
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, obrazovka);
-    return ok;
-}
+inline bool UlozitSnimek(HWND okno, const std::wstring& soubor) { return UlozitSnimekOkna(okno, soubor); }
 
 } // namespace tonbar::test

@@ -1,6 +1,7 @@
 // Driving modal dialogs from a second thread: find a dialog of this process
 // by its title, wait for it with a bound, press its buttons, photograph it.
 #pragma once
+#include "harness/Snimek.h"
 
 #include <windows.h>
 #include <objidl.h>
@@ -79,37 +80,7 @@ inline std::wstring TextPrvku(HWND dialog, int id)
 }
 
 // The window as the screen shows it, as a PNG in build/screenshots (GDI+ must run).
-inline bool Snimek(HWND okno, const wchar_t* jmeno)
-{
-    std::string zdroj = TONBAR_SOURCE_DIR;
-    std::wstring slozka = L"Z:";
-    for (char c : zdroj)
-        slozka += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    slozka += L"\\build\\screenshots";
-    CreateDirectoryW(slozka.c_str(), nullptr);
-    RedrawWindow(okno, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    Sleep(200);
-    RECT r{};
-    GetWindowRect(okno, &r);
-    int w = r.right - r.left, h = r.bottom - r.top;
-    HDC okenni = GetWindowDC(okno);
-    HDC pametovy = CreateCompatibleDC(okenni);
-    HBITMAP bitmapa = CreateCompatibleBitmap(okenni, w, h);
-    HGDIOBJ puvodni = SelectObject(pametovy, bitmapa);
-    BOOL ok = BitBlt(pametovy, 0, 0, w, h, okenni, 0, 0, SRCCOPY);
-    SelectObject(pametovy, puvodni);
-    ReleaseDC(okno, okenni);
-    DeleteDC(pametovy);
-    bool ulozeno = false;
-    if (ok) {
-        CLSID png{};
-        CLSIDFromString(L"{557CF406-1A04-11D3-9A73-0000F81EF32E}", &png);
-        Gdiplus::Bitmap obraz(bitmapa, nullptr);
-        ulozeno = obraz.Save((slozka + L"\\" + jmeno).c_str(), &png, nullptr) == Gdiplus::Ok;
-    }
-    DeleteObject(bitmapa);
-    return ulozeno;
-}
+inline bool Snimek(HWND okno, const wchar_t* jmeno) { return tonbar::test::SnimekDoSlozky(okno, jmeno); }
 
 struct GdiplusScope {
     ULONG_PTR token = 0;
