@@ -8,7 +8,7 @@
 //   zero, which readers treat as a live file of unknown length.
 #include "media/asf/AsfWriter.h"
 
-#include "media/asf/AsfBytes.h"
+#include "media/asf/AsfLayout.h"
 
 #include <algorithm>
 #include <chrono>
@@ -22,23 +22,17 @@ namespace {
 
 using asf::ByteWriter;
 using asf::GuidBytes;
+using namespace asf;
 
-constexpr GuidBytes kHeaderObject = asf::MakeGuid(0x75B22630, 0x668E, 0x11CF, 0xA6D9, 0x00AA0062CE6Cull);
-constexpr GuidBytes kFilePropertiesObject = asf::MakeGuid(0x8CABDCA1, 0xA947, 0x11CF, 0x8EE4, 0x00C00C205365ull);
-constexpr GuidBytes kStreamPropertiesObject = asf::MakeGuid(0xB7DC0791, 0xA9B7, 0x11CF, 0x8EE6, 0x00C00C205365ull);
 constexpr GuidBytes kHeaderExtensionObject = asf::MakeGuid(0x5FBF03B5, 0xA92E, 0x11CF, 0x8EE3, 0x00C00C205365ull);
 constexpr GuidBytes kReserved1 = asf::MakeGuid(0xABD3D211, 0xA9BA, 0x11CF, 0x8EE6, 0x00C00C205365ull);
 constexpr GuidBytes kCodecListObject = asf::MakeGuid(0x86D15240, 0x311D, 0x11D0, 0xA3A4, 0x00A0C90348F6ull);
 constexpr GuidBytes kReserved2 = asf::MakeGuid(0x86D15241, 0x311D, 0x11D0, 0xA3A4, 0x00A0C90348F6ull);
 constexpr GuidBytes kStreamBitrateObject = asf::MakeGuid(0x7BF875CE, 0x468D, 0x11D1, 0x8D82, 0x006097C9A2B2ull);
 constexpr GuidBytes kContentDescriptionObject = asf::MakeGuid(0x75B22633, 0x668E, 0x11CF, 0xA6D9, 0x00AA0062CE6Cull);
-constexpr GuidBytes kDataObject = asf::MakeGuid(0x75B22636, 0x668E, 0x11CF, 0xA6D9, 0x00AA0062CE6Cull);
-constexpr GuidBytes kSimpleIndexObject = asf::MakeGuid(0x33000890, 0xE5B1, 0x11CF, 0x89F4, 0x00A0C90349CBull);
-constexpr GuidBytes kAudioMedia = asf::MakeGuid(0xF8699E40, 0x5B4D, 0x11CF, 0xA8FD, 0x00805F5C442Bull);
 constexpr GuidBytes kAudioSpread = asf::MakeGuid(0xBFC3CD50, 0x618F, 0x11CF, 0x8BB2, 0x00AA00B4E220ull);
 
 constexpr uint64_t kPrerollMs = 3100;            // what WMA files commonly carry
-constexpr uint64_t kIndexInterval100ns = 10000000; // one index entry a second
 constexpr double kTargetPacketMs = 500.0;
 constexpr size_t kMaxPayloadsPerPacket = 63;      // 6-bit payload count
 constexpr size_t kMaxExtraBytes = 1024;           // codec data; WMA needs 10
@@ -55,12 +49,6 @@ constexpr size_t PacketHeaderSize(bool dwordPadding) { return 3 + 2 + (dwordPadd
 constexpr size_t kPayloadHeaderSize = 17;
 
 constexpr uint64_t kFileTimeUnixEpoch = 116444736000000000ull; // 1970-01-01 in FILETIME
-
-// Offsets (from the file start) of the fields Close patches.
-struct PatchPoints {
-    uint64_t fileSize = 0, packetCount = 0, playDuration = 0, sendDuration = 0, flags = 0;
-    uint64_t dataObjectSize = 0, dataPacketCount = 0;
-};
 
 GuidBytes RandomGuid() {
     std::random_device rd;
@@ -108,6 +96,7 @@ struct AsfWriter::Impl {
     bool dwordPadding = false;
     PatchPoints patch;
     uint64_t bytesWritten = 0;   // everything appended so far
+    std::vector<uint64_t> packetStarts;  // first presentation time of each packet, preroll included
 
     uint64_t blocksWritten = 0;  // accepted by WriteBlock
     std::optional<uint64_t> inputFrames; // SetInputFrames
@@ -139,7 +128,6 @@ struct AsfWriter::Impl {
 
     std::vector<uint8_t> BuildHeader(const AsfContentDescription* content);
     HResult WritePacket();
-    std::vector<uint8_t> BuildSimpleIndex() const;
     HResult Finish();
 };
 
@@ -309,38 +297,11 @@ HResult AsfWriter::Impl::WritePacket() {
     if (Failed(hr)) return hr;
     hr = sink->Flush();
     if (Failed(hr)) return hr;
+    packetStarts.push_back(kPrerollMs * 10000 + BlockTime100ns(firstBlock));
     ++packetsWritten;
     pendingBlocks = 0;
     pending.clear();
     return kOk;
-}
-
-std::vector<uint8_t> AsfWriter::Impl::BuildSimpleIndex() const {
-    // Entry i points at the packet holding the last block that starts at or
-    // before presentation time i * interval (which includes the preroll).
-    const uint64_t play = kPrerollMs * 10000 + BlockTime100ns(blocksWritten);
-    const uint64_t entries = blocksWritten ? play / kIndexInterval100ns + 1 : 0;
-    ByteWriter w;
-    size_t start = w.BeginObject(kSimpleIndexObject);
-    w.Guid(fileId);
-    w.U64(kIndexInterval100ns);
-    w.U32(1); // no block spans packets
-    w.U32(static_cast<uint32_t>(entries));
-    for (uint64_t i = 0; i < entries; ++i) {
-        uint64_t t = i * kIndexInterval100ns;
-        uint64_t block = 0;
-        if (t > kPrerollMs * 10000) {
-            uint64_t rel = t - kPrerollMs * 10000;
-            block = rel * format.sampleRate / (10000000ull * framesPerBlock);
-            // Integer rounding must not pick a block that starts after t.
-            while (block > 0 && BlockTime100ns(block) > rel) --block;
-            block = std::min(block, blocksWritten - 1);
-        }
-        w.U32(static_cast<uint32_t>(block / blocksPerPacket));
-        w.U16(1);
-    }
-    w.EndObject(start);
-    return w.Take();
 }
 
 HResult AsfWriter::Impl::Finish() {
@@ -352,34 +313,18 @@ HResult AsfWriter::Impl::Finish() {
     const uint64_t dataEnd = bytesWritten;
     const uint64_t dataObjectSize = dataEnd - (patch.dataObjectSize - 16);
 
-    hr = Append(BuildSimpleIndex());
-    if (Failed(hr)) return hr;
-    hr = sink->Flush();
-    if (Failed(hr)) return hr;
-
     uint64_t media = BlockTime100ns(blocksWritten);
     if (inputFrames) {
         media = std::min<uint64_t>(media, *inputFrames * 10000000ull / format.sampleRate);
     }
     const uint64_t play = kPrerollMs * 10000 + media;
-    auto put64 = [&](uint64_t at, uint64_t v) {
-        uint8_t b[8];
-        for (int i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
-        return sink->WriteAt(at, b, 8);
-    };
-    // Sizes and counts first, the flags last: a file is "finished" only once
-    // everything else it claims is in place.
-    const std::pair<uint64_t, uint64_t> fields[] = {
-        {patch.fileSize, bytesWritten},  {patch.packetCount, packetsWritten},
-        {patch.playDuration, play},      {patch.sendDuration, play},
-        {patch.dataObjectSize, dataObjectSize}, {patch.dataPacketCount, packetsWritten},
-    };
-    for (const auto& [at, v] : fields) {
-        hr = put64(at, v);
-        if (Failed(hr)) return hr;
-    }
-    const uint8_t seekable[4] = {0x02, 0, 0, 0};
-    hr = sink->WriteAt(patch.flags, seekable, 4);
+    hr = Append(BuildSimpleIndex(fileId, packetStarts, kPrerollMs * 10000 + BlockTime100ns(blocksWritten)));
+    if (Failed(hr)) return hr;
+    hr = sink->Flush();
+    if (Failed(hr)) return hr;
+
+    hr = WriteFinishedFields([this](uint64_t at, const void* data, size_t size) { return sink->WriteAt(at, data, size); },
+                             patch, FinishedValues{bytesWritten, packetsWritten, play, dataObjectSize});
     if (Failed(hr)) return hr;
     return sink->Flush();
 }

@@ -2,6 +2,7 @@
 // built-in encoder and ASF writer, as the recorder would. A developer tool for
 // listening tests, benchmarks and crash tests (--pace feeds the encoder at
 // real-time speed, like a capture device).
+#include "media/asf/AsfRepair.h"
 #include "media/asf/AsfWriter.h"
 #include "media/profiles/ProfileCatalogue.h"
 #include "media/wma/WmaEncoder.h"
@@ -28,10 +29,13 @@ constexpr const char* kDefaultProfile = "{407B9450-8BDC-4EE5-88B8-6F527BD941F2}"
 void Usage(FILE* to) {
     std::fprintf(to,
                  "usage: tonbar-wmaenc [--profile {GUID} | --prx FILE] [--title TEXT] [--pace] IN.wav OUT.wma\n"
+                 "       tonbar-wmaenc --repair FILE.wma\n"
                  "  --profile {GUID}  system audio profile (default %s)\n"
                  "  --prx FILE        profile file (UTF-16 XML) instead of a system profile\n"
                  "  --title TEXT      title written into the file (UTF-8)\n"
                  "  --pace            feed the encoder at real-time speed\n"
+                 "  --repair FILE     finish a file whose writer was killed (exit 0 repaired,\n"
+                 "                    3 nothing to repair, 1 cannot be repaired)\n"
                  "IN.wav is 16-bit PCM, mono or stereo, any rate; it is resampled and mixed\n"
                  "to the profile's rate and channels when they differ.\n",
                  kDefaultProfile);
@@ -298,6 +302,23 @@ std::string Narrow(const std::u16string& s) {
     return out;
 }
 
+int Repair(const std::string& path) {
+    PosixRandomAccessFile file;
+    HResult hr = file.Open(path.c_str());
+    if (Failed(hr)) Die("cannot open " + path + " (" + HrText(hr) + ")");
+    AsfRepairResult r;
+    hr = CompleteUnfinishedAsf(file, &r);
+    if (hr == kFalse) {
+        std::printf("%s: not an unfinished recording\n", path.c_str());
+        return 3;
+    }
+    if (Failed(hr)) Die("cannot repair " + path + " (" + HrText(hr) + ")");
+    std::printf("%s: repaired, %llu packets, %.3f s, %llu bytes dropped%s\n", path.c_str(),
+                static_cast<unsigned long long>(r.packets), r.durationMs / 1000.0,
+                static_cast<unsigned long long>(r.bytesDropped), r.indexWritten ? "" : ", no index");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -318,6 +339,7 @@ int main(int argc, char** argv) {
         else if (a == "--prx") prxPath = value("--prx");
         else if (a == "--title") { title = value("--title"); haveTitle = true; }
         else if (a == "--pace") pace = true;
+        else if (a == "--repair") return Repair(value("--repair"));
         else if (a == "-h" || a == "--help") { Usage(stdout); return 0; }
         else if (a.size() > 1 && a[0] == '-') {
             std::fprintf(stderr, "tonbar-wmaenc: unknown option %s\n", a.c_str());

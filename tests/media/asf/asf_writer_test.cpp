@@ -1,6 +1,7 @@
 // The ASF writer judged by ffprobe/ffmpeg and by our own reading of its
 // output. Encoded blocks come from ffmpeg's wmav2 encoder, so these tests do
 // not depend on our encoder.
+#include "media/asf/AsfRepair.h"
 #include "media/asf/AsfWriter.h"
 
 #include "media/asf/asf_test_support.h"
@@ -304,9 +305,9 @@ TEST_F(AsfWriterTest, UnfinishedFileHoldsEveryCompletedPacket) {
 }
 
 // A writer killed in the middle leaves a file ffmpeg plays up to its last
-// packet. The child writes ten seconds of blocks at real-time pace and is
-// killed after three.
-TEST_F(AsfWriterTest, KilledWriterLeavesAPlayableFile) {
+// packet, and the repair finishes it. The child writes ten seconds of
+// blocks at real-time pace and is killed after three.
+TEST_F(AsfWriterTest, KilledWriterLeavesAPlayableFileThatTheRepairFinishes) {
     std::string out = dir_ / "killed.wma";
     std::fflush(nullptr);
     pid_t child = fork();
@@ -342,6 +343,72 @@ TEST_F(AsfWriterTest, KilledWriterLeavesAPlayableFile) {
     double seconds = double(pcm.size()) / (44100 * 4);
     EXPECT_GE(seconds, 2.0);
     EXPECT_LE(seconds, 3.5);
+
+    // The repair finishes such a file from its whole packets, whatever the
+    // crash left after them: nothing, a torn packet, or space that the file
+    // system had given the file but that was never written.
+    const std::vector<uint8_t> killed = ReadBytes(out);
+    const size_t packetSize = f.maxPacket;
+    struct Tail {
+        const char* name;
+        std::vector<uint8_t> bytes;
+    } tails[] = {
+        {"as killed", killed},
+        {"torn packet", std::vector<uint8_t>(killed.begin(), killed.end() - packetSize / 2)},
+        {"unwritten space", killed},
+    };
+    tails[2].bytes.resize(killed.size() + 3 * packetSize, 0);
+    for (const Tail& t : tails) {
+        SCOPED_TRACE(t.name);
+        std::string file = dir_ / "repaired.wma";
+        WriteBytes(file, t.bytes);
+        PosixRandomAccessFile io;
+        ASSERT_EQ(io.Open(file.c_str()), kOk);
+        AsfRepairResult r;
+        ASSERT_EQ(CompleteUnfinishedAsf(io, &r), kOk);
+        EXPECT_TRUE(r.indexWritten);
+        AsfFile done;
+        ParseAsf(ReadBytes(file), &done);
+        ASSERT_FALSE(HasFatalFailure());
+        EXPECT_EQ(done.flags, 2u) << "seekable, no longer broadcast";
+        EXPECT_TRUE(done.hasIndex);
+        EXPECT_EQ(done.packetCount, done.packets.size());
+        EXPECT_EQ(done.trailingPartialBytes, 0u);
+        std::vector<uint8_t> full = Decode(dir_, file, &errors);
+        EXPECT_EQ(errors, "");
+        const double decoded = double(full.size()) / (44100 * 4);
+        CommandResult probe = Shell(dir_, "ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quote(file));
+        EXPECT_NEAR(std::stod(probe.out.empty() ? "0" : probe.out), decoded, 0.5);
+        // Seeking to the middle decodes the second half only.
+        CommandResult half = Shell(dir_, "ffmpeg -nostdin -v error -ss " + std::to_string(decoded / 2) + " -i " +
+                                             Quote(file) + " -f s16le -");
+        EXPECT_EQ(half.exitCode, 0) << half.err;
+        EXPECT_NEAR(double(half.out.size()) / (44100 * 4), decoded / 2, 0.5);
+    }
+
+    // Finished files and files of no recording are not touched; an
+    // unfinished file without a whole packet cannot be repaired.
+    std::string finished = dir_ / "finished.wma";
+    ASSERT_EQ(WriteFile(finished, ref().format, kFramesPerWmaBlock, 128000, ref().blocks.data(), 50), kOk);
+    std::vector<uint8_t> headerOnly(killed.begin(), killed.begin() + (killed.size() - f.trailingPartialBytes - f.packets.size() * packetSize));
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        HResult expected;
+    } untouched[] = {
+        {"finished", ReadBytes(finished), kFalse},
+        {"not a recording", std::vector<uint8_t>(4096, 0x82), kFalse},
+        {"header only", headerOnly, kEInvalidData},
+    };
+    for (const auto& u : untouched) {
+        SCOPED_TRACE(u.name);
+        std::string file = dir_ / "other.wma";
+        WriteBytes(file, u.bytes);
+        PosixRandomAccessFile io;
+        ASSERT_EQ(io.Open(file.c_str()), kOk);
+        EXPECT_EQ(CompleteUnfinishedAsf(io), u.expected);
+        EXPECT_TRUE(ReadBytes(file) == u.bytes);
+    }
 }
 
 // Raw PCM blocks through the same path: the decode must give back the input
