@@ -1,6 +1,7 @@
 #include "media/dshow/AsfWriterFilter.h"
 
 #include "media/asf/AsfWriter.h"
+#include "media/dshow/Win32File.h"
 #include "media/profiles/ProfileCatalogue.h"
 #include "media/wma/WmaEncoder.h"
 
@@ -21,11 +22,13 @@ namespace {
 using media::HResult;
 
 // The writer's bytes go to a file opened for sharing with readers, so the
-// list of recordings and the player can read it while it grows.
+// list of recordings and the player can read it while it grows. It is
+// opened for reading too: a recording whose writing failed is finished
+// from what reached the file.
 class Win32FileSink : public media::IByteSink {
 public:
     HRESULT Create(const std::wstring& path) {
-        file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+        file_.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file_.get() == INVALID_HANDLE_VALUE) {
             file_.release();
@@ -55,6 +58,12 @@ public:
         return hr;
     }
     HResult Flush() override { return S_OK; }   // written bytes are visible to readers already
+    // After a failed write: the whole packets become a finished file.
+    HRESULT Salvage() {
+        if (!file_) return E_UNEXPECTED;
+        Win32RandomAccessFile io(file_.get());
+        return media::CompleteUnfinishedAsf(io);
+    }
     HRESULT Close() {
         HRESULT hr = S_OK;
         if (file_ && !FlushFileBuffers(file_.get())) hr = LastError();
@@ -401,11 +410,17 @@ private:
         // The durations end with the sound, not with the last block's padding.
         asf_->SetInputFrames(framesIn_);
         HRESULT closeHr = asf_->Close();
+        // Writing failed on the way (a full disk, a lost drive): keep what
+        // was written, finished so that it plays and seeks. The recording
+        // still counts as failed.
+        if (FAILED(closeHr)) sink_.Salvage();
         HRESULT fileHr = sink_.Close();
         encoder_.reset();
         asf_.reset();
         if (SUCCEEDED(hr)) hr = closeHr;
         if (SUCCEEDED(hr)) hr = fileHr;
+        // A failure while streaming was reported when it happened.
+        if (FAILED(hr) && SUCCEEDED(streamError_)) NotifyEvent(EC_ERRORABORT, hr, 0);
         return hr;
     }
 

@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <chrono>
 #include <future>
+#include <memory>
 #include <thread>
 
 namespace mirvak::direct_show {
@@ -22,7 +24,17 @@ namespace {
 constexpr DWORD kBufferMs = 20;
 constexpr int kWaveBuffers = 40;         // 800 ms of slack for a busy writer
 constexpr int kAllocatorBuffers = 8;
-constexpr DWORD kStartTimeoutMs = 3000;
+// A device that has delivered nothing this long after it started cannot
+// record (some systems take up to 3 s for the first buffer).
+constexpr DWORD kStartTimeoutMs = 5000;
+// A device that delivers no sound for this long is lost (unplugged, its
+// driver or sound server gone).
+constexpr DWORD kSilentDeviceMs = 3000;
+// How long a stop waits for the driver to hand back its buffers, in all,
+// and for the capture thread to end: a driver that hangs in waveInReset
+// keeps the thread, not the stop.
+constexpr DWORD kResetTimeoutMs = 2000;
+constexpr DWORD kStopTimeoutMs = kResetTimeoutMs + 500;
 
 struct OfferedFormat {
     DWORD rate;
@@ -164,12 +176,17 @@ public:
     CaptureFilter(UINT deviceId, const wchar_t* name)
         : BaseFilter(CLSID_TonbarAudioCapture, name),
           pins_{{this, deviceId, L"Capture", PIN_CATEGORY_CAPTURE}, {this, deviceId, L"Preview", PIN_CATEGORY_PREVIEW}},
-          deviceId_(deviceId), stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+          deviceId_(deviceId), stopEvent_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+          threadDone_(CreateEventW(nullptr, TRUE, TRUE, nullptr)) {
         pins_[0].SetSibling(&pins_[1]);
         pins_[1].SetSibling(&pins_[0]);
     }
 
-    ~CaptureFilter() override { StopCapture(); }
+    ~CaptureFilter() override {
+        // The capture thread may hold the last reference itself.
+        if (thread_.joinable() && thread_.get_id() == std::this_thread::get_id()) thread_.detach();
+        StopCapture();
+    }
 
     // A preview pin of its own keeps a capture graph builder from putting a
     // Smart Tee after the capture pin: Wine's tee connects its outputs with
@@ -200,14 +217,26 @@ protected:
             }
         }
         if (!GetPcm16Format(type.Get(), nullptr, nullptr)) return S_OK;   // nothing connected
-        if (!stopEvent_) return E_OUTOFMEMORY;
+        if (!stopEvent_ || !threadDone_) return E_OUTOFMEMORY;
+        // A thread left behind by an earlier stop still owns the device.
+        if (WaitForSingleObject(threadDone_.get(), 0) != WAIT_OBJECT_0) return HRESULT_FROM_WIN32(ERROR_BUSY);
         ResetEvent(stopEvent_.get());
+        ResetEvent(threadDone_.get());
         std::promise<HRESULT> started;
         std::future<HRESULT> result = started.get_future();
         WAVEFORMATEX wf = WaveFormatOf(type.Get());
-        thread_ = std::thread([this, wf, p = std::move(started)]() mutable { CaptureLoop(wf, p); });
-        HRESULT hr = result.get();
-        if (FAILED(hr)) thread_.join();
+        // The thread keeps the filter alive: a stop may leave it behind.
+        ComPtr<CaptureFilter> self(this);
+        thread_ = std::thread([self, wf, p = std::move(started)]() mutable {
+            self->CaptureLoop(wf, p);
+            SetEvent(self->threadDone_.get());
+        });
+        // A driver may hang in waveInOpen too: the start gives up in time.
+        HRESULT hr = result.wait_for(std::chrono::milliseconds(kStartTimeoutMs + kResetTimeoutMs)) ==
+                             std::future_status::ready
+                         ? result.get()
+                         : HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+        if (FAILED(hr)) StopCapture();
         return hr;
     }
 
@@ -233,7 +262,8 @@ private:
     void StopCapture() {
         if (!thread_.joinable()) return;
         SetEvent(stopEvent_.get());
-        thread_.join();
+        if (WaitForSingleObject(threadDone_.get(), kStopTimeoutMs) == WAIT_OBJECT_0) thread_.join();
+        else thread_.detach();   // a hung driver: the thread ends when it returns
     }
 
     // Owns the waveIn device for the thread's lifetime.
@@ -242,6 +272,14 @@ private:
         ~WaveIn() {
             if (h) waveInClose(h);
         }
+    };
+
+    // The driver's buffers. They live on the heap: when a driver never
+    // hands some back, they are left to it rather than freed under it.
+    struct WaveBuffers {
+        std::vector<BYTE> data;
+        WAVEHDR hdr[kWaveBuffers] = {};
+        bool queued[kWaveBuffers] = {};   // given to the driver and not yet back
     };
 
     void CaptureLoop(WAVEFORMATEX wf, std::promise<HRESULT>& started) {
@@ -259,15 +297,17 @@ private:
             return;
         }
         const DWORD bytes = BufferBytes(wf);
-        std::vector<std::vector<BYTE>> data(kWaveBuffers, std::vector<BYTE>(bytes));
-        WAVEHDR hdr[kWaveBuffers] = {};
+        auto buffers = std::make_unique<WaveBuffers>();
+        buffers->data.resize(size_t(bytes) * kWaveBuffers);
+        WAVEHDR* hdr = buffers->hdr;
         int prepared = 0;
         for (; prepared < kWaveBuffers && r == MMSYSERR_NOERROR; ++prepared) {
-            hdr[prepared].lpData = reinterpret_cast<LPSTR>(data[prepared].data());
+            hdr[prepared].lpData = reinterpret_cast<LPSTR>(buffers->data.data() + size_t(bytes) * prepared);
             hdr[prepared].dwBufferLength = bytes;
             r = waveInPrepareHeader(dev.h, &hdr[prepared], sizeof(WAVEHDR));
             if (r == MMSYSERR_NOERROR) r = waveInAddBuffer(dev.h, &hdr[prepared], sizeof(WAVEHDR));
             else break;
+            buffers->queued[prepared] = r == MMSYSERR_NOERROR;
         }
         if (r == MMSYSERR_NOERROR) r = waveInStart(dev.h);
         if (r != MMSYSERR_NOERROR) {
@@ -286,37 +326,69 @@ private:
         // deliver the first buffer, and what was before it is not captured.
         bool reported = false;
         const DWORD startTick = GetTickCount();
+        DWORD lastSound = startTick;
+        DWORD allowedSilence = kStartTimeoutMs + kSilentDeviceMs;   // the start has its own limit
+        HRESULT failure = S_OK;
         int next = 0;
         HANDLE waits[2] = {ready.get(), stopEvent_.get()};
-        for (;;) {
-            DWORD w = WaitForMultipleObjects(2, waits, FALSE, reported ? 500 : 50);
+        while (SUCCEEDED(failure)) {
+            DWORD w = WaitForMultipleObjects(2, waits, FALSE, reported ? 200 : 50);
             if (w == WAIT_OBJECT_0 + 1 || w == WAIT_FAILED) break;
             if (!reported && GetTickCount() - startTick > kStartTimeoutMs) {
-                reported = true;
-                started.set_value(S_OK);
+                failure = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+                break;
             }
             while (hdr[next].dwFlags & WHDR_DONE) {
-                DeliverBuffer(hdr[next], wf);
-                if (!reported) {
-                    reported = true;
-                    started.set_value(S_OK);
+                // Buffers may come back empty (a stalled sound server):
+                // only sound counts as the device working.
+                if (hdr[next].dwBytesRecorded > 0) {
+                    lastSound = GetTickCount();
+                    allowedSilence = kSilentDeviceMs;
+                    if (!reported) {
+                        reported = true;
+                        started.set_value(S_OK);
+                    }
                 }
+                DeliverBuffer(hdr[next], wf);
                 hdr[next].dwFlags &= ~WHDR_DONE;
                 hdr[next].dwBytesRecorded = 0;
-                waveInAddBuffer(dev.h, &hdr[next], sizeof(WAVEHDR));
+                r = waveInAddBuffer(dev.h, &hdr[next], sizeof(WAVEHDR));
+                buffers->queued[next] = r == MMSYSERR_NOERROR;
                 next = (next + 1) % kWaveBuffers;
+                if (r != MMSYSERR_NOERROR) {
+                    failure = HResultFromMm(r);
+                    break;
+                }
             }
+            if (SUCCEEDED(failure) && GetTickCount() - lastSound > allowedSilence)
+                failure = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
         }
 
-        if (!reported) started.set_value(S_OK);
+        // A failure before the first buffer fails Run; a later one is told
+        // to the graph, which ends the recording; this thread stops capturing.
+        if (!reported) started.set_value(FAILED(failure) ? failure : S_OK);
+        else if (FAILED(failure)) NotifyEvent(EC_ERRORABORT, failure, 0);
 
         // Reset hands back every queued buffer, the partly filled one with
-        // what it holds: deliver those in order so the tail is kept.
+        // what it holds: deliver those in order so the tail is kept. A
+        // driver that keeps some gets them for good after kResetTimeoutMs.
         waveInReset(dev.h);
+        const DWORD resetTick = GetTickCount();
+        bool allBack = true;
         for (int i = 0; i < kWaveBuffers; ++i) {
-            WAVEHDR& h = hdr[(next + i) % kWaveBuffers];
-            for (int spin = 0; spin < 100 && !(h.dwFlags & WHDR_DONE); ++spin) Sleep(10);
-            if ((h.dwFlags & WHDR_DONE) && h.dwBytesRecorded > 0) DeliverBuffer(h, wf);
+            const int b = (next + i) % kWaveBuffers;
+            WAVEHDR& h = hdr[b];
+            if (!buffers->queued[b]) continue;
+            while (!(h.dwFlags & WHDR_DONE) && GetTickCount() - resetTick < kResetTimeoutMs) Sleep(10);
+            if (!(h.dwFlags & WHDR_DONE)) {
+                allBack = false;
+                continue;
+            }
+            if (SUCCEEDED(failure) && h.dwBytesRecorded > 0) DeliverBuffer(h, wf);
+        }
+        if (!allBack) {
+            buffers.release();
+            return;
         }
         for (int i = 0; i < kWaveBuffers; ++i) waveInUnprepareHeader(dev.h, &hdr[i], sizeof(WAVEHDR));
     }
@@ -366,6 +438,7 @@ private:
     CaptureOutputPin pins_[kPins];
     const UINT deviceId_;
     UniqueHandle stopEvent_;
+    UniqueHandle threadDone_;   // set while no capture thread runs
     std::thread thread_;
     // Capture thread only.
     uint64_t framesDelivered_ = 0;

@@ -591,11 +591,17 @@ STDMETHODIMP BaseFilter::Stop() {
     return hr;
 }
 
+// A failed transition is also sent to the graph as EC_ERRORABORT: some
+// graphs (Wine's) do not pass a filter's failure on from Run or Pause, and
+// the application learns why from the event.
 STDMETHODIMP BaseFilter::Pause() {
     std::lock_guard<std::recursive_mutex> lock(stateLock_);
     if (state_ == State_Stopped) {
         HRESULT hr = OnActivate();
-        if (FAILED(hr)) return hr;
+        if (FAILED(hr)) {
+            NotifyEvent(EC_ERRORABORT, hr, 0);
+            return hr;
+        }
     } else if (state_ == State_Running) {
         HRESULT hr = OnPauseFromRun();
         if (FAILED(hr)) return hr;
@@ -616,7 +622,10 @@ STDMETHODIMP BaseFilter::Run(REFERENCE_TIME start) {
         start_ = start;
     }
     HRESULT hr = OnRun(start);
-    if (FAILED(hr)) return hr;
+    if (FAILED(hr)) {
+        NotifyEvent(EC_ERRORABORT, hr, 0);
+        return hr;
+    }
     state_ = State_Running;
     return S_OK;
 }
