@@ -12,6 +12,7 @@ inline constexpr UINT WM_IKONA_OZNAMENI = 0x87D1;
 
 // Balloon kinds.
 inline constexpr DWORD kBublinaInformace = NIIF_INFO;   // 1
+inline constexpr DWORD kBublinaVarovani = NIIF_WARNING; // 2
 inline constexpr DWORD kBublinaChyba = NIIF_ERROR;      // 3
 
 namespace mirvak::winapi {
@@ -49,7 +50,7 @@ public:
     HRESULT NastavitTip(const wchar_t* text);
     // No text: the window's text again.
     void NastavitTitulek(const wchar_t* text);
-    // kind: kBublinaInformace or kBublinaChyba. Safe from worker threads.
+    // kind: kBublinaInformace, kBublinaVarovani or kBublinaChyba. Safe from worker threads.
     HRESULT ZobrazitBublinu(const wchar_t* text, DWORD druh, HICON vlastniIkona = nullptr,
                             bool velka = false);
     // Removes the icon when it is shown. A failed delete of a shown icon is fatal.

@@ -37,18 +37,24 @@ StavPrikazu UrcitStavPrikazu(const StavHlavnihoOkna& s, UINT id)
     StavPrikazu st;
     switch (id) {
     case kPredvolby:
-    case kSpustit:
         st.povolen = !s.nahravaSe;
         break;
+    // While a rename dialog is open the recording it names stays as it is.
+    case kSpustit:
+        st.povolen = !s.nahravaSe && !s.prejmenovani;
+        break;
     case kSpustitProfil:
-        st.povolen = !s.nahravaSe && s.pocetProfilu > 0;
+        st.povolen = !s.nahravaSe && s.pocetProfilu > 0 && !s.prejmenovani;
         break;
     case kSlozkaProfilu:
         st.povolen = s.pocetProfilu > 0;
         break;
     case kUkoncit:
     case kPrejmenovatNahravany:
-        st.povolen = s.nahravaSe;
+        st.povolen = s.nahravaSe && !s.prejmenovani;
+        break;
+    case kPrepnoutZaznam:
+        st.povolen = !s.prejmenovani;
         break;
     case kPrepnoutProfil:
         st.povolen = s.pocetProfilu > 0 && !s.nahravaSe;
@@ -91,7 +97,7 @@ const std::vector<UINT>& SpravovanePrikazy()
 {
     static const std::vector<UINT> prikazy = {
         kPredvolby, kSpustit, kSpustitProfil, kSlozkaProfilu, kUkoncit, kPrejmenovatNahravany,
-        kPrepnoutProfil, kNavrchu, kSeznamSouboru, kMaleIkony, kVelkeIkony, kPrehravac,
+        kPrepnoutZaznam, kPrepnoutProfil, kNavrchu, kSeznamSouboru, kMaleIkony, kVelkeIkony, kPrehravac,
         kPrejmenovat, kUlozitJako, kEmail, kFtp, kVlastnosti, kOdstranit};
     return prikazy;
 }

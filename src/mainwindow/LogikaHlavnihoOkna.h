@@ -37,6 +37,7 @@ struct StavHlavnihoOkna {
     bool navrchu = false;
     uint32_t toolbar = 1;
     bool prehravac = false;
+    bool prejmenovani = false;    // a rename dialog of the recording is open
 };
 
 struct StavPrikazu {

@@ -214,6 +214,8 @@ HRESULT OknoHlavni::Vytvorit()
     if (FAILED(hr))
         return hr;
     umisteni_.window = m_hWnd;
+    if (a_.zaznamnik)
+        a_.zaznamnik->SetNotifyWindow(m_hWnd, WM_UDALOST_ZAZNAMU);
     Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(a_.velkaIkona));
     Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(a_.malaIkona));
     textStavu_ = titulek;
@@ -463,6 +465,7 @@ StavHlavnihoOkna OknoHlavni::Stav() const
     s.navrchu = (ExStyle() & WS_EX_TOPMOST) != 0;
     s.toolbar = g_konfigurace.toolbar;
     s.prehravac = IsPlayerOpen();
+    s.prejmenovani = rizeni_.Prejmenovava();
     return s;
 }
 
@@ -575,6 +578,7 @@ void OknoHlavni::ZaviraciSekvence()
         return;
     zavreno_ = true;
     Konfigurace& k = g_konfigurace;
+    oprava_.Zastavit();
     klavesy_.Odregistrovat(m_hWnd, k, ikona_.get());
     rizeni_.UkoncitZaznam();
     if (IsPlayerOpen())
@@ -611,6 +615,8 @@ LRESULT OknoHlavni::OnEndSession(UINT, WPARAM w, LPARAM, BOOL& zpracovano)
 LRESULT OknoHlavni::OnDestroy(UINT, WPARAM, LPARAM, BOOL&)
 {
     KillTimer(m_hWnd, kCasovacBlikani);
+    if (a_.zaznamnik)
+        a_.zaznamnik->SetNotifyWindow(nullptr, 0);
     // The window destroys its menu bar itself.
     if (GetMenu(m_hWnd) == menu_.Get())
         menu_.Release();
@@ -861,7 +867,30 @@ LRESULT OknoHlavni::OnSpusteni(UINT, WPARAM, LPARAM, BOOL&)
         SkrytOkno();
     if (k.po_spusteni & 2)
         Post(WM_COMMAND, MAKEWPARAM(kSpustit, 0), 0);
+    // Recordings a crash left unfinished are finished in the background.
+    oprava_.Spustit({k.slozka_data, k.seznam_souboru_slozka}, m_hWnd, WM_OPRAVA_ZAZNAMU);
     PostSize();
+    return 0;
+}
+
+LRESULT OknoHlavni::OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&)
+{
+    rizeni_.UdalostGrafu();
+    return 0;
+}
+
+LRESULT OknoHlavni::OnOpravaZaznamu(UINT, WPARAM, LPARAM, BOOL&)
+{
+    std::wstring jmena;
+    for (const std::wstring& cesta : oprava_.Opravene())
+        jmena += (jmena.empty() ? L"" : L", ") + JmenoBezSlozky(cesta);
+    if (jmena.empty())
+        return 0;
+    std::wstring text = NacistText(IDS_ZAZNAMY_OPRAVENY, jmena.c_str());
+    if (ikona_)
+        ikona_->ZobrazitBublinu(text.c_str(), kBublinaInformace);
+    if (g_konfigurace.zapis_udalosti & 1)
+        ZapsatVarovani(text.c_str());
     return 0;
 }
 
@@ -894,6 +923,10 @@ void OknoHlavni::ProvestRozsah(UINT id)
         return;
     switch (druh) {
     case RozsahPrikazu::kZaznamPodleProfilu:
+        if (!UrcitStavPrikazu(Stav(), kSpustitProfil).povolen) {
+            MessageBeep(MB_ICONEXCLAMATION);
+            break;
+        }
         rizeni_.SpustitPodleProfilu(ProfilyZaznamu()[static_cast<size_t>(index)]);
         break;
     case RozsahPrikazu::kSlozkaProfilu:
@@ -1063,7 +1096,7 @@ void OknoHlavni::Prikaz(UINT id)
             seznam_->PrikazSmazat(k.seznam_souboru_parametry);
         break;
     case kPrejmenovatNahravany:
-        PrejmenovatNahravany(a_, k, rizeni_.NahravaSe(), ZadaniTextu(VstupTextu));
+        rizeni_.PrejmenovatNahravany();
         break;
     case kPrehravac:
         if (IsPlayerOpen())

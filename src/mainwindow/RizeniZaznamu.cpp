@@ -20,6 +20,7 @@ constexpr UINT kTextBublinaStart = 20047;
 constexpr UINT kTextTipZaznam = 20048;
 constexpr UINT kTextUdalostStart = 20049;
 constexpr UINT kTextChybaStartu = 20050;
+constexpr UINT kTextPreruseni = IDS_ZAZNAM_PRERUSEN;
 
 } // namespace
 
@@ -43,7 +44,7 @@ HRESULT RizeniZaznamu::SpustitZaznam()
     std::wstring slozka;
     if (!okno_.SlozkaSeznamu(slozka))
         slozka = k_.slozka_data;
-    uint32_t predchoziCislo = a_.cisloZaznamu;
+    const uint32_t predchoziCislo = a_.cisloZaznamu;
     if (FAILED(VytvoritJmenoZaznamu(a_, k_, slozka)))
         return E_FAIL;
     a_.zaznamnik->SetDevice(k_.zarizeni);
@@ -52,12 +53,15 @@ HRESULT RizeniZaznamu::SpustitZaznam()
     std::wstring text = NacistText(kTextChybaStartu, a_.souborZaznamu.c_str());
     if (FAILED(hr)) {
         // Recording with whatever profile was loaded before would not be what
-        // the user chose; nothing was recorded, so the number is not used up.
-        a_.cisloZaznamu = predchoziCislo;
+        // the user chose.
         okno_.Chyba(text, hr);
-        return hr;
+    } else {
+        hr = Spustit(text);
     }
-    return Spustit(text);
+    // Nothing was recorded, so the number is not used up.
+    if (FAILED(hr))
+        a_.cisloZaznamu = predchoziCislo;
+    return hr;
 }
 
 HRESULT RizeniZaznamu::SpustitPodleProfilu(const ProfilZaznamuInfo& profil)
@@ -68,9 +72,9 @@ HRESULT RizeniZaznamu::SpustitPodleProfilu(const ProfilZaznamuInfo& profil)
         return E_FAIL;
     SYSTEMTIME t;
     GetLocalTime(&t);
-    wchar_t cesta[kDelkaJmenaZaznamu];
-    swprintf(cesta, kDelkaJmenaZaznamu, L"%ls\\%d.%d.%d %.2d-%.2d-%.2d%ls", profil.slozka.c_str(), t.wDay, t.wMonth,
-             t.wYear, t.wHour, t.wMinute, t.wSecond, L".wma");
+    std::wstring cesta;
+    if (FAILED(SestavitJmenoPodleCasu(profil.slozka, t, true, cesta)))
+        return E_FAIL;
     a_.souborZaznamu = cesta;
     a_.noveJmenoZaznamu.clear();
     a_.zaznamnik->SetDevice(profil.zarizeni);
@@ -111,7 +115,26 @@ HRESULT RizeniZaznamu::UkoncitZaznam()
 {
     if (!NahravaSe())
         return S_FALSE;
-    a_.zaznamnik->Stop();
+    HRESULT hr = a_.zaznamnik->Stop();
+    Ukonceno(hr);
+    return hr;
+}
+
+HRESULT RizeniZaznamu::UdalostGrafu()
+{
+    if (!NahravaSe())
+        return S_FALSE;
+    HRESULT hr = a_.zaznamnik->TakeFailure();
+    if (SUCCEEDED(hr))
+        return S_OK;
+    // The recording cannot go on: end it now, keeping what was written.
+    a_.zaznamnik->Stop();   // the failure that ended it is the one worth telling
+    Ukonceno(hr);
+    return hr;
+}
+
+void RizeniZaznamu::Ukonceno(HRESULT hr)
+{
     a_.noveJmenoZaznamu.clear();
     okno_.ZastavitBlikani();
     IkonaOznameni* ikona = okno_.Ikona();
@@ -119,14 +142,25 @@ HRESULT RizeniZaznamu::UkoncitZaznam()
         ikona->NastavitIkonu(a_.malaIkona);
     okno_.NastavitStav(NacistText(kTextPripraven, a_.nazevProduktu.c_str()), a_.malaIkona);
     std::wstring jmeno = JmenoBezSlozky(a_.souborZaznamu);
-    if (ikona) {
-        ikona->ZobrazitBublinu(NacistText(kTextBublinaKonec, jmeno.c_str()).c_str(), kBublinaInformace);
-        ikona->NastavitTip(a_.nazevProduktu.c_str());
+    if (FAILED(hr)) {
+        // Not the ended-normally balloon and event: the user must learn
+        // that the recording stopped early, and why.
+        std::wstring text = NacistText(kTextPreruseni, jmeno.c_str(), TextKodu(hr).c_str());
+        if (ikona) {
+            ikona->ZobrazitBublinu(text.c_str(), kBublinaVarovani);
+            ikona->NastavitTip(a_.nazevProduktu.c_str());
+        }
+        if (k_.zapis_udalosti & 1)
+            ZapsatVarovani(text.c_str());
+    } else {
+        if (ikona) {
+            ikona->ZobrazitBublinu(NacistText(kTextBublinaKonec, jmeno.c_str()).c_str(), kBublinaInformace);
+            ikona->NastavitTip(a_.nazevProduktu.c_str());
+        }
+        if (k_.zapis_udalosti & 16)
+            ZapsatInformaci(NacistText(kTextUdalostKonec, jmeno.c_str()).c_str());
     }
-    if (k_.zapis_udalosti & 16)
-        ZapsatInformaci(NacistText(kTextUdalostKonec, jmeno.c_str()).c_str());
     okno_.AktualizovatStavy();
-    return S_OK;
 }
 
 HRESULT RizeniZaznamu::PrikazUkoncit(const ZadaniTextu& zadani)
@@ -134,21 +168,30 @@ HRESULT RizeniZaznamu::PrikazUkoncit(const ZadaniTextu& zadani)
     // Keep the pending name through the stop routine, which drops it for
     // the other ways a recording ends.
     std::wstring nove = a_.noveJmenoZaznamu;
-    if (UkoncitZaznam() != S_OK)
+    HRESULT stop = UkoncitZaznam();
+    if (stop == S_FALSE)
         return S_FALSE;
+    // A recording that ended with a failure is still a file the user named.
     a_.noveJmenoZaznamu = nove;
     if (a_.noveJmenoZaznamu.size() >= 5) {
         HRESULT hr = DokoncitPrejmenovani(a_);
         okno_.AktualizovatStavy();
-        return FAILED(hr) ? hr : S_OK;
+        return FAILED(hr) ? hr : stop;
     }
     a_.noveJmenoZaznamu.clear();
     if (k_.soubor_parametry & 2) {
+        Prejmenovani dialog(*this);
         HRESULT hr = PrejmenovatPoZaznamu(a_, k_, zadani ? zadani : ZadaniTextu(VstupTextu));
         okno_.AktualizovatStavy();
-        return FAILED(hr) ? hr : S_OK;
+        return FAILED(hr) ? hr : stop;
     }
-    return S_OK;
+    return stop;
+}
+
+HRESULT RizeniZaznamu::PrejmenovatNahravany(const ZadaniTextu& zadani)
+{
+    Prejmenovani dialog(*this);
+    return ::PrejmenovatNahravany(a_, k_, NahravaSe(), zadani ? zadani : ZadaniTextu(VstupTextu));
 }
 
 HRESULT RizeniZaznamu::Prepnout()

@@ -51,13 +51,21 @@ public:
     // The same with a recording profile: its folder (date-and-time name),
     // device and encoding profile. 1 when a recording runs.
     HRESULT SpustitPodleProfilu(const ProfilZaznamuInfo& profil);
-    // The stop routine: 0 when a recording was stopped, 1 when none ran.
-    // A new name chosen during the recording is dropped (the rename belongs
-    // to the stop command only).
+    // The stop routine: 0 when a recording was stopped, 1 when none ran,
+    // else the failure it ended with (told as an interruption, not as the
+    // normal end). A new name chosen during the recording is dropped (the
+    // rename belongs to the stop command only).
     HRESULT UkoncitZaznam();
     // The stop command (40013): the stop routine, then the pending new name
     // or the offer to rename. 1 when no recording ran.
     HRESULT PrikazUkoncit(const ZadaniTextu& zadani = {});
+    // The recording graph announced events: a failure (writing, the device)
+    // ends the recording at once and tells the user why. 0 when it runs on.
+    HRESULT UdalostGrafu();
+    // 40039: a new name for the running recording.
+    HRESULT PrejmenovatNahravany(const ZadaniTextu& zadani = {});
+    // A rename dialog is open: the recording commands wait for it.
+    bool Prejmenovava() const { return prejmenovani_ > 0; }
     // 40010: stop when recording, else start.
     HRESULT Prepnout();
     // One blink (timer id 2).
@@ -68,10 +76,25 @@ public:
 private:
     // What both starts share from the graph on; `text` names the failure.
     HRESULT Spustit(const std::wstring& textChyby);
+    // Icon, status, balloon and event once a recording ended, well or not.
+    void Ukonceno(HRESULT hr);
+
+    // Marks a rename dialog as open for its lifetime.
+    class Prejmenovani {
+    public:
+        explicit Prejmenovani(RizeniZaznamu& r) : r_(r) { ++r_.prejmenovani_; }
+        ~Prejmenovani() { --r_.prejmenovani_; }
+        Prejmenovani(const Prejmenovani&) = delete;
+        Prejmenovani& operator=(const Prejmenovani&) = delete;
+
+    private:
+        RizeniZaznamu& r_;
+    };
 
     Aplikace& a_;
     Konfigurace& k_;
     IOknoZaznamu& okno_;
+    int prejmenovani_ = 0;
 };
 
 // The file name without its folder.

@@ -5,6 +5,11 @@
 #include "media/dshow/MediaLayer.h"
 #include "recording/AudioCaptureDeviceList.h"
 
+// The system's audio capture filter reports a device error with this event.
+#ifndef EC_SNDDEV_IN_ERROR
+#define EC_SNDDEV_IN_ERROR 0x200
+#endif
+
 namespace {
 
 // A step of Start fails on anything but S_OK, success codes included.
@@ -36,8 +41,48 @@ HRESULT AudioRecorder::LoadCustomProfile(const std::wstring& path)
     return profile_.LoadFromFile(path.c_str());
 }
 
+void AudioRecorder::SetNotifyWindow(HWND window, UINT message)
+{
+    notifyWindow_ = window;
+    notifyMessage_ = message;
+}
+
+HRESULT AudioRecorder::TakeFailure()
+{
+    if (!events_)
+        return S_OK;
+    HRESULT failure = S_OK;
+    long code = 0;
+    LONG_PTR p1 = 0, p2 = 0;
+    while (events_->GetEvent(&code, &p1, &p2, 0) == S_OK) {
+        HRESULT hr = S_OK;
+        switch (code) {
+        case EC_ERRORABORT:
+        case EC_ERRORABORTEX:
+        case EC_STREAM_ERROR_STOPPED:
+            hr = FAILED(static_cast<HRESULT>(p1)) ? static_cast<HRESULT>(p1) : E_FAIL;
+            break;
+        case EC_DEVICE_LOST:
+            if (p2 == 0)
+                hr = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+            break;
+        case EC_SNDDEV_IN_ERROR:
+            hr = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+            break;
+        default:
+            break;
+        }
+        events_->FreeEventParams(code, p1, p2);
+        if (SUCCEEDED(failure))
+            failure = hr;
+    }
+    return failure;
+}
+
 HRESULT AudioRecorder::Start(const std::wstring& fileName)
 {
+    // Only a file this start creates may be removed when it fails.
+    const bool existed = GetFileAttributesW(fileName.c_str()) != INVALID_FILE_ATTRIBUTES;
     try {
         if (writer_) {
             HRESULT hr = Stop();
@@ -53,6 +98,10 @@ HRESULT AudioRecorder::Start(const std::wstring& fileName)
             VyhoditKod(hr);
         Krok(graph_->AddFilter(capture_.Get(), L"Capture"));
         Krok(graph_.As(&control_));
+        // The MinGW headers give IMediaEventEx no __uuidof: ask by its IID.
+        Krok(graph_->QueryInterface(IID_IMediaEventEx, reinterpret_cast<void**>(events_.ReleaseAndGetAddressOf())));
+        if (notifyWindow_)
+            Krok(events_->SetNotifyWindow(reinterpret_cast<OAHWND>(notifyWindow_), notifyMessage_, 0));
 
         outputFile_ = fileName;
         Krok(mirvak::direct_show::SetOutputFileNameAsf(builder_.Get(), fileName.c_str(), &writer_));
@@ -66,9 +115,21 @@ HRESULT AudioRecorder::Start(const std::wstring& fileName)
 
         Krok(builder_->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, capture_.Get(), nullptr, writer_.Get()));
         Krok(control_->Run());
+        // A graph may report success although a filter failed to run (Wine's
+        // does): both ends must be running, else the filter's reason fails
+        // the start.
+        for (IBaseFilter* filter : {capture_.Get(), writer_.Get()}) {
+            FILTER_STATE state = State_Stopped;
+            if (FAILED(filter->GetState(0, &state)) || state != State_Running) {
+                HRESULT why = TakeFailure();
+                VyhoditKod(FAILED(why) ? why : E_FAIL);
+            }
+        }
         return S_OK;
     } catch (long code) {
         TearDown();
+        if (!existed)
+            DeleteFileW(fileName.c_str());
         return KodNeboFail(code);
     }
 }
@@ -84,26 +145,43 @@ void AudioRecorder::TearDown()
         graph_->RemoveFilter(capture_.Get());
     capture_.Reset();
     writerConfig_.Reset();
+    DropEvents();
     control_.Reset();
     graph_.Reset();
     builder_.Reset();
+}
+
+void AudioRecorder::DropEvents()
+{
+    if (events_)
+        events_->SetNotifyWindow(0, 0, 0);
+    events_.Reset();
 }
 
 HRESULT AudioRecorder::Stop()
 {
     if (!writer_)
         return S_OK;
+    HRESULT hr = S_OK;
     if (control_)
-        control_->StopWhenReady();
+        hr = control_->StopWhenReady();
+    // A failure reported while recording or while the writer completed the
+    // file says more than the stop's own result.
+    HRESULT failure = TakeFailure();
+    if (FAILED(failure))
+        hr = failure;
     if (graph_)
         graph_->RemoveFilter(writer_.Get());
     writer_.Reset();
-    HRESULT hr = S_OK;
-    if (graph_ && capture_)
-        hr = graph_->RemoveFilter(capture_.Get());
+    if (graph_ && capture_) {
+        HRESULT removed = graph_->RemoveFilter(capture_.Get());
+        if (SUCCEEDED(hr))
+            hr = removed;
+    }
     capture_.Reset();
+    DropEvents();
     control_.Reset();
     graph_.Reset();
     builder_.Reset();
-    return hr;
+    return FAILED(hr) ? hr : S_OK;
 }

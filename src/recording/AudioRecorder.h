@@ -23,11 +23,20 @@ public:
     AudioRecorder& operator=(const AudioRecorder&) = delete;
 
     // 0 when the graph runs; otherwise the failing step's HRESULT, with the
-    // recorder left idle. E_NOINTERFACE when no profile is loaded.
+    // recorder left idle and the file removed when this start created it.
+    // E_NOINTERFACE when no profile is loaded.
     HRESULT Start(const std::wstring& fileName);
-    // 0 when nothing was recording; else the result of removing the capture
-    // filter. The file is complete when it returns.
+    // 0 when nothing was recording or the recording ended well; else why it
+    // did not: a failure the graph reported (writing, the device) or of the
+    // stop itself. The file is complete, as far as it was written, when it
+    // returns.
     HRESULT Stop();
+    // The graph's events are announced by posting `message` to `window`;
+    // the window then calls TakeFailure.
+    void SetNotifyWindow(HWND window, UINT message);
+    // Reads the graph's pending events: the failure one reported (writing
+    // failed, the device was lost or stopped delivering sound), else 0.
+    HRESULT TakeFailure();
     bool IsRecording() const { return writer_ != nullptr; }
 
     void SetDevice(const AudioCaptureDevice& device);
@@ -42,6 +51,7 @@ public:
 
 private:
     void TearDown();
+    void DropEvents();
 
     Microsoft::WRL::ComPtr<IBaseFilter> capture_;
     Microsoft::WRL::ComPtr<ICaptureGraphBuilder2> builder_;
@@ -49,6 +59,9 @@ private:
     Microsoft::WRL::ComPtr<IConfigAsfWriter> writerConfig_;
     Microsoft::WRL::ComPtr<IGraphBuilder> graph_;
     Microsoft::WRL::ComPtr<IMediaControl> control_;
+    Microsoft::WRL::ComPtr<IMediaEventEx> events_;
+    HWND notifyWindow_ = nullptr;
+    UINT notifyMessage_ = 0;
     EncodingProfile profile_;
     AudioCaptureDevice device_;
     std::wstring outputFile_;

@@ -23,6 +23,11 @@ std::wstring Cislo(uint32_t n, uint32_t mist = 0)
 
 bool Vejde(const std::wstring& cesta) { return cesta.size() < kDelkaJmenaZaznamu; }
 
+bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The highest " (n)" tried before a date-and-time name counts as taken.
+constexpr uint32_t kMaxPoradiJmena = 9999;
+
 std::wstring JmenoSouboru(const std::wstring& cesta) { return PathFindFileNameW(cesta.c_str()); }
 
 std::wstring SlozkaSouboru(const std::wstring& cesta)
@@ -72,6 +77,29 @@ bool NahravaSe()
 
 } // namespace
 
+HRESULT SestavitJmenoPodleCasu(const std::wstring& slozka, const SYSTEMTIME& cas, bool sekundy, std::wstring& cesta)
+{
+    // Without a folder the file would land in the root of the drive.
+    if (slozka.find_first_not_of(L" \t") == std::wstring::npos)
+        return E_INVALIDARG;
+    std::wstring zaklad = slozka + L"\\" + Cislo(cas.wDay) + L"." + Cislo(cas.wMonth) + L"." + Cislo(cas.wYear) + L" " +
+                          Cislo(cas.wHour, 2) + L"-" + Cislo(cas.wMinute, 2);
+    if (sekundy)
+        zaklad += L"-" + Cislo(cas.wSecond, 2);
+    // A name by date and time never replaces an earlier recording: the
+    // second one of the same minute (or second) gets " (2)", and so on.
+    std::wstring vysledek = zaklad + kPripona;
+    for (uint32_t n = 2; Existuje(vysledek); ++n) {
+        if (n > kMaxPoradiJmena)
+            return E_INVALIDARG;
+        vysledek = zaklad + L" (" + Cislo(n) + L")" + kPripona;
+    }
+    if (!Vejde(vysledek))
+        return E_INVALIDARG;
+    cesta = std::move(vysledek);
+    return S_OK;
+}
+
 HRESULT SestavitJmenoZaznamu(const Konfigurace& k, const std::wstring& slozka, const SYSTEMTIME& cas, uint32_t& cislo,
                              std::wstring& cesta)
 {
@@ -80,13 +108,11 @@ HRESULT SestavitJmenoZaznamu(const Konfigurace& k, const std::wstring& slozka, c
     switch (k.vytv_jmena) {
     case 1:
     case 2:
-        vysledek = slozka + L"\\" + Cislo(cas.wDay) + L"." + Cislo(cas.wMonth) + L"." + Cislo(cas.wYear) + L" " +
-                   Cislo(cas.wHour, 2) + L"-" + Cislo(cas.wMinute, 2);
-        if (k.vytv_jmena == 2)
-            vysledek += L"-" + Cislo(cas.wSecond, 2);
-        vysledek += kPripona;
-        break;
+        return SestavitJmenoPodleCasu(slozka, cas, k.vytv_jmena == 2, cesta);
     case 0:
+        if (k.slozka_data.empty())
+            return E_INVALIDARG;
+        // Here the user chose a bounded set of names: they are reused.
         if (k.max_pocet_souboru == 0) {
             vysledek = k.slozka_data + L"\\" + k.soubor_jmeno + kPripona;
             break;
@@ -182,10 +208,22 @@ HRESULT PrejmenovatNahravany(Aplikace& a, const Konfigurace& k, bool probihaZazn
 {
     if (!probihaZaznam)
         return S_FALSE;
+    // The dialog's loop dispatches messages: the recording may end (or
+    // another begin) before it returns. The name belongs to this file.
+    const std::wstring soubor = a.souborZaznamu;
     std::wstring cesta;
-    HRESULT hr = ZeptatSeNaCestu(a.souborZaznamu, k, zadani, cesta);
-    if (hr == S_OK)
+    HRESULT hr = ZeptatSeNaCestu(soubor, k, zadani, cesta);
+    if (hr != S_OK)
+        return hr;
+    const bool skoncil = a.souborZaznamu != soubor || (a.zaznamnik && !a.zaznamnik->IsRecording());
+    if (!skoncil) {
         a.noveJmenoZaznamu = cesta;
+        return S_OK;
+    }
+    // It ended meanwhile: rename the finished file now.
+    hr = Presunout(soubor, cesta);
+    if (SUCCEEDED(hr) && a.souborZaznamu == soubor)
+        a.souborZaznamu = cesta;
     return hr;
 }
 
@@ -212,12 +250,13 @@ HRESULT PrejmenovatPoZaznamu(Aplikace& a, const Konfigurace& k, const ZadaniText
 {
     if (!(k.soubor_parametry & 2))
         return S_FALSE;
+    const std::wstring soubor = a.souborZaznamu;   // a copy: see PrejmenovatNahravany
     std::wstring cesta;
-    HRESULT hr = ZeptatSeNaCestu(a.souborZaznamu, k, zadani, cesta);
+    HRESULT hr = ZeptatSeNaCestu(soubor, k, zadani, cesta);
     if (hr != S_OK)
         return hr;
-    hr = Presunout(a.souborZaznamu, cesta);
-    if (SUCCEEDED(hr))
+    hr = Presunout(soubor, cesta);
+    if (SUCCEEDED(hr) && a.souborZaznamu == soubor)
         a.souborZaznamu = cesta;
     return hr;
 }

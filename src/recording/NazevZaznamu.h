@@ -22,10 +22,15 @@ inline constexpr int kMaxDelkaNazvuSouboru = 259;
 // (to the minute, to the second, from `cas`), 0 in `k.slozka_data` with
 // `cislo` (which grows by one, or starts again at 1 when bit 0 of
 // `soubor_parametry` allows it). E_INVALIDARG when no name may be made:
-// the number is above the maximum without permission, the mode is unknown
-// or the path would not fit the buffer; `cislo` is unchanged then.
+// the folder is empty, the number is above the maximum without permission,
+// the mode is unknown or the path would not fit the buffer; `cislo` is
+// unchanged then. Names by number are reused (the user chose a bounded set
+// of files); a name by date and time that exists gets " (2)", " (3)" ...
 HRESULT SestavitJmenoZaznamu(const Konfigurace& k, const std::wstring& slozka, const SYSTEMTIME& cas, uint32_t& cislo,
                              std::wstring& cesta);
+// The date-and-time name alone ("5.12.2026 09-07-03.wma" with seconds, the
+// first free one); the start by a recording profile uses it too.
+HRESULT SestavitJmenoPodleCasu(const std::wstring& slozka, const SYSTEMTIME& cas, bool sekundy, std::wstring& cesta);
 
 // The same into `a.souborZaznamu`, with `a.cisloZaznamu`. Every recording
 // start makes its name here, so a new name still pending from an earlier

@@ -1,5 +1,7 @@
 #include "recording/RecordingProfile.h"
 
+#include "recording/NazevZaznamu.h"
+
 #include "app/Chyby.h"
 #include "app/Handles.h"
 #include "app/Konfigurace.h"
@@ -255,9 +257,5 @@ HRESULT AttachProfileMenu(HMENU menu, UINT itemCommand, HMENU popup)
 
 HRESULT ProfileRecordingFile(const RecordingProfile& profile, const SYSTEMTIME& cas, std::wstring& path)
 {
-    if (profile.folder.empty() || JenMezery(profile.folder))
-        return E_INVALIDARG;
-    path = FormatovatText(L"%s\\%d.%d.%d %.2d-%.2d-%.2d%s", profile.folder.c_str(), cas.wDay, cas.wMonth, cas.wYear,
-                          cas.wHour, cas.wMinute, cas.wSecond, L".wma");
-    return S_OK;
+    return SestavitJmenoPodleCasu(profile.folder, cas, true, path);
 }

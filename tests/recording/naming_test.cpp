@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 
 using namespace recording_test;
 using tonbar::test::TestModul;
@@ -249,11 +250,15 @@ struct Zadani {
     };
     std::deque<std::wstring> odpovedi;  // an empty string element means cancel
     std::vector<Dotaz> dotazy;
+    // What the dialog's message loop dispatches while it is open.
+    std::function<void()> behem;
 
     ZadaniTextu Funkce()
     {
         return [this](std::wstring& text, const wchar_t* popis, bool vybrat, int max) {
             dotazy.push_back({text, popis, vybrat, max});
+            if (behem)
+                behem();
             if (odpovedi.empty() || odpovedi.front().empty()) {
                 if (!odpovedi.empty())
                     odpovedi.pop_front();
@@ -359,4 +364,68 @@ TEST_F(NazevTest, RenameAfterRecordingOnlyWhenChosen)
     EXPECT_FALSE(Exists(dir_.File(L"hotovo.wma")));
     EXPECT_FALSE(Exists(L"C:\\Windows\\ven.wma"));
     EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Přednáška.wma"));
+}
+
+// The date-and-time modes never replace a recording: a taken name gets
+// " (2)", " (3)" ...; the numbered modes reuse their bounded set of names.
+TEST_F(NazevTest, ATakenDateAndTimeNameGetsTheNextFreeNumber)
+{
+    const struct {
+        uint32_t rezim;
+        std::vector<std::wstring> existujici;
+        std::wstring ocekavane;
+    } pripady[] = {
+        {1, {L"5.12.2026 09-07.wma"}, L"5.12.2026 09-07 (2).wma"},
+        {1, {L"5.12.2026 09-07.wma", L"5.12.2026 09-07 (2).wma"}, L"5.12.2026 09-07 (3).wma"},
+        {2, {L"5.12.2026 09-07-03.wma", L"5.12.2026 09-07-03 (3).wma"}, L"5.12.2026 09-07-03 (2).wma"},
+        {0, {L"Záznam_7.wma"}, L"Záznam_7.wma"},
+    };
+    g_pevnyCas = Cas(5, 12, 2026, 9, 7, 3);
+    for (const auto& p : pripady) {
+        TempDir slozka;
+        for (const auto& jmeno : p.existujici)
+            WriteText(slozka.File(jmeno), "starsi zaznam");
+        k_.vytv_jmena = p.rezim;
+        k_.slozka_data = slozka.Path();
+        a_.cisloZaznamu = 7;
+        ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, slozka.Path(), PevneHodiny), S_OK);
+        EXPECT_EQ(a_.souborZaznamu, slozka.File(p.ocekavane));
+    }
+    // The start by a recording profile names its file the same way.
+    WriteText(dir_.File(L"5.12.2026 09-07-03.wma"), "starsi zaznam");
+    std::wstring cesta;
+    ASSERT_EQ(SestavitJmenoPodleCasu(dir_.Path(), g_pevnyCas, true, cesta), S_OK);
+    EXPECT_EQ(cesta, dir_.File(L"5.12.2026 09-07-03 (2).wma"));
+    // No folder, no name: a file would land in the root of the drive.
+    EXPECT_EQ(SestavitJmenoPodleCasu(L"", g_pevnyCas, true, cesta), E_INVALIDARG);
+    k_.vytv_jmena = 0;
+    k_.slozka_data.clear();
+    EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, dir_.Path(), PevneHodiny), E_INVALIDARG);
+}
+
+// The rename dialogs dispatch messages while open: whatever starts or
+// stops meanwhile, the name goes to the file the dialog was opened for.
+TEST_F(NazevTest, RenameDialogsNameTheFileTheyWereOpenedFor)
+{
+    for (bool behemZaznamu : {true, false}) {
+        SCOPED_TRACE(behemZaznamu ? "during the recording" : "after it");
+        TempDir slozka;
+        a_.souborZaznamu = slozka.File(L"prvni.wma");
+        a_.noveJmenoZaznamu.clear();
+        WriteText(a_.souborZaznamu, "prvni");
+        k_.soubor_parametry = 2;
+        Zadani z;
+        z.odpovedi = {L"Porada.wma"};
+        z.behem = [&] {
+            a_.souborZaznamu = slozka.File(L"druhy.wma");
+            WriteText(a_.souborZaznamu, "druhy zaznam");
+        };
+        HRESULT hr = behemZaznamu ? PrejmenovatNahravany(a_, k_, true, z.Funkce())
+                                  : PrejmenovatPoZaznamu(a_, k_, z.Funkce());
+        ASSERT_EQ(hr, S_OK);
+        EXPECT_EQ(FileSize(slozka.File(L"Porada.wma")), 5u);   // "prvni"
+        EXPECT_EQ(FileSize(slozka.File(L"druhy.wma")), 12u);   // untouched
+        EXPECT_EQ(a_.souborZaznamu, slozka.File(L"druhy.wma"));
+        EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
+    }
 }
