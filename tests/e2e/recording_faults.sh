@@ -1,0 +1,288 @@
+#!/usr/bin/env bash
+# The real Tonbar.exe against the faults that cost users their recordings,
+# each injected for real: a second recording in the same minute, a full
+# disk (a small tmpfs), the sound server killed, a start that cannot open
+# the device, Tonbar itself killed with SIGKILL and the repair at the next
+# start. Every file left is judged by ffprobe/ffmpeg.
+#
+# usage: recording_faults.sh <Tonbar.exe> <tonbar-ctl.exe>
+# Needs root (it mounts a tmpfs). TONBAR_KILL_PROFILES=all measures the loss
+# of a killed recording at each of the seven profiles instead of only the
+# default one.
+set -uo pipefail
+exe=$1
+ctl=$2
+. "$(dirname "$0")/../../scripts/lib/pulse.sh"
+tonbar_recording_test faults pactl paplay espeak-ng sox ffprobe ffmpeg wine python3
+[ "$(id -u)" = 0 ] || { echo "FAIL: this test mounts a tmpfs and must run as root"; exit 1; }
+export WINEDEBUG=-all
+[ -n "$tonbar_own_prefix" ] && { wineboot -i >/dev/null 2>&1; wineserver -w; }
+
+fail=0
+bad() { echo "FAIL $*"; fail=1; }
+ok() { echo "ok   $*"; }
+
+espeak-ng -v cs -w "$tmp/speech.wav" "Jedna, dva, tři, čtyři, pět, šest, sedm, osm, devět, deset." || exit 1
+sox "$tmp/speech.wav" -r 44100 -c 2 "$tmp/s.wav"
+sox "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/loop.wav"
+feed() {
+  (while :; do paplay -d mic "$tmp/loop.wav" || sleep 0.5; done) >/dev/null 2>&1 &
+  feeder=$!
+  tonbar_kill_at_exit="$tonbar_kill_at_exit $feeder"
+}
+feed
+
+winpath() { echo "Z:${1//\//\\}"; }
+key='HKCU\Software\Mirvak\Tonbar\4'
+reg() {  # reg SUBKEY NAME TYPE VALUE
+  local k=$key
+  [ -n "$1" ] && k="$key\\$1"
+  wine reg add "$k" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1
+}
+fresh_config() {  # FOLDER: recordings go there and the list shows it
+  wine reg delete "$key" /f >/dev/null 2>&1
+  reg "" slozka_data REG_SZ "$(winpath "$1")"
+  reg seznam_souboru slozka REG_SZ "$(winpath "$1")"
+}
+ctl() { wine "$ctl" "$@" 2>/dev/null | tr -d '\r'; }
+status() { ctl status; }
+recording() { status | grep -q '^Probíhá záznam do souboru'; }
+start_tonbar() {  # LOG
+  WINEDEBUG=+eventlog wine "$exe" 2>"$1" &
+  app=$!
+  tonbar_kill_at_exit="$tonbar_kill_at_exit $app"
+  ctl wait 60000 >/dev/null || { bad "Tonbar did not show its window"; return 1; }
+  sleep 1
+}
+wait_for() {  # SECONDS COMMAND...: polls every 0.3 s; the seconds it took, or fails
+  local limit=$1 t0 now
+  shift
+  t0=$(date +%s.%N)
+  while :; do
+    "$@" && { now=$(date +%s.%N); awk -v a="$t0" -v b="$now" 'BEGIN { printf "%.1f\n", b - a }'; return 0; }
+    now=$(date +%s.%N)
+    awk -v a="$t0" -v b="$now" -v l="$limit" 'BEGIN { exit !(b - a > l) }' && return 1
+    sleep 0.3
+  done
+}
+not_recording() { ! recording; }
+close_tonbar() {
+  ctl close 30000 >/dev/null
+  local rc=0
+  wait "$app" || rc=$?
+  [ "$rc" = 0 ] || bad "Tonbar exited with $rc"
+}
+duration() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1" 2>/dev/null; }
+decoded() {  # seconds of sound ffmpeg decodes from the file
+  local bytes
+  bytes=$(ffmpeg -nostdin -v error -i "$1" -f s16le -ac 2 -ar 44100 - 2>/dev/null | wc -c)
+  awk -v b="$bytes" 'BEGIN { printf "%.2f\n", b / 176400 }'
+}
+ge() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
+event_logged() {  # LOG TEXT: Wine traces the event log's texts, non-ASCII escaped
+  python3 - "$1" "$2" <<'EOF'
+import sys
+text = sys.argv[2]
+quoted = ''.join(c if 32 <= ord(c) < 127 and c not in '"\\' else '\\%04x' % ord(c) for c in text)
+log = open(sys.argv[1], encoding='latin-1').read()
+sys.exit(0 if quoted in log else 1)
+EOF
+}
+# The header's flags: 2 is seekable (finished), 1 is broadcast (still being written).
+asf_flags() {
+  python3 - "$1" <<'EOF'
+import struct, sys, uuid
+b = open(sys.argv[1], 'rb').read(1 << 16)
+fp = uuid.UUID('8CABDCA1-A947-11CF-8EE4-00C00C205365').bytes_le
+i = b.find(fp)
+print(struct.unpack_from('<I', b, i + 88)[0] if i >= 0 else -1)
+EOF
+}
+finished() { [ "$(asf_flags "$1")" = 2 ]; }
+
+# --- 1. Two recordings in the same minute keep both files ---------------------
+dir=$tmp/out/minute
+mkdir -p "$dir"
+fresh_config "$dir"
+reg soubor vytv_jmena REG_DWORD 1
+start_tonbar "$tmp/minute.log"
+# Both starts must fall in one minute.
+while [ "$(date +%-S)" -gt 40 ]; do sleep 1; done
+ctl command 40011
+wait_for 15 recording >/dev/null || bad "minute: the first recording did not start: $(status)"
+# A rename dialog holds the recording commands back until it closes.
+ctl command 40039
+sleep 1
+ctl command 40013
+sleep 2
+recording && ok "minute: stop is refused while the rename dialog is open" ||
+  bad "minute: the stop ran under the open rename dialog"
+ctl dialog cancel >/dev/null || bad "minute: no rename dialog"
+sleep 1
+ctl command 40013
+wait_for 15 not_recording >/dev/null || bad "minute: the first recording did not stop"
+ctl command 40011
+wait_for 15 recording >/dev/null || bad "minute: the second recording did not start"
+sleep 2
+ctl command 40013
+wait_for 15 not_recording >/dev/null
+close_tonbar
+mapfile -t files < <(ls "$dir")
+if [ ${#files[@]} = 2 ] && [[ "${files[0]}" == *" (2).wma" || "${files[1]}" == *" (2).wma" ]]; then
+  ok "minute: two files: ${files[*]}"
+else
+  bad "minute: expected a file and its ' (2)': ${files[*]}"
+fi
+for f in "$dir"/*.wma; do
+  d=$(decoded "$f")
+  ge "$d" 1 && ok "minute: $(basename "$f") decodes, $d s" || bad "minute: $(basename "$f") decodes $d s"
+done
+
+# --- 2. A full disk ends the recording, keeps what fit, and the next goes elsewhere
+full=$tmp/out/full
+other=$tmp/out/other
+mkdir -p "$full" "$other"
+mount -t tmpfs -o size=160k tmpfs "$full" || { bad "cannot mount a tmpfs"; exit 1; }
+trap 'umount "$full" 2>/dev/null; tonbar_recording_test_cleanup' EXIT
+fresh_config "$full"
+reg 'profily_zaznamu\Jinde' slozka REG_SZ "$(winpath "$other")"
+reg 'profily_zaznamu\Jinde' nazev REG_SZ Jinde
+start_tonbar "$tmp/full.log"
+ctl command 40011
+wait_for 15 recording >/dev/null || bad "full: no recording started: $(status)"
+file=$(ls "$full"/*.wma 2>/dev/null | head -n 1)
+# The moment the disk is full, then how long until the program says so.
+largest=0
+t=$(wait_for 40 sh -c "[ \$(df --output=avail -B1 '$full' | tail -n 1) -lt 8192 ]") ||
+  bad "full: the disk never filled"
+largest=$(stat -c %s "$file")
+took=$(wait_for 8 not_recording) && ge 5 "$took" &&
+  ok "full: the recording ended $took s after the disk filled ($t s in): $(status)" ||
+  bad "full: still '$(status)' ${took:-8+} s after the disk filled"
+kill -0 "$app" 2>/dev/null && ok "full: Tonbar runs on" || bad "full: Tonbar is gone"
+event_logged "$tmp/full.log" "Záznam do souboru $(basename "$file") byl přerušen" &&
+  ok "full: the interruption is in the event log" || bad "full: no interruption in the event log"
+# Recording again into another folder: the list switches to the profile's folder.
+ctl command 52600
+sleep 1
+ctl command 40011
+wait_for 15 recording >/dev/null || bad "full: the next recording did not start: $(status)"
+sleep 3
+ctl command 40013
+wait_for 15 not_recording >/dev/null
+close_tonbar
+fit=$(awk -v s="$largest" 'BEGIN { printf "%.2f", s / 16000 }')   # 128 kbit/s
+d=$(decoded "$file")
+ge "$d" "$(awk -v f="$fit" 'BEGIN { print f - 1 }')" && ok "full: $d s of the $fit s that fit decode" ||
+  bad "full: only $d s of the $fit s that fit decode"
+finished "$file" && ok "full: the file is finished (seekable)" || bad "full: header flags $(asf_flags "$file")"
+f2=$(ls "$other"/*.wma 2>/dev/null | head -n 1)
+[ -n "$f2" ] && ge "$(decoded "$f2")" 1.5 && ok "full: the next recording went to the other folder" ||
+  bad "full: no good recording in the other folder"
+umount "$full"
+
+# --- 3. The sound server killed during a recording -------------------------
+dir=$tmp/out/server
+mkdir -p "$dir"
+fresh_config "$dir"
+reg soubor vytv_jmena REG_DWORD 0
+reg soubor jmeno REG_SZ Zkouska
+reg soubor posledni_cislo REG_DWORD 5
+start_tonbar "$tmp/server.log"
+ctl command 40011
+wait_for 15 recording >/dev/null || bad "server: no recording started: $(status)"
+sleep 3
+kill -9 "$TONBAR_PULSE_PID"
+took=$(wait_for 6 not_recording) && ok "server: the recording ended $took s after the server died: $(status)" ||
+  bad "server: still '$(status)' 6 s after the server died"
+event_logged "$tmp/server.log" "Záznam do souboru Zkouska_5.wma byl přerušen" &&
+  ok "server: the interruption is in the event log" || bad "server: no interruption in the event log"
+kill -0 "$app" 2>/dev/null && ok "server: Tonbar runs on" || bad "server: Tonbar is gone"
+close_tonbar
+d=$(decoded "$dir/Zkouska_5.wma")
+ge "$d" 2 && ok "server: the interrupted recording decodes, $d s" || bad "server: the interrupted recording decodes $d s"
+tonbar_start_virtual_mic "$tmp/pulse2.log"
+feed
+
+# --- 4. A start whose device delivers nothing (the sound server stalls)
+# leaves no file and uses no number.
+start_tonbar "$tmp/nosound.log"
+kill -STOP "$TONBAR_PULSE_PID"
+ctl command 40011
+box=$(ctl dialog ok 20000) && ok "no sound: the failed start says so: ${box//$'\n'/ }" ||
+  bad "no sound: no message for the failed start"
+sleep 1
+not_recording || bad "no sound: recording from a device that delivers nothing"
+kill -CONT "$TONBAR_PULSE_PID"
+close_tonbar
+[ ! -e "$dir/Zkouska_6.wma" ] && ok "no sound: the failed start left no file" ||
+  bad "no sound: the failed start left Zkouska_6.wma"
+n=$(wine reg query "$key\\soubor" /v posledni_cislo 2>/dev/null | tr -d '\r' | awk '/posledni_cislo/ { print $3 }')
+[ "$((n))" = 6 ] && ok "no sound: the running number is still 6" || bad "no sound: the running number is $((n)), not 6"
+
+# --- 5. A sound server that stalls: the stop still takes about 2 s at most ---
+dir=$tmp/out/stall
+mkdir -p "$dir"
+fresh_config "$dir"
+start_tonbar "$tmp/stall.log"
+ctl command 40011
+wait_for 15 recording >/dev/null || bad "stall: no recording started: $(status)"
+sleep 3
+kill -STOP "$TONBAR_PULSE_PID"
+ctl command 40013
+took=$(wait_for 10 not_recording) && ge 3.5 "$took" && ok "stall: stopped in $took s: $(status)" ||
+  bad "stall: the stop took ${took:-10+} s: $(status)"
+kill -CONT "$TONBAR_PULSE_PID"
+close_tonbar
+f=$(ls "$dir"/*.wma | head -n 1)
+d=$(decoded "$f")
+ge "$d" 2 && ok "stall: $d s decode" || bad "stall: $d s decode"
+
+# --- 6. Tonbar killed while recording; the next start repairs the file -----
+profiles="{407B9450-8BDC-4EE5-88B8-6F527BD941F2}"
+if [ "${TONBAR_KILL_PROFILES:-}" = all ]; then
+  profiles="{7EA3126D-E1BA-4716-89AF-F65CEE0C0C67} {7E4CAB5C-35DC-45BB-A7C0-19B28070D0CC}
+            {60907F9F-B352-47E5-B210-0EF1F47E9F9D} {5EE06BE5-492B-480A-8A8F-12F373ECF9D4}
+            {09BB5BC4-3176-457F-8DD6-3CD919123E2D} {1FC81930-61F2-436F-9D33-349F2A1C0F10}
+            {407B9450-8BDC-4EE5-88B8-6F527BD941F2}"
+fi
+for profile in $profiles; do
+  dir=$tmp/out/killed$profile
+  mkdir -p "$dir"
+  fresh_config "$dir"
+  hex=$(python3 -c "import uuid,sys; print(uuid.UUID(sys.argv[1]).bytes_le.hex())" "$profile")
+  reg wma profil REG_BINARY "$hex"
+  start_tonbar "$tmp/killed.log"
+  ctl command 40011
+  wait_for 15 recording >/dev/null || bad "killed: no recording started: $(status)"
+  t0=$(date +%s.%N)
+  sleep 6
+  kill -9 "$app"
+  t1=$(date +%s.%N)
+  wait "$app" 2>/dev/null
+  wineserver -w
+  file=$(ls "$dir"/*.wma | head -n 1)
+  d=$(decoded "$file")
+  lost=$(awk -v a="$t0" -v b="$t1" -v d="$d" 'BEGIN { printf "%.2f", (b - a) - d }')
+  echo "     killed $profile: $d s decode of $(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }') s recorded: $lost s lost"
+  ge "$d" 5 && ok "killed: $d s decode" || bad "killed: only $d s decode"
+  [ "$(asf_flags "$file")" = 1 ] || bad "killed: the file was finished without a repair"
+  # The next start finishes it in the background and says so.
+  start_tonbar "$tmp/repair.log"
+  wait_for 15 finished "$file" >/dev/null && ok "killed: repaired at the next start" ||
+    bad "killed: not repaired at the next start"
+  event_logged "$tmp/repair.log" "$(basename "$file")" && ok "killed: the repair is reported" ||
+    bad "killed: the repair is not reported"
+  close_tonbar
+  d2=$(decoded "$file")
+  p=$(duration "$file")
+  awk -v a="$p" -v b="$d2" 'BEGIN { exit !(a - b < 0.5 && b - a < 0.5) }' &&
+    ok "killed: duration $p s, $d2 s decode" || bad "killed: duration $p s but $d2 s decode"
+  half=$(awk -v d="$d2" 'BEGIN { printf "%.2f", d / 2 }')
+  rest=$(ffmpeg -nostdin -v error -ss "$half" -i "$file" -f s16le -ac 2 -ar 44100 - 2>/dev/null | wc -c)
+  rest=$(awk -v b="$rest" 'BEGIN { printf "%.2f", b / 176400 }')
+  awk -v r="$rest" -v h="$half" 'BEGIN { exit !(r > h - 0.6 && r < h + 0.6) }' &&
+    ok "killed: from the middle ($half s) $rest s decode" || bad "killed: from $half s, $rest s decode"
+done
+
+exit $fail
