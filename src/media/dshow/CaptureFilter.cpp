@@ -373,13 +373,15 @@ private:
         // what it holds: deliver those in order so the tail is kept. A
         // driver that keeps some gets them for good after kResetTimeoutMs.
         waveInReset(dev.h);
+        // A lost device hands nothing back: waiting would only delay the end.
+        const DWORD resetTimeout = FAILED(failure) ? 0 : kResetTimeoutMs;
         const DWORD resetTick = GetTickCount();
         bool allBack = true;
         for (int i = 0; i < kWaveBuffers; ++i) {
             const int b = (next + i) % kWaveBuffers;
             WAVEHDR& h = hdr[b];
             if (!buffers->queued[b]) continue;
-            while (!(h.dwFlags & WHDR_DONE) && GetTickCount() - resetTick < kResetTimeoutMs) Sleep(10);
+            while (!(h.dwFlags & WHDR_DONE) && GetTickCount() - resetTick < resetTimeout) Sleep(10);
             if (!(h.dwFlags & WHDR_DONE)) {
                 allBack = false;
                 continue;
