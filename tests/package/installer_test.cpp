@@ -17,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <vector>
 
 using tonbar::test::CestaWine;
@@ -430,7 +431,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Pruvodce, AsksWhileTonbarRunsThenShowsFirstPageInCzech)
 {
     struct Uklid {
-        ~Uklid() { UkoncitPruvodce(); }
+        ~Uklid()
+        {
+            UkoncitPruvodce();
+            tonbar::test::SmazatKonfiguraci();
+        }
     } uklid;
     TonbarProces tonbar;
     ASSERT_TRUE(tonbar.Spustit());
