@@ -421,8 +421,8 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
 
 INSTANTIATE_TEST_SUITE_P(
     Rezimy, Instalace,
-    ::testing::Values(Rezim{"AllUsers", L"/S /Desktop", HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, true, true, false},
-                      Rezim{"CurrentUser", L"/S /CurrentUser", HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, false, false,
+    ::testing::Values(Rezim{"AllUsers", L"/S /Desktop", HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, true, false, false},
+                      Rezim{"CurrentUser", L"/S /CurrentUser", HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, false, true,
                             true}),
     [](const auto& info) { return std::string(info.param.nazev); });
 
