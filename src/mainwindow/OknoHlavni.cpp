@@ -229,6 +229,7 @@ HRESULT OknoHlavni::Vytvorit()
     ikona_->NastavitTitulek(a_.nazevProduktu.c_str());
     ikona_->NastavitTip(a_.nazevProduktu.c_str());
     NastavitIkonuHlavnihoOkna(ikona_.get());
+    pracovnici::NastavitOkno(m_hWnd);
     UplatnitPisma();
     ShowWindow(m_hWnd, SW_SHOW);
     PostSize();
@@ -574,6 +575,8 @@ void OknoHlavni::ZaviraciSekvence()
     if (zavreno_)
         return;
     zavreno_ = true;
+    // The workers end (or are given up on) before anything they reported to goes.
+    pracovnici::Ukoncit(pracovnici::kCekaniNaKonec);
     Konfigurace& k = g_konfigurace;
     klavesy_.Odregistrovat(m_hWnd, k, ikona_.get());
     rizeni_.UkoncitZaznam();
@@ -618,6 +621,12 @@ LRESULT OknoHlavni::OnDestroy(UINT, WPARAM, LPARAM, BOOL&)
     rebar_ = nullptr;
     toolbar_ = nullptr;
     PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OknoHlavni::OnHlaseniPracovniku(UINT, WPARAM, LPARAM, BOOL&)
+{
+    pracovnici::ZobrazitHlaseni();
     return 0;
 }
 
@@ -843,7 +852,7 @@ void OknoHlavni::RozbalitTlacitko(const NMTOOLBARW& nm)
 
 LRESULT OknoHlavni::OnNastaveniZmena(UINT, WPARAM, LPARAM, BOOL&)
 {
-    a_.NastavitPrioritu();
+    // The settings dialog applied the priority with the settings, once.
     if (ikona_)
         ikona_->NastavitZvuk((g_konfigurace.parametry & 1) != 0);
     return 0;
@@ -1090,7 +1099,6 @@ void OknoHlavni::PrikazPredvolby()
         NacistHorkeKlavesy(g_konfigurace);
         klavesy_.Registrovat(m_hWnd, g_konfigurace, ikona_.get());
     }
-    a_.NastavitPrioritu();
     if (ikona_)
         ikona_->NastavitZvuk((g_konfigurace.parametry & 1) != 0);
 }

@@ -13,6 +13,7 @@
 #undef SubclassWindow
 
 #include "app/Handles.h"
+#include "app/Pracovnici.h"
 #include "controls/Okno.h"
 #include "mainwindow/IkonaOznameni.h"
 #include "mainwindow/ListViewObsahSlozky.h"
@@ -125,6 +126,7 @@ public:
     MV_MESSAGE_HANDLER(mirvak::winapi::WM_SEZNAM_VOLBY, OnSeznamVolby)
     MV_MESSAGE_HANDLER(mirvak::winapi::WM_SEZNAM_ZMENA, OnZmenaStavu)
     MV_MESSAGE_HANDLER(WM_APP + 2003, OnZmenaStavu)
+    MV_MESSAGE_HANDLER(pracovnici::WM_HLASENI_PRACOVNIKU, OnHlaseniPracovniku)
     MV_REFLECT_NOTIFICATIONS()
     MV_END_MSG_MAP()
 
@@ -162,6 +164,7 @@ private:
     LRESULT OnSpusteni(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnSeznamVolby(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnZmenaStavu(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnHlaseniPracovniku(UINT, WPARAM, LPARAM, BOOL&);
 
     void VytvoritMenu();
     void VytvoritStatusBar();
