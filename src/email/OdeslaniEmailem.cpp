@@ -8,7 +8,6 @@
 #include "resources/resource.h"
 #include "stores/ContactList.h"
 
-#include <process.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 

@@ -390,6 +390,8 @@ int Smtp::Data(SmtpMessage& message)
 
 int Smtp::SendMail(SmtpMessage& message)
 {
+    if (message.from.address.empty() || (message.to.address.empty() && message.toList.empty()))
+        return -1;
     // Composed before anything is sent, so a message that cannot be built
     // never leaves a half-open transaction behind.
     std::string text;

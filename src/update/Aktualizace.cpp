@@ -10,7 +10,6 @@
 #include "resources/resource.h"
 #include "settings/DlgNastaveni.h"
 
-#include <process.h>
 #include <shellapi.h>
 #include <wininet.h>
 

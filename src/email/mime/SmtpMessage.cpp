@@ -200,10 +200,11 @@ std::string SmtpMessage::EncodedWords(const std::wstring& text, size_t used) con
         size_t n = i + 1 < text.size() && text[i] >= 0xD800 && text[i] < 0xDC00 ? 2 : 1;
         std::string bytes = platform_->ToCodePage(text.substr(i, n));
         i += n - 1;
-        if (!word.empty() && word.size() + bytes.size() > capacity(line))
+        if (!word.empty() && word.size() + bytes.size() > capacity(line)) {
             flush();
-        else if (word.empty() && capacity(line) < bytes.size() && line > 1) {
-            out += "\r\n\t";  // not even one character fits after what the line holds
+        } else if (word.empty() && capacity(line) < bytes.size() && line > 1) {
+            // Not even one character fits after what the line holds.
+            out += "\r\n\t";
             line = 1;
         }
         word += bytes;
