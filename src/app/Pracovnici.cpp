@@ -16,52 +16,12 @@ namespace {
 
 constexpr int kDruhu = 4;
 
-// What a starting thread receives; it owns the work and everything the
-// work captured.
-struct Blok {
-    Druh druh;
-    std::function<void(const Zruseni&)> prace;
-    std::shared_ptr<Zruseni> zruseni;
-};
-
-struct Slot {
-    HANDLE vlakno = nullptr;  // closed by the owner once the thread has ended
-    DWORD id = 0;
-    bool bezi = false;        // the busy marker
-    std::shared_ptr<Zruseni> zruseni;
-};
-
-struct Vlastnik {
-    std::mutex m;
-    Slot sloty[kDruhu];
-    HWND okno = nullptr;
-    std::vector<Hlaseni> fronta;
-    bool konci = false;
-    ULONGLONG termin = 0;
-};
-
-// Never destroyed: a worker that could not be waited for at the close may
-// still end after the static destructors ran.
+// The program's owner. Never destroyed: a worker that could not be waited
+// for at the close may still end after the static destructors ran.
 Vlastnik& V()
 {
     static Vlastnik* v = new Vlastnik;
     return *v;
-}
-
-unsigned __stdcall Vlakno(void* parametr)
-{
-    std::unique_ptr<Blok> blok(static_cast<Blok*>(parametr));
-    try {
-        blok->prace(*blok->zruseni);
-    } catch (...) {
-        // A worker reports its own failures; nothing may keep the marker set.
-    }
-    int index = static_cast<int>(blok->druh);
-    blok.reset();  // what the work captured goes before the marker clears
-    Vlastnik& v = V();
-    std::lock_guard<std::mutex> zamek(v.m);
-    v.sloty[index].bezi = false;
-    return 0;
 }
 
 // Closes the dialogs (message boxes included) that a worker's thread shows,
@@ -81,20 +41,73 @@ void ZavritDialogy(DWORD idVlakna)
 
 }  // namespace
 
-HRESULT Spustit(Druh druh, std::function<void(const Zruseni&)> prace)
+struct Vlastnik::Stav {
+    struct Slot {
+        HANDLE vlakno = nullptr;  // closed by the owner once the thread has ended
+        DWORD id = 0;
+        bool bezi = false;        // the busy marker
+        std::shared_ptr<Zruseni> zruseni;
+    };
+    std::mutex m;
+    Slot sloty[kDruhu];
+    HWND okno = nullptr;
+    std::vector<Hlaseni> fronta;
+    bool konci = false;
+    ULONGLONG termin = 0;
+};
+
+namespace {
+
+// What a starting thread receives; it owns the work and everything the
+// work captured.
+struct Blok {
+    Vlastnik::Stav* vlastnik;
+    Druh druh;
+    std::function<void(const Zruseni&)> prace;
+    std::shared_ptr<Zruseni> zruseni;
+};
+
+unsigned __stdcall Vlakno(void* parametr)
 {
-    Vlastnik& v = V();
+    std::unique_ptr<Blok> blok(static_cast<Blok*>(parametr));
+    try {
+        blok->prace(*blok->zruseni);
+    } catch (...) {
+        // A worker reports its own failures; nothing may keep the marker set.
+    }
+    Vlastnik::Stav& v = *blok->vlastnik;
+    int index = static_cast<int>(blok->druh);
+    blok.reset();  // what the work captured goes before the marker clears
     std::lock_guard<std::mutex> zamek(v.m);
-    Slot& slot = v.sloty[static_cast<int>(druh)];
+    v.sloty[index].bezi = false;
+    return 0;
+}
+
+}  // namespace
+
+Vlastnik::Vlastnik() : stav_(new Stav) {}
+
+Vlastnik::~Vlastnik()
+{
+    // A worker must not outlive the state it clears its marker in.
+    Ukoncit(INFINITE);
+    delete stav_;
+}
+
+HRESULT Vlastnik::Spustit(Druh druh, std::function<void(const Zruseni&)> prace)
+{
+    Stav& v = *stav_;
+    std::lock_guard<std::mutex> zamek(v.m);
+    Stav::Slot& slot = v.sloty[static_cast<int>(druh)];
     if (slot.bezi || v.konci)
         return S_FALSE;
     if (slot.vlakno) {
         // The previous worker of this kind has done its work and only ends.
         WaitForSingleObject(slot.vlakno, INFINITE);
         CloseHandle(slot.vlakno);
-        slot = Slot{};
+        slot = Stav::Slot{};
     }
-    auto blok = std::make_unique<Blok>(Blok{druh, std::move(prace), std::make_shared<Zruseni>()});
+    auto blok = std::make_unique<Blok>(Blok{stav_, druh, std::move(prace), std::make_shared<Zruseni>()});
     unsigned id = 0;
     // Suspended, so that the marker is set before the worker can clear it.
     uintptr_t h = _beginthreadex(nullptr, 0, Vlakno, blok.get(), CREATE_SUSPENDED, &id);
@@ -112,17 +125,16 @@ HRESULT Spustit(Druh druh, std::function<void(const Zruseni&)> prace)
         WaitForSingleObject(slot.vlakno, INFINITE);
         CloseHandle(slot.vlakno);
         delete predany;
-        slot = Slot{};
+        slot = Stav::Slot{};
         return hr;
     }
     return S_OK;
 }
 
-bool Bezi(Druh druh)
+bool Vlastnik::Bezi(Druh druh)
 {
-    Vlastnik& v = V();
-    std::lock_guard<std::mutex> zamek(v.m);
-    return v.sloty[static_cast<int>(druh)].bezi;
+    std::lock_guard<std::mutex> zamek(stav_->m);
+    return stav_->sloty[static_cast<int>(druh)].bezi;
 }
 
 bool Pockat(Druh druh, DWORD ms)
@@ -136,9 +148,9 @@ bool Pockat(Druh druh, DWORD ms)
     return true;
 }
 
-void Ohlasit(Hlaseni hlaseni)
+void Vlastnik::Ohlasit(Hlaseni hlaseni)
 {
-    Vlastnik& v = V();
+    Stav& v = *stav_;
     std::lock_guard<std::mutex> zamek(v.m);
     if (!v.okno || v.konci)
         return;
@@ -146,18 +158,18 @@ void Ohlasit(Hlaseni hlaseni)
     PostMessageW(v.okno, WM_HLASENI_PRACOVNIKU, 0, 0);
 }
 
-void NastavitOkno(HWND okno)
+void Vlastnik::NastavitOkno(HWND okno)
 {
-    Vlastnik& v = V();
+    Stav& v = *stav_;
     std::lock_guard<std::mutex> zamek(v.m);
     v.okno = okno;
     if (!okno)
         v.fronta.clear();
 }
 
-std::vector<Hlaseni> Vyzvednout()
+std::vector<Hlaseni> Vlastnik::Vyzvednout()
 {
-    Vlastnik& v = V();
+    Stav& v = *stav_;
     std::lock_guard<std::mutex> zamek(v.m);
     std::vector<Hlaseni> hlaseni;
     hlaseni.swap(v.fronta);
@@ -184,21 +196,21 @@ void ZobrazitHlaseni()
     }
 }
 
-bool Ukoncit(DWORD ms)
+bool Vlastnik::Ukoncit(DWORD ms)
 {
-    Vlastnik& v = V();
+    Stav& v = *stav_;
     std::vector<std::pair<HANDLE, DWORD>> vlakna;
     ULONGLONG termin;
     {
         std::lock_guard<std::mutex> zamek(v.m);
         if (!v.konci) {
             v.konci = true;
-            v.termin = GetTickCount64() + ms;
+            v.termin = ms == INFINITE ? ~0ull : GetTickCount64() + ms;
         }
         v.okno = nullptr;
         v.fronta.clear();
         termin = v.termin;
-        for (Slot& slot : v.sloty) {
+        for (Stav::Slot& slot : v.sloty) {
             if (!slot.vlakno)
                 continue;
             if (slot.zruseni)
@@ -226,17 +238,47 @@ bool Ukoncit(DWORD ms)
     }
     std::lock_guard<std::mutex> zamek(v.m);
     bool vsechny = true;
-    for (Slot& slot : v.sloty) {
+    for (Stav::Slot& slot : v.sloty) {
         if (!slot.vlakno)
             continue;
         if (WaitForSingleObject(slot.vlakno, 0) == WAIT_OBJECT_0) {
             CloseHandle(slot.vlakno);
-            slot = Slot{};
+            slot = Stav::Slot{};
         } else {
             vsechny = false;
         }
     }
     return vsechny;
+}
+
+HRESULT Spustit(Druh druh, std::function<void(const Zruseni&)> prace)
+{
+    return V().Spustit(druh, std::move(prace));
+}
+
+bool Bezi(Druh druh)
+{
+    return V().Bezi(druh);
+}
+
+void Ohlasit(Hlaseni hlaseni)
+{
+    V().Ohlasit(std::move(hlaseni));
+}
+
+void NastavitOkno(HWND okno)
+{
+    V().NastavitOkno(okno);
+}
+
+std::vector<Hlaseni> Vyzvednout()
+{
+    return V().Vyzvednout();
+}
+
+bool Ukoncit(DWORD ms)
+{
+    return V().Ukoncit(ms);
 }
 
 }  // namespace pracovnici

@@ -45,6 +45,28 @@ private:
     std::atomic<bool> priznak_{false};
 };
 
+// The owner itself. The program has one (the functions below); a test may
+// make its own. Destroying an owner waits for its workers.
+class Vlastnik {
+public:
+    Vlastnik();
+    ~Vlastnik();
+    Vlastnik(const Vlastnik&) = delete;
+    Vlastnik& operator=(const Vlastnik&) = delete;
+
+    HRESULT Spustit(Druh druh, std::function<void(const Zruseni&)> prace);
+    bool Bezi(Druh druh);
+    void Ohlasit(Hlaseni hlaseni);
+    void NastavitOkno(HWND okno);
+    std::vector<Hlaseni> Vyzvednout();
+    bool Ukoncit(DWORD ms);
+
+    struct Stav;  // markers, threads and reports, behind one lock
+
+private:
+    Stav* stav_;
+};
+
 // Starts `prace` on a thread of its own as the worker of kind `druh`. S_OK;
 // S_FALSE (nothing started) while a worker of that kind runs or after
 // Ukoncit; else the code of the failure to start, with no marker left set.

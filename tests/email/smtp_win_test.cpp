@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -391,8 +392,9 @@ TEST_F(SmtpTest, EightBitOnlyToServersThatOfferItAndLongNamesParseStrictly)
         while (std::getline(radky, radek)) {
             if (!radek.empty() && radek.back() == '\r')
                 radek.pop_back();
-            if (radek.find("=?") != std::string::npos)
+            if (radek.find("=?") != std::string::npos) {
                 EXPECT_LE(radek.size(), 76u) << radek;
+            }
             if (radek.rfind("Date: ", 0) == 0) {
                 std::istringstream slova(radek);
                 std::string w[6];
@@ -402,9 +404,10 @@ TEST_F(SmtpTest, EightBitOnlyToServersThatOfferItAndLongNamesParseStrictly)
             }
         }
         EXPECT_EQ(raw.find("name=\"=?"), std::string::npos);
-        if (std::string(p.volby).empty())
+        if (std::string(p.volby).empty()) {
             for (char c : raw)
                 ASSERT_LT(static_cast<unsigned char>(c), 128u);
+        }
     }
 }
 
@@ -680,6 +683,52 @@ TEST_F(SendEmailTest, CommandRunsOneWorkerAtATimeFromTheDialog)
     EXPECT_EQ(SmtpServers::One(s, "part2.sha256"), tonbar::test::Sha256(bytes));
     // Blanks around the further recipients are no part of them.
     EXPECT_EQ(g_emailSendJob.furtherList, (std::vector<std::wstring>{L"petr@example.cz", L"refuse@example.cz"}));
+}
+
+TEST_F(SendEmailTest, TheCloseStopsASendingStalledInDataAtOnce)
+{
+    // What the program's close does to the e-mail worker: told to stop and
+    // waited for, with nothing claimed about the sending.
+    Use("datastall");
+    std::wstring file = folder_.File(L"zavreni.wma");
+    WriteFileBytes(file, RandomBytes(30u * 1024 * 1024, 9));
+    auto pocet = [] {
+        std::string log = SmtpServers::Log("datastall");
+        size_t n = 0;
+        for (size_t i = log.find("-- stalled"); i != std::string::npos; i = log.find("-- stalled", i + 1))
+            ++n;
+        return n;
+    };
+    const size_t predtim = pocet();
+    pracovnici::Vlastnik vlastnik;
+    std::mutex zamek;
+    std::vector<pracovnici::Hlaseni> hlaseni;
+    HRESULT hr = S_OK;
+    EmailSendTask t = Task(file);
+    ASSERT_EQ(vlastnik.Spustit(pracovnici::Druh::Email,
+                               [&](const pracovnici::Zruseni& zruseni) {
+                                   hr = SendEmail(
+                                       t,
+                                       [&](pracovnici::Hlaseni h) {
+                                           std::lock_guard<std::mutex> z(zamek);
+                                           hlaseni.push_back(std::move(h));
+                                       },
+                                       zruseni.Priznak());
+                               }),
+              S_OK);
+    for (int i = 0; i < 300 && pocet() == predtim; ++i)
+        Sleep(100);
+    ASSERT_GT(pocet(), predtim) << "the server never stalled";
+    Sleep(300);
+    ULONGLONG start = GetTickCount64();
+    EXPECT_TRUE(vlastnik.Ukoncit(pracovnici::kCekaniNaKonec));
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    EXPECT_FALSE(vlastnik.Bezi(pracovnici::Druh::Email));
+    EXPECT_EQ(hr, E_ABORT);
+    ASSERT_EQ(hlaseni.size(), 1u);  // the start, no outcome
+    EXPECT_EQ(hlaseni[0].text, NacistText(20082, L"zavreni.wma", L"eva@example.cz"));
+    // After the close nothing starts.
+    EXPECT_EQ(vlastnik.Spustit(pracovnici::Druh::Email, [](const pracovnici::Zruseni&) {}), S_FALSE);
 }
 
 TEST_F(SendEmailTest, StalledServerFailsWithinSeventySecondsAndTheNextSendingWorks)
