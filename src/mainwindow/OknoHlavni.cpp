@@ -17,6 +17,7 @@
 #include "mainwindow/Prikazy.h"
 #include "player/OknoPrehravac.h"
 #include "recording/DlgProfilyZaznamu.h"
+#include "recording/OpravaZaznamu.h"
 #include "resources/resource.h"
 #include "settings/Nastaveni.h"
 #include "update/Aktualizace.h"
@@ -231,6 +232,7 @@ HRESULT OknoHlavni::Vytvorit()
     ikona_->NastavitTitulek(a_.nazevProduktu.c_str());
     ikona_->NastavitTip(a_.nazevProduktu.c_str());
     NastavitIkonuHlavnihoOkna(ikona_.get());
+    pracovnici::NastavitOkno(m_hWnd);
     UplatnitPisma();
     ShowWindow(m_hWnd, SW_SHOW);
     PostSize();
@@ -577,8 +579,9 @@ void OknoHlavni::ZaviraciSekvence()
     if (zavreno_)
         return;
     zavreno_ = true;
+    // The workers end (or are given up on) before anything they reported to goes.
+    pracovnici::Ukoncit(pracovnici::kCekaniNaKonec);
     Konfigurace& k = g_konfigurace;
-    oprava_.Zastavit();
     klavesy_.Odregistrovat(m_hWnd, k, ikona_.get());
     rizeni_.UkoncitZaznam();
     if (IsPlayerOpen())
@@ -624,6 +627,12 @@ LRESULT OknoHlavni::OnDestroy(UINT, WPARAM, LPARAM, BOOL&)
     rebar_ = nullptr;
     toolbar_ = nullptr;
     PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OknoHlavni::OnHlaseniPracovniku(UINT, WPARAM, LPARAM, BOOL&)
+{
+    pracovnici::ZobrazitHlaseni();
     return 0;
 }
 
@@ -849,7 +858,7 @@ void OknoHlavni::RozbalitTlacitko(const NMTOOLBARW& nm)
 
 LRESULT OknoHlavni::OnNastaveniZmena(UINT, WPARAM, LPARAM, BOOL&)
 {
-    a_.NastavitPrioritu();
+    // The settings dialog applied the priority with the settings, once.
     if (ikona_)
         ikona_->NastavitZvuk((g_konfigurace.parametry & 1) != 0);
     return 0;
@@ -868,7 +877,19 @@ LRESULT OknoHlavni::OnSpusteni(UINT, WPARAM, LPARAM, BOOL&)
     if (k.po_spusteni & 2)
         Post(WM_COMMAND, MAKEWPARAM(kSpustit, 0), 0);
     // Recordings a crash left unfinished are finished in the background.
-    oprava_.Spustit({k.slozka_data, k.seznam_souboru_slozka}, m_hWnd, WM_OPRAVA_ZAZNAMU);
+    std::vector<std::wstring> slozky = {k.slozka_data, k.seznam_souboru_slozka};
+    pracovnici::Spustit(pracovnici::Druh::OpravaZaznamu, [slozky](const pracovnici::Zruseni& zruseni) {
+        std::wstring jmena;
+        for (const std::wstring& cesta : OpravitNedokonceneZaznamy(slozky, *zruseni.Priznak()))
+            jmena += (jmena.empty() ? L"" : L", ") + JmenoBezSlozky(cesta);
+        if (jmena.empty())
+            return;
+        pracovnici::Hlaseni hlaseni;
+        hlaseni.text = NacistText(IDS_ZAZNAMY_OPRAVENY, jmena.c_str());
+        hlaseni.druh = kBublinaInformace;
+        hlaseni.doUdalosti = true;
+        pracovnici::Ohlasit(std::move(hlaseni));
+    });
     PostSize();
     return 0;
 }
@@ -876,21 +897,6 @@ LRESULT OknoHlavni::OnSpusteni(UINT, WPARAM, LPARAM, BOOL&)
 LRESULT OknoHlavni::OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&)
 {
     rizeni_.UdalostGrafu();
-    return 0;
-}
-
-LRESULT OknoHlavni::OnOpravaZaznamu(UINT, WPARAM, LPARAM, BOOL&)
-{
-    std::wstring jmena;
-    for (const std::wstring& cesta : oprava_.Opravene())
-        jmena += (jmena.empty() ? L"" : L", ") + JmenoBezSlozky(cesta);
-    if (jmena.empty())
-        return 0;
-    std::wstring text = NacistText(IDS_ZAZNAMY_OPRAVENY, jmena.c_str());
-    if (ikona_)
-        ikona_->ZobrazitBublinu(text.c_str(), kBublinaInformace);
-    if (g_konfigurace.zapis_udalosti & 1)
-        ZapsatVarovani(text.c_str());
     return 0;
 }
 
@@ -1123,7 +1129,6 @@ void OknoHlavni::PrikazPredvolby()
         NacistHorkeKlavesy(g_konfigurace);
         klavesy_.Registrovat(m_hWnd, g_konfigurace, ikona_.get());
     }
-    a_.NastavitPrioritu();
     if (ikona_)
         ikona_->NastavitZvuk((g_konfigurace.parametry & 1) != 0);
 }

@@ -13,6 +13,7 @@
 #undef SubclassWindow
 
 #include "app/Handles.h"
+#include "app/Pracovnici.h"
 #include "controls/Okno.h"
 #include "mainwindow/IkonaOznameni.h"
 #include "mainwindow/ListViewObsahSlozky.h"
@@ -20,7 +21,6 @@
 #include "mainwindow/RizeniZaznamu.h"
 #include "mainwindow/UmisteniOkna.h"
 #include "recording/ComboBoxZarizeniZvuk.h"
-#include "recording/OpravaZaznamu.h"
 #include "recording/RecordingProfile.h"
 #include "recording/SeznamProfiluKodovani.h"
 
@@ -38,8 +38,6 @@ inline constexpr UINT WM_SPUSTENI = WM_APP + 3;
 inline constexpr UINT WM_ZARIZENI_ZMENA = WM_APP + 4;
 // The recording graph has events (a failure ends the recording).
 inline constexpr UINT WM_UDALOST_ZAZNAMU = WM_APP + 2008;
-// The start-up repair of unfinished recordings has finished.
-inline constexpr UINT WM_OPRAVA_ZAZNAMU = WM_APP + 2009;
 // Timer of the recording blink.
 inline constexpr UINT_PTR kCasovacBlikani = 2;
 
@@ -131,7 +129,7 @@ public:
     MV_MESSAGE_HANDLER(mirvak::winapi::WM_SEZNAM_ZMENA, OnZmenaStavu)
     MV_MESSAGE_HANDLER(WM_APP + 2003, OnZmenaStavu)
     MV_MESSAGE_HANDLER(WM_UDALOST_ZAZNAMU, OnUdalostZaznamu)
-    MV_MESSAGE_HANDLER(WM_OPRAVA_ZAZNAMU, OnOpravaZaznamu)
+    MV_MESSAGE_HANDLER(pracovnici::WM_HLASENI_PRACOVNIKU, OnHlaseniPracovniku)
     MV_REFLECT_NOTIFICATIONS()
     MV_END_MSG_MAP()
 
@@ -170,7 +168,7 @@ private:
     LRESULT OnSeznamVolby(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnZmenaStavu(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnOpravaZaznamu(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnHlaseniPracovniku(UINT, WPARAM, LPARAM, BOOL&);
 
     void VytvoritMenu();
     void VytvoritStatusBar();
@@ -205,7 +203,6 @@ private:
     std::unique_ptr<IkonaOznameni> ikona_;
     HorkeKlavesy klavesy_;
     RizeniZaznamu rizeni_;
-    OpravaZaznamu oprava_;
     std::wstring textStavu_;
     mirvak::winapi::GdiObject pismo_;
     bool zavreno_ = false;
