@@ -307,31 +307,10 @@ void ListViewObsahSlozky::Update(const std::vector<std::wstring>& jmena, bool vs
         SlozkaZmizela();
         return;
     }
-    // What the folder holds now for the names in question (all of them with `vse`).
-    std::vector<Polozka> nalezene;
-    std::vector<std::wstring> hledane;
-    if (vse) {
-        Precist(nalezene);
-    } else {
-        for (const std::wstring& jmeno : jmena) {
-            hledane.push_back(jmeno);
-            WIN32_FILE_ATTRIBUTE_DATA a{};
-            if (jmeno.empty() || jmeno[0] == L'.' || jmeno.size() >= MAX_PATH ||
-                !GetFileAttributesExW(CestaSouboru(jmeno).c_str(), GetFileExInfoStandard, &a) ||
-                (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-                (callbacks_ && callbacks_->FilterFile(jmeno.c_str())))
-                continue;
-            Polozka& p = nalezene.emplace_back();
-            p.velikost = (static_cast<uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
-            p.vytvoren = a.ftCreationTime;
-            p.jmeno = jmeno;
-        }
-    }
-
     // Listed files are matched without regard to case, as the file system does.
     std::unordered_map<std::wstring, size_t> podleJmena;
     auto najit = [&](const std::wstring& jmeno) -> int {
-        if (podleJmena.empty() && !polozky_.empty() && (vse || hledane.size() > 8)) {
+        if (podleJmena.empty() && !polozky_.empty() && (vse || jmena.size() > 8)) {
             podleJmena.reserve(polozky_.size());
             for (size_t i = 0; i < polozky_.size(); ++i)
                 podleJmena.emplace(MalaPismena(polozky_[i].jmeno), i);
@@ -346,14 +325,16 @@ void ListViewObsahSlozky::Update(const std::vector<std::wstring>& jmena, bool vs
         return -1;
     };
 
+    // With `vse` every listed file not found again goes; otherwise only a
+    // name looked at and not found (removed or renamed away).
     std::vector<char> zustava(polozky_.size(), vse ? 0 : 1);
     std::vector<Polozka> pridane;
     std::vector<int> zmenene;
-    for (Polozka& p : nalezene) {
+    auto nalezen = [&](Polozka&& p) {
         int i = najit(p.jmeno);
         if (i < 0) {
             pridane.push_back(std::move(p));
-            continue;
+            return;
         }
         Polozka& s = polozky_[static_cast<size_t>(i)];
         zustava[static_cast<size_t>(i)] = 1;
@@ -362,15 +343,29 @@ void ListViewObsahSlozky::Update(const std::vector<std::wstring>& jmena, bool vs
             s.vytvoren = p.vytvoren;
             zmenene.push_back(i);
         }
-    }
-    if (!vse) {
-        // A name looked at and not found is gone (removed or renamed away).
-        for (const std::wstring& jmeno : hledane) {
-            int i = najit(jmeno);
-            if (i >= 0 && std::none_of(nalezene.begin(), nalezene.end(), [&](const Polozka& p) {
-                    return !p.jmeno.empty() && StrCmpIW(p.jmeno.c_str(), jmeno.c_str()) == 0;
-                }))
-                zustava[static_cast<size_t>(i)] = 0;
+    };
+    if (vse) {
+        std::vector<Polozka> vsechny;
+        Precist(vsechny);
+        for (Polozka& p : vsechny)
+            nalezen(std::move(p));
+    } else {
+        for (const std::wstring& jmeno : jmena) {
+            WIN32_FILE_ATTRIBUTE_DATA a{};
+            if (jmeno.empty() || jmeno[0] == L'.' || jmeno.size() >= MAX_PATH ||
+                !GetFileAttributesExW(CestaSouboru(jmeno).c_str(), GetFileExInfoStandard, &a) ||
+                (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                (callbacks_ && callbacks_->FilterFile(jmeno.c_str()))) {
+                int i = najit(jmeno);
+                if (i >= 0)
+                    zustava[static_cast<size_t>(i)] = 0;
+                continue;
+            }
+            Polozka p;
+            p.velikost = (static_cast<uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+            p.vytvoren = a.ftCreationTime;
+            p.jmeno = jmeno;
+            nalezen(std::move(p));
         }
     }
     const bool odebrano = std::find(zustava.begin(), zustava.end(), 0) != zustava.end();
