@@ -244,6 +244,24 @@ TEST(Nabidky, MenuBarHasToolsHelpSettingsAndProfileSubmenus)
     EXPECT_TRUE(GetMenuState(s.Get(), kOdstranit, MF_BYCOMMAND) & MF_GRAYED);
 }
 
+TEST(Nabidky, ProfilePopupsListTheNamesInOrderWithTheirCommandsAtMostARange)
+{
+    EXPECT_EQ(VytvoritNabidkuProfilu({}, kZakladZaznamProfilu), nullptr);
+    std::vector<ProfilZaznamuInfo> profily;
+    for (int i = 0; i < 205; ++i)
+        profily.push_back({L"Profil " + std::to_wstring(i), L"C:\\p", {}, {}});
+    Nabidka popup(VytvoritNabidkuProfilu(profily, kZakladSlozkaProfilu));
+    ASSERT_NE(popup.Get(), nullptr);
+    ASSERT_EQ(GetMenuItemCount(popup.Get()), 200);
+    for (int i : {0, 1, 199}) {
+        wchar_t text[64] = {};
+        GetMenuStringW(popup.Get(), static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        EXPECT_EQ(text, profily[static_cast<size_t>(i)].nazev);
+        EXPECT_EQ(GetMenuItemID(popup.Get(), i), kZakladSlozkaProfilu + static_cast<UINT>(i));
+        EXPECT_FALSE(GetMenuState(popup.Get(), static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED);
+    }
+}
+
 class RizeniBezMikrofonu : public ::testing::Test {
 protected:
     void SetUp() override
