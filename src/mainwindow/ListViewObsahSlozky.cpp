@@ -604,8 +604,10 @@ LRESULT ListViewObsahSlozky::OnSize(UINT, WPARAM, LPARAM l, BOOL& zpracovano)
     return 0;
 }
 
-LRESULT ListViewObsahSlozky::OnZmenaSlozky(UINT, WPARAM w, LPARAM, BOOL&)
+LRESULT ListViewObsahSlozky::OnZmenaSlozky(UINT, WPARAM w, LPARAM l, BOOL&)
 {
+    if (!sledovani_.Current(l))
+        return 0;  // from a watch stopped since: the list was read after it
     if (w == SledovaniSlozky::kKonec) {
         // The worker ended by itself: watch again while the folder is there.
         sledovani_.Stop();

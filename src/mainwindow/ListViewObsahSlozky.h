@@ -181,7 +181,7 @@ private:
 
     LRESULT OnSize(UINT, WPARAM, LPARAM l, BOOL& zpracovano);
     LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&) { return DLGC_WANTALLKEYS; }
-    LRESULT OnZmenaSlozky(UINT, WPARAM w, LPARAM, BOOL&);
+    LRESULT OnZmenaSlozky(UINT, WPARAM w, LPARAM l, BOOL&);
     LRESULT OnTimer(UINT, WPARAM w, LPARAM, BOOL& zpracovano);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& zpracovano);
     LRESULT OnGetDispInfo(int, NMHDR* h, BOOL&);

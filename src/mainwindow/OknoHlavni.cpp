@@ -253,7 +253,8 @@ void OknoHlavni::VytvoritMenu()
         fronta.pop_back();
         for (int i = 0; i < GetMenuItemCount(m); ++i) {
             HMENU sub = GetSubMenu(m, i);
-            if (m != nove.Get() && (GetMenuItemID(m, i) == kZarizeni || (sub && GetMenuItemID(sub, 0) == kZakladZarizeni)))
+            bool zarizeni = GetMenuItemID(m, i) == kZarizeni || (sub && GetMenuItemID(sub, 0) == kZakladZarizeni);
+            if (zarizeni && m != nove.Get())
                 popupSeZarizenim_ = m;
             if (!sub)
                 continue;

@@ -36,6 +36,7 @@ struct SledovaniSlozky::Stav {
     std::wstring cesta;
     HWND cil = nullptr;
     UINT zprava = 0;
+    LPARAM poradi = 0;
 
     std::mutex zamek;  // guards what follows
     std::vector<std::wstring> jmena;
@@ -101,7 +102,7 @@ struct SledovaniSlozky::Stav {
         std::lock_guard<std::mutex> l(zamek);
         if (odpojeno || (co == kZmena && ceka))
             return;
-        if (PostMessageW(cil, zprava, co, 0) && co == kZmena)
+        if (PostMessageW(cil, zprava, co, poradi) && co == kZmena)
             ceka = true;
     }
 };
@@ -112,8 +113,10 @@ HRESULT SledovaniSlozky::Start(const std::wstring& slozka, HWND cil, UINT zprava
         return S_FALSE;
     Stop();  // a worker that ended by itself
     auto s = std::make_shared<Stav>();
-    s->slozka.Reset(CreateFileW(slozka.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
+    // Shared for deletion, so that the folder can still be renamed or removed.
+    constexpr DWORD kSdileni = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    s->slozka.Reset(CreateFileW(slozka.c_str(), FILE_LIST_DIRECTORY, kSdileni, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
     if (!s->slozka)
         return KodPosledniChyby();
     s->udalost.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -123,6 +126,7 @@ HRESULT SledovaniSlozky::Start(const std::wstring& slozka, HWND cil, UINT zprava
     s->cesta = slozka;
     s->cil = cil;
     s->zprava = zprava;
+    s->poradi = ++pocetSpusteni_;
     HRESULT hr = s->Cist();
     if (FAILED(hr))
         return hr;
@@ -161,6 +165,11 @@ HRESULT SledovaniSlozky::Stop(DWORD cekani)
 bool SledovaniSlozky::Running() const
 {
     return vlakno_ && WaitForSingleObject(vlakno_.Get(), 0) == WAIT_TIMEOUT;
+}
+
+bool SledovaniSlozky::Current(LPARAM l) const
+{
+    return stav_ && stav_->poradi == l;
 }
 
 void SledovaniSlozky::Taken(std::vector<std::wstring>& jmena, bool& vse)

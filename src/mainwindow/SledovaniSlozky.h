@@ -23,7 +23,8 @@ public:
     // deleted folder does not always report a change).
     static constexpr DWORD kKontrolaSlozky = 1000;
     // wParam of the posted message: names changed, or the worker ended by
-    // itself (the folder is gone or can no longer be watched).
+    // itself (the folder is gone or can no longer be watched). lParam tells
+    // which watch it came from (Current).
     static constexpr WPARAM kZmena = 0;
     static constexpr WPARAM kKonec = 1;
 
@@ -46,6 +47,9 @@ public:
     HRESULT Stop(DWORD cekani = kCekaniNaKonec);
     // A worker runs and has not ended by itself.
     bool Running() const;
+    // Whether a posted message (its lParam) comes from the watch now running
+    // or ended by itself, not from one stopped since.
+    bool Current(LPARAM l) const;
     // The receiver calls this before it looks at the folder: the names
     // changed since the last call, or `vse` when too many changed to name
     // them (read the whole folder). A change from now on posts again.
@@ -57,6 +61,7 @@ private:
 
     std::shared_ptr<Stav> stav_;
     Handle vlakno_;
+    LPARAM pocetSpusteni_ = 0;
 };
 
 } // namespace mirvak::winapi

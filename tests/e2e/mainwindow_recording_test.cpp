@@ -343,8 +343,8 @@ TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
         EXPECT_EQ(soubory, c.zbyva ? std::vector<std::wstring>{c.zbyva} : std::vector<std::wstring>{});
         // No profile was added by a dialog cut short.
         HKEY profily = nullptr;
-        EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Mirvak\\Tonbar\\4\\profily_zaznamu", 0, KEY_READ, &profily),
-                  ERROR_SUCCESS);
+        const std::wstring klic = std::wstring(kKlic) + L"\\profily_zaznamu";
+        EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, klic.c_str(), 0, KEY_READ, &profily), ERROR_SUCCESS);
         if (profily)
             RegCloseKey(profily);
     }

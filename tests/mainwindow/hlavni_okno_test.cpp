@@ -404,7 +404,10 @@ protected:
         CloseHandle(h);
         return ok;
     }
-    static bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    static bool Existuje(const std::wstring& cesta)
+    {
+        return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
     HWND Seznam() const { return okno_->Seznam()->Handle(); }
     int Index(const std::wstring& jmeno) const
     {
