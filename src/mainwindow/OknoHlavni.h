@@ -120,6 +120,7 @@ public:
     MV_MESSAGE_HANDLER(WM_TIMER, OnTimer)
     MV_MESSAGE_HANDLER(WM_CONTEXTMENU, OnContextMenu)
     MV_MESSAGE_HANDLER(WM_MENUSELECT, OnMenuSelect)
+    MV_MESSAGE_HANDLER(WM_INITMENUPOPUP, OnInitMenuPopup)
     MV_MESSAGE_HANDLER(WM_HOTKEY, OnHotKey)
     MV_MESSAGE_HANDLER(WM_COMMAND, OnCommand)
     MV_MESSAGE_HANDLER(WM_NOTIFY, OnNotify)
@@ -149,6 +150,8 @@ protected:
     bool Viditelne() override;
     void ZobrazitSlozku(const std::wstring& slozka) override;
     void Chyba(const std::wstring& text, HRESULT hr) override;
+    // A close put off while a modal loop ran, and lists put aside meanwhile.
+    void AfterOutermostMessage() override;
 
 private:
     LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL&);
@@ -160,6 +163,7 @@ private:
     LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnContextMenu(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnMenuSelect(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnInitMenuPopup(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnHotKey(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnCommand(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnNotify(UINT, WPARAM, LPARAM, BOOL&);
@@ -169,6 +173,14 @@ private:
     LRESULT OnZmenaStavu(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnHlaseniPracovniku(UINT, WPARAM, LPARAM, BOOL&);
+
+    // True while this message came from a modal loop that one of the
+    // window's own handlers runs: that handler still uses what it read
+    // before (the list, the window), so nothing it uses may go now.
+    bool VModalniSmycce() const { return MessageDepth() > 1; }
+    // Takes the list out of the window; in a modal loop it is only hidden
+    // and freed once the outermost handler returned.
+    void ZrusitSeznam();
 
     void VytvoritMenu();
     void VytvoritStatusBar();
@@ -192,6 +204,8 @@ private:
     Nabidka menu_;
     HMENU popupProfilu_ = nullptr;
     HMENU popupSlozekProfilu_ = nullptr;
+    // The menu-bar popup that holds the device submenu (40049).
+    HMENU popupSeZarizenim_ = nullptr;
     HWND status_ = nullptr;
     HWND rebar_ = nullptr;
     HWND toolbar_ = nullptr;
@@ -199,6 +213,7 @@ private:
     mirvak::direct_show::ComboBoxZarizeniZvuk comboZarizeni_;
     std::unique_ptr<mirvak::winapi::ComboBoxProfilKodovani> comboProfilu_;
     std::unique_ptr<mirvak::winapi::ListViewObsahSlozky> seznam_;
+    std::vector<std::unique_ptr<mirvak::winapi::ListViewObsahSlozky>> odlozeneSeznamy_;
     std::unique_ptr<OknoKlientskaOblast> panel_;
     std::unique_ptr<IkonaOznameni> ikona_;
     HorkeKlavesy klavesy_;
@@ -206,6 +221,7 @@ private:
     std::wstring textStavu_;
     mirvak::winapi::GdiObject pismo_;
     bool zavreno_ = false;
+    bool zavritPozdeji_ = false;
     // The command being dispatched came with lParam 0xFFFF.
     bool tichyPrikaz_ = false;
 };
