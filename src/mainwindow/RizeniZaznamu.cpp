@@ -53,15 +53,12 @@ HRESULT RizeniZaznamu::SpustitZaznam()
     std::wstring text = NacistText(kTextChybaStartu, a_.souborZaznamu.c_str());
     if (FAILED(hr)) {
         // Recording with whatever profile was loaded before would not be what
-        // the user chose.
-        okno_.Chyba(text, hr);
-    } else {
-        hr = Spustit(text);
-    }
-    // Nothing was recorded, so the number is not used up.
-    if (FAILED(hr))
+        // the user chose; nothing was recorded, so the number is not used up.
         a_.cisloZaznamu = predchoziCislo;
-    return hr;
+        okno_.Chyba(text, hr);
+        return hr;
+    }
+    return Spustit(text, &predchoziCislo);
 }
 
 HRESULT RizeniZaznamu::SpustitPodleProfilu(const ProfilZaznamuInfo& profil)
@@ -89,11 +86,14 @@ HRESULT RizeniZaznamu::SpustitPodleProfilu(const ProfilZaznamuInfo& profil)
     return hr;
 }
 
-HRESULT RizeniZaznamu::Spustit(const std::wstring& textChyby)
+HRESULT RizeniZaznamu::Spustit(const std::wstring& textChyby, const uint32_t* vratitCislo)
 {
     HRESULT hr = a_.zaznamnik->Start(a_.souborZaznamu);
     if (FAILED(hr) || !a_.zaznamnik->IsRecording()) {
         hr = FAILED(hr) ? hr : E_FAIL;
+        // Before the box: its loop may run another start.
+        if (vratitCislo)
+            a_.cisloZaznamu = *vratitCislo;
         okno_.Chyba(textChyby, hr);
         return hr;
     }
