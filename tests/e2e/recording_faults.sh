@@ -47,8 +47,8 @@ fresh_config() {  # FOLDER: recordings go there and the list shows it
 ctl() { wine "$ctl" "$@" 2>/dev/null | tr -d '\r'; }
 status() { ctl status; }
 recording() { status | grep -q '^Probíhá záznam do souboru'; }
-start_tonbar() {  # LOG
-  WINEDEBUG=+eventlog wine "$exe" 2>"$1" &
+start_tonbar() {  # LOG: Wine's traces and the program's output
+  WINEDEBUG=+eventlog wine "$exe" >"$1" 2>&1 &
   app=$!
   tonbar_kill_at_exit="$tonbar_kill_at_exit $app"
   ctl wait 60000 >/dev/null || { bad "Tonbar did not show its window"; tail -n 20 "$1"; return 1; }
@@ -260,7 +260,6 @@ for profile in $profiles; do
   kill -9 "$app"
   t1=$(date +%s.%N)
   wait "$app" 2>/dev/null
-  wineserver -w
   file=$(ls "$dir"/*.wma | head -n 1)
   d=$(decoded "$file")
   lost=$(awk -v a="$t0" -v b="$t1" -v d="$d" 'BEGIN { printf "%.2f", (b - a) - d }')
