@@ -157,31 +157,6 @@ TEST_F(NazevTest, NamesThatDoNotFitAreRefusedNotCut)
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, std::wstring(800, L'd'), PevneHodiny), E_INVALIDARG);
 }
 
-TEST_F(NazevTest, NumberSurvivesARestart)
-{
-    k_.vytv_jmena = 0;
-    a_.cisloZaznamu = k_.posledni_cislo;  // start-up: the stored number, 1 by default
-    EXPECT_EQ(Dalsi(3), (Jmena{L"Záznam_1.wma", L"Záznam_2.wma", L"Záznam_3.wma"}));
-    // While running only the live number moves.
-    EXPECT_EQ(k_.posledni_cislo, 1u);
-    ASSERT_EQ(UlozitCisloZaznamu(a_, k_), S_OK);
-
-    Konfigurace znovu{};
-    InicializovatKonfiguraci(znovu);
-    znovu.registrovaCesta = klic_;
-    NastavitVychozi(znovu, L"tester");
-    ASSERT_EQ(Nacist(znovu), S_OK);
-    EXPECT_EQ(znovu.posledni_cislo, 4u);
-    Aplikace po;
-    po.cisloZaznamu = znovu.posledni_cislo;
-    znovu.slozka_data = dir_.Path();
-    znovu.vytv_jmena = 0;
-    ASSERT_EQ(VytvoritJmenoZaznamu(po, znovu, L"", PevneHodiny), S_OK);
-    EXPECT_EQ(po.souborZaznamu, dir_.File(L"Záznam_4.wma"));
-    UvolnitKonfiguraci(znovu);
-    EXPECT_TRUE(modul_.zpravy.empty());
-}
-
 TEST_F(NazevTest, ResetAsksAndOnlyYesResetsAndSaves)
 {
     a_.cisloZaznamu = 42;
