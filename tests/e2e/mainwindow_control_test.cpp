@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         if (!std::getenv("TONBAR_E2E_OUT"))
-            GTEST_SKIP() << "needs the virtual microphone of mainwindow_e2e.sh";
+            GTEST_SKIP() << "needs the virtual microphone of tests/recording/record_test.sh";
         InicializovatKonfiguraci(k_);
         konfigurace_ = true;
         a_.nazevProduktu = L"Tonbar";

@@ -1,6 +1,6 @@
 // The real Tonbar.exe records, lists and plays: driven from outside through
 // its windows, with a PulseAudio virtual microphone that the wrapper script
-// (mainwindow_e2e.sh) starts and feeds with speech. Tests that record skip
+// (tests/recording/record_test.sh) starts and feeds with speech. Tests that record skip
 // without it. The wrapper judges every file left in TONBAR_E2E_OUT with
 // ffprobe afterwards. Closing while a modal dialog is open needs no
 // microphone and runs only without it.
@@ -128,7 +128,7 @@ protected:
 
 #define VYZADUJE_MIKROFON()                                                                   \
     if (!mikrofon_)                                                                           \
-    GTEST_SKIP() << "needs the virtual microphone of mainwindow_e2e.sh"
+    GTEST_SKIP() << "needs the virtual microphone of tests/recording/record_test.sh"
 
 TEST_F(Okno, RecordsIntoTheListedFolderPlaysItAndWritesBothEvents)
 {
