@@ -3,6 +3,7 @@
 // refusal while Tonbar runs, an upgrade in place, uninstallation (silent and
 // through its pages) that keeps the user's recordings, data files and
 // settings, and the first page in Czech. package_test.sh builds the packages.
+#include "harness/Dialogy.h"
 #include "harness/Snimek.h"
 #include "harness/TestFolder.h"
 #include "harness/TonbarProces.h"
@@ -140,47 +141,11 @@ DWORD Dobehnout(const std::wstring& program, const std::wstring& argumenty, DWOR
     return p.CekatNaKonec(ms).value_or(999);
 }
 
-template <typename Podminka>
-bool Cekat(Podminka podminka, DWORD ms)
-{
-    DWORD start = GetTickCount();
-    while (!podminka()) {
-        if (GetTickCount() - start > ms)
-            return false;
-        Sleep(100);
-    }
-    return true;
-}
-
-struct HledaniOkna {
-    const wchar_t* titulek;
-    HWND nalezeno = nullptr;
-};
-
-BOOL CALLBACK NajitDialog(HWND okno, LPARAM l)
-{
-    auto* h = reinterpret_cast<HledaniOkna*>(l);
-    wchar_t trida[32];
-    if (IsWindowVisible(okno) && GetClassNameW(okno, trida, 32) && wcscmp(trida, L"#32770") == 0 &&
-        TonbarProces::TextOkna(okno).rfind(h->titulek, 0) == 0) {
-        h->nalezeno = okno;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level dialog of any process whose title begins with
-// `titulek` (the uninstaller runs from a copy of itself in another process).
+// A visible dialog of any process whose title begins with `titulek` (the
+// uninstaller runs from a copy of itself in another process).
 HWND OknoDialogu(const wchar_t* titulek, DWORD ms = 20000)
 {
-    HledaniOkna h{titulek};
-    Cekat(
-        [&] {
-            EnumWindows(NajitDialog, reinterpret_cast<LPARAM>(&h));
-            return h.nalezeno != nullptr;
-        },
-        ms);
-    return h.nalezeno;
+    return ms ? tonbar::test::CekatNaDialog(titulek, 0, ms, true) : tonbar::test::NajitDialog(titulek, 0, true);
 }
 
 // Ends whatever setup or uninstaller a failed check left open: it would
@@ -219,7 +184,7 @@ std::wstring TextyOkna(HWND okno)
 // Waits until the wizard shows a control with `text` (pages change inside one window).
 bool CekatNaText(HWND okno, const std::wstring& text, DWORD ms = 20000)
 {
-    return Cekat([&] { return TextyOkna(okno).find(text) != std::wstring::npos; }, ms);
+    return tonbar::test::PockatNa([&] { return TextyOkna(okno).find(text) != std::wstring::npos; }, ms);
 }
 
 // A file of the user's that must survive: made by the test, or one that was
@@ -403,7 +368,7 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
     } else {
         EXPECT_EQ(Dobehnout(slozka + L"\\Uninstall.exe", L"/S"), 0u) << std::string(tiche.begin(), tiche.end());
     }
-    EXPECT_TRUE(Cekat([&] { return !KlicExistuje(r.koren, kUninstKlic); }, 30000));
+    EXPECT_TRUE(tonbar::test::PockatNa([&] { return !KlicExistuje(r.koren, kUninstKlic); }, 30000));
     EXPECT_FALSE(Existuje(exe));
     EXPECT_FALSE(Existuje(slozka + L"\\Uninstall.exe"));
     EXPECT_FALSE(Existuje(programy + L"\\Tonbar.lnk"));
@@ -450,7 +415,7 @@ TEST(Pruvodce, AsksWhileTonbarRunsThenShowsFirstPageInCzech)
 
     // Retry while it still runs asks again.
     TonbarProces::StisknoutTlacitko(otazka->okno, IDRETRY);
-    ASSERT_TRUE(Cekat([&] { return !IsWindow(otazka->okno); }, 10000));
+    ASSERT_TRUE(tonbar::test::PockatNa([&] { return !IsWindow(otazka->okno); }, 10000));
     otazka = setup.CekatNaZpravu();
     ASSERT_TRUE(otazka.has_value());
     EXPECT_NE(otazka->text.find(L"spuštěný"), std::wstring::npos);
@@ -458,7 +423,7 @@ TEST(Pruvodce, AsksWhileTonbarRunsThenShowsFirstPageInCzech)
     ASSERT_TRUE(tonbar.Zavrit());
     EXPECT_EQ(tonbar.CekatNaKonec(30000).value_or(999), 0u);
     TonbarProces::StisknoutTlacitko(otazka->okno, IDRETRY);
-    ASSERT_TRUE(Cekat([&] { return !IsWindow(otazka->okno); }, 10000));
+    ASSERT_TRUE(tonbar::test::PockatNa([&] { return !IsWindow(otazka->okno); }, 10000));
 
     HWND pruvodce = OknoDialogu(L"Instalace Tonbar");
     ASSERT_NE(pruvodce, nullptr);

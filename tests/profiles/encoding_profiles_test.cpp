@@ -189,30 +189,6 @@ protected:
     Hostitel host_;
 };
 
-TEST_F(ToolbarComboTest, CreatedAsTheToolbarWantsIt)
-{
-    mirvak::winapi::ComboBoxProfilKodovani combo(&konf_.k);
-    ASSERT_EQ(combo.Create(host_, 5, 3), S_OK);
-    HWND h = combo.Handle();
-    wchar_t trida[32] = {};
-    GetClassNameW(h, trida, 32);
-    EXPECT_STREQ(trida, L"ComboBox");
-    EXPECT_EQ(GetDlgCtrlID(h), 1017);
-    EXPECT_EQ(GetWindowLongPtrW(h, GWL_STYLE) & 3, CBS_DROPDOWNLIST);
-    EXPECT_TRUE(GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE);
-    RECT r{};
-    GetWindowRect(h, &r);
-    EXPECT_EQ(r.right - r.left, 380);
-    EXPECT_EQ(SendMessageW(h, CB_GETDROPPEDWIDTH, 0, 0), 450);
-    EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
-
-    HWND tip = mirvak::winapi::VytvoritTooltip(host_);
-    ASSERT_NE(tip, nullptr);
-    EXPECT_EQ(combo.AddTooltip(tip, host_), S_OK);
-    EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
-    DestroyWindow(tip);
-}
-
 TEST_F(ToolbarComboTest, SelectingAnItemWritesProfilAtOnce)
 {
     konf_.k.profil = kVychoziProfil;

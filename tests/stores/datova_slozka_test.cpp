@@ -6,13 +6,14 @@
 #include "app/TestModul.h"
 #include "harness/TestFolder.h"
 #include "resources/resource.h"
-#include "stores/OknaTestu.h"
+#include "harness/Dialogy.h"
 #include "stores/rxml/SlozkaTestu.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
+#include <functional>
 #include <thread>
 
 using namespace tonbar::test;
@@ -29,6 +30,13 @@ std::wstring LocalAppData()
 }
 
 bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Writes a store's folder value; the fixture removes the keys.
+void Presmerovat(const wchar_t* klic, const wchar_t* hodnota, const std::wstring& slozka)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, klic, hodnota, REG_SZ, slozka.c_str(),
+                    static_cast<DWORD>((slozka.size() + 1) * sizeof(wchar_t)));
+}
 
 void SmazatKlice()
 {
@@ -78,7 +86,7 @@ TEST_F(DatovaSlozka, WithoutAKeyTheStoreLivesInTheUserFolder)
 
 TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
 {
-    PresmerovaniUloziste ftp(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
+    Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
     std::wstring cesta;
     EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_FALSE);
     EXPECT_EQ(cesta, slozka_.File(L"ftp_mista.rxml"));
@@ -86,7 +94,7 @@ TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
     EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_OK);
 
     // Each store reads its own value name only.
-    PresmerovaniUloziste kontakty(L"Software\\Mirvak\\kontakty", L"SlozkaData", slozka_.Path());
+    Presmerovat(L"Software\\Mirvak\\kontakty", L"SlozkaData", slozka_.Path());
     ResolveStoreFile(Uloziste::Kontakty, cesta);
     EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\kontakty.rxml");
     {
@@ -104,7 +112,7 @@ TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
     ResolveStoreFile(Uloziste::FtpMista, cesta);
     EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\ftp_mista.rxml");
 
-    PresmerovaniUloziste kontaktySpravne(L"Software\\Mirvak\\kontakty", L"slozka_data", slozka_.Path() + L"\\");
+    Presmerovat(L"Software\\Mirvak\\kontakty", L"slozka_data", slozka_.Path() + L"\\");
     ResolveStoreFile(Uloziste::Kontakty, cesta);
     EXPECT_EQ(cesta, slozka_.Path() + L"\\\\kontakty.rxml") << "the value is used unchanged";
 }
@@ -115,7 +123,7 @@ TEST_F(DatovaSlozka, StoreLoadAndSaveFollowTheResolvedPath)
         std::wstring nazev;
     };
     RxmlStoreFormat<Zaznam> format{L"smtp_ucty", L"smtp_ucet", {{L"nazev", &Zaznam::nazev}}, &Zaznam::nazev};
-    PresmerovaniUloziste smtp(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path());
+    Presmerovat(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path());
     std::vector<Zaznam> seznam{{L"x"}};
     EXPECT_EQ(LoadStore(Uloziste::SmtpUcty, format, seznam), S_FALSE) << "no file yet";
     EXPECT_TRUE(seznam.empty());
@@ -136,7 +144,7 @@ TEST_F(DatovaSlozka, StoreLoadAndSaveFollowTheResolvedPath)
     EXPECT_EQ(CistBajty(soubor), pred);
 
     // A folder that does not exist: the save fails and reports it.
-    PresmerovaniUloziste chybna(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path() + L"\\neni");
+    Presmerovat(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path() + L"\\neni");
     EXPECT_LT(SaveStore(Uloziste::SmtpUcty, format, std::vector<Zaznam>{{L"c"}}), 0);
 }
 
@@ -163,7 +171,7 @@ TEST_F(DatovaSlozka, ProgramFolderAndUserName)
 // edit and press its default button, or cancel it when `cesta` is empty.
 void OdpovedetDialogu(const std::wstring& cesta, bool* nalezen)
 {
-    HWND dialog = CekatNaDialog([](const std::wstring&) { return true; });
+    HWND dialog = CekatNaDialog();
     *nalezen = dialog != nullptr;
     if (!dialog)
         return;
@@ -193,16 +201,16 @@ void OdpovedetDialogu(const std::wstring& cesta, bool* nalezen)
 
 TEST_F(DatovaSlozka, BackupWithoutAStoreFileShowsTheMessageAndNoDialog)
 {
-    PresmerovaniUloziste ftp(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
+    Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
     EXPECT_EQ(BackupStoreFile(nullptr, Uloziste::FtpMista), S_FALSE);
     ASSERT_EQ(modul_.zpravy.size(), 1u);
     EXPECT_NE(modul_.zpravy[0].text.find(L"Datový soubor nebyl nalezen"), std::wstring::npos);
-    EXPECT_EQ(NajitDialog([](const std::wstring&) { return true; }), nullptr);
+    EXPECT_EQ(NajitDialog(), nullptr);
 }
 
 TEST_F(DatovaSlozka, BackupAndRestoreRoundTrip)
 {
-    PresmerovaniUloziste ftp(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
+    Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
     std::wstring store = slozka_.File(L"ftp_mista.rxml");
     std::vector<uint8_t> obsah = Utf16Le(u"<ftp_misto>\r\n <nazev>Zaloha</nazev>\r\n</ftp_misto>\r\n");
     ZapsatBajty(store, obsah);
