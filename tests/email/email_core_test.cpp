@@ -102,21 +102,6 @@ std::wstring Wide(const fs::path& p)
     return std::wstring(s.begin(), s.end());
 }
 
-// The UTF-8 of this file's literals as wide text.
-std::wstring FromUtf8(const std::string& s)
-{
-    std::wstring w;
-    for (size_t i = 0; i < s.size();) {
-        auto c = static_cast<unsigned char>(s[i++]);
-        int n = c < 0x80 ? 0 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : 3;
-        wchar_t v = n ? c & (0x3F >> n) : c;
-        for (; n-- > 0 && i < s.size(); ++i)
-            v = v << 6 | (s[i] & 0x3F);
-        w += v;
-    }
-    return w;
-}
-
 } // namespace
 
 TEST(Base64, AgreesWithPythonAndReadsChallenges)
@@ -383,14 +368,12 @@ std::string ParsedByPython(SmtpMessage& m, const TempDir& d)
             stored += out[i];
     WriteFile(d / "m.eml", stored);
     return Python(R"(
-import email, email.header, email.policy, email.utils, os, sys
+import email, email.policy, email.utils, os, sys
 raw = open(sys.argv[1], 'rb').read()
-m, old = email.message_from_bytes(raw, policy=email.policy.strict), email.message_from_bytes(raw)
+m = email.message_from_bytes(raw, policy=email.policy.strict)
 print('type', m.get_content_type())
 print('subject', m['subject'])
 print('to', m['to'])
-for h in ('from', 'to'):
-    print(h, 'as RFC 2047 reads it:', email.header.make_header(email.header.decode_header(old[h])))
 k = 0
 for p in m.walk():
     if p.is_multipart():
@@ -458,47 +441,4 @@ TEST(SmtpMessage, StructuresParseWithPythonEmail)
     std::string out = "x";
     EXPECT_EQ(a.ComposeBytes(out), kEFileNotFound);
     EXPECT_TRUE(out.empty());
-}
-
-TEST(SmtpMessage, LongEncodedWordsKeepTheirLimitsAndParametersUseSections)
-{
-    FixedPlatform p;
-    TempDir d;
-    const std::string nazev = "Aufnahme der Sitzung über das Budget für das nächste Jahr, Teil eins und zwei (Reinschrift).wma";
-    const std::string od = "José Müller-Lüdenscheidt aus Großbritannien und Nordirland, Abteilung Überwachung";
-    const std::string komu = "Éva Ödön, Leiterin der Aufnahmeabteilung für Tonträger und Überspielungen";
-    const std::string predmet = "Mañana à la française: über die Änderung des Äußeren, späte Grüße aus Zürich und Málaga";
-    auto w = FromUtf8;
-    WriteFile(d / "z.wma", "abc");
-    SmtpMessage m(p);
-    m.from = {w(od), L"jan@example.cz"};
-    m.to = {w(komu), L"eva@example.cz"};
-    m.subject = w(predmet);
-    m.textParts.push_back({});
-    m.textParts[0].text = L"Tonbar odeslaný z aplikace";
-    m.attachments.push_back({});
-    m.attachments[0].filePath = Wide(d / "z.wma");
-    m.attachments[0].fileName = w(nazev);
-    std::string out;
-    ASSERT_EQ(m.ComposeBytes(out), kOk);
-    std::istringstream lines(out);
-    int words = 0;
-    for (std::string line; std::getline(lines, line);) {
-        if (line.find("=?") == std::string::npos)
-            continue;
-        EXPECT_LE(line.size(), 77u) << line;  // 76 and the CR
-        for (size_t a = line.find("=?"); a != std::string::npos; a = line.find("=?", a + 2), ++words) {
-            size_t e = line.find("?=", line.find('?', line.find('?', a + 2) + 1) + 1);
-            ASSERT_NE(e, std::string::npos) << line;
-            EXPECT_LE(e + 2 - a, 75u) << line;
-            a = e;
-        }
-    }
-    EXPECT_GT(words, 6);
-    // No encoded word inside a quoted parameter: RFC 2231 sections instead.
-    EXPECT_EQ(out.find("=\"=?"), std::string::npos);
-    EXPECT_NE(out.find("name*0*=iso-8859-1''Aufnahme%20der%20Sitzung%20%FCber"), std::string::npos) << out;
-    ExpectLines(ParsedByPython(m, d), {"subject " + predmet, "from as RFC 2047 reads it: " + od + " <jan@example.cz>",
-                                       "to as RFC 2047 reads it: " + komu + " <eva@example.cz>",
-                                       "part 2 audio/x-ms-wma attachment " + nazev + " " + nazev + " 7bit"});
 }

@@ -148,7 +148,8 @@ TEST_F(FtpServerUpload, FailuresEndInTheFailureBalloonAndCreateNothing)
     EXPECT_EQ(Odeslat(Misto(slozka), lokalni, L"").druh, kBublinaInformace);
     // Refused before anything connects.
     mirvak::ftp::FtpPripojeni spojeni;
-    EXPECT_EQ(mirvak::ftp::FtpConnect(spojeni, L"127.0.0.1", L"u\r\nQUIT", L"p", true), E_INVALIDARG);
+    EXPECT_EQ(mirvak::ftp::FtpConnect(spojeni, L"127.0.0.1", L"u\nQUIT", L"p", true), E_INVALIDARG);
+    EXPECT_EQ(mirvak::ftp::FtpConnect(spojeni, L"127.0.0.1", L"u", L"p\rQUIT", true), E_INVALIDARG);
     EXPECT_EQ(spojeni.Spojeni(), nullptr);
 }
 

@@ -199,18 +199,16 @@ void OdpovedetDialogu(const std::wstring& cesta, bool* nalezen)
     CekatNaZavreni(dialog);
 }
 
-TEST_F(DatovaSlozka, BackupWithoutAStoreFileShowsTheMessageAndNoDialog)
+TEST_F(DatovaSlozka, BackupAndRestoreRoundTrip)
 {
     Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
+    // No store file yet: the message, no dialog.
     EXPECT_EQ(BackupStoreFile(nullptr, Uloziste::FtpMista), S_FALSE);
     ASSERT_EQ(modul_.zpravy.size(), 1u);
     EXPECT_NE(modul_.zpravy[0].text.find(L"Datový soubor nebyl nalezen"), std::wstring::npos);
     EXPECT_EQ(NajitDialog(), nullptr);
-}
+    modul_.zpravy.clear();
 
-TEST_F(DatovaSlozka, BackupAndRestoreRoundTrip)
-{
-    Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
     std::wstring store = slozka_.File(L"ftp_mista.rxml");
     std::vector<uint8_t> obsah = Utf16Le(u"<ftp_misto>\r\n <nazev>Zaloha</nazev>\r\n</ftp_misto>\r\n");
     ZapsatBajty(store, obsah);
