@@ -60,14 +60,8 @@ const char16_t kHlavicka[] = u"<rxml_data>\r\n <nazev>ftp_mista</nazev>\r\n</rxm
 TEST_F(Rxml, EmptyListsWriteTheHeaderOrNothing)
 {
     ASSERT_EQ(SaveRxmlStore(soubor_, kMista, {}), rxml::kOk);
+    // UTF-16 little-endian, no byte-order mark.
     EXPECT_EQ(CistBajty(soubor_), Utf16Le(kHlavicka));
-    // The first bytes spelled out: "<" then "r", little-endian, no byte-order mark.
-    std::vector<uint8_t> bytes = CistBajty(soubor_);
-    ASSERT_GE(bytes.size(), 4u);
-    EXPECT_EQ(bytes[0], 0x3C);
-    EXPECT_EQ(bytes[1], 0x00);
-    EXPECT_EQ(bytes[2], 0x72);
-    EXPECT_EQ(bytes[3], 0x00);
 
     std::wstring kontakty = slozka_.Soubor(L"kontakty.rxml");
     ASSERT_EQ(SaveRxmlStore(kontakty, kOsoby, {}), rxml::kOk);
