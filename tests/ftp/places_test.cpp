@@ -88,6 +88,10 @@ TEST_F(FtpMista, SavedFileIsTheRxmlFormLineByLine)
     EXPECT_EQ(zpet.At(0).heslo, L"tajné heslo \"x\"");
     EXPECT_FALSE(zpet.At(0).pasivni_rezim);
     EXPECT_TRUE(zpet.At(1).pasivni_rezim);
+    EXPECT_EQ(zpet.RemoveAt(2), E_INVALIDARG);
+    EXPECT_EQ(zpet.RemoveAt(-1), E_INVALIDARG);
+    EXPECT_EQ(zpet.ReplaceAt(2, Misto(L"x")), E_INVALIDARG);
+    EXPECT_EQ(zpet.Count(), 2);
 }
 
 // An empty list: nothing to edit or remove. Then: an empty name is refused,

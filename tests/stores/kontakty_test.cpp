@@ -62,7 +62,15 @@ TEST_F(Kontakty, FieldsAreStoredAndNewNamesTakeTheSmallestFreeNumber)
     ASSERT_GE(bytes.size(), zacatek.size());
     EXPECT_TRUE(std::equal(zacatek.begin(), zacatek.end(), bytes.begin()));
 
+    EXPECT_EQ(znovu.RemoveAt(1), E_INVALIDARG);
+    EXPECT_EQ(znovu.RemoveAt(-1), E_INVALIDARG);
+
     ContactList nove;
+    for (const wchar_t* n : {L"beta", L"Alfa", L"alfa2"})
+        nove.Append(Kontakt(n));
+    nove.SortByName();
+    EXPECT_EQ(nove.At(0).nazev + nove.At(1).nazev + nove.At(2).nazev, L"Alfaalfa2beta");
+    nove = ContactList();
     EXPECT_EQ(nove.NewName(), L"Nov\u00fd kontakt");
     nove.Append(Kontakt(L"nov\u00fd KONTAKT"));
     EXPECT_EQ(nove.NewName(), L"Nov\u00fd kontakt (2)");
