@@ -22,31 +22,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir()
-    {
+struct TempDir {
+    fs::path path_ = [] {
         char tmpl[] = "/tmp/tonbar-email-XXXXXX";
-        path_ = mkdtemp(tmpl);
-    }
+        return fs::path(mkdtemp(tmpl));
+    }();
     ~TempDir() { fs::remove_all(path_); }
     fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
 };
 
-void WriteFile(const fs::path& p, const std::string& bytes)
-{
-    std::ofstream(p, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+void WriteFile(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
 std::string ReadFile(const fs::path& p)
 {
     std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Runs a Python snippet with the argument list; its standard output.
@@ -85,22 +75,14 @@ public:
     std::wstring CharsetName() const override { return L"iso-8859-1"; }
     std::wstring ContentTypeOf(const std::wstring& e) const override { return PortableMimePlatform().ContentTypeOf(e); }
     uint32_t Milliseconds() const override { return 0x1234ABCD; }
-    void Now(MimeTime& t, int32_t& off) const override
-    {
-        t = MimeTime{2026, 12, 6, 5, 9, 5, 7, 0};
-        off = 100;
-    }
+    void Now(MimeTime& t, int32_t& off) const override { t = MimeTime{2026, 12, 6, 5, 9, 5, 7, 0}, off = 100; }
     int32_t ReadWholeFile(const std::wstring& p, std::string& b, uint64_t cap) const override
     {
         return PortableMimePlatform().ReadWholeFile(p, b, cap);
     }
 };
 
-std::wstring Wide(const fs::path& p)
-{
-    std::string s = p.string();
-    return std::wstring(s.begin(), s.end());
-}
+std::wstring Wide(const fs::path& p) { return p.wstring(); }
 
 } // namespace
 
@@ -189,21 +171,24 @@ TEST(QuotedPrintable, RoundTripsThroughPythonQuopriAndEscapesAnsiBytes)
 
 TEST(Encoders, ChoiceOfTransferEncoding)
 {
-    EXPECT_EQ(ChooseEncoding(""), kEncodingBase64);
-    EXPECT_EQ(ChooseEncoding("abc"), kEncoding7bit);
-    EXPECT_EQ(ChooseEncoding("Tonbar odeslan\xFD z aplikace \"Tonbar\""), kEncoding8bit);
-    EXPECT_EQ(ChooseEncoding(std::string(77, 'a')), kEncodingQuotedPrintable);
-    EXPECT_EQ(ChooseEncoding(std::string(76, 'a') + "\r\n" + std::string(76, 'b')), kEncoding7bit);
-    EXPECT_EQ(ChooseEncoding("x\r\n" + std::string(77, 'a')), kEncodingQuotedPrintable);
-    // NUL, bare CR and bare LF cannot travel as text.
-    EXPECT_EQ(ChooseEncoding(std::string("text with a \0 inside", 20)), kEncodingBase64);
-    EXPECT_EQ(ChooseEncoding("line\nline"), kEncodingBase64);
-    EXPECT_EQ(ChooseEncoding("line\rline"), kEncodingBase64);
-    EXPECT_EQ(ChooseEncoding("line\r"), kEncodingBase64);
     std::string binary;
     for (int i = 1; i < 256; ++i)
         binary += static_cast<char>(i == '\r' || i == '\n' ? 'x' : i);
-    EXPECT_EQ(ChooseEncoding(binary), kEncodingBase64);
+    // NUL, bare CR and bare LF cannot travel as text.
+    const std::pair<std::string, int32_t> pripady[] = {
+        {"", kEncodingBase64},
+        {"abc", kEncoding7bit},
+        {"Tonbar odeslan\xFD z aplikace \"Tonbar\"", kEncoding8bit},
+        {std::string(77, 'a'), kEncodingQuotedPrintable},
+        {std::string(76, 'a') + "\r\n" + std::string(76, 'b'), kEncoding7bit},
+        {"x\r\n" + std::string(77, 'a'), kEncodingQuotedPrintable},
+        {std::string("text with a \0 inside", 20), kEncodingBase64},
+        {"line\nline", kEncodingBase64},
+        {"line\rline", kEncodingBase64},
+        {"line\r", kEncodingBase64},
+        {binary, kEncodingBase64}};
+    for (auto& [text, kodovani] : pripady)
+        EXPECT_EQ(ChooseEncoding(text), kodovani) << text.substr(0, 40);
 }
 
 TEST(Encoders, WrappingAndLeadingPeriods)
@@ -272,38 +257,33 @@ TEST(SmtpCommands, RefuseLineBreaksAndOverlongArguments)
     std::string out;
     EXPECT_TRUE(BuildCommand("MAIL FROM: <", "a@b.cz", ">", 264, out));
     EXPECT_EQ(out, "MAIL FROM: <a@b.cz>\r\n");
-    EXPECT_FALSE(BuildCommand("RCPT TO: <", "a@b.cz>\r\nRCPT TO: <c@d.cz", ">", 264, out));
-    EXPECT_TRUE(out.empty());
-    EXPECT_FALSE(BuildCommand("RCPT TO: <", "a\nb", ">", 264, out));
-    EXPECT_FALSE(BuildCommand("RCPT TO: <", std::string("a\0b", 3), ">", 264, out));
-    EXPECT_FALSE(BuildCommand("RCPT TO: <", std::string(260, 'a'), ">", 264, out));
+    for (const std::string& zly : {std::string("a@b.cz>\r\nRCPT TO: <c@d.cz"), std::string("a\nb"),
+                                   std::string("a\0b", 3), std::string(260, 'a')}) {
+        EXPECT_FALSE(BuildCommand("RCPT TO: <", zly, ">", 264, out)) << zly.substr(0, 20);
+        EXPECT_TRUE(out.empty());
+    }
 }
 
 TEST(Checks, AddressesServersAndRecipientLists)
 {
     EXPECT_EQ(CheckEmailAddress(nullptr), kEInvalidArg);
-    EXPECT_EQ(CheckEmailAddress(L""), kEInvalidArg);
-    EXPECT_EQ(CheckEmailAddress(L"a@b.c"), 1);        // five characters
-    EXPECT_EQ(CheckEmailAddress(L"ab@c.cz"), 0);      // name, @, letter, period, two letters
-    EXPECT_EQ(CheckEmailAddress(L"abcdef"), 1);
-    EXPECT_EQ(CheckEmailAddress(L"abc@.cz"), 1);      // period right behind "@"
-    EXPECT_EQ(CheckEmailAddress(L"abcd@ef."), 1);     // period last
-    EXPECT_EQ(CheckEmailAddress(L"a@b.cz\r\nRCPT TO:<x@y.cz>"), 1);
-    EXPECT_EQ(CheckEmailAddress(L"a b@c.cz"), 1);
-    EXPECT_EQ(CheckEmailAddress(L"a>b@c.cz"), 1);
     EXPECT_EQ(CheckSmtpServer(nullptr), kEInvalidArg);
-    EXPECT_EQ(CheckSmtpServer(L"smtp.cz"), 0);
-    EXPECT_EQ(CheckSmtpServer(L"mail.c"), 1);
-    EXPECT_EQ(CheckSmtpServer(L"mail.cz\n"), 1);
+    // "ab@c.cz": name, @, letter, period, two letters; "a@b.c" has five characters.
+    const std::pair<const wchar_t*, int32_t> adresy[] = {
+        {L"", kEInvalidArg}, {L"a@b.c", 1},    {L"ab@c.cz", 0},  {L"abcdef", 1},   {L"abc@.cz", 1},
+        {L"abcd@ef.", 1},    {L"a b@c.cz", 1}, {L"a>b@c.cz", 1}, {L"a@b.cz\r\nRCPT TO:<x@y.cz>", 1}};
+    for (auto& [adresa, vysledek] : adresy)
+        EXPECT_EQ(CheckEmailAddress(adresa), vysledek) << adresa;
+    for (auto& [server, vysledek] : {std::pair{L"smtp.cz", 0}, {L"mail.c", 1}, {L"mail.cz\n", 1}})
+        EXPECT_EQ(CheckSmtpServer(server), vysledek) << server;
 
-    EXPECT_EQ(ParseRecipientList(L"a@b.cz;c@d.cz"), (std::vector<std::wstring>{L"a@b.cz", L"c@d.cz"}));
-    EXPECT_EQ(ParseRecipientList(L"a@b.cz\r\n\r\nc@d.cz\r\n"), (std::vector<std::wstring>{L"a@b.cz", L"c@d.cz"}));
+    using V = std::vector<std::wstring>;
+    EXPECT_EQ(ParseRecipientList(L"a@b.cz;c@d.cz"), (V{L"a@b.cz", L"c@d.cz"}));
+    EXPECT_EQ(ParseRecipientList(L"a@b.cz\r\n\r\nc@d.cz\r\n"), (V{L"a@b.cz", L"c@d.cz"}));
     EXPECT_TRUE(ParseRecipientList(L"a@b.c").empty());
-    EXPECT_EQ(ParseRecipientList(L" a@b.cz ;\tx; \r\n"), (std::vector<std::wstring>{L"a@b.cz", L"x"}));
-    EXPECT_EQ(UtcOffsetFromBias(-60), 100);
-    EXPECT_EQ(UtcOffsetFromBias(300), -500);
-    EXPECT_EQ(UtcOffsetFromBias(210), -330);
-    EXPECT_EQ(UtcOffsetFromBias(0), 0);
+    EXPECT_EQ(ParseRecipientList(L" a@b.cz ;\tx; \r\n"), (V{L"a@b.cz", L"x"}));
+    for (auto& [bias, posun] : {std::pair{-60, 100}, {300, -500}, {210, -330}, {0, 0}})
+        EXPECT_EQ(UtcOffsetFromBias(bias), posun) << bias;
 }
 
 TEST(SmtpMessage, OneTextPartHasNoBoundary)

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace tonbar::test {
 
@@ -88,6 +89,27 @@ inline void Vybrat(HWND dialog, int id, int radek, bool combo = false)
     HWND s = GetDlgItem(dialog, id);
     SendMessageW(s, combo ? CB_SETCURSEL : LB_SETCURSEL, static_cast<WPARAM>(radek), 0);
     SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, combo ? CBN_SELCHANGE : LBN_SELCHANGE), reinterpret_cast<LPARAM>(s));
+}
+
+// Row `i` of a list box (or combo box), all rows, the selected row ("" when none).
+inline std::wstring TextPolozky(HWND seznam, int i, bool combo = false)
+{
+    wchar_t t[256] = {};
+    SendMessageW(seznam, combo ? CB_GETLBTEXT : LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(t));
+    return t;
+}
+inline std::vector<std::wstring> Polozky(HWND dlg, int id, bool combo = false)
+{
+    HWND s = GetDlgItem(dlg, id);
+    std::vector<std::wstring> v;
+    for (int i = 0; i < SendMessageW(s, combo ? CB_GETCOUNT : LB_GETCOUNT, 0, 0); ++i)
+        v.push_back(TextPolozky(s, i, combo));
+    return v;
+}
+inline std::wstring Vybrana(HWND dlg, int id)
+{
+    LRESULT i = SendDlgItemMessageW(dlg, id, LB_GETCURSEL, 0, 0);
+    return i < 0 ? L"" : TextPolozky(GetDlgItem(dlg, id), static_cast<int>(i));
 }
 
 // Returns once the dialog's thread has finished what it was handling.

@@ -1,5 +1,7 @@
 #include "harness/TonbarProces.h"
+#include "harness/Dialogy.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -144,13 +146,7 @@ bool TonbarProces::StisknoutTlacitko(HWND dialog, int id)
 
 std::wstring TonbarProces::TextOkna(HWND okno)
 {
-    wchar_t text[4096];
-    // WM_GETTEXT works across processes, unlike GetWindowText on controls.
-    LRESULT n = SendMessageTimeoutW(okno, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                                    5000, nullptr);
-    (void)n;
-    text[4095] = 0;
-    return text;
+    return Text(okno);
 }
 
 void TonbarProces::PoslatPrikaz(WORD prikaz) const
@@ -187,30 +183,23 @@ std::string TonbarProces::ChybovyVystup() const
     // Wine sends every process's traces to the unix standard error of the
     // process that started it, so the child's lines are in our own stderr
     // copy; "+pid" puts the process id before each of them.
-    std::string vystup;
     const char* log = std::getenv("TONBAR_STDERR_LOG");
-    if (!log)
-        return vystup;
-    HANDLE f = CreateFileW(CestaWine(log).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f = log ? CreateFileW(CestaWine(log).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                 FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr)
+                   : INVALID_HANDLE_VALUE;
     if (f == INVALID_HANDLE_VALUE)
-        return vystup;
+        return {};
+    std::string vystup, radky;
     char buffer[65536];
-    DWORD precteno = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &precteno, nullptr) && precteno > 0)
-        vystup.append(buffer, precteno);
+    for (DWORD n = 0; ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0;)
+        vystup.append(buffer, n);
     CloseHandle(f);
     char predpona[16];
     std::snprintf(predpona, sizeof predpona, "%04lx:", static_cast<unsigned long>(pid_));
-    std::string radky;
-    size_t pos = 0;
-    while (pos < vystup.size()) {
-        size_t konec = vystup.find('\n', pos);
-        if (konec == std::string::npos)
-            konec = vystup.size();
+    for (size_t pos = 0, konec; pos < vystup.size(); pos = konec + 1) {
+        konec = std::min(vystup.find('\n', pos), vystup.size());
         if (vystup.compare(pos, std::strlen(predpona), predpona) == 0)
             radky.append(vystup, pos, konec - pos).append("\n");
-        pos = konec + 1;
     }
     return radky;
 }
@@ -219,36 +208,24 @@ std::string WineDebugstr(const std::wstring& text)
 {
     std::string s = "L\"";
     for (wchar_t c : text) {
-        switch (c) {
-        case L'\n': s += "\\n"; break;
-        case L'\r': s += "\\r"; break;
-        case L'\t': s += "\\t"; break;
-        case L'"': s += "\\\""; break;
-        case L'\\': s += "\\\\"; break;
-        default:
-            if (c >= 32 && c < 127) {
-                s += static_cast<char>(c);
-            } else {
-                char esc[8];
-                std::snprintf(esc, sizeof esc, "\\%04x", static_cast<unsigned>(c));
-                s += esc;
-            }
-        }
+        const char* esc = c == L'\n' ? "\\n" : c == L'\r' ? "\\r" : c == L'\t' ? "\\t" : c == L'"' ? "\\\"" : c == L'\\' ? "\\\\" : nullptr;
+        char hex[8];
+        if (!esc && (c < 32 || c >= 127))
+            std::snprintf(hex, sizeof hex, "\\%04x", static_cast<unsigned>(c)), esc = hex;
+        s += esc ? std::string(esc) : std::string(1, static_cast<char>(c));
     }
     return s + "\"";
 }
 
 bool ObsahujeUdalost(const std::string& traces, const std::wstring& text, WORD typ)
 {
-    // Information entries are traced, warnings warned.
-    std::string predpona = typ == EVENTLOG_WARNING_TYPE ? "warn:eventlog:ReportEventW " : "trace:eventlog:ReportEventW ";
-    std::string radek = predpona + WineDebugstr(text);
-    size_t pos = 0;
-    while ((pos = traces.find(radek, pos)) != std::string::npos) {
+    // Information entries are traced, warnings warned; the text ends its line.
+    std::string radek = (typ == EVENTLOG_WARNING_TYPE ? "warn:eventlog:ReportEventW " : "trace:eventlog:ReportEventW ") +
+                        WineDebugstr(text);
+    for (size_t pos = traces.find(radek); pos != std::string::npos; pos = traces.find(radek, pos + 1)) {
         size_t konec = pos + radek.size();
         if (konec >= traces.size() || traces[konec] == '\n' || traces[konec] == '\r')
             return true;
-        pos = konec;
     }
     return false;
 }

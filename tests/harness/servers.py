@@ -26,6 +26,11 @@ import sys, threading, time
 HOST = '127.0.0.1'
 
 
+def append(path, text):
+    with open(path, 'a', encoding='latin-1') as f:
+        f.write(text + '\n')
+
+
 def die(why):
     print('servers.py: ' + why, file=sys.stderr)
     sys.exit(1)
@@ -106,8 +111,7 @@ class Conn:
         self.s.settimeout(20)
 
     def note(self, text):
-        with open(self.log, 'a', encoding='latin-1') as f:
-            f.write(text + '\n')
+        append(self.log, text)
 
     def send(self, *pieces, pause=0.0):
         for p in pieces:
@@ -117,23 +121,22 @@ class Conn:
     def say(self, *replies, pause=0.0):
         self.send(*[r + b'\r\n' for r in replies], pause=pause)
 
-    def line(self):
-        while b'\r\n' not in self.buf:
-            d = self.s.recv(65536)
-            if not d:
-                raise EOFError
-            self.buf += d
-        l, self.buf = self.buf.split(b'\r\n', 1)
-        self.note(l.decode('latin-1'))
-        return l
-
-    def data(self):
-        while b'\r\n.\r\n' not in self.buf:
+    def until(self, end):
+        while end not in self.buf:
             d = self.s.recv(1 << 20)
             if not d:
                 raise EOFError
             self.buf += d
-        body, self.buf = self.buf.split(b'\r\n.\r\n', 1)
+        piece, self.buf = self.buf.split(end, 1)
+        return piece
+
+    def line(self):
+        l = self.until(b'\r\n')
+        self.note(l.decode('latin-1'))
+        return l
+
+    def data(self):
+        body = self.until(b'\r\n.\r\n')
         return b'\r\n'.join(x[1:] if x.startswith(b'.') else x for x in body.split(b'\r\n')) + b'\r\n'
 
 
@@ -264,8 +267,7 @@ def serve_script(name, script, listener, spool):
     log = spool.path('fault-%s.log' % name)
     while True:
         s, _ = listener.accept()
-        with open(log, 'a') as f:
-            f.write('-- connection\n')
+        append(log, '-- connection')
 
         def run(s=s):
             try:
@@ -310,20 +312,21 @@ def start_smtp(folder):
         def factory(self):
             return LoginSMTP(self.handler, **self.SMTP_kwargs)
 
+    def listener(name):
+        l = socket.socket()
+        l.bind((HOST, 0))
+        ports[name] = l.getsockname()[1]
+        return l
+
     ports = {}
     for name, auth in (('auth', True), ('plain', False)):
-        s = socket.socket()
-        s.bind((HOST, 0))
-        ports[name] = s.getsockname()[1]
-        s.close()
+        listener(name).close()
         LoginController(Handler(), hostname=HOST, port=ports[name], authenticator=authenticator,
                         auth_required=auth, auth_require_tls=False, data_size_limit=300 * 1024 * 1024,
                         decode_data=False).start()
     for name, script in SCRIPTS.items():
-        l = socket.socket()
-        l.bind((HOST, 0))
+        l = listener(name)
         l.listen(8)
-        ports[name] = l.getsockname()[1]
         threading.Thread(target=serve_script, args=(name, script, l, spool), daemon=True).start()
     with open(spool.path('ports.tmp'), 'w') as f:
         f.write(''.join('%s=%d\n' % kv for kv in ports.items()))

@@ -19,29 +19,6 @@ using mirvak::winapi::VysledekProfiluZaznamu;
 
 namespace {
 
-std::wstring TextPolozky(HWND seznam, int i, bool combo)
-{
-    wchar_t t[256] = {};
-    SendMessageW(seznam, combo ? CB_GETLBTEXT : LB_GETTEXT, i, reinterpret_cast<LPARAM>(t));
-    return t;
-}
-
-std::vector<std::wstring> Polozky(HWND dlg)
-{
-    HWND s = GetDlgItem(dlg, IDC_PROFILY_SEZNAM);
-    std::vector<std::wstring> v;
-    for (int i = 0; i < SendMessageW(s, LB_GETCOUNT, 0, 0); ++i)
-        v.push_back(TextPolozky(s, i, false));
-    return v;
-}
-
-std::wstring Vybrana(HWND dlg)
-{
-    HWND s = GetDlgItem(dlg, IDC_PROFILY_SEZNAM);
-    LRESULT i = SendMessageW(s, LB_GETCURSEL, 0, 0);
-    return i < 0 ? L"" : TextPolozky(s, static_cast<int>(i), false);
-}
-
 class DialogyTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -100,7 +77,7 @@ TEST_F(DialogyTest, AddingChecksTheNameAndSavesWhatTheProfileDialogChose)
     EXPECT_EQ(Spustit(vysledek,
                       [&](HWND dlg) {
                           // The stored profile selected and its values shown.
-                          seznam = Text(dlg) + L"|" + Vybrana(dlg) + L"|" + Text(dlg, IDC_PRZ_SLOZKA) + L"|" +
+                          seznam = Text(dlg) + L"|" + Vybrana(dlg, IDC_PROFILY_SEZNAM) + L"|" + Text(dlg, IDC_PRZ_SLOZKA) + L"|" +
                                    Text(dlg, IDC_PROFILY_ZARIZENI) + L"|" + Text(dlg, IDC_PROFILY_KODOVANI) + L"|" +
                                    Text(dlg, IDC_PRZ_NADPIS);
                           // An empty name, then one with a backslash.
@@ -135,7 +112,7 @@ TEST_F(DialogyTest, AddingChecksTheNameAndSavesWhatTheProfileDialogChose)
                               zvoleneZarizeni = TextPolozky(combo, n - 1, true);
                           }
                           Zavrit(dlg, p, IDOK);
-                          poPridani = Vybrana(dlg) + L"|" + Text(dlg, IDC_PRZ_SLOZKA) + L"|" +
+                          poPridani = Vybrana(dlg, IDC_PROFILY_SEZNAM) + L"|" + Text(dlg, IDC_PRZ_SLOZKA) + L"|" +
                                       Text(dlg, IDC_PROFILY_ZARIZENI) + L"|" + Text(dlg, IDC_PROFILY_KODOVANI);
                           Kliknout(dlg, IDOK);
                       }),
@@ -199,7 +176,7 @@ TEST_F(DialogyTest, EditAndRenameSaveTheirChanges)
                               Vybrat(p, IDC_PRZ_KODOVANI, 6, true);
                               Zavrit(dlg, p, IDOK);
                           }
-                          poUprave = Vybrana(dlg) + L"|" + Text(dlg, IDC_PRZ_SLOZKA);
+                          poUprave = Vybrana(dlg, IDC_PROFILY_SEZNAM) + L"|" + Text(dlg, IDC_PRZ_SLOZKA);
                           for (const wchar_t* nazev : {L"ZKOUŠKA", L"PORADA", L"Porada týmu"}) {
                               Kliknout(dlg, IDC_PROFILY_PREJMENOVAT);
                               if (nazevKPrejmenovani.empty())
@@ -207,7 +184,7 @@ TEST_F(DialogyTest, EditAndRenameSaveTheirChanges)
                                       nazevKPrejmenovani = Text(v, IDC_VSTUP_TEXT);
                               zpravy.push_back(Zadat(dlg, nazev));
                           }
-                          vybrana = Vybrana(dlg);
+                          vybrana = Vybrana(dlg, IDC_PROFILY_SEZNAM);
                           Kliknout(dlg, IDCANCEL);  // Escape closes too
                       }),
               S_OK);
@@ -248,7 +225,7 @@ TEST_F(DialogyTest, AnEmptyListAndASecondOpenDoNothingHarmful)
     VysledekProfiluZaznamu vysledek;
     EXPECT_EQ(Spustit(vysledek,
                       [&](HWND dlg) {
-                          slozka = Polozky(dlg).empty() ? Text(dlg, IDC_PRZ_SLOZKA) : L"<items>";
+                          slozka = Polozky(dlg, IDC_PROFILY_SEZNAM).empty() ? Text(dlg, IDC_PRZ_SLOZKA) : L"<items>";
                           for (int id : {IDC_PROFILY_UPRAVIT, IDC_PROFILY_PREJMENOVAT, IDC_PROFILY_ODSTRANIT})
                               SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
                           jenSeznam = NajitDialog() == dlg;

@@ -39,24 +39,6 @@ struct SeznamovyDialog {
     std::function<std::vector<std::wstring>()> nacist;  // the names in the store
 };
 
-std::vector<std::wstring> Polozky(HWND dlg, int id)
-{
-    std::vector<std::wstring> v;
-    HWND s = GetDlgItem(dlg, id);
-    for (int i = 0, n = static_cast<int>(SendMessageW(s, LB_GETCOUNT, 0, 0)); i < n; ++i) {
-        wchar_t t[256] = {};
-        SendMessageW(s, LB_GETTEXT, i, reinterpret_cast<LPARAM>(t));
-        v.push_back(t);
-    }
-    return v;
-}
-
-std::wstring Vybrana(HWND dlg, int id)
-{
-    LRESULT i = SendDlgItemMessageW(dlg, id, LB_GETCURSEL, 0, 0);
-    return i < 0 ? L"" : Polozky(dlg, id)[static_cast<size_t>(i)];
-}
-
 // The last message box shown after `pred` boxes, else "".
 std::wstring NovaZprava(const TestModul& modul, size_t pred)
 {
