@@ -24,11 +24,7 @@ FtpPlace Misto(const wchar_t* nazev, const wchar_t* server = L"ftp.example.cz", 
                const wchar_t* uzivatel = L"nahravky", const wchar_t* heslo = L"", bool pasivni = true)
 {
     FtpPlace m;
-    m.nazev = nazev;
-    m.server = server;
-    m.slozka = slozka;
-    m.uzivatel = uzivatel;
-    m.heslo = heslo;
+    m.nazev = nazev, m.server = server, m.slozka = slozka, m.uzivatel = uzivatel, m.heslo = heslo;
     m.pasivni_rezim = pasivni;
     return m;
 }
@@ -88,8 +84,8 @@ TEST_F(FtpMista, SavedFileIsTheRxmlFormLineByLine)
     EXPECT_EQ(zpet.At(0).heslo, L"tajné heslo \"x\"");
     EXPECT_FALSE(zpet.At(0).pasivni_rezim);
     EXPECT_TRUE(zpet.At(1).pasivni_rezim);
-    EXPECT_EQ(zpet.RemoveAt(2), E_INVALIDARG);
-    EXPECT_EQ(zpet.RemoveAt(-1), E_INVALIDARG);
+    for (int zly : {2, -1})
+        EXPECT_EQ(zpet.RemoveAt(zly), E_INVALIDARG) << zly;
     EXPECT_EQ(zpet.ReplaceAt(2, Misto(L"x")), E_INVALIDARG);
     EXPECT_EQ(zpet.Count(), 2);
 }
@@ -129,11 +125,7 @@ TEST_F(FtpMista, DialogRenamesEditsAndRefusesEmptyNames)
             Kliknout(dlg, IDC_FTP_PREJMENOVAT);
             OdpovedetVstupu(dlg, nazev);
         }
-        for (int i = 0; i < 2; ++i) {
-            wchar_t t[64] = {};
-            SendDlgItemMessageW(dlg, IDC_FTP_SEZNAM, LB_GETTEXT, i, reinterpret_cast<LPARAM>(t));
-            poPrejmenovani.push_back(t);
-        }
+        poPrejmenovani = Polozky(dlg, IDC_FTP_SEZNAM);
         predUpravou = Soubor();
         Vybrat(dlg, IDC_FTP_SEZNAM, 0);
         Kliknout(dlg, IDC_FTP_UPRAVIT);

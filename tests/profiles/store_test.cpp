@@ -71,16 +71,12 @@ TEST_F(StoreTest, SavesTheRegistryLayoutAndLoadsItBack)
     EXPECT_THROW(nacteny.At(3), long);
     EXPECT_THROW(nacteny.At(-1), long);
     for (int i = 0; i < store_.Count(); ++i) {
-        const RecordingProfile& puvodni = store_.At(i);
-        int j = nacteny.Find(puvodni.name);
-        ASSERT_GE(j, 0) << i;
-        const RecordingProfile& p = nacteny.At(j);
-        EXPECT_EQ(p.name, puvodni.name);
-        EXPECT_TRUE(StejneGuid(p.profileId, puvodni.profileId));
-        EXPECT_EQ(p.folder, puvodni.folder);
-        EXPECT_EQ(p.device.friendlyName, puvodni.device.friendlyName);
-        EXPECT_EQ(p.device.devicePath, puvodni.device.devicePath);
-        EXPECT_TRUE(p.device.description.empty());
+        const RecordingProfile &puvodni = store_.At(i), &p = nacteny.At(nacteny.Find(puvodni.name));
+        EXPECT_EQ(p.name + p.folder + L"|" + p.device.friendlyName + L"|" + p.device.devicePath + L"|" +
+                      p.device.description,
+                  puvodni.name + puvodni.folder + L"|" + puvodni.device.friendlyName + L"|" + puvodni.device.devicePath +
+                      L"|");
+        EXPECT_TRUE(StejneGuid(p.profileId, puvodni.profileId)) << i;
     }
 }
 
@@ -190,10 +186,8 @@ TEST_F(StoreTest, ACommandOfARangeNamesAProfileIndex)
     EXPECT_EQ(ProfileIndexFromCommand(store_, kPrikazyZaznamPodleProfilu, kPrikazyZaznamPodleProfilu), -1);
     for (int i = 0; i < 3; ++i)
         store_.Append(Profil(L"p" + std::to_wstring(i), kProfilyKodovani[0], L"C:\\a"));
-    EXPECT_EQ(ProfileIndexFromCommand(store_, 52602, kPrikazyPrepnoutProfil), 2);
-    EXPECT_EQ(ProfileIndexFromCommand(store_, 52603, kPrikazyPrepnoutProfil), -1);
-    EXPECT_EQ(ProfileIndexFromCommand(store_, 52599, kPrikazyPrepnoutProfil), -1);
-    EXPECT_EQ(ProfileIndexFromCommand(store_, 52400, kPrikazyPrepnoutProfil), -1);
+    for (auto [prikaz, index] : {std::pair{52602, 2}, {52603, -1}, {52599, -1}, {52400, -1}})
+        EXPECT_EQ(ProfileIndexFromCommand(store_, prikaz, kPrikazyPrepnoutProfil), index) << prikaz;
     for (int i = 3; i < 205; ++i)
         store_.Append(Profil(L"p" + std::to_wstring(i), kProfilyKodovani[0], L"C:\\a"));
     EXPECT_EQ(ProfileIndexFromCommand(store_, 52799, kPrikazyPrepnoutProfil), 199);
@@ -203,26 +197,17 @@ TEST_F(StoreTest, ACommandOfARangeNamesAProfileIndex)
 
 TEST(ProfileRecording, NamesTheFileByDateAndTimeInTheProfilesFolder)
 {
-    SYSTEMTIME cas{};
-    cas.wYear = 2026;
-    cas.wMonth = 3;
-    cas.wDay = 5;
-    cas.wHour = 7;
-    cas.wMinute = 8;
-    cas.wSecond = 9;
+    SYSTEMTIME cas{2026, 3, 0, 5, 7, 8, 9, 0};
     std::wstring cesta;
     ASSERT_EQ(ProfileRecordingFile(Profil(L"p", kProfilyKodovani[0], L"C:\\Záznamy"), cas, cesta), S_OK);
     EXPECT_EQ(cesta, L"C:\\Záznamy\\5.3.2026 07-08-09.wma");
-    cas.wDay = 28;
-    cas.wMonth = 12;
-    cas.wHour = 23;
+    cas = {2026, 12, 0, 28, 23, 8, 9, 0};
     ASSERT_EQ(ProfileRecordingFile(Profil(L"p", kProfilyKodovani[0], L"\\\\server\\sdílená"), cas, cesta), S_OK);
     EXPECT_EQ(cesta, L"\\\\server\\sdílená\\28.12.2026 23-08-09.wma");
-
     // No folder: refused, the path untouched.
     cesta = L"nezměněno";
-    EXPECT_EQ(ProfileRecordingFile(Profil(L"p", kProfilyKodovani[0], L""), cas, cesta), E_INVALIDARG);
-    EXPECT_EQ(ProfileRecordingFile(Profil(L"p", kProfilyKodovani[0], L"  "), cas, cesta), E_INVALIDARG);
+    for (const wchar_t* slozka : {L"", L"  "})
+        EXPECT_EQ(ProfileRecordingFile(Profil(L"p", kProfilyKodovani[0], slozka), cas, cesta), E_INVALIDARG);
     EXPECT_EQ(cesta, L"nezměněno");
 }
 

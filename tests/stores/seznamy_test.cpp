@@ -71,6 +71,16 @@ std::wstring Pridat(HWND dlg, const std::wstring& nazev, TestModul& modul, const
     return NovaZprava(modul, pred);
 }
 
+// The names of a list in its order.
+template <typename Seznam, typename Nazev>
+std::vector<std::wstring> Nazvy(const Seznam& l, Nazev nazev)
+{
+    std::vector<std::wstring> n;
+    for (int i = 0; i < l.Count(); ++i)
+        n.push_back(nazev(l.At(i)));
+    return n;
+}
+
 FtpPlaceList g_mista;
 ContactList g_kontakty;
 std::unique_ptr<TestKonfigurace> g_konf;
@@ -83,18 +93,12 @@ std::vector<SeznamovyDialog> Dialogy()
                  L"Opravdu chcete odebrat toto FTP místo?\n\n127.0.0.1\nnovak", L"Alfa",
                  [](TestFolder&) {
                      FtpPlaceList l;
-                     for (const wchar_t* n : {L"Beta", L"Alfa"}) {
-                         FtpPlace m;
-                         m.nazev = n;
-                         l.Append(m);
-                     }
+                     FtpPlace m;
+                     for (const wchar_t* n : {L"Beta", L"Alfa"})
+                         m.nazev = n, l.Append(m);
                      ASSERT_EQ(l.Save(), S_OK);
                  },
-                 [] {
-                     g_mista.Load();
-                     DlgFtpMista d(g_mista);
-                     return d.DoModal(nullptr);
-                 },
+                 [] { return g_mista.Load(), DlgFtpMista(g_mista).DoModal(nullptr); },
                  [](HWND dlg, const std::wstring& nazev, TestModul& modul) {
                      return Pridat(dlg, nazev, modul, L"Tonbar - FTP místo - ", IDC_FTP_SERVER, [](HWND misto) {
                          Napsat(misto, IDC_FTP_SERVER, L"127.0.0.1");
@@ -104,10 +108,7 @@ std::vector<SeznamovyDialog> Dialogy()
                  [] {
                      FtpPlaceList l;
                      l.Load();
-                     std::vector<std::wstring> n;
-                     for (int i = 0; i < l.Count(); ++i)
-                         n.push_back(l.At(i).nazev);
-                     return n;
+                     return Nazvy(l, [](const FtpPlace& m) { return m.nazev; });
                  }});
     v.push_back({"SmtpAccounts", IDC_SMTPU_SEZNAM, IDC_SMTPU_PRIDAT, IDC_SMTPU_ODSTRANIT, L"alfa@example.cz",
                  L"beta@example.cz", L"ALFA@example.cz", L"cyril@example.cz", L"Zadaná emailová adresa již existuje.",
@@ -118,10 +119,7 @@ std::vector<SeznamovyDialog> Dialogy()
                      l.items.push_back({L"alfa@example.cz", L"h1", L"Alfa", L"alfa", L"smtp.example.cz"});
                      ASSERT_EQ(l.Save(), S_OK);
                  },
-                 [] {
-                     DlgSmtpUcty d;
-                     return d.DoModal(nullptr);
-                 },
+                 [] { return DlgSmtpUcty().DoModal(nullptr); },
                  [](HWND dlg, const std::wstring& nazev, TestModul& modul) {
                      return Pridat(dlg, nazev, modul, L"", IDC_SMTPU_HESLO);
                  },
@@ -139,17 +137,11 @@ std::vector<SeznamovyDialog> Dialogy()
                  L"Cyril", L"Nový kontakt", L"Opravdu chcete tento kontakt odstranit?", L"Beta",
                  [](TestFolder&) {
                      ContactList l;
-                     for (const wchar_t* n : {L"Beta", L"Alfa"}) {
-                         Contact c;
-                         c.nazev = n;
-                         l.Append(c);
-                     }
+                     for (const wchar_t* n : {L"Beta", L"Alfa"})
+                         l.Append(Contact{}), l.At(l.Count() - 1).nazev = n;
                      ASSERT_EQ(l.Save(), S_OK);
                  },
-                 [] {
-                     g_kontakty.Load();
-                     return SpustitDlgKontakty(nullptr, g_kontakty);
-                 },
+                 [] { return g_kontakty.Load(), SpustitDlgKontakty(nullptr, g_kontakty); },
                  [](HWND dlg, const std::wstring& nazev, TestModul&) {
                      HWND k = CekatNaDialog(L"Kontakt - ");
                      Napsat(k, IDC_KONTAKT_NAZEV, nazev);
@@ -163,10 +155,7 @@ std::vector<SeznamovyDialog> Dialogy()
                  [] {
                      ContactList l;
                      l.Load();
-                     std::vector<std::wstring> n;
-                     for (int i = 0; i < l.Count(); ++i)
-                         n.push_back(l.At(i).nazev);
-                     return n;
+                     return Nazvy(l, [](const Contact& c) { return c.nazev; });
                  }});
     v.push_back({"RecordingProfiles", IDC_PROFILY_SEZNAM, IDC_PROFILY_PRIDAT, IDC_PROFILY_ODSTRANIT, L"Alfa", L"Beta",
                  L"ALFA", L"Cyril", L"Zadaný název profilu záznamu již existuje.",
@@ -196,10 +185,7 @@ std::vector<SeznamovyDialog> Dialogy()
                  [] {
                      RecordingProfileStore s(g_konf->k.registrovaCesta);
                      s.Load();
-                     std::vector<std::wstring> n;
-                     for (int i = 0; i < s.Count(); ++i)
-                         n.push_back(s.At(i).name);
-                     return n;
+                     return Nazvy(s, [](const RecordingProfile& p) { return p.name; });
                  }});
     return v;
 }
