@@ -48,9 +48,7 @@ inline std::wstring Prostredi(const wchar_t* nazev)
 inline std::string ReadBytes(const std::wstring& path)
 {
     std::ifstream in(path.c_str(), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void WriteBytes(const std::wstring& path, const std::string& bytes)
@@ -135,10 +133,10 @@ public:
     }
     static bool WaitCount(int count, DWORD ms = 20000)
     {
-        for (ULONGLONG end = GetTickCount64() + ms; Count() < count; Sleep(50))
-            if (GetTickCount64() > end)
-                return false;
-        return true;
+        ULONGLONG end = GetTickCount64() + ms;
+        while (Count() < count && GetTickCount64() < end)
+            Sleep(50);
+        return Count() >= count;
     }
 
     // key -> values of message n's summary (rcpt repeats).
@@ -277,13 +275,7 @@ public:
         puvodni_ = puvodni;
         Zapsat(slozka);
     }
-    ~PresmerovaniUloziste()
-    {
-        if (mel_)
-            Zapsat(puvodni_);
-        else
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, popis_.klic, popis_.hodnota);
-    }
+    ~PresmerovaniUloziste() { mel_ ? Zapsat(puvodni_) : void(RegDeleteKeyValueW(HKEY_CURRENT_USER, popis_.klic, popis_.hodnota)); }
     PresmerovaniUloziste(const PresmerovaniUloziste&) = delete;
     PresmerovaniUloziste& operator=(const PresmerovaniUloziste&) = delete;
 

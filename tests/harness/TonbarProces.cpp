@@ -22,14 +22,10 @@ BOOL CALLBACK NajitOkno(HWND okno, LPARAM l)
 {
     auto* h = reinterpret_cast<Hledani*>(l);
     DWORD pid = 0;
-    GetWindowThreadProcessId(okno, &pid);
-    if (pid != h->pid)
-        return TRUE;
     wchar_t trida[64];
-    if (GetClassNameW(okno, trida, 64) && wcscmp(trida, h->trida) == 0) {
-        h->nalezeno = okno;
-        return FALSE;
-    }
+    GetWindowThreadProcessId(okno, &pid);
+    if (pid == h->pid && GetClassNameW(okno, trida, 64) && wcscmp(trida, h->trida) == 0)
+        return h->nalezeno = okno, FALSE;
     return TRUE;
 }
 
@@ -56,10 +52,7 @@ std::wstring CestaWine(const std::string& unixCesta)
     return vysledek;
 }
 
-std::wstring CestaProgramu()
-{
-    return CestaWine(TONBAR_BINARY_DIR "/Tonbar.exe");
-}
+std::wstring CestaProgramu() { return CestaWine(TONBAR_BINARY_DIR "/Tonbar.exe"); }
 
 TonbarProces::~TonbarProces()
 {
@@ -100,10 +93,7 @@ bool TonbarProces::Spustit(const std::wstring& winedebug, const std::wstring& pr
     return true;
 }
 
-bool TonbarProces::Bezi() const
-{
-    return proces_ && WaitForSingleObject(proces_, 0) == WAIT_TIMEOUT;
-}
+bool TonbarProces::Bezi() const { return proces_ && WaitForSingleObject(proces_, 0) == WAIT_TIMEOUT; }
 
 HWND TonbarProces::CekatNaOkno(const wchar_t* trida, DWORD ms) const
 {
@@ -138,10 +128,7 @@ std::optional<Zprava> TonbarProces::CekatNaZpravu(DWORD ms) const
 bool TonbarProces::StisknoutTlacitko(HWND dialog, int id)
 {
     HWND tlacitko = GetDlgItem(dialog, id);
-    if (!tlacitko)
-        return false;
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(tlacitko));
-    return true;
+    return tlacitko && PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(tlacitko));
 }
 
 std::wstring TonbarProces::TextOkna(HWND okno)
@@ -237,17 +224,10 @@ void SmazatKonfiguraci()
 
 bool ZapsatDword(const wchar_t* podklic, const wchar_t* nazev, DWORD hodnota)
 {
-    std::wstring cesta = L"Software\\Mirvak\\Tonbar\\4";
-    if (podklic && *podklic)
-        cesta += std::wstring(L"\\") + podklic;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, cesta.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    bool ok = RegSetValueExW(key, nazev, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&hodnota), sizeof hodnota) ==
-              ERROR_SUCCESS;
-    RegCloseKey(key);
-    return ok;
+    std::wstring cesta = std::wstring(L"Software\\Mirvak\\Tonbar\\4") + (podklic && *podklic ? L"\\" : L"") +
+                         (podklic ? podklic : L"");
+    return RegSetKeyValueW(HKEY_CURRENT_USER, cesta.c_str(), nazev, REG_DWORD, &hodnota, sizeof hodnota) ==
+           ERROR_SUCCESS;
 }
 
 } // namespace tonbar::test

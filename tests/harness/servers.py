@@ -3,20 +3,17 @@
 
 usage: servers.py [SPOOL] [--root DIR --user U --password P --ctl-file F [--throttle N]]
 
-SPOOL: SMTP. aiosmtpd requiring AUTH LOGIN (user "nahravky", password
-"heslo-123", no TLS) as "auth", one without authentication as "plain", and
-scripted servers for the faults aiosmtpd cannot produce. Every message is
-stored as <n>.eml with a summary <n>.txt made by Python's email package; a
-scripted server logs each line it reads to fault-<name>.log. The ports go to
-SPOOL/ports.txt as name=port lines, written last.
+SPOOL: SMTP. aiosmtpd with AUTH LOGIN (nahravky/heslo-123, no TLS) as "auth",
+one without authentication as "plain", and scripted servers (SCRIPTS) for the
+faults aiosmtpd cannot produce. Message n is stored as n.eml with a summary
+n.txt by Python's email package; a scripted server logs what it reads to
+fault-<name>.log. The ports go to SPOOL/ports.txt (name=port), written last.
 
---root: FTP. pyftpdlib on 127.0.0.1:21 with one user, run as a child process
-that the control port (written to --ctl-file once port 21 accepts) stops and
-starts: one-line commands "stop", "start", "ping", answered "ok" or "err ...".
---throttle N reads uploads at N bytes a second.
-
-A server that cannot start ends this with exit 1 and the reason. Runs until
-SIGTERM.
+--root: FTP. pyftpdlib on 127.0.0.1:21 with one user, a child process that
+the control port (in --ctl-file once port 21 accepts) stops and starts with
+one-line commands "stop", "start", "ping", answered "ok" or "err ...".
+--throttle N reads uploads at N bytes a second. A server that cannot start
+ends this with exit 1 and the reason. Runs until SIGTERM.
 """
 import warnings
 warnings.simplefilter('ignore')
@@ -59,7 +56,7 @@ class Spool:
         small = len(raw) < 10 * 1024 * 1024
         lines.append('strict=' + (strict_defects(raw) if small else 'not checked (large)'))
         flat = lambda v: str(v).replace('\r', ' ').replace('\n', ' ')
-        for h in ('From', 'To', 'Subject', 'Date', 'MIME-Version', 'X-Mailer', 'Bcc'):
+        for h in ('From', 'To', 'Subject', 'Bcc'):
             if m[h] is not None:
                 lines.append('header.%s=%s' % (h, flat(m[h])))
         # The address headers as RFC 2047 reads them: blanks between two

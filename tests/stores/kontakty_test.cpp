@@ -131,8 +131,8 @@ TEST_F(Kontakty, TheContactDialogsPagesAreSaved)
         if (HWND kontakt = CekatNaDialog(L"Kontakt - ")) {
             VybratStranku(kontakt, 3);
             Napsat(Stranka(kontakt, IDC_KONTAKT_OBRAZEK), IDC_KONTAKT_OBRAZEK, L"C:\\neni.png");
-            Synchronizovat(kontakt);
-            pouzitPoObrazku = IsWindowEnabled(GetDlgItem(kontakt, IDC_KONTAKT_POUZIT)) != FALSE;
+            // The page tells the dialog by a posted message: wait for it.
+            pouzitPoObrazku = PockatNa([&] { return IsWindowEnabled(GetDlgItem(kontakt, IDC_KONTAKT_POUZIT)) != FALSE; }, 3000);
             Kliknout(kontakt, IDOK);
             CekatNaZavreni(kontakt);
         }
