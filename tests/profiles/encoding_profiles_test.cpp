@@ -115,8 +115,15 @@ TEST_F(EncodingComboTest, ListsTheSevenProfilesByNameWithTheDefaultSeventhSelect
     EXPECT_EQ(SendMessageW(combo_, CB_GETCURSEL, 0, 0), 2);
 }
 
-TEST_F(EncodingComboTest, AnUnknownGuidLeavesNoSelection)
+TEST_F(EncodingComboTest, BadArgumentsAndAnUnknownGuidLeaveNoSelection)
 {
+    EXPECT_EQ(FillEncodingProfiles(nullptr, manager_.Get(), kVychoziProfil), E_INVALIDARG);
+    SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"staré"));
+    EXPECT_EQ(FillEncodingProfiles(combo_, nullptr, kVychoziProfil), E_POINTER);
+    EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 0);
+    GUID prazdny{};
+    EXPECT_EQ(SelectedEncodingProfile(combo_, prazdny), S_FALSE);
+
     const GUID rucne = {0x12345678, 0x1, 0x2, {1, 2, 3, 4, 5, 6, 7, 8}};
     ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), rucne), S_OK);
     EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 7);
@@ -155,16 +162,6 @@ TEST_F(EncodingComboTest, ProfilesTheManagerCannotLoadOrNameStillGetARow)
     EXPECT_EQ(EncodingProfileName(&vadny, kProfilyKodovani[0], nazev), E_NOTIMPL);
     EXPECT_TRUE(nazev.empty());
     EXPECT_EQ(EncodingProfileName(&vadny, kProfilyKodovani[2], nazev), E_POINTER);
-}
-
-TEST_F(EncodingComboTest, BadArgumentsAreRefused)
-{
-    EXPECT_EQ(FillEncodingProfiles(nullptr, manager_.Get(), kVychoziProfil), E_INVALIDARG);
-    SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"staré"));
-    EXPECT_EQ(FillEncodingProfiles(combo_, nullptr, kVychoziProfil), E_POINTER);
-    EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 0);
-    GUID g{};
-    EXPECT_EQ(SelectedEncodingProfile(combo_, g), S_FALSE);
 }
 
 class ToolbarComboTest : public ::testing::Test {
