@@ -3,8 +3,7 @@
 // silent one. Each time the program ends with code 0 within 10 s and Wine's
 // heap checking (warn+heap) reports nothing. The servers come from
 // workers_e2e.sh.
-#include "email/SmtpTestServer.h"
-#include "ftp/FtpTest.h"
+#include "harness/Servery.h"
 #include "harness/TestFolder.h"
 #include "harness/TonbarProces.h"
 #include "stores/FtpPlace.h"
@@ -127,11 +126,11 @@ TEST_F(ZavreniBehemPrace, EmailStalledInData)
 
 TEST_F(ZavreniBehemPrace, FtpUploadToASlowServer)
 {
-    tonbar::ftptest::FtpServer server;
+    tonbar::test::FtpServer server;
     ASSERT_TRUE(server.Bezi()) << "no FTP server on port 21: run through workers_e2e.sh";
     Zaznam(30u * 1024 * 1024, L"zaznam.wma");
     tonbar::test::TestFolder uloziste;
-    tonbar::ftptest::PresmerovaneUloziste presmerovani(uloziste.Path());
+    tonbar::test::PresmerovaniUloziste presmerovani(Uloziste::FtpMista, uloziste.Path());
     FtpPlace misto;
     misto.nazev = L"Pomalý server";
     misto.server = L"127.0.0.1";

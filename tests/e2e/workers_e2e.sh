@@ -22,12 +22,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-$py "$here/email/smtp_servers.py" "$tmp/spool" &
+$py "$here/harness/servers.py" "$tmp/spool" &
 pids+=($!)
 
 mkdir -p "$tmp/ftp"
 ftp_password="tajne-$$-$RANDOM"
-$py "$here/ftp/ftp_server.py" --root "$tmp/ftp" --user nahravky --password "$ftp_password" \
+$py "$here/harness/servers.py" --root "$tmp/ftp" --user nahravky --password "$ftp_password" \
   --ctl-file "$tmp/ftp.ctl" --throttle 204800 >"$tmp/ftp.log" 2>&1 &
 pids+=($!)
 

@@ -1,19 +1,26 @@
-// The server folder browser against the real FTP server of the fixture, and
-// the FTP place dialog's "..." button that opens it.
-#include "ftp/FtpTest.h"
+// The server folder browser against the real FTP server of servers.sh ftp,
+// and the FTP place dialog's "..." button that opens it.
+#include "harness/Dialogy.h"
+#include "harness/Servery.h"
 
 #include "ftp/DlgVyberSlozkyFtp.h"
 #include "ftp/FtpPripojeni.h"
 #include "resources/resource.h"
 #include "stores/DlgFtpMisto.h"
 
-#include <algorithm>
+#include <commctrl.h>
 
-using namespace tonbar::ftptest;
+#include <algorithm>
+#include <vector>
+
+using namespace tonbar::test;
 
 namespace {
 
-std::vector<std::wstring> Deti(HWND strom, HTREEITEM rodic)
+// The names of `rodic`'s children (the roots for null); `nalez` gets the one
+// named `hledany`.
+std::vector<std::wstring> Deti(HWND strom, HTREEITEM rodic, const std::wstring& hledany = L"",
+                               HTREEITEM* nalez = nullptr)
 {
     std::vector<std::wstring> nazvy;
     HTREEITEM p = rodic ? TreeView_GetChild(strom, rodic) : TreeView_GetRoot(strom);
@@ -26,39 +33,21 @@ std::vector<std::wstring> Deti(HWND strom, HTREEITEM rodic)
         it.cchTextMax = MAX_PATH;
         TreeView_GetItem(strom, &it);
         nazvy.push_back(text);
+        if (nalez && hledany == text)
+            *nalez = p;
     }
     return nazvy;
 }
 
 HTREEITEM Najit(HWND strom, HTREEITEM rodic, const std::wstring& nazev)
 {
-    HTREEITEM p = rodic ? TreeView_GetChild(strom, rodic) : TreeView_GetRoot(strom);
-    for (; p; p = TreeView_GetNextSibling(strom, p)) {
-        wchar_t text[MAX_PATH] = {};
-        TVITEMW it{};
-        it.mask = TVIF_TEXT | TVIF_HANDLE;
-        it.hItem = p;
-        it.pszText = text;
-        it.cchTextMax = MAX_PATH;
-        TreeView_GetItem(strom, &it);
-        if (nazev == text)
-            return p;
-    }
-    return nullptr;
+    HTREEITEM p = nullptr;
+    Deti(strom, rodic, nazev, &p);
+    return p;
 }
 
-// The folder browser when one is open (at most `ms`).
-HWND Prohlizec(const RidicDialogu& r, int ms)
-{
-    auto konec = GetTickCount64() + static_cast<ULONGLONG>(ms);
-    do {
-        HWND w = r.NajitOkno(L"Tonbar", 0, [](HWND okno) { return GetDlgItem(okno, IDC_FTP_STROM) != nullptr; });
-        if (w)
-            return w;
-        Sleep(50);
-    } while (GetTickCount64() < konec);
-    return nullptr;
-}
+// The folder browser when one opens within `ms`.
+HWND Prohlizec(DWORD ms) { return CekatNaDialog(L"Tonbar", IDC_FTP_STROM, ms); }
 
 std::vector<std::wstring> Serazene(std::vector<std::wstring> v)
 {
@@ -70,7 +59,7 @@ class FtpServerBrowse : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        TONBAR_NEEDS_FTP_SERVER(server);
+        ASSERT_TRUE(server.Bezi()) << "no FTP server: run through tests/harness/servers.sh ftp (ctest -R ftp_server)";
         // A tree of the test's own under the login folder: the browser
         // lists the login folder, so the top level holds everything other
         // tests left there too; this test looks only at its own branch.
@@ -78,8 +67,8 @@ protected:
         for (const wchar_t* s : {L"", L"\\alfa", L"\\alfa\\a1", L"\\alfa\\a2", L"\\alfa\\a2\\hluboko", L"\\beta",
                                  L"\\beta\\b1", L"\\.skryta", L"\\prazdna"})
             CreateDirectoryW(server.Cesta(koren_ + s).c_str(), nullptr);
-        ZapsatSoubor(server.Cesta(koren_ + L"\\soubor.txt"), NahodnaData(10, 1));
-        ZapsatSoubor(server.Cesta(koren_ + L"\\alfa\\soubor2.txt"), NahodnaData(10, 2));
+        WriteBytes(server.Cesta(koren_ + L"\\soubor.txt"), RandomBytes(10, 1));
+        WriteBytes(server.Cesta(koren_ + L"\\alfa\\soubor2.txt"), RandomBytes(10, 2));
     }
 
     FtpServer server;
@@ -115,8 +104,8 @@ TEST_F(FtpServerBrowse, TreeShowsTwoLevelsListsEachFolderOnceAndGivesTheBackslas
     mirvak::ftp::DlgVyberSlozkyFtp dialog(p.Spojeni());
     std::vector<std::wstring> koreny, prvni, prvniZnovu, druhaUroven, beta;
     std::wstring vyber;
-    RidicDialogu ridic([&](RidicDialogu& r) {
-        HWND dlg = r.NajitOkno(L"Tonbar");
+    INT_PTR r = Ridit([&] { return dialog.DoModal(nullptr); }, [&] {
+        HWND dlg = CekatNaDialog(L"Tonbar", IDC_FTP_STROM);
         if (!dlg)
             return;
         HWND strom = GetDlgItem(dlg, IDC_FTP_STROM);
@@ -138,12 +127,11 @@ TEST_F(FtpServerBrowse, TreeShowsTwoLevelsListsEachFolderOnceAndGivesTheBackslas
             beta = Deti(strom, b);
             HTREEITEM a2 = Najit(strom, alfa, L"a2");
             SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(a2));
-            vyber = RidicDialogu::Text(dlg, IDC_FTP_VYBER);
-            SnimekObrazovky(dlg, L"DlgVyberSlozkyFtp.png");
+            vyber = Text(dlg, IDC_FTP_VYBER);
         }
-        RidicDialogu::Kliknout(dlg, IDOK);
+        Kliknout(dlg, IDOK);
     });
-    EXPECT_EQ(ridic.Spustit([&] { return dialog.DoModal(nullptr); }), IDOK);
+    EXPECT_EQ(r, IDOK);
     EXPECT_NE(std::find(koreny.begin(), koreny.end(), koren_), koreny.end());
     EXPECT_EQ(std::count(koreny.begin(), koreny.end(), koren_), 1);
     EXPECT_EQ(Serazene(prvni), (std::vector<std::wstring>{L"alfa", L"beta", L"prazdna"}));
@@ -163,8 +151,8 @@ TEST_F(FtpServerBrowse, FolderEditButtonBrowsesWithWhatIsTypedAndCancelKeepsTheT
     DlgFtpMisto dialog(&misto);
     std::wstring poVyberu, poZruseni;
     bool prohlizecOtevren = false, prohlizecSeSpatnymHeslem = true;
-    RidicDialogu ridic([&](RidicDialogu& r) {
-        HWND dlg = r.NajitOkno(L"Tonbar - FTP místo - Prochazeni");
+    INT_PTR r = Ridit([&] { return dialog.DoModal(nullptr); }, [&] {
+        HWND dlg = CekatNaDialog(L"Tonbar - FTP místo - Prochazeni");
         if (!dlg)
             return;
         // The stored record has no server: what is typed counts.
@@ -173,7 +161,7 @@ TEST_F(FtpServerBrowse, FolderEditButtonBrowsesWithWhatIsTypedAndCancelKeepsTheT
         SetDlgItemTextW(dlg, IDC_FTP_HESLO, L"spatne");
         // Wrong credentials: nothing opens.
         PostMessageW(dlg, WM_APP + 2005, 0, 0);
-        prohlizecSeSpatnymHeslem = Prohlizec(r, 3000) != nullptr;
+        prohlizecSeSpatnymHeslem = Prohlizec(3000) != nullptr;
         SetDlgItemTextW(dlg, IDC_FTP_HESLO, server.heslo.c_str());
         // A click on the text part of the folder edit does not browse ...
         HWND edit = GetDlgItem(dlg, IDC_FTP_SLOZKA);
@@ -181,11 +169,11 @@ TEST_F(FtpServerBrowse, FolderEditButtonBrowsesWithWhatIsTypedAndCancelKeepsTheT
         GetClientRect(edit, &rc);
         PostMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, rc.bottom / 2));
         PostMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(5, rc.bottom / 2));
-        EXPECT_EQ(Prohlizec(r, 2000), nullptr);
+        EXPECT_EQ(Prohlizec(2000), nullptr);
         // ... a click on its "..." part does.
         PostMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rc.right - 5, rc.bottom / 2));
         PostMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(rc.right - 5, rc.bottom / 2));
-        HWND prohlizec = Prohlizec(r, 10000);
+        HWND prohlizec = Prohlizec(10000);
         prohlizecOtevren = prohlizec != nullptr;
         if (prohlizec) {
             HWND strom = GetDlgItem(prohlizec, IDC_FTP_STROM);
@@ -193,20 +181,20 @@ TEST_F(FtpServerBrowse, FolderEditButtonBrowsesWithWhatIsTypedAndCancelKeepsTheT
             SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(vetev));
             HTREEITEM beta = Najit(strom, vetev, L"beta");
             SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(beta));
-            RidicDialogu::Kliknout(prohlizec, IDOK);
-            RidicDialogu::PockatNaZavreni(prohlizec);
+            Kliknout(prohlizec, IDOK);
+            CekatNaZavreni(prohlizec);
         }
-        poVyberu = RidicDialogu::Text(dlg, IDC_FTP_SLOZKA);
+        poVyberu = Text(dlg, IDC_FTP_SLOZKA);
         // Cancelling the browser leaves the folder as it is.
         PostMessageW(dlg, WM_APP + 2005, 0, 0);
-        if (HWND w = Prohlizec(r, 10000)) {
-            RidicDialogu::Kliknout(w, IDCANCEL);
-            RidicDialogu::PockatNaZavreni(w);
+        if (HWND w = Prohlizec(10000)) {
+            Kliknout(w, IDCANCEL);
+            CekatNaZavreni(w);
         }
-        poZruseni = RidicDialogu::Text(dlg, IDC_FTP_SLOZKA);
-        RidicDialogu::Kliknout(dlg, IDOK);
+        poZruseni = Text(dlg, IDC_FTP_SLOZKA);
+        Kliknout(dlg, IDOK);
     });
-    EXPECT_EQ(ridic.Spustit([&] { return dialog.DoModal(nullptr); }), IDOK);
+    EXPECT_EQ(r, IDOK);
     EXPECT_FALSE(prohlizecSeSpatnymHeslem);
     EXPECT_TRUE(prohlizecOtevren);
     EXPECT_EQ(poVyberu, koren_ + L"\\beta");

@@ -1,5 +1,7 @@
 #include "harness/TonbarProces.h"
+#include "harness/Dialogy.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,14 +22,10 @@ BOOL CALLBACK NajitOkno(HWND okno, LPARAM l)
 {
     auto* h = reinterpret_cast<Hledani*>(l);
     DWORD pid = 0;
-    GetWindowThreadProcessId(okno, &pid);
-    if (pid != h->pid)
-        return TRUE;
     wchar_t trida[64];
-    if (GetClassNameW(okno, trida, 64) && wcscmp(trida, h->trida) == 0) {
-        h->nalezeno = okno;
-        return FALSE;
-    }
+    GetWindowThreadProcessId(okno, &pid);
+    if (pid == h->pid && GetClassNameW(okno, trida, 64) && wcscmp(trida, h->trida) == 0)
+        return h->nalezeno = okno, FALSE;
     return TRUE;
 }
 
@@ -54,10 +52,7 @@ std::wstring CestaWine(const std::string& unixCesta)
     return vysledek;
 }
 
-std::wstring CestaProgramu()
-{
-    return CestaWine(TONBAR_BINARY_DIR "/Tonbar.exe");
-}
+std::wstring CestaProgramu() { return CestaWine(TONBAR_BINARY_DIR "/Tonbar.exe"); }
 
 TonbarProces::~TonbarProces()
 {
@@ -98,10 +93,7 @@ bool TonbarProces::Spustit(const std::wstring& winedebug, const std::wstring& pr
     return true;
 }
 
-bool TonbarProces::Bezi() const
-{
-    return proces_ && WaitForSingleObject(proces_, 0) == WAIT_TIMEOUT;
-}
+bool TonbarProces::Bezi() const { return proces_ && WaitForSingleObject(proces_, 0) == WAIT_TIMEOUT; }
 
 HWND TonbarProces::CekatNaOkno(const wchar_t* trida, DWORD ms) const
 {
@@ -136,21 +128,12 @@ std::optional<Zprava> TonbarProces::CekatNaZpravu(DWORD ms) const
 bool TonbarProces::StisknoutTlacitko(HWND dialog, int id)
 {
     HWND tlacitko = GetDlgItem(dialog, id);
-    if (!tlacitko)
-        return false;
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(tlacitko));
-    return true;
+    return tlacitko && PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(tlacitko));
 }
 
 std::wstring TonbarProces::TextOkna(HWND okno)
 {
-    wchar_t text[4096];
-    // WM_GETTEXT works across processes, unlike GetWindowText on controls.
-    LRESULT n = SendMessageTimeoutW(okno, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                                    5000, nullptr);
-    (void)n;
-    text[4095] = 0;
-    return text;
+    return Text(okno);
 }
 
 void TonbarProces::PoslatPrikaz(WORD prikaz) const
@@ -187,30 +170,23 @@ std::string TonbarProces::ChybovyVystup() const
     // Wine sends every process's traces to the unix standard error of the
     // process that started it, so the child's lines are in our own stderr
     // copy; "+pid" puts the process id before each of them.
-    std::string vystup;
     const char* log = std::getenv("TONBAR_STDERR_LOG");
-    if (!log)
-        return vystup;
-    HANDLE f = CreateFileW(CestaWine(log).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f = log ? CreateFileW(CestaWine(log).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
+                                 FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr)
+                   : INVALID_HANDLE_VALUE;
     if (f == INVALID_HANDLE_VALUE)
-        return vystup;
+        return {};
+    std::string vystup, radky;
     char buffer[65536];
-    DWORD precteno = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &precteno, nullptr) && precteno > 0)
-        vystup.append(buffer, precteno);
+    for (DWORD n = 0; ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0;)
+        vystup.append(buffer, n);
     CloseHandle(f);
     char predpona[16];
     std::snprintf(predpona, sizeof predpona, "%04lx:", static_cast<unsigned long>(pid_));
-    std::string radky;
-    size_t pos = 0;
-    while (pos < vystup.size()) {
-        size_t konec = vystup.find('\n', pos);
-        if (konec == std::string::npos)
-            konec = vystup.size();
+    for (size_t pos = 0, konec; pos < vystup.size(); pos = konec + 1) {
+        konec = std::min(vystup.find('\n', pos), vystup.size());
         if (vystup.compare(pos, std::strlen(predpona), predpona) == 0)
             radky.append(vystup, pos, konec - pos).append("\n");
-        pos = konec + 1;
     }
     return radky;
 }
@@ -219,36 +195,24 @@ std::string WineDebugstr(const std::wstring& text)
 {
     std::string s = "L\"";
     for (wchar_t c : text) {
-        switch (c) {
-        case L'\n': s += "\\n"; break;
-        case L'\r': s += "\\r"; break;
-        case L'\t': s += "\\t"; break;
-        case L'"': s += "\\\""; break;
-        case L'\\': s += "\\\\"; break;
-        default:
-            if (c >= 32 && c < 127) {
-                s += static_cast<char>(c);
-            } else {
-                char esc[8];
-                std::snprintf(esc, sizeof esc, "\\%04x", static_cast<unsigned>(c));
-                s += esc;
-            }
-        }
+        const char* esc = c == L'\n' ? "\\n" : c == L'\r' ? "\\r" : c == L'\t' ? "\\t" : c == L'"' ? "\\\"" : c == L'\\' ? "\\\\" : nullptr;
+        char hex[8];
+        if (!esc && (c < 32 || c >= 127))
+            std::snprintf(hex, sizeof hex, "\\%04x", static_cast<unsigned>(c)), esc = hex;
+        s += esc ? std::string(esc) : std::string(1, static_cast<char>(c));
     }
     return s + "\"";
 }
 
 bool ObsahujeUdalost(const std::string& traces, const std::wstring& text, WORD typ)
 {
-    // Information entries are traced, warnings warned.
-    std::string predpona = typ == EVENTLOG_WARNING_TYPE ? "warn:eventlog:ReportEventW " : "trace:eventlog:ReportEventW ";
-    std::string radek = predpona + WineDebugstr(text);
-    size_t pos = 0;
-    while ((pos = traces.find(radek, pos)) != std::string::npos) {
+    // Information entries are traced, warnings warned; the text ends its line.
+    std::string radek = (typ == EVENTLOG_WARNING_TYPE ? "warn:eventlog:ReportEventW " : "trace:eventlog:ReportEventW ") +
+                        WineDebugstr(text);
+    for (size_t pos = traces.find(radek); pos != std::string::npos; pos = traces.find(radek, pos + 1)) {
         size_t konec = pos + radek.size();
         if (konec >= traces.size() || traces[konec] == '\n' || traces[konec] == '\r')
             return true;
-        pos = konec;
     }
     return false;
 }
@@ -260,17 +224,10 @@ void SmazatKonfiguraci()
 
 bool ZapsatDword(const wchar_t* podklic, const wchar_t* nazev, DWORD hodnota)
 {
-    std::wstring cesta = L"Software\\Mirvak\\Tonbar\\4";
-    if (podklic && *podklic)
-        cesta += std::wstring(L"\\") + podklic;
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, cesta.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return false;
-    bool ok = RegSetValueExW(key, nazev, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&hodnota), sizeof hodnota) ==
-              ERROR_SUCCESS;
-    RegCloseKey(key);
-    return ok;
+    std::wstring cesta = std::wstring(L"Software\\Mirvak\\Tonbar\\4") + (podklic && *podklic ? L"\\" : L"") +
+                         (podklic ? podklic : L"");
+    return RegSetKeyValueW(HKEY_CURRENT_USER, cesta.c_str(), nazev, REG_DWORD, &hodnota, sizeof hodnota) ==
+           ERROR_SUCCESS;
 }
 
 } // namespace tonbar::test

@@ -3,6 +3,7 @@
 // refusal while Tonbar runs, an upgrade in place, uninstallation (silent and
 // through its pages) that keeps the user's recordings, data files and
 // settings, and the first page in Czech. package_test.sh builds the packages.
+#include "harness/Dialogy.h"
 #include "harness/Snimek.h"
 #include "harness/TestFolder.h"
 #include "harness/TonbarProces.h"
@@ -10,6 +11,7 @@
 
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
@@ -42,22 +44,17 @@ std::string Obsah(const std::wstring& soubor)
 
 bool Zapsat(const std::wstring& soubor, const std::string& obsah, bool pripojit = false)
 {
-    std::ofstream f(std::filesystem::path(soubor), std::ios::binary | (pripojit ? std::ios::app : std::ios::trunc));
-    f << obsah;
-    return static_cast<bool>(f);
+    return static_cast<bool>(std::ofstream(std::filesystem::path(soubor),
+                                           std::ios::binary | (pripojit ? std::ios::app : std::ios::trunc))
+                             << obsah);
 }
 
-bool Existuje(const std::wstring& cesta)
-{
-    return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring ZnamaSlozka(REFKNOWNFOLDERID id)
 {
     PWSTR p = nullptr;
-    std::wstring s;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_CREATE, nullptr, &p)))
-        s = p;
+    std::wstring s = SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_CREATE, nullptr, &p)) ? p : L"";
     CoTaskMemFree(p);
     return s;
 }
@@ -65,49 +62,40 @@ std::wstring ZnamaSlozka(REFKNOWNFOLDERID id)
 bool KlicExistuje(HKEY koren, const wchar_t* klic)
 {
     HKEY k = nullptr;
-    if (RegOpenKeyExW(koren, klic, 0, KEY_READ | KEY_WOW64_64KEY, &k) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(k);
-    return true;
+    return RegOpenKeyExW(koren, klic, 0, KEY_READ | KEY_WOW64_64KEY, &k) == ERROR_SUCCESS && !RegCloseKey(k);
 }
 
 std::wstring Retezec(HKEY koren, const wchar_t* klic, const wchar_t* hodnota)
 {
     wchar_t buf[2048] = {};
     DWORD velikost = sizeof buf;
-    if (RegGetValueW(koren, klic, hodnota, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, buf, &velikost) !=
-        ERROR_SUCCESS)
-        return L"<chybí>";
-    return buf;
+    return RegGetValueW(koren, klic, hodnota, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, buf, &velikost) ==
+                   ERROR_SUCCESS
+               ? buf
+               : L"<chybí>";
 }
 
 DWORD Dword(HKEY koren, const wchar_t* klic, const wchar_t* hodnota)
 {
-    DWORD d = 0, velikost = sizeof d;
-    if (RegGetValueW(koren, klic, hodnota, RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY, nullptr, &d, &velikost) !=
-        ERROR_SUCCESS)
-        return 0xFFFFFFFF;
+    DWORD d = 0xFFFFFFFF, velikost = sizeof d;
+    RegGetValueW(koren, klic, hodnota, RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY, nullptr, &d, &velikost);
     return d;
 }
 
-// The values (name -> type and data) directly under a key.
+// The values (name -> data and type) directly under a key.
 std::map<std::wstring, std::vector<BYTE>> Hodnoty(HKEY koren, const wchar_t* klic)
 {
     std::map<std::wstring, std::vector<BYTE>> vysledek;
     HKEY k = nullptr;
     if (RegOpenKeyExW(koren, klic, 0, KEY_READ, &k) != ERROR_SUCCESS)
         return vysledek;
-    for (DWORD i = 0;; ++i) {
-        wchar_t jmeno[256];
-        DWORD delka = 256, typ = 0, velikost = 0;
-        if (RegEnumValueW(k, i, jmeno, &delka, nullptr, &typ, nullptr, &velikost) != ERROR_SUCCESS)
-            break;
-        std::vector<BYTE> data(velikost + 1);
-        delka = 256;
-        RegEnumValueW(k, i, jmeno, &delka, nullptr, &typ, data.data(), &velikost);
-        data.resize(velikost);
-        data.push_back(static_cast<BYTE>(typ));
-        vysledek[jmeno] = data;
+    wchar_t jmeno[256];
+    std::vector<BYTE> data(65536);
+    for (DWORD i = 0, delka = 256, typ = 0, velikost = 65536;
+         RegEnumValueW(k, i, jmeno, &delka, nullptr, &typ, data.data(), &velikost) == ERROR_SUCCESS;
+         ++i, delka = 256, velikost = 65536) {
+        vysledek[jmeno].assign(data.begin(), data.begin() + velikost);
+        vysledek[jmeno].push_back(static_cast<BYTE>(typ));
     }
     RegCloseKey(k);
     return vysledek;
@@ -116,19 +104,14 @@ std::map<std::wstring, std::vector<BYTE>> Hodnoty(HKEY koren, const wchar_t* kli
 // The target of a shell link, empty when it cannot be read.
 std::wstring CilZastupce(const std::wstring& lnk)
 {
-    IShellLinkW* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))))
+    Microsoft::WRL::ComPtr<IShellLinkW> link;
+    Microsoft::WRL::ComPtr<IPersistFile> soubor;
+    wchar_t buf[MAX_PATH] = {};
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
+        FAILED(link.As(&soubor)) || FAILED(soubor->Load(lnk.c_str(), STGM_READ)) ||
+        FAILED(link->GetPath(buf, MAX_PATH, nullptr, 0)))
         return {};
-    std::wstring cil;
-    IPersistFile* soubor = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(&soubor)))) {
-        wchar_t buf[MAX_PATH] = {};
-        if (SUCCEEDED(soubor->Load(lnk.c_str(), STGM_READ)) && SUCCEEDED(link->GetPath(buf, MAX_PATH, nullptr, 0)))
-            cil = buf;
-        soubor->Release();
-    }
-    link->Release();
-    return cil;
+    return buf;
 }
 
 // Runs a program to its end; its exit code, or 999 when it did not end in time.
@@ -140,47 +123,11 @@ DWORD Dobehnout(const std::wstring& program, const std::wstring& argumenty, DWOR
     return p.CekatNaKonec(ms).value_or(999);
 }
 
-template <typename Podminka>
-bool Cekat(Podminka podminka, DWORD ms)
-{
-    DWORD start = GetTickCount();
-    while (!podminka()) {
-        if (GetTickCount() - start > ms)
-            return false;
-        Sleep(100);
-    }
-    return true;
-}
-
-struct HledaniOkna {
-    const wchar_t* titulek;
-    HWND nalezeno = nullptr;
-};
-
-BOOL CALLBACK NajitDialog(HWND okno, LPARAM l)
-{
-    auto* h = reinterpret_cast<HledaniOkna*>(l);
-    wchar_t trida[32];
-    if (IsWindowVisible(okno) && GetClassNameW(okno, trida, 32) && wcscmp(trida, L"#32770") == 0 &&
-        TonbarProces::TextOkna(okno).rfind(h->titulek, 0) == 0) {
-        h->nalezeno = okno;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A visible top-level dialog of any process whose title begins with
-// `titulek` (the uninstaller runs from a copy of itself in another process).
+// A visible dialog of any process whose title begins with `titulek` (the
+// uninstaller runs from a copy of itself in another process).
 HWND OknoDialogu(const wchar_t* titulek, DWORD ms = 20000)
 {
-    HledaniOkna h{titulek};
-    Cekat(
-        [&] {
-            EnumWindows(NajitDialog, reinterpret_cast<LPARAM>(&h));
-            return h.nalezeno != nullptr;
-        },
-        ms);
-    return h.nalezeno;
+    return ms ? tonbar::test::CekatNaDialog(titulek, 0, ms, true) : tonbar::test::NajitDialog(titulek, 0, true);
 }
 
 // Ends whatever setup or uninstaller a failed check left open: it would
@@ -219,7 +166,7 @@ std::wstring TextyOkna(HWND okno)
 // Waits until the wizard shows a control with `text` (pages change inside one window).
 bool CekatNaText(HWND okno, const std::wstring& text, DWORD ms = 20000)
 {
-    return Cekat([&] { return TextyOkna(okno).find(text) != std::wstring::npos; }, ms);
+    return tonbar::test::PockatNa([&] { return TextyOkna(okno).find(text) != std::wstring::npos; }, ms);
 }
 
 // A file of the user's that must survive: made by the test, or one that was
@@ -230,12 +177,10 @@ struct SouborUzivatele {
     bool vytvoren = false;
     SouborUzivatele(const std::wstring& c, const std::string& novy) : cesta(c)
     {
-        if (Existuje(cesta)) {
+        if (Existuje(cesta))
             obsah = Obsah(cesta);
-        } else {
-            obsah = novy;
-            vytvoren = Zapsat(cesta, obsah);
-        }
+        else
+            vytvoren = Zapsat(cesta, obsah = novy);
     }
     ~SouborUzivatele()
     {
@@ -265,15 +210,11 @@ protected:
     void SetUp() override
     {
         const Rezim& r = GetParam();
-        if (r.koren == HKEY_LOCAL_MACHINE) {
-            slozka = ZnamaSlozka(FOLDERID_ProgramFiles) + L"\\Mirvak\\Tonbar";
-            programy = ZnamaSlozka(FOLDERID_CommonPrograms);
-            plocha = ZnamaSlozka(FOLDERID_PublicDesktop);
-        } else {
-            slozka = ZnamaSlozka(FOLDERID_LocalAppData) + L"\\Programs\\Mirvak\\Tonbar";
-            programy = ZnamaSlozka(FOLDERID_Programs);
-            plocha = ZnamaSlozka(FOLDERID_Desktop);
-        }
+        const bool vsem = r.koren == HKEY_LOCAL_MACHINE;
+        slozka = vsem ? ZnamaSlozka(FOLDERID_ProgramFiles) + L"\\Mirvak\\Tonbar"
+                      : ZnamaSlozka(FOLDERID_LocalAppData) + L"\\Programs\\Mirvak\\Tonbar";
+        programy = ZnamaSlozka(vsem ? FOLDERID_CommonPrograms : FOLDERID_Programs);
+        plocha = ZnamaSlozka(vsem ? FOLDERID_PublicDesktop : FOLDERID_Desktop);
         Uklidit();
         tonbar::test::SmazatKonfiguraci();
     }
@@ -329,14 +270,14 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
     EXPECT_TRUE(Existuje(slozka + L"\\Uninstall.exe"));
 
     // The entry of "Apps & features", in the mode's own hive only.
-    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"DisplayName"), L"Tonbar");
-    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"DisplayVersion"), kVerze);
-    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"Publisher"), L"Mirvak");
-    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"DisplayIcon"), exe + L",0");
-    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"InstallLocation"), slozka);
-    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"UninstallString"), L"\"" + slozka + L"\\Uninstall.exe\"");
-    const std::wstring tiche = Retezec(r.koren, kUninstKlic, L"QuietUninstallString");
-    EXPECT_EQ(tiche, L"\"" + slozka + L"\\Uninstall.exe\" /S");
+    const std::wstring tiche = L"\"" + slozka + L"\\Uninstall.exe\" /S";
+    const std::pair<const wchar_t*, std::wstring> polozky[] = {
+        {L"DisplayName", L"Tonbar"},        {L"DisplayVersion", kVerze},
+        {L"Publisher", L"Mirvak"},          {L"DisplayIcon", exe + L",0"},
+        {L"InstallLocation", slozka},       {L"UninstallString", tiche.substr(0, tiche.size() - 3)},
+        {L"QuietUninstallString", tiche}};
+    for (auto& [nazev, hodnota] : polozky)
+        EXPECT_EQ(Retezec(r.koren, kUninstKlic, nazev), hodnota) << std::string(nazev, nazev + wcslen(nazev));
     DWORD kb = Dword(r.koren, kUninstKlic, L"EstimatedSize");
     EXPECT_GE(kb, dodany.size() / 1024);
     EXPECT_LE(kb, dodany.size() / 1024 + 200);
@@ -403,7 +344,7 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
     } else {
         EXPECT_EQ(Dobehnout(slozka + L"\\Uninstall.exe", L"/S"), 0u) << std::string(tiche.begin(), tiche.end());
     }
-    EXPECT_TRUE(Cekat([&] { return !KlicExistuje(r.koren, kUninstKlic); }, 30000));
+    EXPECT_TRUE(tonbar::test::PockatNa([&] { return !KlicExistuje(r.koren, kUninstKlic); }, 30000));
     EXPECT_FALSE(Existuje(exe));
     EXPECT_FALSE(Existuje(slozka + L"\\Uninstall.exe"));
     EXPECT_FALSE(Existuje(programy + L"\\Tonbar.lnk"));
@@ -450,7 +391,7 @@ TEST(Pruvodce, AsksWhileTonbarRunsThenShowsFirstPageInCzech)
 
     // Retry while it still runs asks again.
     TonbarProces::StisknoutTlacitko(otazka->okno, IDRETRY);
-    ASSERT_TRUE(Cekat([&] { return !IsWindow(otazka->okno); }, 10000));
+    ASSERT_TRUE(tonbar::test::PockatNa([&] { return !IsWindow(otazka->okno); }, 10000));
     otazka = setup.CekatNaZpravu();
     ASSERT_TRUE(otazka.has_value());
     EXPECT_NE(otazka->text.find(L"spuštěný"), std::wstring::npos);
@@ -458,7 +399,7 @@ TEST(Pruvodce, AsksWhileTonbarRunsThenShowsFirstPageInCzech)
     ASSERT_TRUE(tonbar.Zavrit());
     EXPECT_EQ(tonbar.CekatNaKonec(30000).value_or(999), 0u);
     TonbarProces::StisknoutTlacitko(otazka->okno, IDRETRY);
-    ASSERT_TRUE(Cekat([&] { return !IsWindow(otazka->okno); }, 10000));
+    ASSERT_TRUE(tonbar::test::PockatNa([&] { return !IsWindow(otazka->okno); }, 10000));
 
     HWND pruvodce = OknoDialogu(L"Instalace Tonbar");
     ASSERT_NE(pruvodce, nullptr);

@@ -36,10 +36,7 @@ public:
     bool Existuje(const std::wstring& podklic) const
     {
         HKEY k = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, podklic.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
-            return false;
-        RegCloseKey(k);
-        return true;
+        return RegOpenKeyExW(HKEY_CURRENT_USER, podklic.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS && !RegCloseKey(k);
     }
     // The raw value: type and bytes; false when missing.
     bool Hodnota(const std::wstring& podklic, const wchar_t* nazev, DWORD& typ, std::vector<BYTE>& data) const
@@ -57,11 +54,7 @@ public:
     }
     void Zapsat(const std::wstring& podklic, const wchar_t* nazev, DWORD typ, const void* data, DWORD velikost) const
     {
-        HKEY k = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, podklic.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(k, nazev, 0, typ, static_cast<const BYTE*>(data), velikost), ERROR_SUCCESS);
-        RegCloseKey(k);
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, podklic.c_str(), nazev, typ, data, velikost), ERROR_SUCCESS);
     }
 
 private:
@@ -87,11 +80,8 @@ inline RecordingProfile Profil(const std::wstring& nazev, const GUID& guid, cons
                                const std::wstring& zarizeni = L"", const std::wstring& cesta = L"")
 {
     RecordingProfile p;
-    p.name = nazev;
-    p.profileId = guid;
-    p.folder = slozka;
-    p.device.friendlyName = zarizeni;
-    p.device.devicePath = cesta;
+    p.name = nazev, p.profileId = guid, p.folder = slozka;
+    p.device.friendlyName = zarizeni, p.device.devicePath = cesta;
     return p;
 }
 

@@ -115,8 +115,15 @@ TEST_F(EncodingComboTest, ListsTheSevenProfilesByNameWithTheDefaultSeventhSelect
     EXPECT_EQ(SendMessageW(combo_, CB_GETCURSEL, 0, 0), 2);
 }
 
-TEST_F(EncodingComboTest, AnUnknownGuidLeavesNoSelection)
+TEST_F(EncodingComboTest, BadArgumentsAndAnUnknownGuidLeaveNoSelection)
 {
+    EXPECT_EQ(FillEncodingProfiles(nullptr, manager_.Get(), kVychoziProfil), E_INVALIDARG);
+    SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"staré"));
+    EXPECT_EQ(FillEncodingProfiles(combo_, nullptr, kVychoziProfil), E_POINTER);
+    EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 0);
+    GUID prazdny{};
+    EXPECT_EQ(SelectedEncodingProfile(combo_, prazdny), S_FALSE);
+
     const GUID rucne = {0x12345678, 0x1, 0x2, {1, 2, 3, 4, 5, 6, 7, 8}};
     ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), rucne), S_OK);
     EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 7);
@@ -157,16 +164,6 @@ TEST_F(EncodingComboTest, ProfilesTheManagerCannotLoadOrNameStillGetARow)
     EXPECT_EQ(EncodingProfileName(&vadny, kProfilyKodovani[2], nazev), E_POINTER);
 }
 
-TEST_F(EncodingComboTest, BadArgumentsAreRefused)
-{
-    EXPECT_EQ(FillEncodingProfiles(nullptr, manager_.Get(), kVychoziProfil), E_INVALIDARG);
-    SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"staré"));
-    EXPECT_EQ(FillEncodingProfiles(combo_, nullptr, kVychoziProfil), E_POINTER);
-    EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 0);
-    GUID g{};
-    EXPECT_EQ(SelectedEncodingProfile(combo_, g), S_FALSE);
-}
-
 class ToolbarComboTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_EQ(host_.Vytvorit(600, 200), S_OK); }
@@ -188,30 +185,6 @@ protected:
     TestKonfigurace konf_{klic_.Cesta()};
     Hostitel host_;
 };
-
-TEST_F(ToolbarComboTest, CreatedAsTheToolbarWantsIt)
-{
-    mirvak::winapi::ComboBoxProfilKodovani combo(&konf_.k);
-    ASSERT_EQ(combo.Create(host_, 5, 3), S_OK);
-    HWND h = combo.Handle();
-    wchar_t trida[32] = {};
-    GetClassNameW(h, trida, 32);
-    EXPECT_STREQ(trida, L"ComboBox");
-    EXPECT_EQ(GetDlgCtrlID(h), 1017);
-    EXPECT_EQ(GetWindowLongPtrW(h, GWL_STYLE) & 3, CBS_DROPDOWNLIST);
-    EXPECT_TRUE(GetWindowLongPtrW(h, GWL_STYLE) & WS_VISIBLE);
-    RECT r{};
-    GetWindowRect(h, &r);
-    EXPECT_EQ(r.right - r.left, 380);
-    EXPECT_EQ(SendMessageW(h, CB_GETDROPPEDWIDTH, 0, 0), 450);
-    EXPECT_EQ(reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)), GetStockObject(DEFAULT_GUI_FONT));
-
-    HWND tip = mirvak::winapi::VytvoritTooltip(host_);
-    ASSERT_NE(tip, nullptr);
-    EXPECT_EQ(combo.AddTooltip(tip, host_), S_OK);
-    EXPECT_EQ(SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
-    DestroyWindow(tip);
-}
 
 TEST_F(ToolbarComboTest, SelectingAnItemWritesProfilAtOnce)
 {

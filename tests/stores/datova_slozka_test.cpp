@@ -6,13 +6,14 @@
 #include "app/TestModul.h"
 #include "harness/TestFolder.h"
 #include "resources/resource.h"
-#include "stores/OknaTestu.h"
+#include "harness/Dialogy.h"
 #include "stores/rxml/SlozkaTestu.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
+#include <functional>
 #include <thread>
 
 using namespace tonbar::test;
@@ -24,11 +25,17 @@ std::wstring LocalAppData()
     PWSTR p = nullptr;
     SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &p);
     std::wstring s = p ? p : L"";
-    CoTaskMemFree(p);
-    return s;
+    return CoTaskMemFree(p), s;
 }
 
 bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Writes a store's folder value; the fixture removes the keys.
+void Presmerovat(const wchar_t* klic, const wchar_t* hodnota, const std::wstring& slozka)
+{
+    RegSetKeyValueW(HKEY_CURRENT_USER, klic, hodnota, REG_SZ, slozka.c_str(),
+                    static_cast<DWORD>((slozka.size() + 1) * sizeof(wchar_t)));
+}
 
 void SmazatKlice()
 {
@@ -78,7 +85,7 @@ TEST_F(DatovaSlozka, WithoutAKeyTheStoreLivesInTheUserFolder)
 
 TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
 {
-    PresmerovaniUloziste ftp(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
+    Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
     std::wstring cesta;
     EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_FALSE);
     EXPECT_EQ(cesta, slozka_.File(L"ftp_mista.rxml"));
@@ -86,7 +93,7 @@ TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
     EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_OK);
 
     // Each store reads its own value name only.
-    PresmerovaniUloziste kontakty(L"Software\\Mirvak\\kontakty", L"SlozkaData", slozka_.Path());
+    Presmerovat(L"Software\\Mirvak\\kontakty", L"SlozkaData", slozka_.Path());
     ResolveStoreFile(Uloziste::Kontakty, cesta);
     EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\kontakty.rxml");
     {
@@ -104,7 +111,7 @@ TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
     ResolveStoreFile(Uloziste::FtpMista, cesta);
     EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\ftp_mista.rxml");
 
-    PresmerovaniUloziste kontaktySpravne(L"Software\\Mirvak\\kontakty", L"slozka_data", slozka_.Path() + L"\\");
+    Presmerovat(L"Software\\Mirvak\\kontakty", L"slozka_data", slozka_.Path() + L"\\");
     ResolveStoreFile(Uloziste::Kontakty, cesta);
     EXPECT_EQ(cesta, slozka_.Path() + L"\\\\kontakty.rxml") << "the value is used unchanged";
 }
@@ -115,7 +122,7 @@ TEST_F(DatovaSlozka, StoreLoadAndSaveFollowTheResolvedPath)
         std::wstring nazev;
     };
     RxmlStoreFormat<Zaznam> format{L"smtp_ucty", L"smtp_ucet", {{L"nazev", &Zaznam::nazev}}, &Zaznam::nazev};
-    PresmerovaniUloziste smtp(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path());
+    Presmerovat(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path());
     std::vector<Zaznam> seznam{{L"x"}};
     EXPECT_EQ(LoadStore(Uloziste::SmtpUcty, format, seznam), S_FALSE) << "no file yet";
     EXPECT_TRUE(seznam.empty());
@@ -136,7 +143,7 @@ TEST_F(DatovaSlozka, StoreLoadAndSaveFollowTheResolvedPath)
     EXPECT_EQ(CistBajty(soubor), pred);
 
     // A folder that does not exist: the save fails and reports it.
-    PresmerovaniUloziste chybna(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path() + L"\\neni");
+    Presmerovat(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path() + L"\\neni");
     EXPECT_LT(SaveStore(Uloziste::SmtpUcty, format, std::vector<Zaznam>{{L"c"}}), 0);
 }
 
@@ -151,19 +158,18 @@ TEST_F(DatovaSlozka, ProgramFolderAndUserName)
     EXPECT_NE(slozka.back(), L'\\');
 
     std::wstring jmeno;
-    ASSERT_EQ(GetWindowsUserName(jmeno), S_OK);
     wchar_t ocekavane[257];
     DWORD n = 257;
-    GetUserNameW(ocekavane, &n);
+    ASSERT_EQ(GetWindowsUserName(jmeno), S_OK);
+    ASSERT_TRUE(GetUserNameW(ocekavane, &n));
     EXPECT_EQ(jmeno, ocekavane);
-    EXPECT_FALSE(jmeno.empty());
 }
 
 // The shell's file dialog of this process: type `cesta` into its first
 // edit and press its default button, or cancel it when `cesta` is empty.
-void OdpovedetDialogu(const std::wstring& cesta, bool* nalezen)
+void OdpovedetDialogu(std::wstring cesta, bool* nalezen)
 {
-    HWND dialog = CekatNaDialog([](const std::wstring&) { return true; });
+    HWND dialog = CekatNaDialog();
     *nalezen = dialog != nullptr;
     if (!dialog)
         return;
@@ -191,52 +197,48 @@ void OdpovedetDialogu(const std::wstring& cesta, bool* nalezen)
     CekatNaZavreni(dialog);
 }
 
-TEST_F(DatovaSlozka, BackupWithoutAStoreFileShowsTheMessageAndNoDialog)
+// Runs `akce` while a thread answers the file dialog it opens with `cesta`.
+template <typename Akce>
+HRESULT SDialogem(const std::wstring& cesta, Akce akce)
 {
-    PresmerovaniUloziste ftp(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
-    EXPECT_EQ(BackupStoreFile(nullptr, Uloziste::FtpMista), S_FALSE);
-    ASSERT_EQ(modul_.zpravy.size(), 1u);
-    EXPECT_NE(modul_.zpravy[0].text.find(L"Datový soubor nebyl nalezen"), std::wstring::npos);
-    EXPECT_EQ(NajitDialog([](const std::wstring&) { return true; }), nullptr);
+    bool nalezen = false;
+    std::thread t(OdpovedetDialogu, cesta, &nalezen);
+    HRESULT hr = akce();
+    t.join();
+    EXPECT_TRUE(nalezen) << "no file dialog";
+    return hr;
 }
 
 TEST_F(DatovaSlozka, BackupAndRestoreRoundTrip)
 {
-    PresmerovaniUloziste ftp(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
+    Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
+    // No store file yet: the message, no dialog.
+    EXPECT_EQ(BackupStoreFile(nullptr, Uloziste::FtpMista), S_FALSE);
+    ASSERT_EQ(modul_.zpravy.size(), 1u);
+    EXPECT_NE(modul_.zpravy[0].text.find(L"Datový soubor nebyl nalezen"), std::wstring::npos);
+    EXPECT_EQ(NajitDialog(), nullptr);
+    modul_.zpravy.clear();
+
     std::wstring store = slozka_.File(L"ftp_mista.rxml");
     std::vector<uint8_t> obsah = Utf16Le(u"<ftp_misto>\r\n <nazev>Zaloha</nazev>\r\n</ftp_misto>\r\n");
     ZapsatBajty(store, obsah);
     std::wstring zaloha = slozka_.File(L"zaloha.rxml");
 
     // Cancel changes nothing and shows nothing.
-    bool nalezen = false;
-    std::thread zrusit(OdpovedetDialogu, std::wstring(), &nalezen);
-    EXPECT_EQ(BackupStoreFile(nullptr, Uloziste::FtpMista), S_FALSE);
-    zrusit.join();
-    EXPECT_TRUE(nalezen);
+    EXPECT_EQ(SDialogem(L"", [] { return BackupStoreFile(nullptr, Uloziste::FtpMista); }), S_FALSE);
     EXPECT_FALSE(Existuje(zaloha));
-    EXPECT_TRUE(modul_.zpravy.empty());
-
-    std::thread zalohovat(OdpovedetDialogu, zaloha, &nalezen);
-    EXPECT_EQ(BackupStoreFile(nullptr, Uloziste::FtpMista), S_OK);
-    zalohovat.join();
-    ASSERT_TRUE(nalezen);
+    EXPECT_EQ(SDialogem(zaloha, [] { return BackupStoreFile(nullptr, Uloziste::FtpMista); }), S_OK);
     EXPECT_EQ(CistBajty(zaloha), obsah);
     EXPECT_TRUE(modul_.zpravy.empty());
 
     // Restoring onto a store that is gone creates it and reloads.
     DeleteFileW(store.c_str());
     int nacteno = 0;
-    std::thread obnovit(OdpovedetDialogu, zaloha, &nalezen);
-    EXPECT_EQ(RestoreStoreFile(nullptr, Uloziste::FtpMista, [&] { ++nacteno; }), S_OK);
-    obnovit.join();
-    ASSERT_TRUE(nalezen);
+    auto obnovit = [&] { return RestoreStoreFile(nullptr, Uloziste::FtpMista, [&] { ++nacteno; }); };
+    EXPECT_EQ(SDialogem(zaloha, obnovit), S_OK);
     EXPECT_EQ(nacteno, 1);
     EXPECT_EQ(CistBajty(store), obsah);
-
-    std::thread zrusitObnovu(OdpovedetDialogu, std::wstring(), &nalezen);
-    EXPECT_EQ(RestoreStoreFile(nullptr, Uloziste::FtpMista, [&] { ++nacteno; }), S_FALSE);
-    zrusitObnovu.join();
+    EXPECT_EQ(SDialogem(L"", obnovit), S_FALSE);
     EXPECT_EQ(nacteno, 1);
     EXPECT_TRUE(modul_.zpravy.empty());
 }

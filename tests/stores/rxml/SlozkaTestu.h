@@ -24,22 +24,13 @@ public:
 private:
     TestFolder folder_;
 };
-
-inline std::string Uzke(const std::wstring& w)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string s(n > 0 ? n - 1 : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), n, nullptr, nullptr);
-    return s;
-}
 #else
 class SlozkaTestu {
 public:
     SlozkaTestu()
     {
         std::string tmpl = std::filesystem::temp_directory_path().string() + "/tonbar-rxml-XXXXXX";
-        char* p = mkdtemp(tmpl.data());
-        cesta_ = p ? std::wstring(tmpl.begin(), tmpl.end()) : std::wstring();
+        cesta_ = mkdtemp(tmpl.data()) ? std::wstring(tmpl.begin(), tmpl.end()) : std::wstring();
     }
     ~SlozkaTestu()
     {
@@ -55,18 +46,17 @@ private:
     std::wstring cesta_;
 };
 #endif
-inline std::filesystem::path CestaProStream(const std::wstring& w) { return std::filesystem::path(w); }
 
 inline std::vector<uint8_t> CistBajty(const std::wstring& path)
 {
-    std::ifstream f(CestaProStream(path), std::ios::binary);
+    std::ifstream f(std::filesystem::path(path), std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 inline void ZapsatBajty(const std::wstring& path, const std::vector<uint8_t>& bytes)
 {
-    std::ofstream f(CestaProStream(path), std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(std::filesystem::path(path), std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // UTF-16LE bytes of a char16_t literal, built independently of the code under test.

@@ -1,0 +1,252 @@
+// The four list dialogs (FTP places, SMTP accounts, contacts, recording
+// profiles) share their commands: an add that refuses a name the list holds
+// in other capitals, the new entry selected, a removal after a question, and
+// every change in the store at once. One script drives each of them.
+#include "app/TestModul.h"
+#include "email/SmtpUcty.h"
+#include "harness/Dialogy.h"
+#include "harness/Servery.h"
+#include "harness/TestFolder.h"
+#include "recording/DlgProfilyZaznamu.h"
+#include "resources/resource.h"
+#include "settings/NastaveniTest.h"
+#include "stores/ContactList.h"
+#include "stores/DlgFtpMista.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+using namespace tonbar::test;
+using mirvak::winapi::SpravovatProfilyZaznamu;
+using mirvak::winapi::VysledekProfiluZaznamu;
+
+namespace {
+
+struct SeznamovyDialog {
+    const char* jmeno;
+    int seznam, pridat, odstranit;
+    // Two entries, a name of the first in other capitals, a new one.
+    std::wstring prvni, druhy, jinakPsany, novy;
+    std::wstring odmitnuti;           // what refuses the name the list holds
+    std::wstring otazka;              // the removal question for the new entry
+    std::wstring vybranyPoOdebrani;
+    std::function<void(TestFolder&)> ulozit;  // stores `prvni` and `druhy`
+    std::function<INT_PTR()> otevrit;
+    // Answers what the add command opens with `nazev`; evidence of a refusal.
+    std::function<std::wstring(HWND, const std::wstring&, TestModul&)> odpovedet;
+    std::function<std::vector<std::wstring>()> nacist;  // the names in the store
+};
+
+// The last message box shown after `pred` boxes, else "".
+std::wstring NovaZprava(const TestModul& modul, size_t pred)
+{
+    return modul.zpravy.size() > pred ? modul.zpravy.back().text : L"";
+}
+
+// Types `nazev` into the text-input dialog the add command opened. Then
+// either a refusal is shown, or the dialog titled `titulek` that holds
+// `prvek` opens, which `vyplnit` fills and OK closes. Returns the refusal
+// once the list dialog has its turn again.
+std::wstring Pridat(HWND dlg, const std::wstring& nazev, TestModul& modul, const std::wstring& titulek, int prvek,
+                    const std::function<void(HWND)>& vyplnit = {})
+{
+    size_t pred = modul.zpravy.size();
+    HWND vstup = CekatNaDialog(L"", IDC_VSTUP_TEXT);
+    if (!vstup)
+        return L"<no input dialog>";
+    Napsat(vstup, IDC_VSTUP_TEXT, nazev);
+    Kliknout(vstup, IDOK);
+    HWND d = nullptr;
+    PockatNa([&] { return modul.zpravy.size() > pred || (d = NajitDialog(titulek, prvek)) != nullptr; });
+    if (d) {
+        if (vyplnit)
+            vyplnit(d);
+        Kliknout(d, IDOK);
+        CekatNaZavreni(d);
+    }
+    PockatNa([&] { return IsWindowEnabled(dlg) != FALSE; });
+    Synchronizovat(dlg);
+    return NovaZprava(modul, pred);
+}
+
+// The names of a list in its order.
+template <typename Seznam, typename Nazev>
+std::vector<std::wstring> Nazvy(const Seznam& l, Nazev nazev)
+{
+    std::vector<std::wstring> n;
+    for (int i = 0; i < l.Count(); ++i)
+        n.push_back(nazev(l.At(i)));
+    return n;
+}
+
+FtpPlaceList g_mista;
+ContactList g_kontakty;
+std::unique_ptr<TestKonfigurace> g_konf;
+
+std::vector<SeznamovyDialog> Dialogy()
+{
+    std::vector<SeznamovyDialog> v;
+    v.push_back({"FtpPlaces", IDC_FTP_SEZNAM, IDC_FTP_PRIDAT, IDC_FTP_ODSTRANIT, L"Alfa", L"Beta", L"ALFA", L"Cyril",
+                 L"Zadaný název FTP umístění již existuje.",
+                 L"Opravdu chcete odebrat toto FTP místo?\n\n127.0.0.1\nnovak", L"Alfa",
+                 [](TestFolder&) {
+                     FtpPlaceList l;
+                     FtpPlace m;
+                     for (const wchar_t* n : {L"Beta", L"Alfa"})
+                         m.nazev = n, l.Append(m);
+                     ASSERT_EQ(l.Save(), S_OK);
+                 },
+                 [] { return g_mista.Load(), DlgFtpMista(g_mista).DoModal(nullptr); },
+                 [](HWND dlg, const std::wstring& nazev, TestModul& modul) {
+                     return Pridat(dlg, nazev, modul, L"Tonbar - FTP místo - ", IDC_FTP_SERVER, [](HWND misto) {
+                         Napsat(misto, IDC_FTP_SERVER, L"127.0.0.1");
+                         Napsat(misto, IDC_FTP_UZIVATEL, L"novak");
+                     });
+                 },
+                 [] {
+                     FtpPlaceList l;
+                     l.Load();
+                     return Nazvy(l, [](const FtpPlace& m) { return m.nazev; });
+                 }});
+    v.push_back({"SmtpAccounts", IDC_SMTPU_SEZNAM, IDC_SMTPU_PRIDAT, IDC_SMTPU_ODSTRANIT, L"alfa@example.cz",
+                 L"beta@example.cz", L"ALFA@example.cz", L"cyril@example.cz", L"Zadaná emailová adresa již existuje.",
+                 L"Opravdu chcete odebrat tento účet?\n\ncyril@example.cz\n", L"alfa@example.cz",
+                 [](TestFolder&) {
+                     SmtpAccountList l;
+                     l.items.push_back({L"beta@example.cz", L"h2", L"Beta", L"beta", L"smtp.example.cz"});
+                     l.items.push_back({L"alfa@example.cz", L"h1", L"Alfa", L"alfa", L"smtp.example.cz"});
+                     ASSERT_EQ(l.Save(), S_OK);
+                 },
+                 [] { return DlgSmtpUcty().DoModal(nullptr); },
+                 [](HWND dlg, const std::wstring& nazev, TestModul& modul) {
+                     return Pridat(dlg, nazev, modul, L"", IDC_SMTPU_HESLO);
+                 },
+                 [] {
+                     SmtpAccountList l;
+                     l.Load();
+                     std::vector<std::wstring> n;
+                     for (const auto& u : l.items)
+                         n.push_back(u.email);
+                     return n;
+                 }});
+    // A contact's name is given in its own dialog: a name the list holds
+    // is silently put back, which "Použít" shows.
+    v.push_back({"Contacts", IDC_KONTAKTY_SEZNAM, IDC_KONTAKTY_PRIDAT, IDC_KONTAKTY_ODEBRAT, L"Alfa", L"Beta", L"ALFA",
+                 L"Cyril", L"Nový kontakt", L"Opravdu chcete tento kontakt odstranit?", L"Beta",
+                 [](TestFolder&) {
+                     ContactList l;
+                     for (const wchar_t* n : {L"Beta", L"Alfa"})
+                         l.Append(Contact{}), l.At(l.Count() - 1).nazev = n;
+                     ASSERT_EQ(l.Save(), S_OK);
+                 },
+                 [] { return g_kontakty.Load(), SpustitDlgKontakty(nullptr, g_kontakty); },
+                 [](HWND dlg, const std::wstring& nazev, TestModul&) {
+                     HWND k = CekatNaDialog(L"Kontakt - ");
+                     Napsat(k, IDC_KONTAKT_NAZEV, nazev);
+                     SendMessageW(k, WM_COMMAND, MAKEWPARAM(IDC_KONTAKT_POUZIT, BN_CLICKED), 0);
+                     std::wstring poPouziti = Text(k, IDC_KONTAKT_NAZEV);
+                     Kliknout(k, poPouziti == nazev ? IDOK : IDCANCEL);
+                     CekatNaZavreni(k);
+                     Synchronizovat(dlg);
+                     return poPouziti == nazev ? L"" : poPouziti;
+                 },
+                 [] {
+                     ContactList l;
+                     l.Load();
+                     return Nazvy(l, [](const Contact& c) { return c.nazev; });
+                 }});
+    v.push_back({"RecordingProfiles", IDC_PROFILY_SEZNAM, IDC_PROFILY_PRIDAT, IDC_PROFILY_ODSTRANIT, L"Alfa", L"Beta",
+                 L"ALFA", L"Cyril", L"Zadaný název profilu záznamu již existuje.",
+                 L"Opravdu chcete odebrat tento profil záznamu?\nCyril", L"Alfa",
+                 [](TestFolder& slozka) {
+                     g_konf = std::make_unique<TestKonfigurace>();
+                     g_konf->k.slozka_data = slozka.Path();
+                     RecordingProfileStore s(g_konf->k.registrovaCesta);
+                     for (const wchar_t* n : {L"Alfa", L"Beta"}) {
+                         RecordingProfile p;
+                         p.name = n;
+                         p.folder = slozka.Path();
+                         s.Append(p);
+                     }
+                     ASSERT_EQ(s.Save(), S_OK);
+                 },
+                 [] {
+                     RecordingProfileStore s(g_konf->k.registrovaCesta);
+                     s.Load();
+                     AudioCaptureDeviceList zarizeni;
+                     VysledekProfiluZaznamu vysledek;
+                     return static_cast<INT_PTR>(SpravovatProfilyZaznamu(nullptr, s, zarizeni, vysledek, &g_konf->k));
+                 },
+                 [](HWND dlg, const std::wstring& nazev, TestModul& modul) {
+                     return Pridat(dlg, nazev, modul, L"", IDC_PRZ_KODOVANI);
+                 },
+                 [] {
+                     RecordingProfileStore s(g_konf->k.registrovaCesta);
+                     s.Load();
+                     return Nazvy(s, [](const RecordingProfile& p) { return p.name; });
+                 }});
+    return v;
+}
+
+class SeznamoveDialogy : public ::testing::TestWithParam<SeznamovyDialog> {};
+
+std::vector<std::wstring> Serazene(std::vector<std::wstring> v)
+{
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+TEST_P(SeznamoveDialogy, AddRefusesAHeldNameSelectsTheNewRemovesAfterTheQuestionAndSavesAtOnce)
+{
+    const SeznamovyDialog& d = GetParam();
+    ComScope com;
+    TestModul modul;
+    modul.odpoved = IDYES;
+    TestFolder slozka;
+    PresmerovaniUloziste ftp(Uloziste::FtpMista, slozka.Path()), smtp(Uloziste::SmtpUcty, slozka.Path()),
+        kontakty(Uloziste::Kontakty, slozka.Path());
+    d.ulozit(slozka);
+    std::vector<std::wstring> naZacatku, poOdmitnuti, poPridani, poOdebrani, ulozenoPoPridani;
+    std::wstring odmitnuti = L"<no refusal>", pridani = L"<not added>", vybranyNovy, vybranyPoOdebrani, otazka;
+    INT_PTR r = Ridit(d.otevrit, [&] {
+        HWND dlg = CekatNaDialog(L"", d.seznam);
+        if (!dlg)
+            return;
+        naZacatku = Polozky(dlg, d.seznam);
+        Kliknout(dlg, d.pridat);
+        odmitnuti = d.odpovedet(dlg, d.jinakPsany, modul);
+        poOdmitnuti = Polozky(dlg, d.seznam);
+        Kliknout(dlg, d.pridat);
+        pridani = d.odpovedet(dlg, d.novy, modul);
+        poPridani = Polozky(dlg, d.seznam);
+        vybranyNovy = Vybrana(dlg, d.seznam);
+        ulozenoPoPridani = d.nacist();
+        size_t pred = modul.zpravy.size();
+        // Sent: the question is answered without a loop of its own.
+        SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(d.odstranit, BN_CLICKED), 0);
+        otazka = NovaZprava(modul, pred);
+        poOdebrani = Polozky(dlg, d.seznam);
+        vybranyPoOdebrani = Vybrana(dlg, d.seznam);
+        Kliknout(dlg, IDOK);
+    });
+    EXPECT_NE(r, -1);
+    const std::vector<std::wstring> dva = Serazene({d.prvni, d.druhy}), tri = Serazene({d.prvni, d.druhy, d.novy});
+    EXPECT_EQ(Serazene(naZacatku), dva);
+    EXPECT_EQ(odmitnuti, d.odmitnuti);
+    EXPECT_EQ(Serazene(poOdmitnuti), dva);
+    EXPECT_EQ(pridani, L"");
+    EXPECT_EQ(Serazene(poPridani), tri);
+    EXPECT_EQ(vybranyNovy, d.novy);
+    EXPECT_EQ(Serazene(ulozenoPoPridani), tri);
+    EXPECT_EQ(otazka, d.otazka);
+    EXPECT_EQ(Serazene(poOdebrani), dva);
+    EXPECT_EQ(vybranyPoOdebrani, d.vybranyPoOdebrani);
+    EXPECT_EQ(Serazene(d.nacist()), dva);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ctyri, SeznamoveDialogy, ::testing::ValuesIn(Dialogy()),
+                         [](const auto& info) { return std::string(info.param.jmeno); });
+
+} // namespace
