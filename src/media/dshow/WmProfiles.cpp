@@ -19,11 +19,6 @@ namespace {
 
 std::atomic<long> g_alive{0};
 
-// Answered by QueryInterface of every built-in object, so callers can tell
-// them from the system's.
-constexpr GUID kBuiltInMarker = {
-    0x3C1E6A52, 0x7D0B, 0x4F8E, {0x9A, 0x41, 0x52, 0x6E, 0x0D, 0xB3, 0x18, 0x27}};
-
 // WMMEDIATYPE_Audio (= MEDIATYPE_Audio) and WMFORMAT_WaveFormatEx
 // (= FORMAT_WaveFormatEx), spelled out so no import library is needed.
 constexpr GUID kAudioMajor = {
@@ -100,7 +95,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (riid == __uuidof(IUnknown) || riid == __uuidof(IWMStreamConfig) || riid == kBuiltInMarker)
+        if (riid == __uuidof(IUnknown) || riid == __uuidof(IWMStreamConfig))
             return Answer(static_cast<IWMStreamConfig*>(this), out);
         if (riid == __uuidof(IWMMediaProps)) return Answer(static_cast<IWMMediaProps*>(this), out);
         return E_NOINTERFACE;
@@ -163,7 +158,7 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         if (riid == __uuidof(IUnknown) || riid == __uuidof(IWMProfile) ||
-            riid == __uuidof(IWMProfile2) || riid == kBuiltInMarker)
+            riid == __uuidof(IWMProfile2))
             return Answer(static_cast<IWMProfile2*>(this), out);
         return E_NOINTERFACE;
     }
@@ -240,7 +235,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
-        if (riid == __uuidof(IUnknown) || riid == __uuidof(IWMProfileManager) || riid == kBuiltInMarker)
+        if (riid == __uuidof(IUnknown) || riid == __uuidof(IWMProfileManager))
             return Answer(static_cast<IWMProfileManager*>(this), out);
         return E_NOINTERFACE;
     }
@@ -353,12 +348,6 @@ HRESULT CreateProfileManager(IWMProfileManager** out) {
         // `system` and `probe` are released here, before the library is freed.
     }
     return CreateBuiltInProfileManager(out);
-}
-
-bool IsBuiltInProfileObject(IUnknown* object) {
-    if (!object) return false;
-    ComPtr<IUnknown> marker;
-    return SUCCEEDED(object->QueryInterface(kBuiltInMarker, reinterpret_cast<void**>(marker.GetAddressOf())));
 }
 
 long BuiltInProfileObjectsAlive() { return g_alive.load(); }

@@ -68,9 +68,6 @@ HRESULT CreateBuiltInProfileManager(IWMProfileManager** out);
 // A built-in profile (IWMProfile2) for one audio profile.
 HRESULT CreateBuiltInProfile(const AudioProfile& profile, IWMProfile** out);
 
-// True when the object is one of the built-in profile objects.
-bool IsBuiltInProfileObject(IUnknown* object);
-
 // Built-in profile objects alive in this process (reference-counting checks).
 long BuiltInProfileObjectsAlive();
 
