@@ -29,6 +29,7 @@
 #include <vector>
 
 class Aplikace;
+class OknoUrovne;
 
 // Window class of the main window.
 inline constexpr wchar_t kTridaHlavnihoOkna[] = L"tonbar";
@@ -40,6 +41,8 @@ inline constexpr UINT WM_ZARIZENI_ZMENA = WM_APP + 4;
 inline constexpr UINT WM_UDALOST_ZAZNAMU = WM_APP + 2008;
 // The start-up repair of unfinished recordings has finished.
 inline constexpr UINT WM_OPRAVA_ZAZNAMU = WM_APP + 2009;
+// The recording's input level: wParam the peak of the last 100 ms (0..32768).
+inline constexpr UINT WM_UROVEN_ZAZNAMU = WM_APP + 2010;
 // Timer of the recording blink.
 inline constexpr UINT_PTR kCasovacBlikani = 2;
 
@@ -132,6 +135,7 @@ public:
     MV_MESSAGE_HANDLER(WM_APP + 2003, OnZmenaStavu)
     MV_MESSAGE_HANDLER(WM_UDALOST_ZAZNAMU, OnUdalostZaznamu)
     MV_MESSAGE_HANDLER(WM_OPRAVA_ZAZNAMU, OnOpravaZaznamu)
+    MV_MESSAGE_HANDLER(WM_UROVEN_ZAZNAMU, OnUrovenZaznamu)
     MV_REFLECT_NOTIFICATIONS()
     MV_END_MSG_MAP()
 
@@ -148,6 +152,7 @@ protected:
     void ZastavitBlikani() override;
     void NastavitStav(const std::wstring& text, HICON ikona) override;
     void NastavitIkonuStavu(HICON ikona) override;
+    void NastavitUroven(const std::wstring& text, double decibely) override;
     bool Viditelne() override;
     void ZobrazitSlozku(const std::wstring& slozka) override;
     void Chyba(const std::wstring& text, HRESULT hr) override;
@@ -171,9 +176,11 @@ private:
     LRESULT OnZmenaStavu(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnOpravaZaznamu(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnUrovenZaznamu(UINT, WPARAM, LPARAM, BOOL&);
 
     void VytvoritMenu();
     void VytvoritStatusBar();
+    void RozdelitStatus();
     void VytvoritRebar();
     void VytvoritToolbar();
     void VytvoritKlientskouOblast();
@@ -195,6 +202,7 @@ private:
     HMENU popupProfilu_ = nullptr;
     HMENU popupSlozekProfilu_ = nullptr;
     HWND status_ = nullptr;
+    std::unique_ptr<OknoUrovne> uroven_;   // over the status bar's third part
     HWND rebar_ = nullptr;
     HWND toolbar_ = nullptr;
     HWND tooltip_ = nullptr;
