@@ -48,10 +48,14 @@ tonbar_env_start() {
     tonbar_start_virtual_mic "$TONBAR_RUN_DIR/pulse.log" || { echo "PulseAudio did not start" >&2; return 1; }
   fi
 
-  # One Wine prefix for the whole run (creating one takes a few seconds).
-  wineboot -i >/dev/null 2>&1
+  # One Wine prefix and one Wine server for the whole run (creating a prefix
+  # takes a few seconds). The server and the system services it runs start
+  # here, with no pipe of ctest's: a Wine process hands its standard handles
+  # on to the services it starts, and a service holding a test's output pipe
+  # makes ctest wait for it until the test's time-out.
+  wineserver -p </dev/null >/dev/null 2>&1
+  wineboot -i </dev/null >/dev/null 2>&1
   # No window manager runs on Xvfb: let Wine draw the window frames itself.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-  wineserver -w
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
 }

@@ -2,6 +2,7 @@
 
 #include "app/Chyby.h"
 #include "app/Konfigurace.h"
+#include "app/Pracovnici.h"
 #include "app/Verze.h"
 #include "mainwindow/OknoHlavni.h"
 // After the window base: it pulls in windowsx.h.
@@ -202,6 +203,10 @@ bool Aplikace::PrevzitZarizeni()
 HRESULT Aplikace::Ukoncit()
 {
     try {
+        // A worker that could not be waited for may still use the icons,
+        // GDI+, Windows Sockets and the configuration: those then stay to
+        // the process's end.
+        const bool uvolnit = pracovnici::Ukoncit(pracovnici::kCekaniNaKonec);
         ZnicitHlavniOkno();
 
         vyctovaniZarizeni_.Take();
@@ -209,32 +214,33 @@ HRESULT Aplikace::Ukoncit()
         zaznamnik.reset();
 
         for (HICON* ikona : {&velkaIkona, &malaIkona, &ikonaZaznamu}) {
-            if (*ikona) {
+            if (*ikona && uvolnit) {
                 HICON h = *ikona;
                 *ikona = nullptr;
                 Over(DestroyIcon(h) != FALSE);
             }
         }
-        if (maleObrazky) {
+        if (maleObrazky && uvolnit) {
             ImageList_Destroy(maleObrazky);
             maleObrazky = nullptr;
         }
-        if (velkeObrazky) {
+        if (velkeObrazky && uvolnit) {
             ImageList_Destroy(velkeObrazky);
             velkeObrazky = nullptr;
         }
-        if (gdiplusToken) {
+        if (gdiplusToken && uvolnit) {
             Gdiplus::GdiplusShutdown(gdiplusToken);
             gdiplusToken = 0;
         }
-        if (wsaData.wVersion != 0) {
+        if (wsaData.wVersion != 0 && uvolnit) {
             WSACleanup();
             ZeroMemory(&wsaData, sizeof wsaData);
         }
         if (konfiguraceInicializovana_) {
             if (g_konfigurace.zapis_udalosti & 4)
                 ZapsatInformaci(NacistText(IDS_UDALOST_UKONCENI, nazevProduktu.c_str()).c_str());
-            UvolnitKonfiguraci(g_konfigurace);
+            if (uvolnit)
+                UvolnitKonfiguraci(g_konfigurace);
             konfiguraceInicializovana_ = false;
         }
         ftpMista.Clear();

@@ -122,7 +122,8 @@ LRESULT OknoImplZaklad::Dispatch(HWND okno, UINT zprava, WPARAM w, LPARAM l, boo
     else if (konecCeka_ && hloubka_ == 0) {
         konecCeka_ = false;
         OnFinalMessage(okno);  // may delete this
-    }
+    } else if (hloubka_ == 0 && m_hWnd)
+        AfterOutermostMessage();
     return vysledek;
 }
 

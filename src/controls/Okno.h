@@ -141,6 +141,13 @@ protected:
     void WindowGone(HWND okno);
     // For dialogs: results of handled messages travel differently.
     bool JeDialog() const { return dialog_; }
+    // Messages of this window being processed now; more than one means that
+    // a handler runs a modal loop (a dialog, a message box, a menu) which
+    // dispatched another.
+    int MessageDepth() const { return hloubka_; }
+    // Runs when the window's outermost message has been processed and the
+    // window still exists: what a nested message put off is done here.
+    virtual void AfterOutermostMessage() {}
 
     WNDPROC vychoziProcedura_ = nullptr;  // superclass base procedure or null
     bool podtrida_ = false;

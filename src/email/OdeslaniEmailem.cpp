@@ -8,19 +8,15 @@
 #include "resources/resource.h"
 #include "stores/ContactList.h"
 
-#include <process.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
 #include <memory>
-#include <mutex>
 
 EmailSendJob g_emailSendJob;
 
 namespace {
 
-// Guards the job's thread handle between the starter and the ending worker.
-std::mutex g_zamekUlohy;
 ContactList* g_kontakty = nullptr;
 void (*g_spravovatKontakty)(HWND) = nullptr;
 
@@ -38,15 +34,26 @@ std::wstring JmenoSouboru(const std::wstring& cesta)
     return lomitko == std::wstring::npos ? cesta : cesta.substr(lomitko + 1);
 }
 
-void Bublina(const std::wstring& text, DWORD druh)
-{
-    if (IkonaOznameni* ikona = IkonaHlavnihoOkna())
-        ikona->ZobrazitBublinu(text.c_str(), druh);
-}
-
 const wchar_t* NazevProduktu()
 {
     return g_aplikace && !g_aplikace->nazevProduktu.empty() ? g_aplikace->nazevProduktu.c_str() : L"Tonbar";
+}
+
+std::wstring Seznam(const std::vector<std::wstring>& adresy)
+{
+    std::wstring text;
+    for (const std::wstring& a : adresy)
+        text += (text.empty() ? L"" : L", ") + a;
+    return text;
+}
+
+// A system description without its closing full stop and line break.
+std::wstring BezKonce(std::wstring popis)
+{
+    while (!popis.empty() && (popis.back() == L'\n' || popis.back() == L'\r' || popis.back() == L'.' ||
+                              popis.back() == L' '))
+        popis.pop_back();
+    return popis;
 }
 
 } // namespace
@@ -59,52 +66,45 @@ void NastavitKontaktyEmailu(ContactList* seznam, void (*spravovat)(HWND))
 
 bool EmailSendRunning()
 {
-    std::lock_guard<std::mutex> zamek(g_zamekUlohy);
-    return static_cast<bool>(g_emailSendJob.thread);
+    return pracovnici::Bezi(pracovnici::Druh::Email);
 }
 
 bool WaitForEmailSend(DWORD milliseconds)
 {
-    ULONGLONG konec = GetTickCount64() + milliseconds;
-    while (EmailSendRunning()) {
-        if (GetTickCount64() >= konec)
-            return false;
-        Sleep(20);
-    }
-    return true;
+    return pracovnici::Pockat(pracovnici::Druh::Email, milliseconds);
 }
 
-HRESULT SendEmail(const EmailSendTask& task)
+HRESULT SendEmail(const EmailSendTask& task, const std::function<void(pracovnici::Hlaseni)>& ohlasit,
+                  const std::atomic<bool>* zruseno)
 {
     using namespace mirvak::email;
     const bool prubeh = task.zpravaIkona > 1;
     if (prubeh)
-        Bublina(NacistText(20082, JmenoSouboru(task.filePath).c_str(), task.recipient.c_str()), kBublinaInformace);
+        ohlasit({NacistText(20082, JmenoSouboru(task.filePath).c_str(), task.recipient.c_str()), kBublinaInformace});
 
-    HRESULT hr = S_OK;
-    // A recording above the cap is refused with a message of its own
-    // rather than sent without it.
-    WIN32_FILE_ATTRIBUTE_DATA udaje{};
-    if (GetFileAttributesExW(task.filePath.c_str(), GetFileExInfoStandard, &udaje) &&
-        ((static_cast<uint64_t>(udaje.nFileSizeHigh) << 32) | udaje.nFileSizeLow) > kMaxAttachmentBytes)
-        hr = kEFileTooLarge;
+    SmtpMessage zprava;
+    zprava.from = {task.account.jmeno, task.account.email};
+    zprava.to.address = task.recipient;
+    zprava.subject = L"Tonbar";
+    for (const std::wstring& dalsi : task.further)
+        zprava.bccList.push_back({L"", dalsi});
+    SmtpTextPart text;
+    text.text = NacistRetezec(IDS_EMAIL_TEXT_ZPRAVY);
+    zprava.textParts.push_back(text);
+    SmtpAttachment priloha;
+    priloha.filePath = task.filePath;
+    priloha.isInline = 1;
+    zprava.attachments.push_back(priloha);
 
+    // Composed (the recording read) before connecting: a recording that
+    // cannot be read stops the message before anything is sent.
+    std::string data;
+    HRESULT hr = zprava.ComposeBytes(data);
+    const bool chybaPrilohy = FAILED(hr) && hr != kEInvalidArg;
+    std::vector<std::wstring> prijato, odmitnuto;
     if (SUCCEEDED(hr)) {
-        SmtpMessage zprava;
-        zprava.from = {task.account.jmeno, task.account.email};
-        zprava.to.address = task.recipient;
-        zprava.subject = L"Tonbar";
-        for (const std::wstring& dalsi : task.further)
-            zprava.bccList.push_back({L"", dalsi});
-        SmtpTextPart text;
-        text.text = NacistRetezec(IDS_EMAIL_TEXT_ZPRAVY);
-        zprava.textParts.push_back(text);
-        SmtpAttachment priloha;
-        priloha.filePath = task.filePath;
-        priloha.isInline = 1;
-        zprava.attachments.push_back(priloha);
-
         Smtp smtp;
+        smtp.cancel = zruseno;
         if (!task.account.id.empty())
             smtp.userName = task.account.id;
         if (!task.account.heslo.empty())
@@ -112,51 +112,52 @@ HRESULT SendEmail(const EmailSendTask& task)
         if (smtp.Connect(task.account.server) == 0) {
             hr = E_FAIL;
         } else {
-            int vysledek = smtp.SendMail(zprava);
+            int vysledek = smtp.SendMail(zprava, data);
             smtp.Disconnect();
             if (vysledek != 0)
                 hr = E_INVALIDARG;
         }
+        prijato = smtp.accepted;
+        odmitnuto = smtp.refused;
         SecureZeroMemory(smtp.password.data(), smtp.password.size() * sizeof(wchar_t));
     }
+    if (zruseno && zruseno->load())
+        return E_ABORT;  // the program is closing: nobody to tell
 
     if (SUCCEEDED(hr)) {
-        std::wstring text = NacistText(20083, task.filePath.c_str(), task.recipient.c_str());
-        if (task.ulozitZobrazeni)
-            UlozitZobrazeni(g_konfigurace);
-        if (prubeh)
-            Bublina(text, kBublinaInformace);
+        pracovnici::Hlaseni h;
+        h.ulozitZobrazeni = task.ulozitZobrazeni;
+        if (prubeh) {
+            // Only the recipients the server took; a refused one is named as such.
+            h.text = NacistText(20083, task.filePath.c_str(), Seznam(prijato).c_str());
+            if (!odmitnuto.empty())
+                h.text += L"\n" + NacistText(IDS_EMAIL_ODMITNUTI, Seznam(odmitnuto).c_str());
+            h.druh = kBublinaInformace;
+        }
+        if (h.ulozitZobrazeni || !h.text.empty())
+            ohlasit(std::move(h));
     } else {
-        std::wstring popis = hr == kEFileTooLarge
-                                 ? NacistText(IDS_EMAIL_PRILOHA_VELKA,
-                                              static_cast<unsigned>(kMaxAttachmentBytes / (1024 * 1024)))
-                                 : TextKodu(hr);
-        while (!popis.empty() && (popis.back() == L'\n' || popis.back() == L'\r' || popis.back() == L'.' ||
-                                  popis.back() == L' '))
-            popis.pop_back();
-        Bublina(NacistText(20085, task.filePath.c_str(), task.recipient.c_str(), popis.c_str()), kBublinaChyba);
+        std::wstring popis;
+        if (hr == kEFileTooLarge)
+            popis = NacistText(IDS_EMAIL_PRILOHA_VELKA, static_cast<unsigned>(kMaxAttachmentBytes / (1024 * 1024)));
+        else if (chybaPrilohy)
+            popis = NacistText(IDS_EMAIL_PRILOHA_NECITELNA, BezKonce(TextKodu(hr)).c_str());
+        else
+            popis = TextKodu(hr);
+        ohlasit({NacistText(20085, task.filePath.c_str(), task.recipient.c_str(), BezKonce(popis).c_str()),
+                 kBublinaChyba});
     }
     return hr;
 }
 
-unsigned __stdcall SendEmailThread(void* parametr)
-{
-    std::unique_ptr<EmailSendTask> task(static_cast<EmailSendTask*>(parametr));
-    HRESULT hr = SendEmail(*task);
-    task.reset();
-    {
-        std::lock_guard<std::mutex> zamek(g_zamekUlohy);
-        HANDLE vlastni = g_emailSendJob.thread.Release();
-        if (vlastni && !CloseHandle(vlastni))
-            FatalniChybaPosledni();
-    }
-    return static_cast<unsigned>(hr);
-}
-
 HRESULT StartEmailSend(HWND vlastnik, const std::wstring& cesta)
 {
-    if (EmailSendRunning() || cesta.empty())
+    if (cesta.empty())
         return S_FALSE;
+    if (EmailSendRunning()) {
+        ZobrazitChybuId(IDS_EMAIL_PROBIHA);
+        return S_FALSE;
+    }
     EmailSendJob& job = g_emailSendJob;
     job.filePath = cesta;
     job.recipient = g_konfigurace.prijemci_email;
@@ -164,6 +165,11 @@ HRESULT StartEmailSend(HWND vlastnik, const std::wstring& cesta)
     DlgOdeslaniEmailem dialog(job.recipient, g_konfigurace.prijemci_dalsi_emaily, job.filePath);
     if (dialog.DoModal(vlastnik ? vlastnik : GetActiveWindow()) != IDOK)
         return S_FALSE;
+    // The dialog's loop may have let another command start a sending.
+    if (EmailSendRunning()) {
+        ZobrazitChybuId(IDS_EMAIL_PROBIHA);
+        return S_FALSE;
+    }
     job.recipient = dialog.prijemce;
     job.furtherText = dialog.dalsi;
     job.furtherList = mirvak::email::ParseRecipientList(job.furtherText);
@@ -182,26 +188,19 @@ HRESULT StartEmailSend(HWND vlastnik, const std::wstring& cesta)
         return S_FALSE;
     }
 
-    auto task = std::make_unique<EmailSendTask>();
-    task->account = g_konfigurace.smtp_ucet;
-    task->recipient = job.recipient;
-    task->filePath = job.filePath;
-    task->further = job.furtherList;
-    task->zpravaIkona = g_konfigurace.zprava_ikona;
-
-    std::lock_guard<std::mutex> zamek(g_zamekUlohy);
-    // Created suspended and stored before it runs, so a worker that ends at
-    // once cannot clear the marker before it is set.
-    uintptr_t vlakno = _beginthreadex(nullptr, 0, SendEmailThread, task.get(), CREATE_SUSPENDED, nullptr);
-    if (!vlakno) {
-        HRESULT hr = KodPosledniChyby();
-        ZobrazitChybu(TextPosledniChyby().c_str());
-        return hr;
-    }
-    task.release();
-    job.thread.Reset(reinterpret_cast<HANDLE>(vlakno));
-    ResumeThread(job.thread.Get());
-    return S_OK;
+    // The worker gets its own copy of everything it reads.
+    EmailSendTask task;
+    task.account = g_konfigurace.smtp_ucet;
+    task.recipient = job.recipient;
+    task.filePath = job.filePath;
+    task.further = job.furtherList;
+    task.zpravaIkona = g_konfigurace.zprava_ikona;
+    HRESULT hr = pracovnici::Spustit(pracovnici::Druh::Email, [task](const pracovnici::Zruseni& zruseni) {
+        SendEmail(task, pracovnici::Ohlasit, zruseni.Priznak());
+    });
+    if (FAILED(hr))
+        ZobrazitChybu(TextKodu(hr).c_str());
+    return hr;
 }
 
 // ---------------------------------------------------------------------------

@@ -8,17 +8,20 @@
 
 #include "app/Handles.h"
 #include "app/Konfigurace.h"
+#include "app/Pracovnici.h"
 #include "controls/Okno.h"
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 class ContactList;
 
-// The one sending job; `thread` is the busy marker.
+// The one sending job, as the dialog last left it. The busy marker is the
+// worker owner's (pracovnici::Druh::Email).
 struct EmailSendJob {
-    mirvak::winapi::Handle thread;
     std::wstring recipient;
     std::wstring filePath;
     std::vector<std::wstring> furtherList;
@@ -34,23 +37,24 @@ struct EmailSendTask {
     std::wstring filePath;
     std::vector<std::wstring> further;
     uint32_t zpravaIkona = 2;
-    bool ulozitZobrazeni = true;  // save the view values (the recipient) on success
+    bool ulozitZobrazeni = true;  // the main thread saves the view values (the recipient) on success
 };
 
 // The handler of command 40031 for the recording at `cesta` (full path):
-// nothing while a sending runs or without a path; else the dialog, the
-// checks (20086, 20087, 20088) and the worker. 0 started, 1 nothing done,
-// negative when the worker could not be started.
+// without a path nothing; while a sending runs the box 22202; else the
+// dialog, the checks (20086, 20087, 20088) and the worker. 0 started, 1
+// nothing done, negative when the worker could not be started (shown).
 HRESULT StartEmailSend(HWND vlastnik, const std::wstring& cesta);
 
-// The worker's whole job, run on the calling thread: balloons 20082, 20083
-// or 20085 through the main window's icon. 0, E_FAIL (no connection or no
-// greeting), E_INVALIDARG (the server refused the message), or the code of
-// an attachment that cannot be sent (too large).
-HRESULT SendEmail(const EmailSendTask& task);
-// Thread procedure: takes ownership of `parametr` (an EmailSendTask*),
-// runs SendEmail, then closes and clears the job's thread handle.
-unsigned __stdcall SendEmailThread(void* parametr);
+// The worker's whole job, run on the calling thread; what the user is to be
+// told goes to `ohlasit`: balloons 20082, then 20083 (naming the accepted
+// and the refused recipients) or 20085 with the reason. The recording is
+// read before anything is sent. 0, E_FAIL (no connection or no greeting),
+// E_INVALIDARG (the server refused the message), E_ABORT (stopped through
+// `zruseno`), or the code of an attachment that cannot be read or is too
+// large.
+HRESULT SendEmail(const EmailSendTask& task, const std::function<void(pracovnici::Hlaseni)>& ohlasit,
+                  const std::atomic<bool>* zruseno = nullptr);
 
 // True while a sending runs.
 bool EmailSendRunning();

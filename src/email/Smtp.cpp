@@ -27,6 +27,14 @@ bool IsNoCase(const std::string& a, const char* b)
     return true;
 }
 
+bool HasEightBitBytes(const std::string& text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) > 127)
+            return true;
+    return false;
+}
+
 } // namespace
 
 Smtp::Smtp()
@@ -76,19 +84,53 @@ void Smtp::Drain()
     }
 }
 
+int Smtp::Wait(bool write, ULONGLONG until)
+{
+    for (;;) {
+        if (Cancelled())
+            return -1;
+        ULONGLONG now = GetTickCount64();
+        if (now >= until)
+            return 0;
+        ULONGLONG slice = until - now < 100 ? until - now : 100;
+        fd_set ready, failed;
+        FD_ZERO(&ready);
+        FD_SET(socket, &ready);
+        FD_ZERO(&failed);
+        FD_SET(socket, &failed);
+        timeval wait{0, static_cast<long>(slice * 1000)};
+        int r = select(0, write ? nullptr : &ready, write ? &ready : nullptr, &failed, &wait);
+        if (r < 0)
+            return -1;
+        if (r > 0)
+            return FD_ISSET(socket, &failed) ? -1 : 1;
+    }
+}
+
 bool Smtp::SendAll(const char* data, uint64_t length, bool progress)
 {
     uint64_t sent = 0;
     uint32_t piece = pieceSize ? pieceSize : 1024;
+    const ULONGLONG limit = static_cast<ULONGLONG>(ioTimeoutSeconds > 0 ? ioTimeoutSeconds : 1) * 1000;
     while (sent < length) {
         uint64_t want = length - sent < piece ? length - sent : piece;
-        // A piece may go out in parts.
+        // A piece may go out in parts; a server that takes nothing for the
+        // whole time-out ends the sending.
         uint64_t done = 0;
+        ULONGLONG until = GetTickCount64() + limit;
         while (done < want) {
-            int n = send(socket, data + sent + done, static_cast<int>(want - done), 0);
-            if (n == SOCKET_ERROR || n == 0)
+            if (Cancelled())
                 return false;
-            done += static_cast<uint64_t>(n);
+            int n = send(socket, data + sent + done, static_cast<int>(want - done), 0);
+            if (n > 0) {
+                done += static_cast<uint64_t>(n);
+                until = GetTickCount64() + limit;
+            } else if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK) {
+                if (Wait(true, until) != 1)
+                    return false;
+            } else {
+                return false;
+            }
         }
         sent += want;
         if (progress && OnProgress(data, sent, length) == 0)
@@ -107,22 +149,16 @@ int Smtp::Exchange(const std::string* command, const wchar_t* shown)
             return -1;
     }
     SmtpReplyReader reader;
-    ULONGLONG start = GetTickCount64();
-    ULONGLONG limit = static_cast<ULONGLONG>(timeoutSeconds > 0 ? timeoutSeconds : 1) * 1000;
+    ULONGLONG until =
+        GetTickCount64() + static_cast<ULONGLONG>(timeoutSeconds > 0 ? timeoutSeconds : 1) * 1000;
     bool ok = false;
     char buffer[4096];
     for (;;) {
-        ULONGLONG passed = GetTickCount64() - start;
-        if (passed >= limit)
-            break;
-        fd_set r;
-        FD_ZERO(&r);
-        FD_SET(socket, &r);
-        ULONGLONG left = limit - passed;
-        timeval wait{static_cast<long>(left / 1000), static_cast<long>(left % 1000 * 1000)};
-        if (select(0, &r, nullptr, nullptr, &wait) <= 0)
+        if (Wait(false, until) != 1)
             break;
         int n = recv(socket, buffer, sizeof buffer, 0);
+        if (n == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK)
+            continue;
         if (n <= 0)
             break;  // closed or failed: at once, not after the time-out
         SmtpReplyReader::State s = reader.Feed(buffer, static_cast<size_t>(n));
@@ -163,11 +199,24 @@ int Smtp::Connect(const std::wstring& server)
     socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (socket == INVALID_SOCKET)
         return 0;
+    // Never blocking: a call blocked in the system cannot be ended from
+    // another thread, so every wait is ours and watches `cancel`.
+    u_long nonBlocking = 1;
+    ioctlsocket(socket, FIONBIO, &nonBlocking);
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = port;
     to.sin_addr = address;
-    if (connect(socket, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+    bool connected = connect(socket, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0;
+    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK &&
+        Wait(true, GetTickCount64() + static_cast<ULONGLONG>(ioTimeoutSeconds > 0 ? ioTimeoutSeconds : 1) * 1000) ==
+            1) {
+        int error = 0;
+        int size = sizeof error;
+        connected = getsockopt(socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 &&
+                    error == 0;
+    }
+    if (connected) {
         // The greeting is waited for with the reply time-out.
         int code = Exchange(nullptr);
         if (code != 220) {
@@ -195,6 +244,7 @@ int Smtp::Greet()
         if (code == 250) {
             esmtp = 1;
             greeted = 1;
+            eightBitMime = HasExtension(Ansi(lastReply), "8BITMIME") ? 1 : 0;
             Authenticate();  // a failure meets MAIL FROM again
             return 0;
         }
@@ -205,6 +255,7 @@ int Smtp::Greet()
     helo[0] = 'H';
     helo[1] = 'E';
     esmtp = 0;
+    eightBitMime = 0;
     int code = Exchange(&helo);
     if (code == 250) {
         greeted = 1;
@@ -239,7 +290,7 @@ int Smtp::Authenticate()
             else if (IsNoCase(question, "Password:"))
                 answer = Ansi(password);
             else
-                break;
+                return CancelAuthentication();
             Base64 b;
             b.Encode(reinterpret_cast<const uint8_t*>(answer.data()), answer.size());
             std::string line;
@@ -268,10 +319,22 @@ int Smtp::Authenticate()
     return Fail(535);
 }
 
-int Smtp::MailFrom(const std::wstring& address)
+int Smtp::CancelAuthentication()
+{
+    // RFC 4954: "*" ends the exchange, so that the server does not take the
+    // next command for an answer.
+    const std::string cancelLine = "*\r\n";
+    int code = Exchange(&cancelLine);
+    lastCode = code;
+    OnRejected(code, lastReply);
+    return Fail(code == 0 || code == 235 ? kGarbledReply : code);
+}
+
+int Smtp::MailFrom(const std::wstring& address, const char* parameters)
 {
     std::string command;
-    if (!BuildCommand("MAIL FROM: <", Ansi(address), ">", kMaxCommand, command))
+    if (!BuildCommand("MAIL FROM: <", Ansi(address), std::string(">") + (parameters ? parameters : ""), kMaxCommand,
+                      command))
         return Fail(-1);
     int code = Exchange(&command);
     for (int retry = 0; code == 530 && retry < maxAuthRetries; ++retry) {
@@ -334,15 +397,30 @@ int Smtp::SendMail(SmtpMessage& message)
     std::string text;
     if (message.ComposeBytes(text) != kOk)
         return -1;
-    int code = MailFrom(message.from.address);
+    return SendMail(message, text);
+}
+
+int Smtp::SendMail(SmtpMessage& message, std::string& text)
+{
+    accepted.clear();
+    refused.clear();
+    if (message.from.address.empty() || (message.to.address.empty() && message.toList.empty()))
+        return -1;
+    bool eightBit = HasEightBitBytes(text);
+    if (eightBit && !eightBitMime) {
+        // RFC 6152: 8bit bodies only to a server that offers 8BITMIME.
+        message.allow8bit = false;
+        if (message.ComposeBytes(text) != kOk || HasEightBitBytes(text))
+            return -1;
+        eightBit = false;
+    }
+    int code = MailFrom(message.from.address, eightBit ? " BODY=8BITMIME" : "");
     if (code != 0)
         return code;
-    int accepted = 0;
     int last = 0;
     auto rcpt = [&](const std::wstring& a) {
         last = RcptTo(a);
-        if (last == 0)
-            ++accepted;
+        (last == 0 ? accepted : refused).push_back(a);
     };
     if (!message.to.address.empty())
         rcpt(message.to.address);
@@ -350,7 +428,7 @@ int Smtp::SendMail(SmtpMessage& message)
         rcpt(a.address);
     for (auto& a : message.bccList)
         rcpt(a.address);
-    if (accepted > 0)
+    if (!accepted.empty())
         return Data(text);
     return Fail(last);
 }

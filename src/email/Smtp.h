@@ -10,8 +10,10 @@
 
 #include "email/mime/SmtpMessage.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace mirvak::email {
 
@@ -37,6 +39,9 @@ public:
     // 0, the failing reply code, or -1 (also for a message that cannot be
     // composed or an address that cannot go into a command).
     int SendMail(SmtpMessage& message);
+    // The same with `text`, what message.ComposeBytes gave; composed again
+    // without 8bit parts when the server does not offer 8BITMIME.
+    int SendMail(SmtpMessage& message, std::string& text);
     int Quit();
     void Disconnect();
 
@@ -44,7 +49,8 @@ public:
     int Exchange(const std::string* command, const wchar_t* shown = nullptr);
     int Greet();
     int Authenticate();
-    int MailFrom(const std::wstring& address);
+    // `parameters` follow the address (" BODY=8BITMIME").
+    int MailFrom(const std::wstring& address, const char* parameters = "");
     int RcptTo(const std::wstring& address);
     // Sends DATA, then `text` (the composed bytes) followed by CR LF . CR LF.
     int Data(const std::string& text);
@@ -61,6 +67,16 @@ public:
     int32_t esmtp = 0;
     // Bytes handed to one send call of a long command.
     uint32_t pieceSize = 64 * 1024;
+    // A connect, send or receive that makes no progress for this long fails.
+    int32_t ioTimeoutSeconds = 60;
+    // Set from another thread to stop: the step under way fails (-1) within
+    // a tenth of a second, whatever the server does.
+    const std::atomic<bool>* cancel = nullptr;
+    // Set when the server's EHLO reply lists 8BITMIME.
+    int32_t eightBitMime = 0;
+    // After SendMail: the recipients the server accepted and refused.
+    std::vector<std::wstring> accepted;
+    std::vector<std::wstring> refused;
     // A step's result for a reply without a three-digit code: never 0, so
     // garbage is never taken for success.
     static constexpr int kGarbledReply = -2;
@@ -72,6 +88,11 @@ public:
     int32_t lastCode = 0;
 
 private:
+    // 1 ready, 0 time-out, -1 cancelled or failed; polls in short slices so
+    // that `cancel` is seen.
+    int Wait(bool write, ULONGLONG until);
+    bool Cancelled() const { return cancel && cancel->load(); }
+    int CancelAuthentication();
     bool SendAll(const char* data, uint64_t length, bool progress);
     void Drain();
     int Fail(int code);  // -1 clears greeted; OnError; returns code

@@ -11,10 +11,8 @@
 #include "resources/resource.h"
 #include "stores/DatovaSlozka.h"
 
-#include <process.h>
-
-#include <atomic>
-#include <mutex>
+#include "app/Pracovnici.h"
+#include "mainwindow/IkonaOznameni.h"
 
 namespace {
 
@@ -79,7 +77,7 @@ int SmtpAccountList::Find(const std::wstring& email) const
 // ---------------------------------------------------------------------------
 // The test message
 
-int SendTestMessage(const SmtpTestData& data, bool showBoxes)
+int SendTestMessage(const SmtpTestData& data, const std::atomic<bool>* zruseno)
 {
     using namespace mirvak::email;
     SmtpMessage zprava;
@@ -91,6 +89,7 @@ int SendTestMessage(const SmtpTestData& data, bool showBoxes)
     zprava.textParts.push_back(text);
 
     Smtp smtp;
+    smtp.cancel = zruseno;
     if (!data.account.id.empty())
         smtp.userName = data.account.id;
     if (!data.account.heslo.empty())
@@ -100,40 +99,8 @@ int SendTestMessage(const SmtpTestData& data, bool showBoxes)
         vysledek = smtp.SendMail(zprava);
     smtp.Disconnect();
     SecureZeroMemory(smtp.password.data(), smtp.password.size() * sizeof(wchar_t));
-    if (showBoxes) {
-        if (vysledek == 0)
-            ZobrazitZpravuId(20066, MB_ICONINFORMATION);
-        else
-            ZobrazitChybu(NacistRetezec(IDS_SMTPU_TEST_CHYBA).c_str());
-    }
     return vysledek;
 }
-
-struct DlgSmtpUcty::Test {
-    std::mutex zamek;
-    mirvak::winapi::Handle vlakno;  // the marker: set while a test runs
-    SmtpTestData data;
-};
-
-namespace {
-
-struct ParametrTestu {
-    std::shared_ptr<DlgSmtpUcty::Test> test;
-};
-
-unsigned __stdcall VlaknoTestu(void* p)
-{
-    std::unique_ptr<ParametrTestu> parametr(static_cast<ParametrTestu*>(p));
-    std::shared_ptr<DlgSmtpUcty::Test> test = std::move(parametr->test);
-    SendTestMessage(test->data);
-    std::lock_guard<std::mutex> zamek(test->zamek);
-    HANDLE vlastni = test->vlakno.Release();
-    if (vlastni && !CloseHandle(vlastni))
-        FatalniChybaPosledni();
-    return 0;
-}
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // DlgSmtpUcet
@@ -174,11 +141,23 @@ LRESULT DlgSmtpUcet::OnZobrazitHeslo(WORD, WORD, HWND, BOOL&)
 
 LRESULT DlgSmtpUcet::OnOk(WORD, WORD, HWND, BOOL&)
 {
-    ucet_->email = TextPrvku(m_hWnd, IDC_SMTPU_EMAIL);
-    ucet_->heslo = TextPrvku(m_hWnd, IDC_SMTPU_HESLO);
-    ucet_->jmeno = TextPrvku(m_hWnd, IDC_SMTPU_JMENO);
-    ucet_->id = TextPrvku(m_hWnd, IDC_SMTPU_ID);
-    ucet_->server = TextPrvku(m_hWnd, IDC_SMTPU_SERVER);
+    SmtpAccount ucet;
+    ucet.email = TextPrvku(m_hWnd, IDC_SMTPU_EMAIL);
+    ucet.heslo = TextPrvku(m_hWnd, IDC_SMTPU_HESLO);
+    ucet.jmeno = TextPrvku(m_hWnd, IDC_SMTPU_JMENO);
+    ucet.id = TextPrvku(m_hWnd, IDC_SMTPU_ID);
+    ucet.server = TextPrvku(m_hWnd, IDC_SMTPU_SERVER);
+    if (UINT chyba = kontrola_ ? kontrola_(ucet) : 0) {
+        // The dialog stays open with what was typed; the address gets the focus.
+        ZobrazitChybuId(chyba);
+        if (::IsWindow(m_hWnd)) {
+            HWND email = Item(IDC_SMTPU_EMAIL);
+            SendMessageW(m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(email), TRUE);
+            SendMessageW(email, EM_SETSEL, 0, -1);
+        }
+        return 0;
+    }
+    *ucet_ = std::move(ucet);
     EndDialog(IDOK);
     return 0;
 }
@@ -193,7 +172,7 @@ LRESULT DlgSmtpUcet::OnStorno(WORD, WORD, HWND, BOOL&)
 // DlgSmtpUcty
 
 DlgSmtpUcty::DlgSmtpUcty() = default;
-// A test still running keeps its own data alive through the shared state.
+// A test still running has its own copy of what it sends.
 DlgSmtpUcty::~DlgSmtpUcty() = default;
 
 INT_PTR DlgSmtpUcty::DoModal(HWND vlastnik)
@@ -203,10 +182,7 @@ INT_PTR DlgSmtpUcty::DoModal(HWND vlastnik)
 
 bool DlgSmtpUcty::TestBezi() const
 {
-    if (!test_)
-        return false;
-    std::lock_guard<std::mutex> zamek(test_->zamek);
-    return static_cast<bool>(test_->vlakno);
+    return pracovnici::Bezi(pracovnici::Druh::TestSmtp);
 }
 
 LRESULT DlgSmtpUcty::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
@@ -292,14 +268,16 @@ LRESULT DlgSmtpUcty::OnPridat(WORD, WORD, HWND, BOOL&)
     }
     SmtpAccount ucet;
     ucet.email = email;
-    DlgSmtpUcet dialog(&ucet);
+    // The address may be changed in the dialog: it is checked there, so that
+    // a refusal keeps the rest of the edit.
+    DlgSmtpUcet dialog(&ucet, [this](const SmtpAccount& a) -> UINT {
+        if (mirvak::email::CheckEmailAddress(a.email.c_str()) != 0)
+            return 20068;
+        return seznam_.Find(a.email) >= 0 ? 20072 : 0;
+    });
     if (dialog.DoModal(m_hWnd) != IDOK)
         return 0;
-    // The address may have been changed in the dialog: checked again.
-    if (mirvak::email::CheckEmailAddress(ucet.email.c_str()) != 0) {
-        ZobrazitChybuId(20068);
-        return 0;
-    }
+    // The dialog's loop may have changed the list (a restore): checked again.
     if (seznam_.Find(ucet.email) >= 0)
         return 0;
     seznam_.items.push_back(ucet);
@@ -315,22 +293,25 @@ LRESULT DlgSmtpUcty::OnUpravit(WORD, WORD, HWND, BOOL&)
         MessageBeep(MB_ICONWARNING);
         return 0;
     }
+    const std::wstring puvodni = seznam_.items[static_cast<size_t>(index)].email;
     SmtpAccount ucet = seznam_.items[static_cast<size_t>(index)];
-    DlgSmtpUcet dialog(&ucet);
+    // A changed address gets the checks that adding makes, while the dialog
+    // is open: a refusal keeps the user's other changes.
+    DlgSmtpUcet dialog(&ucet, [this, puvodni](const SmtpAccount& a) -> UINT {
+        if (StrCmpIW(a.email.c_str(), puvodni.c_str()) == 0)
+            return 0;
+        if (mirvak::email::CheckEmailAddress(a.email.c_str()) != 0)
+            return 20068;
+        return seznam_.Find(a.email) >= 0 ? 20072 : 0;
+    });
     if (dialog.DoModal(m_hWnd) != IDOK)
         return 0;
-    // A changed address gets the checks that adding makes.
-    if (StrCmpIW(ucet.email.c_str(), seznam_.items[static_cast<size_t>(index)].email.c_str()) != 0) {
-        if (mirvak::email::CheckEmailAddress(ucet.email.c_str()) != 0) {
-            ZobrazitChybuId(20068);
-            return 0;
-        }
-        if (seznam_.Find(ucet.email) >= 0) {
-            ZobrazitChybuId(20072);
-            return 0;
-        }
-    }
-    seznam_.items[static_cast<size_t>(index)] = ucet;
+    // The dialog's loop may have changed the list (a restore): the account
+    // is found again by its address.
+    int cil = seznam_.Find(puvodni);
+    if (cil < 0 || (StrCmpIW(ucet.email.c_str(), puvodni.c_str()) != 0 && seznam_.Find(ucet.email) >= 0))
+        return 0;
+    seznam_.items[static_cast<size_t>(cil)] = ucet;
     seznam_.Save();
     Naplnit(ucet.email);
     return 0;
@@ -375,22 +356,25 @@ LRESULT DlgSmtpUcty::OnOtestovat(WORD, WORD, HWND, BOOL&)
         ZobrazitChybuId(20068);
         return 0;
     }
-    auto test = std::make_shared<Test>();
-    test->data.account = ucet;
-    test->data.recipient = prijemce;
-    test->data.subject = NazevProduktu();
-    test->data.text = NacistText(IDS_SMTPU_TEST_TEXT, NazevProduktu());
-    auto parametr = std::make_unique<ParametrTestu>(ParametrTestu{test});
-    std::lock_guard<std::mutex> zamek(test->zamek);
-    uintptr_t vlakno = _beginthreadex(nullptr, 0, VlaknoTestu, parametr.get(), CREATE_SUSPENDED, nullptr);
-    if (!vlakno) {
-        ZobrazitChybu(TextPosledniChyby().c_str());
-        return 0;
-    }
-    parametr.release();
-    test->vlakno.Reset(reinterpret_cast<HANDLE>(vlakno));
-    test_ = test;
-    ResumeThread(test->vlakno.Get());
+    SmtpTestData data;
+    data.account = ucet;
+    data.recipient = prijemce;
+    data.subject = NazevProduktu();
+    data.text = NacistText(IDS_SMTPU_TEST_TEXT, NazevProduktu());
+    HRESULT hr = pracovnici::Spustit(pracovnici::Druh::TestSmtp, [data](const pracovnici::Zruseni& zruseni) {
+        int vysledek = SendTestMessage(data, zruseni.Priznak());
+        if (zruseni.Zruseno())
+            return;
+        pracovnici::Hlaseni h;
+        h.okno = true;
+        h.text = vysledek == 0 ? NacistRetezec(20066) : NacistRetezec(IDS_SMTPU_TEST_CHYBA);
+        h.druh = vysledek == 0 ? kBublinaInformace : kBublinaChyba;
+        pracovnici::Ohlasit(std::move(h));
+    });
+    if (hr == S_FALSE)
+        ZobrazitChybuId(20094);  // started meanwhile from the dialog's loop
+    else if (FAILED(hr))
+        ZobrazitChybu(TextKodu(hr).c_str());
     return 0;
 }
 

@@ -9,6 +9,8 @@
 #include "controls/Okno.h"
 #include "controls/StaticText.h"
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,24 +36,29 @@ public:
     std::vector<SmtpAccount> items;
 };
 
-// The data of one test message, owned jointly by the dialog and its worker
-// so that the worker never reaches into a dialog that has closed.
+// The data of one test message; the worker takes its own copy, so that it
+// never reaches into a dialog that has closed.
 struct SmtpTestData {
     SmtpAccount account;
     std::wstring recipient;
     std::wstring subject;
     std::wstring text;
-    HWND owner = nullptr;
 };
-// Sends the test message and shows the box 20066 or the failure box; the
-// worker's body, callable directly. 0 sent, else the failing step's result.
-int SendTestMessage(const SmtpTestData& data, bool showBoxes = true);
+// Sends the test message: the worker's body, callable directly. 0 sent,
+// else the failing step's result. The worker reports 20066 or the failure
+// box through the worker owner.
+int SendTestMessage(const SmtpTestData& data, const std::atomic<bool>* zruseno = nullptr);
 
 // DlgSmtpUcet (122): edits `ucet`; 1 OK (written back), 2 Storno, -1
-// without an account.
+// without an account. `kontrola`, when given, judges the edited account on
+// OK: a non-zero string id is shown as an error and the dialog stays open
+// with everything the user typed.
 class DlgSmtpUcet : public mirvak::winapi::DialogImpl<DlgSmtpUcet> {
 public:
-    explicit DlgSmtpUcet(SmtpAccount* ucet) : ucet_(ucet) {}
+    explicit DlgSmtpUcet(SmtpAccount* ucet, std::function<UINT(const SmtpAccount&)> kontrola = {})
+        : ucet_(ucet), kontrola_(std::move(kontrola))
+    {
+    }
     INT_PTR DoModal(HWND vlastnik);
 
     MV_BEGIN_MSG_MAP(DlgSmtpUcet)
@@ -69,6 +76,7 @@ private:
     LRESULT OnStorno(WORD, WORD, HWND, BOOL&);
 
     SmtpAccount* ucet_;
+    std::function<UINT(const SmtpAccount&)> kontrola_;
     wchar_t znakHesla_ = L'*';
     mirvak::winapi::StaticNadpisMaly nadpis_;
 };
@@ -100,9 +108,6 @@ public:
     // Refills the list box, selecting `email` (else the first entry).
     void Naplnit(const std::wstring& email);
 
-    // The state of a running test; shared with its worker.
-    struct Test;
-
 private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnVyber(WORD, WORD, HWND, BOOL&);
@@ -117,7 +122,6 @@ private:
     int VybranyIndex() const;
 
     SmtpAccountList seznam_;
-    std::shared_ptr<Test> test_;
     mirvak::winapi::StaticNadpisMaly nadpis_;
     mirvak::winapi::StaticHodnota hodnoty_[3];
 };

@@ -32,6 +32,14 @@ public:
         internet_.Reset();
     }
     HINTERNET Spojeni() const { return spojeni_.Get(); }
+    // Lets go of both handles without closing them: closing a connection in
+    // the middle of a transfer waits for the server's answer to it, which
+    // the program's close does not wait for (the process's end frees them).
+    void Opustit()
+    {
+        spojeni_.Release();
+        internet_.Release();
+    }
 
 private:
     friend HRESULT FtpConnect(FtpPripojeni&, const std::wstring&, const std::wstring&, const std::wstring&, bool);

@@ -88,7 +88,7 @@ private:
     Bublina posledni_;
 };
 
-// The main window's icon, or nullptr when it has none. Workers show their
-// outcome through it.
+// The main window's icon, or nullptr when it has none. The main thread shows
+// the workers' reports through it (app/Pracovnici.h); workers never touch it.
 IkonaOznameni* IkonaHlavnihoOkna();
 void NastavitIkonuHlavnihoOkna(IkonaOznameni* ikona);

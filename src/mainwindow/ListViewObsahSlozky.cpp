@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 using Microsoft::WRL::ComPtr;
@@ -77,6 +79,31 @@ int CALLBACK ZpetneVolaniSlozky(HWND dlg, UINT zprava, LPARAM l, LPARAM data)
             SendMessageW(dlg, BFFM_SETSTATUSTEXTW, 0, reinterpret_cast<LPARAM>(cesta));
     }
     return 0;
+}
+
+// Exact names to their indexes, for looking up many names at once.
+std::unordered_map<std::wstring_view, int> Rejstrik(const std::vector<Polozka>& polozky)
+{
+    std::unordered_map<std::wstring_view, int> r;
+    r.reserve(polozky.size());
+    for (size_t i = 0; i < polozky.size(); ++i)
+        r.emplace(polozky[i].jmeno, static_cast<int>(i));
+    return r;
+}
+
+std::wstring MalaPismena(std::wstring text)
+{
+    if (!text.empty())
+        CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+void NastavitStav(HWND seznam, int index, UINT stav, UINT maska)
+{
+    LVITEMW s{};
+    s.stateMask = maska;
+    s.state = stav;
+    SendMessageW(seznam, LVM_SETITEMSTATE, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&s));
 }
 
 HRESULT DialogUlozit(const std::wstring& jmeno, std::wstring& cil)
@@ -159,9 +186,12 @@ HRESULT ListViewObsahSlozky::SetFolder(const std::wstring& path)
     if (!JeSlozka(path))
         return E_INVALIDARG;
     StopWatch();
-    folder_ = path;
-    while (folder_.size() > 3 && folder_.back() == L'\\')
-        folder_.pop_back();
+    std::wstring slozka = path;
+    while (slozka.size() > 3 && slozka.back() == L'\\')
+        slozka.pop_back();
+    if (slozka != folder_)
+        Vyprazdnit();  // another folder's selection means nothing here
+    folder_ = slozka;
     // Watch first: a file made while the folder is read then still counts.
     StartWatch();
     Refresh();
@@ -192,8 +222,10 @@ HRESULT ListViewObsahSlozky::StopWatch()
 
 void ListViewObsahSlozky::Vyprazdnit()
 {
+    obnovuji_ = true;
     if (m_hWnd)
         Send(LVM_DELETEALLITEMS);
+    obnovuji_ = false;
     polozky_.clear();
     currentItem_ = -1;
 }
@@ -224,18 +256,16 @@ LRESULT ListViewObsahSlozky::OnGetDispInfo(int, NMHDR* h, BOOL&)
     return 0;
 }
 
-void ListViewObsahSlozky::Refresh()
+bool ListViewObsahSlozky::Precist(std::vector<Polozka>& vysledek) const
 {
-    Vyprazdnit();
-    if (!m_hWnd)
-        return;
+    vysledek.clear();
     std::wstring vzor = folder_ + L"\\*.*";
     if (folder_.empty() || vzor.size() > kMaxVzor)
-        return;
+        return false;
     WIN32_FIND_DATAW fd;
     HANDLE hledani = FindFirstFileW(vzor.c_str(), &fd);
     if (hledani == INVALID_HANDLE_VALUE)
-        return;
+        return false;
     do {
         if (fd.cFileName[0] == L'.' || (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             continue;
@@ -243,26 +273,227 @@ void ListViewObsahSlozky::Refresh()
             continue;
         // The enumeration carries size and creation time already; asking the
         // file again per entry would double the cost of a large folder.
-        Polozka& p = polozky_.emplace_back();
+        Polozka& p = vysledek.emplace_back();
         p.velikost = (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
         p.vytvoren = fd.ftCreationTime;
         p.jmeno.assign(fd.cFileName, wcsnlen(fd.cFileName, MAX_PATH - 1));
     } while (FindNextFileW(hledani, &fd));
     FindClose(hledani);
-    const int pocet = static_cast<int>(polozky_.size());
-    Send(LVM_SETITEMCOUNT, static_cast<WPARAM>(pocet), 0);
+    return true;
+}
 
-    int vybrat = -1;
-    if (currentItem_ >= 0)
-        vybrat = currentItem_ < pocet ? currentItem_ : currentItem_ - 1;
-    else if (pocet > 0)
-        vybrat = 0;
-    if (vybrat >= 0 && vybrat < pocet) {
-        LVITEMW stav{};
-        stav.stateMask = LVIS_SELECTED;
-        stav.state = LVIS_SELECTED;
-        Send(LVM_SETITEMSTATE, static_cast<WPARAM>(vybrat), reinterpret_cast<LPARAM>(&stav));
+void ListViewObsahSlozky::Refresh()
+{
+    if (!m_hWnd) {
+        Vyprazdnit();
+        return;
     }
+    Vyber v = ZapamatovatVyber();
+    std::vector<Polozka> nove;
+    Precist(nove);
+    obnovuji_ = true;
+    Send(LVM_DELETEALLITEMS);
+    polozky_ = std::move(nove);
+    Send(LVM_SETITEMCOUNT, static_cast<WPARAM>(polozky_.size()), 0);
+    obnovuji_ = false;
+    ObnovitVyber(v, Nahrada::kNaPozici);
+}
+
+void ListViewObsahSlozky::Update(const std::vector<std::wstring>& jmena, bool vse)
+{
+    if (!m_hWnd || (jmena.empty() && !vse))
+        return;
+    if (!JeSlozka(folder_)) {
+        SlozkaZmizela();
+        return;
+    }
+    // Listed files are matched without regard to case, as the file system does.
+    std::unordered_map<std::wstring, size_t> podleJmena;
+    auto najit = [&](const std::wstring& jmeno) -> int {
+        if (podleJmena.empty() && !polozky_.empty() && (vse || jmena.size() > 8)) {
+            podleJmena.reserve(polozky_.size());
+            for (size_t i = 0; i < polozky_.size(); ++i)
+                podleJmena.emplace(MalaPismena(polozky_[i].jmeno), i);
+        }
+        if (!podleJmena.empty()) {
+            auto it = podleJmena.find(MalaPismena(jmeno));
+            return it == podleJmena.end() ? -1 : static_cast<int>(it->second);
+        }
+        for (size_t i = 0; i < polozky_.size(); ++i)
+            if (StrCmpIW(polozky_[i].jmeno.c_str(), jmeno.c_str()) == 0)
+                return static_cast<int>(i);
+        return -1;
+    };
+
+    // With `vse` every listed file not found again goes; otherwise only a
+    // name looked at and not found (removed or renamed away).
+    std::vector<char> zustava(polozky_.size(), vse ? 0 : 1);
+    std::vector<Polozka> pridane;
+    std::vector<int> zmenene;
+    auto nalezen = [&](Polozka&& p) {
+        int i = najit(p.jmeno);
+        if (i < 0) {
+            pridane.push_back(std::move(p));
+            return;
+        }
+        Polozka& s = polozky_[static_cast<size_t>(i)];
+        zustava[static_cast<size_t>(i)] = 1;
+        if (s.velikost != p.velikost || CompareFileTime(&s.vytvoren, &p.vytvoren) != 0) {
+            s.velikost = p.velikost;
+            s.vytvoren = p.vytvoren;
+            zmenene.push_back(i);
+        }
+    };
+    if (vse) {
+        std::vector<Polozka> vsechny;
+        Precist(vsechny);
+        for (Polozka& p : vsechny)
+            nalezen(std::move(p));
+    } else {
+        for (const std::wstring& jmeno : jmena) {
+            WIN32_FILE_ATTRIBUTE_DATA a{};
+            if (jmeno.empty() || jmeno[0] == L'.' || jmeno.size() >= MAX_PATH ||
+                !GetFileAttributesExW(CestaSouboru(jmeno).c_str(), GetFileExInfoStandard, &a) ||
+                (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+                (callbacks_ && callbacks_->FilterFile(jmeno.c_str()))) {
+                int i = najit(jmeno);
+                if (i >= 0)
+                    zustava[static_cast<size_t>(i)] = 0;
+                continue;
+            }
+            Polozka p;
+            p.velikost = (static_cast<uint64_t>(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
+            p.vytvoren = a.ftCreationTime;
+            p.jmeno = jmeno;
+            nalezen(std::move(p));
+        }
+    }
+    const bool odebrano = std::find(zustava.begin(), zustava.end(), 0) != zustava.end();
+    if (!odebrano && pridane.empty()) {
+        // Only sizes or times: redraw those rows, nothing else moves.
+        for (int i : zmenene)
+            Send(LVM_REDRAWITEMS, static_cast<WPARAM>(i), i);
+        return;
+    }
+
+    Vyber v = ZapamatovatVyber();
+    const bool bylPrazdny = polozky_.empty();
+    const int horni = static_cast<int>(Send(LVM_GETTOPINDEX));
+    const Polozka* nahore = Item(horni);
+    std::wstring horniJmeno = nahore ? nahore->jmeno : std::wstring();
+    std::vector<Polozka> nove;
+    nove.reserve(polozky_.size() + pridane.size());
+    for (size_t i = 0; i < polozky_.size(); ++i)
+        if (zustava[i])
+            nove.push_back(std::move(polozky_[i]));
+    for (Polozka& p : pridane)
+        nove.push_back(std::move(p));
+    polozky_ = std::move(nove);
+    obnovuji_ = true;
+    Send(LVM_SETITEMCOUNT, static_cast<WPARAM>(polozky_.size()), LVSICF_NOSCROLL | LVSICF_NOINVALIDATEALL);
+    obnovuji_ = false;
+    // A deliberately empty selection stays empty; the first files of an
+    // empty list are chosen as a refresh chooses them.
+    ObnovitVyber(v, !v.vybrane.empty() ? Nahrada::kNaPozici : bylPrazdny ? Nahrada::kPrvni : Nahrada::kNic);
+    // The file at the top stays at the top when rows above it went or came.
+    int novaHorni = -1;
+    for (size_t i = 0; !horniJmeno.empty() && i < polozky_.size(); ++i)
+        if (polozky_[i].jmeno == horniJmeno) {
+            novaHorni = static_cast<int>(i);
+            break;
+        }
+    int ted = static_cast<int>(Send(LVM_GETTOPINDEX));
+    if (novaHorni >= 0 && novaHorni != ted) {
+        RECT r{};
+        r.left = LVIR_BOUNDS;
+        if (Send(LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&r)))
+            Send(LVM_SCROLL, 0, (novaHorni - ted) * (r.bottom - r.top));
+    }
+    InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+ListViewObsahSlozky::Vyber ListViewObsahSlozky::ZapamatovatVyber() const
+{
+    Vyber v;
+    if (!m_hWnd)
+        return v;
+    for (int i = static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)); i >= 0;
+         i = static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(i), LVNI_SELECTED)))
+        if (const Polozka* p = Item(i))
+            v.vybrane.push_back(p->jmeno);
+    int fokus = static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    if (const Polozka* p = Item(fokus))
+        v.fokus = p->jmeno;
+    v.index = fokus >= 0 ? fokus : currentItem_;
+    return v;
+}
+
+void ListViewObsahSlozky::ObnovitVyber(const Vyber& v, Nahrada nahrada)
+{
+    obnovuji_ = true;
+    NastavitStav(m_hWnd, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    const int pocet = static_cast<int>(polozky_.size());
+    std::unordered_map<std::wstring_view, int> rejstrik;
+    if (v.vybrane.size() > 16)
+        rejstrik = Rejstrik(polozky_);
+    auto najit = [&](const std::wstring& jmeno) {
+        if (jmeno.empty())
+            return -1;
+        if (!rejstrik.empty()) {
+            auto it = rejstrik.find(jmeno);
+            return it == rejstrik.end() ? -1 : it->second;
+        }
+        for (int i = 0; i < pocet; ++i)
+            if (polozky_[static_cast<size_t>(i)].jmeno == jmeno)
+                return i;
+        return -1;
+    };
+    int prvni = -1;
+    bool fokusVybran = false;
+    const int fokusJmena = najit(v.fokus);
+    for (const std::wstring& jmeno : v.vybrane) {
+        int i = najit(jmeno);
+        if (i < 0)
+            continue;
+        NastavitStav(m_hWnd, i, LVIS_SELECTED, LVIS_SELECTED);
+        if (prvni < 0 || i < prvni)
+            prvni = i;
+        fokusVybran = fokusVybran || i == fokusJmena;
+    }
+    int fokus = fokusJmena;
+    if (prvni < 0 && pocet > 0 && nahrada != Nahrada::kNic) {
+        int i = 0;
+        if (nahrada == Nahrada::kNaPozici && v.index >= 0)
+            i = v.index < pocet ? v.index : pocet - 1;
+        NastavitStav(m_hWnd, i, LVIS_SELECTED, LVIS_SELECTED);
+        prvni = fokus = i;
+        fokusVybran = true;
+    }
+    if (fokus >= 0)
+        NastavitStav(m_hWnd, fokus, LVIS_FOCUSED, LVIS_FOCUSED);
+    obnovuji_ = false;
+    currentItem_ = fokusVybran ? fokus : prvni;
+    Oznamit();
+}
+
+void ListViewObsahSlozky::ZpracovatZmeny()
+{
+    std::vector<std::wstring> jmena;
+    bool vse = false;
+    sledovani_.Taken(jmena, vse);
+    posledniObnova_ = GetTickCount();
+    Update(jmena, vse);
+}
+
+void ListViewObsahSlozky::SlozkaZmizela()
+{
+    if (casovac_) {
+        KillTimer(m_hWnd, kCasovacObnovy);
+        casovac_ = false;
+    }
+    sledovani_.Stop();
+    Vyprazdnit();
+    Oznamit(kSlozkaZmizela);
 }
 
 HRESULT ListViewObsahSlozky::GetFolder(std::wstring& path) const
@@ -305,20 +536,34 @@ HRESULT ListViewObsahSlozky::GetCurrentFile(std::wstring& name, bool withPath) c
     return S_OK;
 }
 
-HRESULT ListViewObsahSlozky::DeleteSelected()
+std::vector<std::wstring> ListViewObsahSlozky::SelectedPaths() const
 {
     std::vector<std::wstring> cesty;
     for (int i = static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED)); i >= 0;
          i = static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(i), LVNI_SELECTED)))
         if (const Polozka* p = Item(i))
             cesty.push_back(CestaSouboru(p->jmeno));
+    return cesty;
+}
+
+HRESULT ListViewObsahSlozky::DeleteFiles(const std::vector<std::wstring>& cesty)
+{
     if (cesty.empty())
         return S_FALSE;
     HRESULT hr = S_OK;
-    for (const auto& c : cesty)
-        if (!DeleteFileW(c.c_str()))
+    for (const auto& c : cesty) {
+        if (DeleteFileW(c.c_str()))
+            continue;
+        DWORD chyba = GetLastError();
+        if (chyba != ERROR_FILE_NOT_FOUND && chyba != ERROR_PATH_NOT_FOUND)
             hr = E_FAIL;
+    }
     return hr;
+}
+
+HRESULT ListViewObsahSlozky::DeleteSelected()
+{
+    return DeleteFiles(SelectedPaths());
 }
 
 void ListViewObsahSlozky::SortByColumn(int sloupec)
@@ -329,16 +574,25 @@ void ListViewObsahSlozky::SortByColumn(int sloupec)
         sortColumn_ = sloupec;
     const int podle = sortColumn_;
     const bool vzestupne = ascending_;
+    // The list view keeps its selection by row; the files move, so the
+    // selection has to move with them.
+    Vyber v = ZapamatovatVyber();
     std::sort(polozky_.begin(), polozky_.end(), [=](const Polozka& a, const Polozka& b) {
         return vzestupne ? Porovnat(&a, &b, podle) < 0 : Porovnat(&b, &a, podle) < 0;
     });
-    InvalidateRect(m_hWnd, nullptr, TRUE);
+    if (m_hWnd) {
+        ObnovitVyber(v, Nahrada::kNic);
+        int fokus = static_cast<int>(Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+        if (fokus >= 0)
+            Send(LVM_ENSUREVISIBLE, static_cast<WPARAM>(fokus), FALSE);
+        InvalidateRect(m_hWnd, nullptr, TRUE);
+    }
 }
 
-void ListViewObsahSlozky::Oznamit() const
+void ListViewObsahSlozky::Oznamit(WPARAM co) const
 {
     if (owner_ && ::IsWindow(owner_))
-        PostMessageW(owner_, WM_SEZNAM_ZMENA, 0, 0);
+        PostMessageW(owner_, WM_SEZNAM_ZMENA, co, 0);
 }
 
 LRESULT ListViewObsahSlozky::OnSize(UINT, WPARAM, LPARAM l, BOOL& zpracovano)
@@ -350,11 +604,41 @@ LRESULT ListViewObsahSlozky::OnSize(UINT, WPARAM, LPARAM l, BOOL& zpracovano)
     return 0;
 }
 
-LRESULT ListViewObsahSlozky::OnZmenaSlozky(UINT, WPARAM, LPARAM, BOOL&)
+LRESULT ListViewObsahSlozky::OnZmenaSlozky(UINT, WPARAM w, LPARAM l, BOOL&)
 {
-    sledovani_.Taken();
-    Refresh();
-    Oznamit();
+    if (!sledovani_.Current(l))
+        return 0;  // from a watch stopped since: the list was read after it
+    if (w == SledovaniSlozky::kKonec) {
+        // The worker ended by itself: watch again while the folder is there.
+        sledovani_.Stop();
+        if (JeSlozka(folder_) && StartWatch() == S_OK)
+            Update({}, true);
+        else
+            SlozkaZmizela();
+        return 0;
+    }
+    // A recording reports every write; one update a second keeps the list
+    // current without reading the folder for each of them.
+    DWORD uplynulo = GetTickCount() - posledniObnova_;
+    if (uplynulo >= kRozestupObnov) {
+        ZpracovatZmeny();
+    } else if (!casovac_) {
+        casovac_ = SetTimer(m_hWnd, kCasovacObnovy, kRozestupObnov - uplynulo, nullptr) != 0;
+        if (!casovac_)
+            ZpracovatZmeny();
+    }
+    return 0;
+}
+
+LRESULT ListViewObsahSlozky::OnTimer(UINT, WPARAM w, LPARAM, BOOL& zpracovano)
+{
+    if (w != kCasovacObnovy) {
+        zpracovano = FALSE;  // the list view's own timers
+        return 0;
+    }
+    KillTimer(m_hWnd, kCasovacObnovy);
+    casovac_ = false;
+    ZpracovatZmeny();
     return 0;
 }
 
@@ -373,22 +657,49 @@ LRESULT ListViewObsahSlozky::OnColumnClick(int, NMHDR* h, BOOL&)
 
 LRESULT ListViewObsahSlozky::OnItemChanged(int, NMHDR* h, BOOL&)
 {
+    if (obnovuji_)
+        return 0;  // the list restores its own selection and tells once
     currentItem_ = reinterpret_cast<NMLISTVIEW*>(h)->iItem;
     Oznamit();
     return 0;
+}
+
+LRESULT ListViewObsahSlozky::OnFindItem(int, NMHDR* h, BOOL&)
+{
+    // Typing in the list: the next file from iStart whose name begins with
+    // (or, without LVFI_PARTIAL, is) the typed text, letter case ignored.
+    const auto* f = reinterpret_cast<const NMLVFINDITEMW*>(h);
+    const int pocet = static_cast<int>(polozky_.size());
+    if (!(f->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !f->lvfi.psz || pocet == 0)
+        return -1;
+    const bool zacatek = (f->lvfi.flags & LVFI_PARTIAL) != 0;
+    const int delka = static_cast<int>(wcslen(f->lvfi.psz));
+    const int start = f->iStart >= 0 && f->iStart < pocet ? f->iStart : 0;
+    const int kroku = (f->lvfi.flags & LVFI_WRAP) ? pocet : pocet - start;
+    for (int k = 0; k < kroku; ++k) {
+        int i = (start + k) % pocet;
+        const wchar_t* jmeno = polozky_[static_cast<size_t>(i)].jmeno.c_str();
+        if (zacatek ? StrCmpNIW(jmeno, f->lvfi.psz, delka) == 0 : StrCmpIW(jmeno, f->lvfi.psz) == 0)
+            return i;
+    }
+    return -1;
 }
 
 // File commands ---------------------------------------------------------------
 
 HRESULT ListViewObsahSlozky::PrikazSmazat(uint32_t parametry)
 {
-    int pocet = static_cast<int>(Send(LVM_GETSELECTEDCOUNT));
-    if (pocet <= 0)
+    // The question's message loop runs the watcher's updates, which move and
+    // reselect rows: what is deleted is fixed before it is asked.
+    const std::vector<std::wstring> cesty = SelectedPaths();
+    if (cesty.empty())
         return S_FALSE;
     if ((parametry & kSeznamPotvrditSmazani) &&
-        ZobrazitZpravu(NacistText(IDS_OTAZKA_SMAZAT, pocet).c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        ZobrazitZpravu(NacistText(IDS_OTAZKA_SMAZAT, static_cast<int>(cesty.size())).c_str(),
+                       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return S_FALSE;
-    HRESULT hr = DeleteSelected();
+    // Nothing of this object is used from here on.
+    HRESULT hr = DeleteFiles(cesty);
     if (hr != S_OK) {
         ZobrazitChybuId(IDS_NEPODARILO_SMAZAT);
         return FAILED(hr) ? hr : E_FAIL;
@@ -449,14 +760,8 @@ HRESULT ListViewObsahSlozky::PrikazPrehrat(bool integrovany, bool nahravaSe, con
         ZobrazitZpravuId(IDS_SOUBOR_SE_NAHRAVA, MB_ICONEXCLAMATION);
         return S_FALSE;
     }
-    if (integrovany) {
-        if (IsPlayerOpen()) {
-            HRESULT hr = ClosePlayer();
-            if (FAILED(hr))
-                return hr;
-        }
-        return OpenPlayer(cesta, vlastnikPrehravace);
-    }
+    if (integrovany)
+        return PrehratVPrehravaci(cesta, vlastnikPrehravace);
     ShellExecuteW(nullptr, L"open", cesta.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);  // failure ignored
     return S_OK;
 }
@@ -486,8 +791,10 @@ HRESULT ListViewObsahSlozky::PrikazVlastnosti()
 HRESULT ListViewObsahSlozky::ZobrazitSlozku(Konfigurace& k, const std::wstring& slozka)
 {
     HRESULT hr = SetFolder(slozka);
-    if (FAILED(hr))
+    if (FAILED(hr)) {
+        ZobrazitChybu(NacistText(IDS_SLOZKA_NENI, slozka.c_str()).c_str());
         return hr;
+    }
     k.seznam_souboru_slozka = slozka;
     UlozitZobrazeni(k);
     return S_OK;
@@ -510,7 +817,8 @@ HRESULT ListViewObsahSlozky::PrikazVybratSlozku(Konfigurace& k)
     wchar_t cesta[MAX_PATH] = {};
     BOOL ok = SHGetPathFromIDListW(vyber, cesta);
     CoTaskMemFree(vyber);
-    if (!ok || k.seznam_souboru_slozka == cesta)
+    // The same folder again only restarts a list that lost it.
+    if (!ok || (k.seznam_souboru_slozka == cesta && Watching()))
         return S_FALSE;
     return ZobrazitSlozku(k, cesta);
 }

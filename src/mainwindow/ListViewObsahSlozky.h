@@ -19,9 +19,11 @@ struct Konfigurace;
 
 namespace mirvak::winapi {
 
-// Posted to the owner after each refresh the folder watcher caused and after
-// each item change.
+// Posted to the owner after each change of the list the folder watcher caused
+// and after each item change; wParam kSlozkaZmizela when the folder shown has
+// gone (the list is then empty and no longer watches).
 inline constexpr UINT WM_SEZNAM_ZMENA = WM_APP + 2004;
+inline constexpr WPARAM kSlozkaZmizela = 1;
 // The settings dialog posts this to the main window after the list options
 // changed; the main window calls Restart().
 inline constexpr UINT WM_SEZNAM_VOLBY = WM_APP + 5;
@@ -81,8 +83,16 @@ public:
     // Stops watching; when the folder still exists, refreshes and watches
     // again (after the list options changed).
     HRESULT Restart();
-    // Refills the list from the folder, unsorted, the first item selected.
+    // Refills the list from the folder, unsorted. The files selected before
+    // stay selected and focused; when none of them is left, the item at the
+    // old position (or the one before it), else the first.
     void Refresh();
+    // What the watcher's reports run, at most once a second: brings the
+    // listed files in line with the folder without rebuilding the list (new
+    // files at the end), keeping selection, focus and scroll position with
+    // the files. `jmena` are the names to look at again; `vse` reads the
+    // whole folder.
+    void Update(const std::vector<std::wstring>& jmena, bool vse);
     HRESULT StartWatch();
     HRESULT StopWatch();
     bool Watching() const { return sledovani_.Running(); }
@@ -95,6 +105,11 @@ public:
     // Deletes every selected file (permanently). 0, 1 when none is selected,
     // E_FAIL when at least one deletion failed (the others are done).
     HRESULT DeleteSelected();
+    // Full paths of the selected files, in list order.
+    std::vector<std::wstring> SelectedPaths() const;
+    // Deletes exactly these files; one that is gone already is skipped. 0,
+    // 1 for none, E_FAIL when at least one deletion failed.
+    static HRESULT DeleteFiles(const std::vector<std::wstring>& cesty);
 
     // Sorts as a click on column `sloupec` does.
     void SortByColumn(int sloupec);
@@ -109,7 +124,8 @@ public:
     // it did its work, 1 when there was nothing to do or the user declined,
     // else the failure's code after its message.
     //
-    // Delete (40037): asks first when bit 1 of `parametry` is set.
+    // Delete (40037): asks first when bit 1 of `parametry` is set, and
+    // deletes the files that were selected when it asked.
     HRESULT PrikazSmazat(uint32_t parametry);
     // Rename (40028): asks for the new name (the name without extension
     // preselected with bit 2); a name the file system cannot take is
@@ -128,8 +144,9 @@ public:
     HRESULT PrikazPrehrat();
     // Properties (40033) of the current file.
     HRESULT PrikazVlastnosti();
-    // 40018 and 40038: shows `slozka` when it differs from `k.seznam_souboru_slozka`
-    // and saves the view values. 0 when the list changed folder, 1 when not.
+    // 40018 and 40038: shows `slozka` and saves the view values. 0 when the
+    // list shows it, else its refusal after the message that the folder is
+    // not there.
     HRESULT ZobrazitSlozku(Konfigurace& k, const std::wstring& slozka);
     // Choose the folder (40018) with the system folder browser.
     HRESULT PrikazVybratSlozku(Konfigurace& k);
@@ -140,8 +157,10 @@ public:
     MV_MESSAGE_HANDLER(WM_SIZE, OnSize)
     MV_MESSAGE_HANDLER(WM_GETDLGCODE, OnGetDlgCode)
     MV_MESSAGE_HANDLER(kZmenaSlozky, OnZmenaSlozky)
+    MV_MESSAGE_HANDLER(WM_TIMER, OnTimer)
     MV_MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
     MV_REFLECTED_NOTIFY_CODE_HANDLER(LVN_GETDISPINFOW, OnGetDispInfo)
+    MV_REFLECTED_NOTIFY_CODE_HANDLER(LVN_ODFINDITEMW, OnFindItem)
     MV_REFLECTED_NOTIFY_CODE_HANDLER(LVN_COLUMNCLICK, OnColumnClick)
     MV_REFLECTED_NOTIFY_CODE_HANDLER(LVN_ITEMCHANGED, OnItemChanged)
     MV_END_MSG_MAP()
@@ -149,23 +168,52 @@ public:
 private:
     // The watcher's message to the control itself.
     static constexpr UINT kZmenaSlozky = WM_APP + 0x120;
+    // The timer that holds back a report until a second after the last update.
+    static constexpr UINT_PTR kCasovacObnovy = 0x5442;
+    static constexpr DWORD kRozestupObnov = 1000;
+
+    // The selection by file name, so it follows the files when they move.
+    struct Vyber {
+        std::vector<std::wstring> vybrane;
+        std::wstring fokus;
+        int index = -1;  // where the focus (else the current item) was
+    };
 
     LRESULT OnSize(UINT, WPARAM, LPARAM l, BOOL& zpracovano);
     LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&) { return DLGC_WANTALLKEYS; }
-    LRESULT OnZmenaSlozky(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnZmenaSlozky(UINT, WPARAM w, LPARAM l, BOOL&);
+    LRESULT OnTimer(UINT, WPARAM w, LPARAM, BOOL& zpracovano);
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& zpracovano);
     LRESULT OnGetDispInfo(int, NMHDR* h, BOOL&);
+    LRESULT OnFindItem(int, NMHDR* h, BOOL&);
     LRESULT OnColumnClick(int, NMHDR* h, BOOL&);
     LRESULT OnItemChanged(int, NMHDR* h, BOOL&);
 
     void Vyprazdnit();
-    void Oznamit() const;
+    void Oznamit(WPARAM co = 0) const;
     std::wstring CestaSouboru(const std::wstring& jmeno) const;
+    // Reads the folder into `vysledek`; false when it cannot be read.
+    bool Precist(std::vector<Polozka>& vysledek) const;
+    Vyber ZapamatovatVyber() const;
+    // What ObnovitVyber selects when none of the named files is left.
+    enum class Nahrada { kNic, kPrvni, kNaPozici };
+    // Selects and focuses the named files again; without any of them,
+    // nothing, the first item, or the item at `v.index` (the one before it
+    // past the end; the first without an index). The current item follows;
+    // the owner is told once.
+    void ObnovitVyber(const Vyber& v, Nahrada nahrada);
+    // The watcher's report, once the second since the last update passed.
+    void ZpracovatZmeny();
+    // The folder shown is gone: empty list, no watcher, the owner is told.
+    void SlozkaZmizela();
 
     std::wstring folder_;
     bool ascending_ = false;
     int sortColumn_ = -1;
     int currentItem_ = -1;
+    bool obnovuji_ = false;  // selection set by the list itself: no notices
+    DWORD posledniObnova_ = 0;
+    bool casovac_ = false;
     HWND owner_ = nullptr;
     IListViewObsahSlozky* callbacks_ = nullptr;
     SledovaniSlozky sledovani_;

@@ -299,6 +299,26 @@ void Vlozit(HMENU menu, UINT id, HMENU popup, const std::wstring& text, bool pov
 
 } // namespace
 
+void PripojitNabidkuZarizeni(HMENU menu, const AudioCaptureDeviceList* zarizeni, const std::wstring& aktualni)
+{
+    MENUITEMINFOW polozka{};
+    polozka.cbSize = sizeof polozka;
+    polozka.fMask = MIIM_SUBMENU;
+    if (!GetMenuItemInfoW(menu, kZarizeni, FALSE, &polozka))
+        return;
+    Nabidka stara(polozka.hSubMenu);
+    HMENU nova = zarizeni ? BuildDeviceMenu(*zarizeni, kZakladZarizeni, aktualni) : nullptr;
+    if (nova && SUCCEEDED(AttachDeviceMenu(menu, nova))) {
+        EnableMenuItem(menu, kZarizeni, MF_BYCOMMAND | MF_ENABLED);
+        return;  // the old submenu goes with `stara`
+    }
+    Nabidka zahodit(nova);
+    polozka.hSubMenu = nullptr;
+    if (!SetMenuItemInfoW(menu, kZarizeni, FALSE, &polozka))
+        stara.Release();  // still attached: the menu destroys it
+    EnableMenuItem(menu, kZarizeni, MF_BYCOMMAND | MF_GRAYED);
+}
+
 Nabidka VytvoritNabidkuIkony(HINSTANCE modul, const StavNabidkyIkony& s)
 {
     Nabidka koren(LoadMenuW(modul, MAKEINTRESOURCEW(IDR_MENU_IKONA)));
@@ -315,13 +335,7 @@ Nabidka VytvoritNabidkuIkony(HINSTANCE modul, const StavNabidkyIkony& s)
         for (UINT id : {kPrejmenovatNahravany, kUkoncit})
             EnableMenuItem(menu, id, MF_BYCOMMAND | MF_GRAYED);
     }
-    HMENU zarizeni = s.zarizeni ? BuildDeviceMenu(*s.zarizeni, kZakladZarizeni, s.aktualniZarizeni) : nullptr;
-    if (zarizeni) {
-        if (FAILED(AttachDeviceMenu(menu, zarizeni)))
-            Nabidka zahodit(zarizeni);
-    } else {
-        EnableMenuItem(menu, kZarizeni, MF_BYCOMMAND | MF_GRAYED);
-    }
+    PripojitNabidkuZarizeni(menu, s.zarizeni, s.aktualniZarizeni);
     HMENU profily = VytvoritNabidkuProfilu(s.profily, kZakladZaznamProfilu);
     if (profily)
         Vlozit(menu, kSpustitProfil, profily, NacistRetezec(20051), !s.nahravaSe);

@@ -126,6 +126,11 @@ bool PovolitPodnabidku(HMENU menu, HMENU podnabidka, bool povolit);
 // the resource cannot be loaded.
 HMENU NacistPopup(HINSTANCE modul, UINT id);
 
+// Gives item 40049 of `menu` (searched in its popups too) a new submenu of
+// the devices, commands 52000 + index with `aktualni` checked, and destroys
+// the one it had; without devices the item is left plain and grey.
+void PripojitNabidkuZarizeni(HMENU menu, const AudioCaptureDeviceList* zarizeni, const std::wstring& aktualni);
+
 // Everything the notification-area popup shows.
 struct StavNabidkyIkony {
     bool viditelne = false;

@@ -18,6 +18,7 @@
 #include "mainwindow/Prikazy.h"
 #include "player/OknoPrehravac.h"
 #include "recording/DlgProfilyZaznamu.h"
+#include "recording/OpravaZaznamu.h"
 #include "resources/resource.h"
 #include "settings/Nastaveni.h"
 #include "update/Aktualizace.h"
@@ -233,6 +234,7 @@ HRESULT OknoHlavni::Vytvorit()
     // Shown in the notification area by the start-up actions (WM_SPUSTENI).
     ikona_ = std::make_unique<IkonaOznameni>();
     NastavitIkonuHlavnihoOkna(ikona_.get());
+    pracovnici::NastavitOkno(m_hWnd);
     UplatnitPisma();
     ShowWindow(m_hWnd, SW_SHOW);
     PostSize();
@@ -245,15 +247,21 @@ void OknoHlavni::VytvoritMenu()
 {
     std::vector<ProfilZaznamuInfo> profily = ProfilyZaznamu();
     Nabidka nove = VytvoritHlavniMenu(a_.instance ? a_.instance : GetModuleHandleW(nullptr), profily);
+    PripojitNabidkuZarizeni(nove.Get(), a_.zarizeni.get(), g_konfigurace.zarizeni.friendlyName);
     popupProfilu_ = nullptr;
     popupSlozekProfilu_ = nullptr;
-    // Find the two profile popups, so their items follow the command states.
+    popupSeZarizenim_ = nullptr;
+    // Find the two profile popups, so their items follow the command states,
+    // and the popup that holds the devices, which follow the device list.
     std::vector<HMENU> fronta{nove.Get()};
     while (!fronta.empty()) {
         HMENU m = fronta.back();
         fronta.pop_back();
         for (int i = 0; i < GetMenuItemCount(m); ++i) {
             HMENU sub = GetSubMenu(m, i);
+            bool zarizeni = GetMenuItemID(m, i) == kZarizeni || (sub && GetMenuItemID(sub, 0) == kZakladZarizeni);
+            if (zarizeni && m != nove.Get())
+                popupSeZarizenim_ = m;
             if (!sub)
                 continue;
             UINT prvni = GetMenuItemID(sub, 0);
@@ -261,7 +269,7 @@ void OknoHlavni::VytvoritMenu()
                 popupProfilu_ = sub;
             else if (prvni == kZakladSlozkaProfilu)
                 popupSlozekProfilu_ = sub;
-            else
+            else if (prvni != kZakladZarizeni)
                 fronta.push_back(sub);
         }
     }
@@ -409,8 +417,27 @@ void OknoHlavni::VytvoritKlientskouOblast()
 
 void OknoHlavni::ZrusitKlientskouOblast()
 {
-    seznam_.reset();
+    ZrusitSeznam();
     panel_.reset();
+}
+
+void OknoHlavni::ZrusitSeznam()
+{
+    if (seznam_ && VModalniSmycce()) {
+        seznam_->StopWatch();
+        ShowWindow(seznam_->Handle(), SW_HIDE);
+        odlozeneSeznamy_.push_back(std::move(seznam_));
+    }
+    seznam_.reset();
+}
+
+void OknoHlavni::AfterOutermostMessage()
+{
+    odlozeneSeznamy_.clear();
+    if (zavritPozdeji_) {
+        zavritPozdeji_ = false;
+        Post(WM_CLOSE);
+    }
 }
 
 void OknoHlavni::PostSize()
@@ -507,7 +534,7 @@ void OknoHlavni::AktualizovatStavy()
             if (!t.id)
                 continue;
             StavPrikazu st = UrcitStavPrikazu(s, t.id);
-            bool skryt = TlacitkoSkryto(s, t.id) || (t.id == kPrepnoutProfil && s.pocetProfilu == 0);
+            bool skryt = TlacitkoSkryto(s, t.id);
             SendMessageW(toolbar_, TB_ENABLEBUTTON, t.id, MAKELPARAM(st.povolen, 0));
             SendMessageW(toolbar_, TB_HIDEBUTTON, t.id, MAKELPARAM(skryt, 0));
         }
@@ -605,8 +632,9 @@ void OknoHlavni::ZaviraciSekvence()
     if (zavreno_)
         return;
     zavreno_ = true;
+    // The workers end (or are given up on) before anything they reported to goes.
+    pracovnici::Ukoncit(pracovnici::kCekaniNaKonec);
     Konfigurace& k = g_konfigurace;
-    oprava_.Zastavit();
     klavesy_.Odregistrovat(m_hWnd, k, ikona_.get());
     rizeni_.UkoncitZaznam();
     if (IsPlayerOpen())
@@ -626,6 +654,12 @@ void OknoHlavni::ZaviraciSekvence()
 
 LRESULT OknoHlavni::OnClose(UINT, WPARAM, LPARAM, BOOL& zpracovano)
 {
+    if (VModalniSmycce()) {
+        // A dialog or box of ours is open and its launcher waits for it:
+        // the close runs when that launcher has returned.
+        zavritPozdeji_ = true;
+        return 0;
+    }
     ZaviraciSekvence();
     zpracovano = FALSE;  // the default procedure destroys the window
     return 0;
@@ -633,9 +667,14 @@ LRESULT OknoHlavni::OnClose(UINT, WPARAM, LPARAM, BOOL& zpracovano)
 
 LRESULT OknoHlavni::OnEndSession(UINT, WPARAM w, LPARAM, BOOL& zpracovano)
 {
-    // A cancelled shutdown (FALSE) leaves everything running as it was.
-    if (w)
+    // A cancelled shutdown (FALSE) leaves everything running as it was. The
+    // session does not wait for a dialog to close; the list a waiting
+    // launcher may still use is only put aside.
+    if (w) {
+        if (VModalniSmycce())
+            ZrusitSeznam();
         ZaviraciSekvence();
+    }
     zpracovano = FALSE;
     return 0;
 }
@@ -654,6 +693,12 @@ LRESULT OknoHlavni::OnDestroy(UINT, WPARAM, LPARAM, BOOL&)
     rebar_ = nullptr;
     toolbar_ = nullptr;
     PostQuitMessage(0);
+    return 0;
+}
+
+LRESULT OknoHlavni::OnHlaseniPracovniku(UINT, WPARAM, LPARAM, BOOL&)
+{
+    pracovnici::ZobrazitHlaseni();
     return 0;
 }
 
@@ -760,6 +805,16 @@ LRESULT OknoHlavni::OnMenuSelect(UINT, WPARAM w, LPARAM l, BOOL&)
     else
         text = textStavu_;
     SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(text.c_str()));
+    return 0;
+}
+
+LRESULT OknoHlavni::OnInitMenuPopup(UINT, WPARAM w, LPARAM, BOOL& zpracovano)
+{
+    // Devices are enumerated again and chosen elsewhere; the submenu is made
+    // anew each time its popup opens.
+    if (popupSeZarizenim_ && reinterpret_cast<HMENU>(w) == popupSeZarizenim_)
+        PripojitNabidkuZarizeni(popupSeZarizenim_, a_.zarizeni.get(), g_konfigurace.zarizeni.friendlyName);
+    zpracovano = FALSE;
     return 0;
 }
 
@@ -879,7 +934,7 @@ void OknoHlavni::RozbalitTlacitko(const NMTOOLBARW& nm)
 
 LRESULT OknoHlavni::OnNastaveniZmena(UINT, WPARAM, LPARAM, BOOL&)
 {
-    a_.NastavitPrioritu();
+    // The settings dialog applied the priority with the settings, once.
     if (ikona_)
         ikona_->NastavitZvuk((g_konfigurace.parametry & 1) != 0);
     return 0;
@@ -906,7 +961,19 @@ LRESULT OknoHlavni::OnSpusteni(UINT, WPARAM, LPARAM, BOOL&)
     if (k.po_spusteni & 2)
         Post(WM_COMMAND, MAKEWPARAM(kSpustit, 0), 0);
     // Recordings a crash left unfinished are finished in the background.
-    oprava_.Spustit({k.slozka_data, k.seznam_souboru_slozka}, m_hWnd, WM_OPRAVA_ZAZNAMU);
+    std::vector<std::wstring> slozky = {k.slozka_data, k.seznam_souboru_slozka};
+    pracovnici::Spustit(pracovnici::Druh::OpravaZaznamu, [slozky](const pracovnici::Zruseni& zruseni) {
+        std::wstring jmena;
+        for (const std::wstring& cesta : OpravitNedokonceneZaznamy(slozky, *zruseni.Priznak()))
+            jmena += (jmena.empty() ? L"" : L", ") + JmenoBezSlozky(cesta);
+        if (jmena.empty())
+            return;
+        pracovnici::Hlaseni hlaseni;
+        hlaseni.text = NacistText(IDS_ZAZNAMY_OPRAVENY, jmena.c_str());
+        hlaseni.druh = kBublinaInformace;
+        hlaseni.doUdalosti = true;
+        pracovnici::Ohlasit(std::move(hlaseni));
+    });
     PostSize();
     return 0;
 }
@@ -914,21 +981,6 @@ LRESULT OknoHlavni::OnSpusteni(UINT, WPARAM, LPARAM, BOOL&)
 LRESULT OknoHlavni::OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&)
 {
     rizeni_.UdalostGrafu();
-    return 0;
-}
-
-LRESULT OknoHlavni::OnOpravaZaznamu(UINT, WPARAM, LPARAM, BOOL&)
-{
-    std::wstring jmena;
-    for (const std::wstring& cesta : oprava_.Opravene())
-        jmena += (jmena.empty() ? L"" : L", ") + JmenoBezSlozky(cesta);
-    if (jmena.empty())
-        return 0;
-    std::wstring text = NacistText(IDS_ZAZNAMY_OPRAVENY, jmena.c_str());
-    if (ikona_)
-        ikona_->ZobrazitBublinu(text.c_str(), kBublinaInformace);
-    if (g_konfigurace.zapis_udalosti & 1)
-        ZapsatVarovani(text.c_str());
     return 0;
 }
 
@@ -945,8 +997,14 @@ LRESULT OknoHlavni::OnSeznamVolby(UINT, WPARAM, LPARAM, BOOL&)
     return 0;
 }
 
-LRESULT OknoHlavni::OnZmenaStavu(UINT, WPARAM, LPARAM, BOOL&)
+LRESULT OknoHlavni::OnZmenaStavu(UINT zprava, WPARAM w, LPARAM, BOOL&)
 {
+    if (zprava == mirvak::winapi::WM_SEZNAM_ZMENA && w == mirvak::winapi::kSlozkaZmizela && seznam_ &&
+        !rizeni_.NahravaSe()) {
+        std::wstring slozka;
+        seznam_->GetFolder(slozka);
+        NastavitStav(NacistText(IDS_SLOZKA_ZMIZELA, a_.nazevProduktu.c_str(), slozka.c_str()), nullptr);
+    }
     AktualizovatStavy();
     return 0;
 }
@@ -989,8 +1047,9 @@ void OknoHlavni::PrepnoutNaProfil(int index, bool aVybrat)
     if (!seznam_)
         return;
     const RecordingProfile& p = a_.profilyZaznamu.At(index);
-    g_konfigurace.seznam_souboru_slozka = p.folder;
-    seznam_->SetFolder(p.folder);
+    // Only a folder the list took is stored and shown.
+    if (seznam_->ZobrazitSlozku(g_konfigurace, p.folder) != S_OK)
+        return;
     if (!rizeni_.NahravaSe())
         NastavitStav(NacistText(20026, a_.nazevProduktu.c_str(), p.folder.c_str()), nullptr);
     if (aVybrat) {
@@ -1000,7 +1059,6 @@ void OknoHlavni::PrepnoutNaProfil(int index, bool aVybrat)
         SendMessageW(combo, CB_SETCURSEL, i == CB_ERR ? static_cast<WPARAM>(-1) : static_cast<WPARAM>(i), 0);
         comboProfilu_->Fill(p.profileId);
     }
-    UlozitZobrazeni(g_konfigurace);
     AktualizovatStavy();
 }
 
@@ -1143,10 +1201,7 @@ void OknoHlavni::Prikaz(UINT id)
         rizeni_.PrejmenovatNahravany();
         break;
     case kPrehravac:
-        if (IsPlayerOpen())
-            ClosePlayer();
-        else
-            OpenPlayer(std::wstring(), m_hWnd);
+        PrepnoutPrehravac(m_hWnd);
         break;
     default:
         break;
@@ -1167,7 +1222,6 @@ void OknoHlavni::PrikazPredvolby()
         NacistHorkeKlavesy(g_konfigurace);
         klavesy_.Registrovat(m_hWnd, g_konfigurace, ikona_.get());
     }
-    a_.NastavitPrioritu();
     if (ikona_)
         ikona_->NastavitZvuk((g_konfigurace.parametry & 1) != 0);
 }

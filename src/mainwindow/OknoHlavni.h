@@ -13,6 +13,7 @@
 #undef SubclassWindow
 
 #include "app/Handles.h"
+#include "app/Pracovnici.h"
 #include "controls/Okno.h"
 #include "mainwindow/IkonaOznameni.h"
 #include "mainwindow/ListViewObsahSlozky.h"
@@ -20,7 +21,6 @@
 #include "mainwindow/RizeniZaznamu.h"
 #include "mainwindow/UmisteniOkna.h"
 #include "recording/ComboBoxZarizeniZvuk.h"
-#include "recording/OpravaZaznamu.h"
 #include "recording/RecordingProfile.h"
 #include "recording/SeznamProfiluKodovani.h"
 
@@ -39,8 +39,6 @@ inline constexpr UINT WM_SPUSTENI = WM_APP + 3;
 inline constexpr UINT WM_ZARIZENI_ZMENA = WM_APP + 4;
 // The recording graph has events (a failure ends the recording).
 inline constexpr UINT WM_UDALOST_ZAZNAMU = WM_APP + 2008;
-// The start-up repair of unfinished recordings has finished.
-inline constexpr UINT WM_OPRAVA_ZAZNAMU = WM_APP + 2009;
 // The recording's input level: wParam the peak of the last 100 ms (0..32768).
 inline constexpr UINT WM_UROVEN_ZAZNAMU = WM_APP + 2010;
 // Timer of the recording blink.
@@ -125,6 +123,7 @@ public:
     MV_MESSAGE_HANDLER(WM_TIMER, OnTimer)
     MV_MESSAGE_HANDLER(WM_CONTEXTMENU, OnContextMenu)
     MV_MESSAGE_HANDLER(WM_MENUSELECT, OnMenuSelect)
+    MV_MESSAGE_HANDLER(WM_INITMENUPOPUP, OnInitMenuPopup)
     MV_MESSAGE_HANDLER(WM_HOTKEY, OnHotKey)
     MV_MESSAGE_HANDLER(WM_COMMAND, OnCommand)
     MV_MESSAGE_HANDLER(WM_NOTIFY, OnNotify)
@@ -134,7 +133,7 @@ public:
     MV_MESSAGE_HANDLER(mirvak::winapi::WM_SEZNAM_ZMENA, OnZmenaStavu)
     MV_MESSAGE_HANDLER(WM_APP + 2003, OnZmenaStavu)
     MV_MESSAGE_HANDLER(WM_UDALOST_ZAZNAMU, OnUdalostZaznamu)
-    MV_MESSAGE_HANDLER(WM_OPRAVA_ZAZNAMU, OnOpravaZaznamu)
+    MV_MESSAGE_HANDLER(pracovnici::WM_HLASENI_PRACOVNIKU, OnHlaseniPracovniku)
     MV_MESSAGE_HANDLER(WM_UROVEN_ZAZNAMU, OnUrovenZaznamu)
     MV_REFLECT_NOTIFICATIONS()
     MV_END_MSG_MAP()
@@ -156,6 +155,8 @@ protected:
     bool Viditelne() override;
     void ZobrazitSlozku(const std::wstring& slozka) override;
     void Chyba(const std::wstring& text, HRESULT hr) override;
+    // A close put off while a modal loop ran, and lists put aside meanwhile.
+    void AfterOutermostMessage() override;
 
 private:
     LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL&);
@@ -167,6 +168,7 @@ private:
     LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnContextMenu(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnMenuSelect(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnInitMenuPopup(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnHotKey(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnCommand(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnNotify(UINT, WPARAM, LPARAM, BOOL&);
@@ -175,8 +177,16 @@ private:
     LRESULT OnSeznamVolby(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnZmenaStavu(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnOpravaZaznamu(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnHlaseniPracovniku(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnUrovenZaznamu(UINT, WPARAM, LPARAM, BOOL&);
+
+    // True while this message came from a modal loop that one of the
+    // window's own handlers runs: that handler still uses what it read
+    // before (the list, the window), so nothing it uses may go now.
+    bool VModalniSmycce() const { return MessageDepth() > 1; }
+    // Takes the list out of the window; in a modal loop it is only hidden
+    // and freed once the outermost handler returned.
+    void ZrusitSeznam();
 
     void VytvoritMenu();
     void VytvoritStatusBar();
@@ -201,6 +211,8 @@ private:
     Nabidka menu_;
     HMENU popupProfilu_ = nullptr;
     HMENU popupSlozekProfilu_ = nullptr;
+    // The menu-bar popup that holds the device submenu (40049).
+    HMENU popupSeZarizenim_ = nullptr;
     HWND status_ = nullptr;
     std::unique_ptr<OknoUrovne> uroven_;   // over the status bar's third part
     HWND rebar_ = nullptr;
@@ -209,14 +221,15 @@ private:
     mirvak::direct_show::ComboBoxZarizeniZvuk comboZarizeni_;
     std::unique_ptr<mirvak::winapi::ComboBoxProfilKodovani> comboProfilu_;
     std::unique_ptr<mirvak::winapi::ListViewObsahSlozky> seznam_;
+    std::vector<std::unique_ptr<mirvak::winapi::ListViewObsahSlozky>> odlozeneSeznamy_;
     std::unique_ptr<OknoKlientskaOblast> panel_;
     std::unique_ptr<IkonaOznameni> ikona_;
     HorkeKlavesy klavesy_;
     RizeniZaznamu rizeni_;
-    OpravaZaznamu oprava_;
     std::wstring textStavu_;
     mirvak::winapi::GdiObject pismo_;
     bool zavreno_ = false;
+    bool zavritPozdeji_ = false;
     // The command being dispatched came with lParam 0xFFFF.
     bool tichyPrikaz_ = false;
 };

@@ -53,18 +53,12 @@ HRESULT RizeniZaznamu::SpustitZaznam()
     std::wstring text = NacistText(kTextChybaStartu, a_.souborZaznamu.c_str());
     if (FAILED(hr)) {
         // Recording with whatever profile was loaded before would not be what
-        // the user chose.
-        okno_.Chyba(text, hr);
-    } else {
-        hr = Spustit(text);
-    }
-    // Nothing was recorded, so the number is not used up; given back also
-    // when the device turns out to deliver nothing.
-    if (FAILED(hr))
+        // the user chose; nothing was recorded, so the number is not used up.
         a_.cisloZaznamu = predchoziCislo;
-    else
-        cisloPredStartem_ = predchoziCislo;
-    return hr;
+        okno_.Chyba(text, hr);
+        return hr;
+    }
+    return Spustit(text, &predchoziCislo);
 }
 
 HRESULT RizeniZaznamu::SpustitPodleProfilu(const ProfilZaznamuInfo& profil)
@@ -92,16 +86,22 @@ HRESULT RizeniZaznamu::SpustitPodleProfilu(const ProfilZaznamuInfo& profil)
     return hr;
 }
 
-HRESULT RizeniZaznamu::Spustit(const std::wstring& textChyby)
+HRESULT RizeniZaznamu::Spustit(const std::wstring& textChyby, const uint32_t* vratitCislo)
 {
     cisloPredStartem_.reset();
     textChybyStartu_ = textChyby;
     HRESULT hr = a_.zaznamnik->Start(a_.souborZaznamu);
     if (FAILED(hr) || !a_.zaznamnik->IsRecording()) {
         hr = FAILED(hr) ? hr : E_FAIL;
+        // Before the box: its loop may run another start.
+        if (vratitCislo)
+            a_.cisloZaznamu = *vratitCislo;
         okno_.Chyba(textChyby, hr);
         return hr;
     }
+    // Given back too if the device turns out to deliver no sound.
+    if (vratitCislo)
+        cisloPredStartem_ = *vratitCislo;
     // The blink is cosmetic: the recording runs whether or not it blinks.
     okno_.SpustitBlikani();
     std::wstring jmeno = JmenoBezSlozky(a_.souborZaznamu);

@@ -84,8 +84,9 @@ public:
     bool NahravaSe() const;
 
 private:
-    // What both starts share from the graph on; `text` names the failure.
-    HRESULT Spustit(const std::wstring& textChyby);
+    // What both starts share from the graph on; `text` names the failure,
+    // after which the running number becomes `vratitCislo` when given.
+    HRESULT Spustit(const std::wstring& textChyby, const uint32_t* vratitCislo = nullptr);
     // Icon, status, balloon and event once a recording ended, well or not.
     void Ukonceno(HRESULT hr);
     // Blink, icons, status, level part and tool-tip as when idle.

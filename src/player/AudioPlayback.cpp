@@ -235,12 +235,15 @@ HRESULT AudioPlayback::Pause()
 
 HRESULT AudioPlayback::Stop()
 {
-    if (state != Hraje)
+    // Stop always stops (paused too) and goes back to the start.
+    if (state == BezSouboru || !control)
         return S_FALSE;
-    HRESULT hr = control->StopWhenReady();
-    if (FAILED(hr))
-        return hr;
-    state = Zastaveno;
+    if (state != Zastaveno) {
+        HRESULT hr = control->StopWhenReady();
+        if (FAILED(hr))
+            return hr;
+        state = Zastaveno;
+    }
     return Seek(0);
 }
 

@@ -40,8 +40,8 @@ public:
     HRESULT StepBack();
 
     // The run action (from paused or stopped), pause (from playing) and the
-    // stop action (from playing; back to the start). S_FALSE when the state
-    // does not allow the action; a failure keeps the state.
+    // stop action (from any state with a file; back to the start). S_FALSE
+    // when the state does not allow the action; a failure keeps the state.
     HRESULT Play();
     HRESULT Pause();
     HRESULT Stop();

@@ -257,6 +257,41 @@ HWND PlayerWindow()
     return g_okno.load();
 }
 
+namespace {
+
+HRESULT Zavrit()
+{
+    HRESULT hr = ClosePlayer();
+    if (FAILED(hr))
+        ZobrazitChybuSystemu(IDS_PREHRAVAC_NEZAVREN, hr);
+    return hr;
+}
+
+HRESULT Otevrit(const std::wstring& path, HWND owner)
+{
+    HRESULT hr = OpenPlayer(path, owner);
+    if (FAILED(hr))
+        ZobrazitChybuSystemu(IDS_PREHRAVAC_NESPUSTEN, hr);
+    return hr;
+}
+
+} // namespace
+
+HRESULT PrehratVPrehravaci(const std::wstring& path, HWND owner)
+{
+    if (IsPlayerOpen()) {
+        HRESULT hr = Zavrit();
+        if (FAILED(hr))
+            return hr;
+    }
+    return Otevrit(path, owner);
+}
+
+HRESULT PrepnoutPrehravac(HWND owner)
+{
+    return IsPlayerOpen() ? Zavrit() : Otevrit(std::wstring(), owner);
+}
+
 // ---- the window ------------------------------------------------------------
 
 OknoPrehravac::~OknoPrehravac()

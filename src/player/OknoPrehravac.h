@@ -31,6 +31,13 @@ HRESULT OpenPlayer(const std::wstring& path, HWND owner = nullptr);
 HRESULT ClosePlayer();
 // Whether a player thread runs. Forgets one that has ended by itself.
 bool IsPlayerOpen();
+// Playing from the list: closes an open player, then opens `path` in a new
+// one. A close or start that fails (or times out) is shown with the system's
+// description of the error and returned.
+HRESULT PrehratVPrehravaci(const std::wstring& path, HWND owner = nullptr);
+// Command 40040: closes the open player, else opens an empty one; failures
+// as above.
+HRESULT PrepnoutPrehravac(HWND owner = nullptr);
 // The player window, or nullptr; readable from any thread.
 HWND PlayerWindow();
 

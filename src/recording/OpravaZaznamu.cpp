@@ -33,32 +33,3 @@ std::vector<std::wstring> OpravitNedokonceneZaznamy(const std::vector<std::wstri
     }
     return opravene;
 }
-
-bool OpravaZaznamu::Spustit(std::vector<std::wstring> slozky, HWND okno, UINT zprava)
-{
-    if (vlakno_.joinable())
-        return false;
-    konec_ = false;
-    vlakno_ = std::thread([this, slozky = std::move(slozky), okno, zprava] {
-        std::vector<std::wstring> opravene = OpravitNedokonceneZaznamy(slozky, konec_);
-        {
-            std::lock_guard<std::mutex> z(zamek_);
-            opravene_ = std::move(opravene);
-        }
-        PostMessageW(okno, zprava, 0, 0);
-    });
-    return true;
-}
-
-void OpravaZaznamu::Zastavit()
-{
-    konec_ = true;
-    if (vlakno_.joinable())
-        vlakno_.join();
-}
-
-std::vector<std::wstring> OpravaZaznamu::Opravene()
-{
-    std::lock_guard<std::mutex> z(zamek_);
-    return std::move(opravene_);
-}

@@ -199,60 +199,12 @@ HRESULT RecordingProfileStore::Erase(int index)
     return S_OK;
 }
 
-HMENU BuildProfileMenu(const RecordingProfileStore& store, UINT firstCommandId)
-{
-    int pocet = store.Count();
-    if (pocet == 0)
-        return nullptr;
-    if (pocet > static_cast<int>(kPocetPrikazuProfilu))
-        pocet = static_cast<int>(kPocetPrikazuProfilu);
-    HMENU menu = CreatePopupMenu();
-    if (!menu)
-        return nullptr;
-    for (int i = pocet - 1; i >= 0; --i) {
-        std::wstring text = store.At(i).name;
-        MENUITEMINFOW polozka{};
-        polozka.cbSize = sizeof polozka;
-        polozka.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
-        polozka.fType = MFT_RADIOCHECK;
-        polozka.fState = MFS_ENABLED;
-        polozka.wID = firstCommandId + static_cast<UINT>(i);
-        polozka.dwTypeData = text.data();
-        if (!InsertMenuItemW(menu, 0, TRUE, &polozka)) {
-            if (!DestroyMenu(menu))
-                FatalniChybaPosledni();
-            return nullptr;
-        }
-    }
-    return menu;
-}
-
 int ProfileIndexFromCommand(const RecordingProfileStore& store, UINT command, UINT firstCommandId)
 {
     if (command < firstCommandId || command >= firstCommandId + kPocetPrikazuProfilu)
         return -1;
     int i = static_cast<int>(command - firstCommandId);
     return i < store.Count() ? i : -1;
-}
-
-HRESULT AttachProfileMenu(HMENU menu, UINT itemCommand, HMENU popup)
-{
-    if (!IsMenu(menu) || (popup && !IsMenu(popup)))
-        return E_HANDLE;
-    MENUITEMINFOW polozka{};
-    polozka.cbSize = sizeof polozka;
-    polozka.fMask = MIIM_SUBMENU | MIIM_STATE;
-    if (!GetMenuItemInfoW(menu, itemCommand, FALSE, &polozka))
-        return KodPosledniChyby();
-    HMENU predchozi = polozka.hSubMenu;
-    polozka.fMask = MIIM_SUBMENU | MIIM_STATE;
-    polozka.hSubMenu = popup;
-    polozka.fState = popup ? (polozka.fState & ~MFS_DISABLED) : (polozka.fState | MFS_DISABLED);
-    if (!SetMenuItemInfoW(menu, itemCommand, FALSE, &polozka))
-        return KodPosledniChyby();
-    if (predchozi && predchozi != popup && !DestroyMenu(predchozi))
-        FatalniChybaPosledni();
-    return S_OK;
 }
 
 HRESULT ProfileRecordingFile(const RecordingProfile& profile, const SYSTEMTIME& cas, std::wstring& path)

@@ -73,24 +73,10 @@ inline constexpr UINT kPrikazySlozkaProfilu = 52400;       // show profile i's f
 inline constexpr UINT kPrikazyPrepnoutProfil = 52600;      // switch the view to profile i
 inline constexpr UINT kPocetPrikazuProfilu = 200;
 
-// A popup menu of the profile names in store order, commands
-// firstCommandId + i, radio-check type with nothing checked; at most 200
-// items so that the ranges stay apart. Null for an empty store or when an
-// item cannot be inserted. The caller destroys it (or a menu it is attached
-// to does).
-HMENU BuildProfileMenu(const RecordingProfileStore& store, UINT firstCommandId);
-
 // The profile index a command of the range starting at firstCommandId
 // means, or -1 when the command is outside the range or the index is not
 // below Count().
 int ProfileIndexFromCommand(const RecordingProfileStore& store, UINT command, UINT firstCommandId);
-
-// Makes `popup` the submenu of the item with command `itemCommand` of
-// `menu` and enables the item; a null popup disables the item and leaves it
-// without a submenu. A submenu the item carried before is destroyed.
-// E_HANDLE when `menu` is not a menu or `popup` is neither null nor a menu;
-// the last error's code when the item cannot be changed.
-HRESULT AttachProfileMenu(HMENU menu, UINT itemCommand, HMENU popup);
 
 // The file a recording started with `profile` at local time `cas` goes to:
 // "<folder>\<day>.<month>.<year> <hh>-<mm>-<ss>.wma", whatever the naming

@@ -60,6 +60,8 @@
 #define IDS_OTAZKA_SMAZAT 21303
 #define IDS_NEPODARILO_SMAZAT 21304
 #define IDS_SOUBOR_SE_NAHRAVA 21305
+#define IDS_SLOZKA_NENI 22100
+#define IDS_SLOZKA_ZMIZELA 22101
 
 // Each subsystem keeps its own identifiers. Own string ids: profiles 21400-21499,
 // main window 21500-21599, stores and FTP 21600-21699, e-mail 21700-21799,

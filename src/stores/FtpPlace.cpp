@@ -36,16 +36,6 @@ HRESULT FtpPlaceList::Save() const
     return SaveStore(Uloziste::FtpMista, Format(), mista_);
 }
 
-HRESULT FtpPlaceList::LoadFrom(const std::wstring& path)
-{
-    return LoadRxmlStore(path, Format(), mista_);
-}
-
-HRESULT FtpPlaceList::SaveTo(const std::wstring& path) const
-{
-    return SaveRxmlStore(path, Format(), mista_);
-}
-
 int FtpPlaceList::FindByName(const std::wstring& nazev) const
 {
     for (int i = 0; i < Count(); ++i) {

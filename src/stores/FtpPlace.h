@@ -25,9 +25,6 @@ public:
     HRESULT Load();
     // To the resolved store file; the write's result.
     HRESULT Save() const;
-    // The same against an explicit file.
-    HRESULT LoadFrom(const std::wstring& path);
-    HRESULT SaveTo(const std::wstring& path) const;
 
     // The first place whose name equals `nazev` regardless of case; -1 when none.
     int FindByName(const std::wstring& nazev) const;

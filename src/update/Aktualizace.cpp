@@ -4,12 +4,12 @@
 #include "app/Chyby.h"
 #include "app/Handles.h"
 #include "app/Konfigurace.h"
+#include "app/Pracovnici.h"
 #include "controls/StaticText.h"
 #include "mainwindow/IkonaOznameni.h"
 #include "resources/resource.h"
 #include "settings/DlgNastaveni.h"
 
-#include <process.h>
 #include <shellapi.h>
 #include <wininet.h>
 
@@ -33,20 +33,27 @@ struct InternetTraits {
 };
 using InternetHandle = UniqueHandle<HINTERNET, InternetTraits>;
 
-// The running check's thread: the busy marker. Set before the thread runs.
-std::atomic<HANDLE> g_vlakno{nullptr};
 std::atomic<HWND> g_dialog{nullptr};
 std::mutex g_bublinaMutex;
 std::wstring g_bublina;
 
 constexpr UINT kIdDocasneIkony = 2;
+constexpr DWORD kLimitStazeniMs = 60000;
 constexpr size_t kDelkaPredpony = 14;  // "posledni_verze"
+
+// What the check needs, copied on the thread that starts it.
+struct Uloha {
+    bool tichy = false;
+    bool zvuk = false;
+    std::wstring adresa;
+    std::wstring stranka;
+};
 
 // DlgAktualizace: both versions and the link to the product page.
 class DlgAktualizace : public DialogImpl<DlgAktualizace> {
 public:
-    DlgAktualizace(std::wstring vlastni, std::wstring webova)
-        : vlastni_(std::move(vlastni)), webova_(std::move(webova))
+    DlgAktualizace(std::wstring vlastni, std::wstring webova, std::wstring stranka, const pracovnici::Zruseni& zruseni)
+        : vlastni_(std::move(vlastni)), webova_(std::move(webova)), stranka_(std::move(stranka)), zruseni_(zruseni)
     {
     }
 
@@ -64,6 +71,11 @@ private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     {
         g_dialog = m_hWnd;
+        // The program began to close before this window existed.
+        if (zruseni_.Zruseno()) {
+            EndDialog(IDCANCEL);
+            return TRUE;
+        }
         NastavitIkonyAplikace(m_hWnd);
         std::wstring produkt = NazevProduktuAplikace();
         SetWindowTextW(m_hWnd, NacistText(IDS_AKTUALIZACE_TITULEK, produkt.c_str()).c_str());
@@ -91,16 +103,18 @@ private:
     }
     LRESULT OnOdkaz(int, NMHDR*, BOOL&)
     {
-        ShellExecuteW(m_hWnd, L"open", AdresaStrankyProduktu().c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
+        ShellExecuteW(m_hWnd, L"open", stranka_.c_str(), nullptr, nullptr, SW_SHOWMAXIMIZED);
         return 0;
     }
 
-    std::wstring vlastni_, webova_;
+    std::wstring vlastni_, webova_, stranka_;
+    const pracovnici::Zruseni& zruseni_;
     StaticNadpis nadpis_;
     HWND tooltip_ = nullptr;
 };
 
-// The icon of the check while it runs, on the main window.
+// The icon of the check while it runs, on a hidden window of the worker's
+// own: it never depends on the main window, which may close meanwhile.
 class DocasnaIkona {
 public:
     explicit DocasnaIkona(bool zvuk)
@@ -111,55 +125,68 @@ public:
             std::lock_guard<std::mutex> zamek(g_bublinaMutex);
             g_bublina = text;
         }
-        IkonaOznameni* hlavni = IkonaHlavnihoOkna();
-        HWND okno = hlavni ? hlavni->Okno() : nullptr;
-        if (!okno || !IsWindow(okno))
+        HINSTANCE modul = GetModuleHandleW(nullptr);
+        WNDCLASSW trida{};
+        trida.lpfnWndProc = DefWindowProcW;
+        trida.hInstance = modul;
+        trida.lpszClassName = L"tonbar_aktualizace";
+        RegisterClassW(&trida);  // a second registration fails harmlessly
+        std::wstring produkt = NazevProduktuAplikace();
+        okno_ = CreateWindowExW(0, trida.lpszClassName, produkt.c_str(), WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                modul, nullptr);
+        if (!okno_)
             return;
-        if (FAILED(ikona_.Pridat(okno, kIdDocasneIkony, false, zvuk)))
+        HICON vlastni = static_cast<HICON>(LoadImageW(modul, MAKEINTRESOURCEW(IDI_TONBAR), IMAGE_ICON,
+                                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                                      LR_SHARED));
+        if (!vlastni)
             return;
-        ikona_.NastavitTitulek(NazevProduktuAplikace().c_str());
-        HICON vlastni = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TONBAR),
-                                                      IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                                      GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+        SendMessageW(okno_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(vlastni));
+        if (FAILED(ikona_.Pridat(okno_, kIdDocasneIkony, false, zvuk)))
+            return;
+        ikona_.NastavitTitulek(produkt.c_str());
         ikona_.ZobrazitBublinu(text.c_str(), kBublinaInformace, vlastni);
     }
-    void Odebrat() { ikona_.Odebrat(); }
+    ~DocasnaIkona()
+    {
+        ikona_.Odebrat();
+        if (okno_)
+            DestroyWindow(okno_);
+    }
+    DocasnaIkona(const DocasnaIkona&) = delete;
+    DocasnaIkona& operator=(const DocasnaIkona&) = delete;
 
 private:
+    HWND okno_ = nullptr;
     IkonaOznameni ikona_;
 };
 
-// Ends the check: the thread's own handle is closed and the marker cleared.
-void UvolnitVlakno()
+void Kontrola(const Uloha& uloha, const pracovnici::Zruseni& zruseni)
 {
-    HANDLE h = g_vlakno.exchange(nullptr);
-    if (h && !CloseHandle(h))
-        FatalniChybaPosledni();
-}
-
-unsigned __stdcall Kontrola(void* parametr)
-{
-    const bool tichy = parametr != nullptr;
     HRESULT hr = S_OK;
     std::wstring vlastni, webova;
     {
-        DocasnaIkona ikona((g_konfigurace.parametry & 1) != 0);
+        DocasnaIkona ikona(uloha.zvuk);
         std::wstring text;
-        hr = DownloadTextFile(text, AdresaSouboruVerze().c_str());
+        hr = DownloadTextFile(text, uloha.adresa.c_str());
         if (hr == S_OK)
             hr = VerzeZTextu(text, webova);
         if (hr == S_OK)
             hr = GetOwnVersion(vlastni);
-        ikona.Odebrat();
     }
+    if (zruseni.Zruseno())
+        return;
     if (hr == S_OK) {
-        DlgAktualizace dialog(vlastni, webova);
+        DlgAktualizace dialog(vlastni, webova, uloha.stranka, zruseni);
         dialog.DoModal(nullptr, IDD_AKTUALIZACE);
-    } else if (!tichy) {
-        ZobrazitChybuSystemu(20055, hr);
+    } else if (!uloha.tichy) {
+        // The error box is the main window's to show.
+        pracovnici::Hlaseni h;
+        h.text = NacistText(IDS_SYSTEMOVY_POPIS, STeckou(NacistRetezec(20055)).c_str(), TextKodu(hr).c_str());
+        h.druh = kBublinaChyba;
+        h.okno = true;
+        pracovnici::Ohlasit(std::move(h));
     }
-    UvolnitVlakno();
-    return 0;
 }
 
 HRESULT KodNeboFailPosledni()
@@ -178,6 +205,10 @@ HRESULT DownloadTextFile(std::wstring& text, const wchar_t* adresa)
     InternetHandle sezeni(InternetOpenW(L"RHttpTextSoubor", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
     if (!sezeni)
         return KodNeboFailPosledni();
+    // A server that accepts and never answers must not hold the check (and
+    // its busy marker) for ever; some systems wait without limit by default.
+    DWORD limit = kLimitStazeniMs;
+    InternetSetOptionW(sezeni.Get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit);
     InternetHandle soubor(InternetOpenUrlW(sezeni.Get(), adresa, nullptr, 0,
                                            INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0));
     if (!soubor)
@@ -269,26 +300,29 @@ std::wstring AdresaStrankyProduktu()
 
 HRESULT StartUpdateCheck(bool tichy)
 {
-    if (g_vlakno.load()) {
+    if (KontrolaAktualizaciBezi()) {
         MessageBeep(MB_ICONWARNING);
         return S_FALSE;
     }
-    // Started suspended, so the marker is set before the thread can clear it.
-    uintptr_t h = _beginthreadex(nullptr, 0, Kontrola, tichy ? reinterpret_cast<void*>(1) : nullptr,
-                                 CREATE_SUSPENDED, nullptr);
-    if (!h) {
-        HRESULT hr = KodNeboFailPosledni();
+    Uloha uloha;
+    uloha.tichy = tichy;
+    uloha.zvuk = (g_konfigurace.parametry & 1) != 0;
+    uloha.adresa = AdresaSouboruVerze();
+    uloha.stranka = AdresaStrankyProduktu();
+    HRESULT hr = pracovnici::Spustit(pracovnici::Druh::Aktualizace,
+                                     [uloha](const pracovnici::Zruseni& zruseni) { Kontrola(uloha, zruseni); });
+    if (hr == S_FALSE) {
+        MessageBeep(MB_ICONWARNING);
+    } else if (FAILED(hr)) {
+        // Nothing runs and no marker stays set: the next check may start.
         ZobrazitChybuSystemu(20055, hr);
-        return hr;
     }
-    g_vlakno = reinterpret_cast<HANDLE>(h);
-    ResumeThread(reinterpret_cast<HANDLE>(h));
-    return S_OK;
+    return hr;
 }
 
 bool KontrolaAktualizaciBezi()
 {
-    return g_vlakno.load() != nullptr;
+    return pracovnici::Bezi(pracovnici::Druh::Aktualizace);
 }
 
 HWND OknoAktualizace()

@@ -3,6 +3,7 @@
 
 #include "app/IMirvakModul.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,12 +24,16 @@ public:
     HRESULT ObsluhaZpravy(const wchar_t* text, UINT flags, int* vysledek) override
     {
         zpravy.push_back({text, flags});
+        if (priZprave)
+            priZprave();
         *vysledek = odpoved;
         return S_OK;
     }
 
     std::vector<Zprava> zpravy;
     int odpoved = IDOK;
+    // Runs while the box would be open, e.g. a message loop as the box's own.
+    std::function<void()> priZprave;
 
 private:
     mirvak::IMirvakModul* predchozi_;

@@ -11,6 +11,33 @@ namespace {
 constexpr wchar_t kUdalostSpusteni[] = L"Aplikace \"Tonbar\" byla úspěšně spuštěna.\r\n";
 constexpr wchar_t kUdalostUkonceni[] = L"Aplikace \"Tonbar\" byla úspěšně ukončena.\r\n";
 
+// A message box (a dialog with the text static 0xFFFF) of process `pid`.
+HWND CekatNaBox(DWORD pid, DWORD ms)
+{
+    struct Hledani {
+        DWORD pid;
+        HWND box;
+    };
+    for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(100)) {
+        Hledani h{pid, nullptr};
+        EnumWindows(
+            [](HWND w, LPARAM l) -> BOOL {
+                auto* h = reinterpret_cast<Hledani*>(l);
+                DWORD p = 0;
+                GetWindowThreadProcessId(w, &p);
+                wchar_t trida[16] = {};
+                GetClassNameW(w, trida, 16);
+                if (p == h->pid && IsWindowVisible(w) && wcscmp(trida, L"#32770") == 0 && GetDlgItem(w, 0xFFFF))
+                    h->box = w;
+                return h->box == nullptr;
+            },
+            reinterpret_cast<LPARAM>(&h));
+        if (h.box)
+            return h.box;
+    }
+    return nullptr;
+}
+
 class Instance : public ::testing::Test {
 protected:
     void SetUp() override { tonbar::test::SmazatKonfiguraci(); }
@@ -125,6 +152,21 @@ TEST_F(Instance, ProcessPriorityIsAppliedAtStartAndAFailureIsReported)
     EXPECT_EQ(zprava->text, L"Došlo k chybě při nastavení priority procesu aplikace.");
     ASSERT_TRUE(TonbarProces::StisknoutTlacitko(zprava->okno, IDOK));
     ASSERT_NE(p.CekatNaHlavniOkno(), nullptr);
+    // OK in the settings applies the (still invalid) priority once: one box.
+    p.PoslatPrikaz(40002);
+    HWND nastaveni = p.CekatNaOkno(L"#32770");
+    ASSERT_NE(nastaveni, nullptr);
+    ASSERT_TRUE(TonbarProces::StisknoutTlacitko(nastaveni, IDOK));
+    int boxu = 0;
+    for (HWND box; (box = CekatNaBox(p.Pid(), boxu == 0 ? 10000 : 3000)) != nullptr && boxu < 4;) {
+        EXPECT_EQ(TonbarProces::TextOkna(GetDlgItem(box, 0xFFFF)),
+                  L"Došlo k chybě při nastavení priority procesu aplikace.");
+        ++boxu;
+        ASSERT_TRUE(TonbarProces::StisknoutTlacitko(box, IDOK));
+        for (int j = 0; j < 50 && IsWindow(box); ++j)
+            Sleep(100);
+    }
+    EXPECT_EQ(boxu, 1);
     ASSERT_TRUE(p.Zavrit());
     EXPECT_EQ(p.CekatNaKonec().value_or(999), 0u);
 }

@@ -2,7 +2,8 @@
 // its windows, with a PulseAudio virtual microphone that the wrapper script
 // (mainwindow_e2e.sh) starts and feeds with speech. Tests that record skip
 // without it. The wrapper judges every file left in TONBAR_E2E_OUT with
-// ffprobe afterwards.
+// ffprobe afterwards. Closing while a modal dialog is open needs no
+// microphone and runs only without it.
 #include "e2e/OknoZvenku.h"
 #include "harness/TestFolder.h"
 #include "harness/TonbarProces.h"
@@ -265,6 +266,88 @@ TEST_F(Okno, StartsHiddenAndRecordingAndClosingKeepsACompleteFile)
     FindClose(h);
     ASSERT_TRUE(GetFileAttributesExW(vystup.Soubor(fd.cFileName).c_str(), GetFileExInfoStandard, &info));
     EXPECT_GT(info.nFileSizeLow, 8000u);
+}
+
+TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
+{
+    if (mikrofon_)
+        GTEST_SKIP() << "runs once, in the run without the microphone";
+    // Each dialog the main window opens modally, and how it is then answered.
+    // The rename and the delete are confirmed: their change is made whole
+    // before the program closes; the rest are cancelled and change nothing.
+    const struct {
+        const char* nazev;
+        WORD prikaz;
+        int odpoved;
+        const wchar_t* zbyva;  // the one file the folder holds afterwards, or none
+    } pripady[] = {
+        {"settings", 40002, IDCANCEL, L"zaznam.wma"},
+        {"recording profiles", 40022, IDCANCEL, L"zaznam.wma"},
+        {"rename", 40028, IDOK, L"prejmenovany.wma"},
+        {"FTP places", 40023, IDCANCEL, L"zaznam.wma"},
+        {"contacts", 40024, IDCANCEL, L"zaznam.wma"},
+        {"SMTP accounts", 40025, IDCANCEL, L"zaznam.wma"},
+        {"about", 40006, IDOK, L"zaznam.wma"},
+        {"folder browser", 40018, IDCANCEL, L"zaznam.wma"},
+        {"delete question", 40037, IDYES, nullptr},
+    };
+    for (const auto& c : pripady) {
+        SCOPED_TRACE(c.nazev);
+        tonbar::test::SmazatKonfiguraci();
+        tonbar::test::TestFolder dir;
+        Slozka(dir.Path());
+        HANDLE f = CreateFileW(dir.File(L"zaznam.wma").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(f, INVALID_HANDLE_VALUE);
+        CloseHandle(f);
+        TonbarProces p;
+        ASSERT_TRUE(p.Spustit());
+        HWND okno = p.CekatNaHlavniOkno();
+        ASSERT_NE(okno, nullptr);
+        // The only file is the list's current one.
+        ASSERT_TRUE(CekatNa([&] { return PolozkySeznamu(Seznam(okno)).size() == 1; }, 10000));
+        PoslatPrikaz(okno, c.prikaz);
+        HWND dialog = p.CekatNaOkno(L"#32770", 20000);
+        ASSERT_NE(dialog, nullptr);
+        if (c.prikaz == 40037) {
+            // No is the preselected answer.
+            HWND ne = GetDlgItem(dialog, IDNO);
+            ASSERT_NE(ne, nullptr);
+            EXPECT_EQ(GetWindowLongW(ne, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
+        }
+        if (c.prikaz == 40028) {
+            HWND edit = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
+            ASSERT_NE(edit, nullptr);
+            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"prejmenovany.wma"));
+        }
+
+        PoslatPrikaz(okno, 40001);
+        // The program waits for the dialog: nothing is closed under it.
+        Sleep(1500);
+        EXPECT_TRUE(p.Bezi());
+        EXPECT_TRUE(IsWindow(dialog));
+        EXPECT_TRUE(IsWindow(okno));
+
+        // As the button or, for IDCANCEL, the Esc key does.
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(c.odpoved, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, c.odpoved)));
+        // A fatal box would hold the process and fail the wait.
+        EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
+        std::vector<std::wstring> soubory;
+        WIN32_FIND_DATAW fd;
+        HANDLE h = FindFirstFileW(dir.File(L"*").c_str(), &fd);
+        for (BOOL dalsi = h != INVALID_HANDLE_VALUE; dalsi; dalsi = FindNextFileW(h, &fd))
+            if (fd.cFileName[0] != L'.')
+                soubory.push_back(fd.cFileName);
+        if (h != INVALID_HANDLE_VALUE)
+            FindClose(h);
+        EXPECT_EQ(soubory, c.zbyva ? std::vector<std::wstring>{c.zbyva} : std::vector<std::wstring>{});
+        // No profile was added by a dialog cut short.
+        HKEY profily = nullptr;
+        const std::wstring klic = std::wstring(kKlic) + L"\\profily_zaznamu";
+        EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, klic.c_str(), 0, KEY_READ, &profily), ERROR_SUCCESS);
+        if (profily)
+            RegCloseKey(profily);
+    }
 }
 
 INPUT Klavesa(WORD vk, bool nahoru)

@@ -47,11 +47,11 @@ fresh_config() {  # FOLDER: recordings go there and the list shows it
 ctl() { wine "$ctl" "$@" 2>/dev/null | tr -d '\r'; }
 status() { ctl status; }
 recording() { status | grep -q '^Probíhá záznam do souboru'; }
-start_tonbar() {  # LOG
-  WINEDEBUG=+eventlog wine "$exe" 2>"$1" &
+start_tonbar() {  # LOG: Wine's traces and the program's output
+  WINEDEBUG=+eventlog wine "$exe" >"$1" 2>&1 &
   app=$!
   tonbar_kill_at_exit="$tonbar_kill_at_exit $app"
-  ctl wait 60000 >/dev/null || { bad "Tonbar did not show its window"; return 1; }
+  ctl wait 60000 >/dev/null || { bad "Tonbar did not show its window"; tail -n 20 "$1"; return 1; }
   sleep 1
 }
 wait_for() {  # SECONDS COMMAND...: polls every 0.3 s; the seconds it took, or fails
@@ -263,11 +263,11 @@ for profile in $profiles; do
   kill -9 "$app"
   t1=$(date +%s.%N)
   wait "$app" 2>/dev/null
-  wineserver -w
   file=$(ls "$dir"/*.wma | head -n 1)
   d=$(decoded "$file")
   lost=$(awk -v a="$t0" -v b="$t1" -v d="$d" 'BEGIN { printf "%.2f", (b - a) - d }')
-  echo "     killed $profile: $d s decode of $(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }') s recorded: $lost s lost"
+  kbps=$(ffprobe -v error -select_streams a -show_entries stream=bit_rate -of csv=p=0 "$file" | awk '{ print $1 / 1000 }')
+  echo "     killed at $kbps kbit/s: $d s decode of $(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }') s recorded: $lost s lost"
   ge "$d" 5 && ok "killed: $d s decode" || bad "killed: only $d s decode"
   [ "$(asf_flags "$file")" = 1 ] || bad "killed: the file was finished without a repair"
   # The next start finishes it in the background and says so.

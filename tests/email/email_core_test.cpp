@@ -292,6 +292,13 @@ TEST(SmtpReplyReader, ReadsUntilTheFinalLineHoweverItArrives)
     EXPECT_EQ(small.Feed("250-aaaaaaaaaaaaaaaaaaaa", 24), SmtpReplyReader::kTooLong);
     EXPECT_EQ(ReplyCode("221"), 221);
     EXPECT_EQ(ReplyCode("2x1 ok"), 0);
+
+    // Service extensions of an EHLO reply: whole keywords after the first line.
+    const std::string rozsireni = "250-mail.8bitmime.example\r\n250-8BITMIMEX\r\n250-size 1000\r\n250 8bitmime";
+    EXPECT_TRUE(HasExtension(rozsireni, "8BITMIME"));
+    EXPECT_TRUE(HasExtension(rozsireni, "SIZE"));
+    EXPECT_FALSE(HasExtension("250-mail.example\r\n250-8BITMIMEX\r\n250 HELP", "8BITMIME"));
+    EXPECT_FALSE(HasExtension("250 8BITMIME", "8BITMIME"));  // the first line names the server
 }
 
 TEST(SmtpCommands, RefuseLineBreaksAndOverlongArguments)
@@ -326,7 +333,7 @@ TEST(Checks, AddressesServersAndRecipientLists)
     EXPECT_EQ(ParseRecipientList(L"a@b.cz;c@d.cz"), (std::vector<std::wstring>{L"a@b.cz", L"c@d.cz"}));
     EXPECT_EQ(ParseRecipientList(L"a@b.cz\r\n\r\nc@d.cz\r\n"), (std::vector<std::wstring>{L"a@b.cz", L"c@d.cz"}));
     EXPECT_TRUE(ParseRecipientList(L"a@b.c").empty());
-    EXPECT_EQ(ParseRecipientList(L" a@b.cz ; x"), (std::vector<std::wstring>{L" a@b.cz ", L" x"}));
+    EXPECT_EQ(ParseRecipientList(L" a@b.cz ;\tx; \r\n"), (std::vector<std::wstring>{L"a@b.cz", L"x"}));
     EXPECT_EQ(UtcOffsetFromBias(-60), 100);
     EXPECT_EQ(UtcOffsetFromBias(300), -500);
     EXPECT_EQ(UtcOffsetFromBias(210), -330);
@@ -348,7 +355,7 @@ TEST(SmtpMessage, OneTextPartHasNoBoundary)
               "From: \"Jan\" <jan@example.cz>\r\n"
               "To: <eva@example.cz>\r\n"
               "Subject: Tonbar\r\n"
-              "Date: Sat, 5 Dec 2026 9:05:07 +0100\r\n"
+              "Date: Sat, 5 Dec 2026 09:05:07 +0100\r\n"
               "Importance: Normal\r\n"
               "X-Mailer: ZUviv Class (www.mirvak.example.org)\r\n"
               "X-MSMail-Priority: Normal\r\n"
@@ -476,15 +483,98 @@ for p in m.walk():
         EXPECT_NE(r.find("part text/plain attachment poznámka.txt 7bit " + h), std::string::npos) << r;
     }
     {
-        // An unreadable attachment is left out; the text goes alone.
+        // An attachment that cannot be read refuses the message: it never
+        // goes without the file it was to carry.
         SmtpMessage m(p);
         m.from.address = L"jan@example.cz";
         m.textParts.push_back({});
         m.textParts[0].text = L"only text";
         m.attachments.push_back({});
         m.attachments[0].filePath = Wide(d / "missing.wma");
-        std::string r = compose(m);
-        EXPECT_NE(r.find("type text/plain"), std::string::npos) << r;
-        EXPECT_EQ(r.find("part audio"), std::string::npos) << r;
+        std::string out;
+        EXPECT_EQ(m.ComposeBytes(out), kEFileNotFound);
+        EXPECT_TRUE(out.empty());
     }
+}
+
+TEST(SmtpMessage, EncodedWordsKeepTheirLimitsAndAvoidQuotedParameters)
+{
+    FixedPlatform p;
+    TempDir d;
+    const std::wstring nazev = L"Aufnahme der Sitzung über das Budget für das nächste Jahr, Teil eins und zwei (Reinschrift).wma";
+    WriteFile(d / "z.wma", "abc");
+    SmtpMessage m(p);
+    m.from = {L"José Müller-Lüdenscheidt aus Großbritannien und Nordirland, Abteilung Überwachung", L"jan@example.cz"};
+    m.to = {L"Éva Ödön, Leiterin der Aufnahmeabteilung für Tonträger und Überspielungen", L"eva@example.cz"};
+    m.subject = L"Mañana à la française: über die Änderung des Äußeren, späte Grüße aus Zürich und Málaga";
+    m.textParts.push_back({});
+    m.textParts[0].text = L"Tonbar odeslaný z aplikace";
+    m.attachments.push_back({});
+    m.attachments[0].filePath = Wide(d / "z.wma");
+    m.attachments[0].fileName = nazev;
+    std::string out;
+    ASSERT_EQ(m.ComposeBytes(out), kOk);
+    std::istringstream lines(out);
+    std::string line;
+    int words = 0;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.find("=?") == std::string::npos)
+            continue;
+        EXPECT_LE(line.size(), 76u) << line;
+        for (size_t a = line.find("=?"); a != std::string::npos; a = line.find("=?", a + 2)) {
+            size_t e = line.find("?=", line.find('?', line.find('?', a + 2) + 1) + 1);
+            ASSERT_NE(e, std::string::npos) << line;
+            EXPECT_LE(e + 2 - a, 75u) << line;
+            a = e;
+            ++words;
+        }
+    }
+    EXPECT_GT(words, 6);
+    // No encoded word inside a quoted parameter: RFC 2231 sections instead.
+    EXPECT_EQ(out.find("=\"=?"), std::string::npos);
+    EXPECT_NE(out.find("name*0*=iso-8859-1''Aufnahme%20der%20Sitzung%20%FCber"), std::string::npos) << out;
+    // Python's parser reads everything back, in strict mode.
+    WriteFile(d / "m.eml", out);
+    std::string r = Python(R"(
+import email, email.policy, email.header, sys
+raw = open(sys.argv[1], 'rb').read()
+m = email.message_from_bytes(raw, policy=email.policy.strict)
+old = email.message_from_bytes(raw, policy=email.policy.compat32)
+print('subject', m['subject'])
+print('from', email.header.make_header(email.header.decode_header(old['from'])))
+print('to', email.header.make_header(email.header.decode_header(old['to'])))
+for part in m.walk():
+    if part.get_filename():
+        print('filename', part.get_filename())
+        print('name', email.utils.collapse_rfc2231_value(part.get_param('name')))
+)",
+                           (d / "m.eml").string());
+    EXPECT_NE(r.find("subject Mañana à la française: über die Änderung des Äußeren, späte Grüße aus Zürich und Málaga\n"),
+              std::string::npos)
+        << r;
+    EXPECT_NE(r.find("from José Müller-Lüdenscheidt aus Großbritannien und Nordirland, Abteilung Überwachung <jan@example.cz>\n"),
+              std::string::npos)
+        << r;
+    EXPECT_NE(r.find("to Éva Ödön, Leiterin der Aufnahmeabteilung für Tonträger und Überspielungen <eva@example.cz>\n"),
+              std::string::npos)
+        << r;
+    EXPECT_NE(r.find("filename Aufnahme der Sitzung über das Budget für das nächste Jahr, Teil eins und zwei (Reinschrift).wma\n"),
+              std::string::npos)
+        << r;
+    EXPECT_NE(r.find("name Aufnahme der Sitzung über das Budget für das nächste Jahr, Teil eins und zwei (Reinschrift).wma\n"),
+              std::string::npos)
+        << r;
+
+    // Without 8BITMIME nothing goes out as 8bit.
+    SmtpMessage sedm(p);
+    sedm.from.address = L"jan@example.cz";
+    sedm.textParts.push_back({});
+    sedm.textParts[0].text = L"Tonbar odeslaný z aplikace";
+    sedm.allow8bit = false;
+    ASSERT_EQ(sedm.ComposeBytes(out), kOk);
+    EXPECT_NE(out.find("Content-Transfer-Encoding: quoted-printable\r\n\r\nTonbar odeslan=FD z aplikace"),
+              std::string::npos)
+        << out;
 }

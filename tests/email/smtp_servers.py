@@ -13,7 +13,7 @@ written last. Runs until stdin closes or SIGTERM.
 """
 import warnings
 warnings.simplefilter('ignore')
-import asyncio, email, email.policy, hashlib, os, signal, socket, sys, threading, time
+import asyncio, base64, email, email.header, email.policy, email.utils, hashlib, os, signal, socket, sys, threading, time
 from aiosmtpd.controller import Controller
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
@@ -23,7 +23,21 @@ counter = [0]
 lock = threading.Lock()
 
 
-def store(raw, mail_from, rcpts):
+def strict_defects(raw):
+    """What Python's email parser in strict mode finds wrong: 'ok' or the defects."""
+    try:
+        m = email.message_from_bytes(raw, policy=email.policy.strict)
+        found = []
+        for p in m.walk():
+            found += [type(d).__name__ for d in p.defects]
+            for k, v in p.items():
+                found += [k + ':' + type(d).__name__ for d in getattr(v, 'defects', ())]
+        return ' '.join(found) if found else 'ok'
+    except Exception as e:
+        return 'error ' + type(e).__name__ + ' ' + str(e).replace('\n', ' ')
+
+
+def store(raw, mail_from, rcpts, mail_options=()):
     with lock:
         counter[0] += 1
         n = counter[0]
@@ -32,9 +46,21 @@ def store(raw, mail_from, rcpts):
     m = email.message_from_bytes(raw, policy=email.policy.default)
     lines = ['mail_from=' + mail_from]
     lines += ['rcpt=' + r for r in rcpts]
+    lines.append('mail_options=' + ' '.join(mail_options))
+    # A parse takes seconds per 10 MB: large messages are judged by their
+    # attachment alone.
+    small = len(raw) < 10 * 1024 * 1024
+    lines.append('strict=' + (strict_defects(raw) if small else 'not checked (large)'))
     for h in ('From', 'To', 'Subject', 'Date', 'MIME-Version', 'X-Mailer', 'Bcc'):
         if m[h] is not None:
             lines.append('header.%s=%s' % (h, str(m[h]).replace('\r', ' ').replace('\n', ' ')))
+    # The address headers as RFC 2047 reads them: white space between two
+    # encoded words is no part of the text (Python's address parser keeps it).
+    legacy = email.message_from_bytes(raw, policy=email.policy.compat32) if small else {}
+    for h in ('From', 'To'):
+        if legacy.get(h) is not None:
+            value = str(email.header.make_header(email.header.decode_header(legacy[h])))
+            lines.append('rfc2047.%s=%s' % (h, value.replace('\r', ' ').replace('\n', ' ')))
     lines.append('type=' + m.get_content_type())
     k = 0
     for p in m.walk():
@@ -47,6 +73,8 @@ def store(raw, mail_from, rcpts):
         lines.append('part%d.encoding=%s' % (k, p['Content-Transfer-Encoding']))
         lines.append('part%d.disposition=%s' % (k, p.get_content_disposition()))
         lines.append('part%d.filename=%s' % (k, p.get_filename()))
+        lines.append('part%d.name=%s' % (k, email.utils.collapse_rfc2231_value(p.get_param('name'))
+                                         if p.get_param('name') is not None else None))
         lines.append('part%d.size=%d' % (k, len(data)))
         lines.append('part%d.sha256=%s' % (k, hashlib.sha256(data).hexdigest()))
         if p.get_content_maintype() == 'text':
@@ -66,7 +94,8 @@ class Handler:
         return '250 OK'
 
     async def handle_DATA(self, server, session, envelope):
-        store(envelope.original_content or envelope.content, envelope.mail_from, envelope.rcpt_tos)
+        store(envelope.original_content or envelope.content, envelope.mail_from, envelope.rcpt_tos,
+              envelope.mail_options)
         return '250 Message accepted'
 
 
@@ -250,6 +279,47 @@ def multiline(c):
     transaction(c)
 
 
+def datastall(c):
+    # Takes DATA, then stops reading: the client's sending must time out.
+    c.send(b'220 ready\r\n')
+    c.line()
+    c.send(b'250 hi\r\n')
+    while True:
+        l = c.line().upper()
+        if l == b'DATA':
+            c.send(b'354 go ahead\r\n')
+            with open(c.log, 'a') as f:
+                f.write('-- stalled\n')
+            time.sleep(150)
+            return
+        c.send(b'250 OK\r\n')
+
+
+def authodd(c):
+    # AUTH LOGIN with a challenge no client knows; "*" must cancel it before
+    # anything else is said (RFC 4954), else the next command is taken as
+    # the answer.
+    c.send(b'220 ready\r\n')
+    c.line()
+    c.send(b'250-odd.test\r\n250 AUTH LOGIN\r\n')
+    while True:
+        l = c.line()
+        u = l.upper()
+        if u == b'AUTH LOGIN':
+            c.send(b'334 ' + base64.b64encode(b'Heslo a jmeno:') + b'\r\n')
+            answer = c.line()
+            with open(c.log, 'a', encoding='latin-1') as f:
+                f.write('answer=' + answer.decode('latin-1') + '\n')
+            c.send(b'501 5.7.0 cancelled\r\n' if answer == b'*' else b'535 5.7.8 no\r\n')
+        elif u.startswith(b'MAIL FROM'):
+            c.send(b'530 5.7.0 Authentication required\r\n')
+        elif u == b'QUIT':
+            c.send(b'221 bye\r\n')
+            return
+        else:
+            c.send(b'503 bad sequence\r\n')
+
+
 def closing(c):
     c.send(b'220 ready\r\n')
     c.line()
@@ -257,7 +327,8 @@ def closing(c):
 
 
 scripts = dict(greet554=greet554, ehlo502=ehlo502, data421=data421, garbage=garbage,
-               garbagemail=garbagemail, split=split, multiline=multiline, closing=closing)
+               garbagemail=garbagemail, split=split, multiline=multiline, closing=closing,
+               datastall=datastall, authodd=authodd)
 
 
 def serve(name, fn, listener):

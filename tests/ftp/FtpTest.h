@@ -12,6 +12,7 @@
 #include <gdiplus.h>
 
 #include "app/Handles.h"
+#include "app/Pracovnici.h"
 #include "ftp/OdeslaniNaFtp.h"
 #include "harness/TestFolder.h"
 #include "harness/Snimek.h"
@@ -84,13 +85,20 @@ struct FtpServer {
     GTEST_SKIP() << "no FTP server fixture: run through tests/ftp/ftp_test.sh (ctest -R ftp_server)"
 
 // A hidden window with an icon in the notification area, registered as the
-// main window's icon, so that the workers' balloons are recorded.
+// main window's icon and as the window the workers report to, so that the
+// workers' balloons are recorded.
 class IkonaTestu {
 public:
     IkonaTestu()
     {
         WNDCLASSW trida{};
-        trida.lpfnWndProc = DefWindowProcW;
+        trida.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == pracovnici::WM_HLASENI_PRACOVNIKU) {
+                pracovnici::ZobrazitHlaseni();
+                return 0;
+            }
+            return DefWindowProcW(h, m, w, l);
+        };
         trida.hInstance = GetModuleHandleW(nullptr);
         trida.lpszClassName = L"TonbarFtpTestIkona";
         RegisterClassW(&trida);
@@ -101,9 +109,11 @@ public:
         SendMessageW(okno_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(h));
         ikona_.Pridat(okno_, 1, false, false);
         NastavitIkonuHlavnihoOkna(&ikona_);
+        pracovnici::NastavitOkno(okno_);
     }
     ~IkonaTestu()
     {
+        pracovnici::NastavitOkno(nullptr);
         NastavitIkonuHlavnihoOkna(nullptr);
         ikona_.Odebrat();
         DestroyWindow(okno_);
@@ -138,6 +148,7 @@ inline bool PockatNaKonecOdeslani(int ms = 30000)
         Pumpovat();
         Sleep(10);
     }
+    Pumpovat();  // the outcome was posted before the marker cleared
     return true;
 }
 

@@ -9,6 +9,8 @@ listens on a free loopback port for one-line commands:
   start         the FTP server comes back (waits until port 21 accepts)
   ping          answers "ok"
 
+With --throttle N the server reads uploads at N bytes a second (a slow link).
+
 Every command is answered with one line, "ok" or "err <reason>". The control
 port is written to --ctl-file once the FTP server accepts connections.
 Exit code 77 when port 21 cannot be bound (the test is skipped).
@@ -25,15 +27,19 @@ FTP_HOST = "127.0.0.1"
 FTP_PORT = 21
 
 
-def serve(root, user, password):
+def serve(root, user, password, throttle):
     from pyftpdlib.authorizers import DummyAuthorizer
-    from pyftpdlib.handlers import FTPHandler
+    from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
     from pyftpdlib.servers import FTPServer
 
     authorizer = DummyAuthorizer()
     authorizer.add_user(user, password, root, perm="elradfmwMT")
     handler = FTPHandler
     handler.authorizer = authorizer
+    if throttle:
+        dtp = ThrottledDTPHandler
+        dtp.read_limit = throttle
+        handler.dtp_handler = dtp
     # A wrong password is answered at once: the tests wait for the outcome.
     handler.auth_failed_timeout = 0.2
     # Active mode: the server connects back to the client's port.
@@ -68,7 +74,8 @@ class Supervisor:
         if self.child and self.child.poll() is None:
             return "ok"
         cmd = [sys.executable, os.path.abspath(__file__), "--serve", "--root", self.args.root,
-               "--user", self.args.user, "--password", self.args.password]
+               "--user", self.args.user, "--password", self.args.password,
+               "--throttle", str(self.args.throttle)]
         self.child = subprocess.Popen(cmd, stdin=subprocess.DEVNULL)
         deadline = time.monotonic() + 10
         while time.monotonic() < deadline:
@@ -147,9 +154,10 @@ def main():
     p.add_argument("--user", required=True)
     p.add_argument("--password", required=True)
     p.add_argument("--ctl-file")
+    p.add_argument("--throttle", type=int, default=0)
     args = p.parse_args()
     if args.serve:
-        serve(args.root, args.user, args.password)
+        serve(args.root, args.user, args.password, args.throttle)
         return 0
     if not args.ctl_file:
         p.error("--ctl-file is required")

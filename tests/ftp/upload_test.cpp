@@ -89,6 +89,22 @@ TEST_F(FtpServerUpload, PassiveUploadIsByteIdenticalAndCreatesTheLastFolderLevel
     EXPECT_FALSE(FtpUploadBezi());
 }
 
+TEST_F(FtpServerUpload, EmptyFolderIsTheLoginFolderAndAFileOpenInThePlayerIsSent)
+{
+    std::wstring lokalni = mistni.File(L"do kořene.wma");
+    ZapsatSoubor(lokalni, NahodnaData(300 * 1024 + 7, 11));
+    // Held the way the player holds a recording it plays.
+    mirvak::winapi::FileHandle prehravac(
+        CreateFileW(lokalni.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(prehravac);
+    const std::wstring vzdalene = L"koren-" + std::to_wstring(GetCurrentProcessId()) + L".wma";
+    IkonaOznameni::Bublina b = Odeslat(Misto(L""), lokalni, vzdalene);
+    EXPECT_EQ(b.text, Uspech(vzdalene));
+    EXPECT_EQ(b.druh, kBublinaInformace);
+    EXPECT_EQ(Sha256(server.Cesta(vzdalene)), Sha256(lokalni));
+    DeleteFileW(server.Cesta(vzdalene).c_str());
+}
+
 TEST_F(FtpServerUpload, ActiveModeUploadIsByteIdentical)
 {
     std::wstring slozka = SlozkaTestu();

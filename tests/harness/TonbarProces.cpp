@@ -68,7 +68,7 @@ TonbarProces::~TonbarProces()
     }
 }
 
-bool TonbarProces::Spustit(const std::wstring& winedebug)
+bool TonbarProces::Spustit(const std::wstring& winedebug, const std::wstring& program, const std::wstring& argumenty)
 {
     // The child's environment: ours with WINEDEBUG replaced.
     std::vector<wchar_t> prostredi;
@@ -85,8 +85,9 @@ bool TonbarProces::Spustit(const std::wstring& winedebug)
 
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
-    std::wstring program = CestaProgramu();
     std::wstring prikaz = L"\"" + program + L"\"";
+    if (!argumenty.empty())
+        prikaz += L" " + argumenty;
     BOOL ok = CreateProcessW(program.c_str(), prikaz.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                              prostredi.data(), nullptr, &si, &pi);
     if (!ok)

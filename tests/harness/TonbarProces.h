@@ -30,9 +30,11 @@ public:
     TonbarProces(const TonbarProces&) = delete;
     TonbarProces& operator=(const TonbarProces&) = delete;
 
-    // Starts the program. `winedebug` (e.g. "+eventlog") turns Wine traces on
-    // for this process; ChybovyVystup reads them back.
-    bool Spustit(const std::wstring& winedebug = L"-all");
+    // Starts the program (or another of ours: an installed copy, the setup).
+    // `winedebug` (e.g. "+eventlog") turns Wine traces on for this process;
+    // ChybovyVystup reads them back.
+    bool Spustit(const std::wstring& winedebug = L"-all", const std::wstring& program = CestaProgramu(),
+                 const std::wstring& argumenty = L"");
 
     DWORD Pid() const { return pid_; }
     bool Bezi() const;

@@ -24,10 +24,13 @@ class Hostitel : public mirvak::winapi::OknoImpl<Hostitel>, public mirvak::winap
 public:
     uint32_t parametry = 1;
     int zmen = 0;
+    int zmizelo = 0;  // notices that the folder has gone
+    int dotazu = 0;   // files the list looked at
     std::vector<std::wstring> zobrazeno;
 
     bool FilterFile(const wchar_t* jmeno) override
     {
+        ++dotazu;
         return mirvak::winapi::OdfiltrovatSoubor(parametry, jmeno);
     }
     void FolderShown(const wchar_t* slozka) override { zobrazeno.push_back(slozka); }
@@ -44,9 +47,11 @@ public:
     MV_END_MSG_MAP()
 
 private:
-    LRESULT OnZmena(UINT, WPARAM, LPARAM, BOOL&)
+    LRESULT OnZmena(UINT, WPARAM w, LPARAM, BOOL&)
     {
         ++zmen;
+        if (w == mirvak::winapi::kSlozkaZmizela)
+            ++zmizelo;
         return 0;
     }
 };
@@ -130,6 +135,19 @@ struct Seznam : ::testing::Test {
     {
         return static_cast<int>(list.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     }
+    int Fokus() const
+    {
+        return static_cast<int>(list.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+    }
+    // The name of the one selected and focused file, as a click leaves it;
+    // "<...>" when the list shows anything else.
+    std::wstring VybranyAFokus() const
+    {
+        int i = Vybrana();
+        if (list.Send(LVM_GETSELECTEDCOUNT) != 1 || i < 0 || Fokus() != i)
+            return L"<selected " + std::to_wstring(i) + L", focused " + std::to_wstring(Fokus()) + L">";
+        return list.ItemText(i, 0);
+    }
     void Vybrat(std::initializer_list<int> indexy)
     {
         LVITEMW s{};
@@ -138,6 +156,14 @@ struct Seznam : ::testing::Test {
         s.state = LVIS_SELECTED;
         for (int i : indexy)
             list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&s));
+    }
+    // Selects and focuses the file alone, as a click does.
+    void Kliknout(const std::wstring& jmeno)
+    {
+        Vybrat({});
+        LVITEMW s{};
+        s.stateMask = s.state = LVIS_SELECTED | LVIS_FOCUSED;
+        list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(Index(jmeno)), reinterpret_cast<LPARAM>(&s));
     }
     int Index(const std::wstring& jmeno) const
     {

@@ -1,9 +1,11 @@
 // The main window's decisions without a recording: command states, tray
 // gestures, command ranges, list keys, hot keys against the real system
 // table, the popup menus, the recording control's refusals, and the window
-// itself through its close sequence.
+// itself: its menus, the list's file commands through the dispatch, and the
+// close sequence, also while a question is open.
 #include "app/Aplikace.h"
 #include "app/Konfigurace.h"
+#include "app/TestModul.h"
 #include "harness/TestFolder.h"
 #include "mainwindow/LogikaHlavnihoOkna.h"
 #include "mainwindow/OknoHlavni.h"
@@ -242,6 +244,24 @@ TEST(Nabidky, MenuBarHasToolsHelpSettingsAndProfileSubmenus)
     EXPECT_TRUE(GetMenuState(s.Get(), kOdstranit, MF_BYCOMMAND) & MF_GRAYED);
 }
 
+TEST(Nabidky, ProfilePopupsListTheNamesInOrderWithTheirCommandsAtMostARange)
+{
+    EXPECT_EQ(VytvoritNabidkuProfilu({}, kZakladZaznamProfilu), nullptr);
+    std::vector<ProfilZaznamuInfo> profily;
+    for (int i = 0; i < 205; ++i)
+        profily.push_back({L"Profil " + std::to_wstring(i), L"C:\\p", {}, {}});
+    Nabidka popup(VytvoritNabidkuProfilu(profily, kZakladSlozkaProfilu));
+    ASSERT_NE(popup.Get(), nullptr);
+    ASSERT_EQ(GetMenuItemCount(popup.Get()), 200);
+    for (int i : {0, 1, 199}) {
+        wchar_t text[64] = {};
+        GetMenuStringW(popup.Get(), static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        EXPECT_EQ(text, profily[static_cast<size_t>(i)].nazev);
+        EXPECT_EQ(GetMenuItemID(popup.Get(), i), kZakladSlozkaProfilu + static_cast<UINT>(i));
+        EXPECT_FALSE(GetMenuState(popup.Get(), static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED);
+    }
+}
+
 class RizeniBezMikrofonu : public ::testing::Test {
 protected:
     void SetUp() override
@@ -367,6 +387,53 @@ protected:
             Sleep(10);
         }
     }
+    void Otevrit()
+    {
+        okno_ = std::make_unique<OknoHlavni>(a_);
+        ASSERT_EQ(okno_->Vytvorit(), S_OK);
+        Pumpovat(300);
+    }
+    bool Zapsat(const std::wstring& jmeno, DWORD velikost)
+    {
+        HANDLE h = CreateFileW(slozka_.File(jmeno).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        std::string data(velikost, 'x');
+        DWORD n = 0;
+        bool ok = WriteFile(h, data.data(), velikost, &n, nullptr);
+        CloseHandle(h);
+        return ok;
+    }
+    static bool Existuje(const std::wstring& cesta)
+    {
+        return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    HWND Seznam() const { return okno_->Seznam()->Handle(); }
+    int Index(const std::wstring& jmeno) const
+    {
+        for (int i = 0; i < okno_->Seznam()->Count(); ++i)
+            if (okno_->Seznam()->ItemText(i, 0) == jmeno)
+                return i;
+        return -1;
+    }
+    // The one selected and focused file's name, else a description.
+    std::wstring Vybrany() const
+    {
+        int i = static_cast<int>(SendMessageW(Seznam(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+        int f = static_cast<int>(SendMessageW(Seznam(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+        if (SendMessageW(Seznam(), LVM_GETSELECTEDCOUNT, 0, 0) != 1 || i != f)
+            return L"<selected " + std::to_wstring(i) + L", focused " + std::to_wstring(f) + L">";
+        return okno_->Seznam()->ItemText(i, 0);
+    }
+    void Kliknout(const std::wstring& jmeno)
+    {
+        LVITEMW s{};
+        s.stateMask = LVIS_SELECTED;
+        SendMessageW(Seznam(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&s));
+        s.stateMask = s.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageW(Seznam(), LVM_SETITEMSTATE, static_cast<WPARAM>(Index(jmeno)), reinterpret_cast<LPARAM>(&s));
+    }
+
     tonbar::test::ComScope com_;
     tonbar::test::TestFolder slozka_;
     Aplikace a_;
@@ -426,6 +493,152 @@ TEST_F(HlavniOkno, DispatchRefusesWhatTheStatesDisableAndViewCommandsToggle)
     EXPECT_FALSE(IsWindowVisible(okno_->Handle()));
     okno_->Prikaz(kZobrazitSkryt);
     EXPECT_TRUE(IsWindowVisible(okno_->Handle()));
+    // Without recording profiles the profile switch is shown, greyed.
+    HWND toolbar = FindWindowExW(FindWindowExW(okno_->Handle(), nullptr, REBARCLASSNAMEW, nullptr), nullptr,
+                                 TOOLBARCLASSNAMEW, nullptr);
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, kPrepnoutProfil, 0));
+    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONENABLED, kPrepnoutProfil, 0));
+    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
+}
+
+TEST_F(HlavniOkno, SortingKeepsTheChoiceAndDelRemovesExactlyItWhileTheFolderChanges)
+{
+    tonbar::test::TestModul modul;
+    // Names, sizes and creation times in three different orders.
+    ASSERT_TRUE(Zapsat(L"b.wma", 300));
+    Sleep(30);
+    ASSERT_TRUE(Zapsat(L"a.wma", 200));
+    Sleep(30);
+    ASSERT_TRUE(Zapsat(L"c.wma", 100));
+    Otevrit();
+    Kliknout(L"a.wma");
+    for (int sloupec : {0, 0, 1, 1, 2, 2}) {
+        NMLISTVIEW klik{};
+        klik.hdr.hwndFrom = Seznam();
+        klik.hdr.idFrom = mirvak::winapi::kIdSeznamuSouboru;
+        klik.hdr.code = LVN_COLUMNCLICK;
+        klik.iItem = -1;
+        klik.iSubItem = sloupec;
+        SendMessageW(okno_->Handle(), WM_NOTIFY, klik.hdr.idFrom, reinterpret_cast<LPARAM>(&klik));
+        EXPECT_EQ(Vybrany(), L"a.wma") << "column " << sloupec;
+    }
+
+    // Del asks (No preselected); while it asks, a file is written every
+    // 100 ms and the list follows them. Yes deletes the file chosen.
+    modul.odpoved = IDYES;
+    modul.priZprave = [&] {
+        for (int i = 0; i < 12; ++i) {
+            Zapsat(L"n" + std::to_wstring(i) + L".wma", 10);
+            Pumpovat(100);
+        }
+    };
+    SendMessageW(Seznam(), WM_KEYDOWN, VK_DELETE, 0);
+    ASSERT_EQ(modul.zpravy.size(), 1u);
+    EXPECT_EQ(modul.zpravy[0].text, L"Opravdu chcete smazat z disku vybraný soubor(-y)?\nPočet souborů: 1");
+    EXPECT_EQ(modul.zpravy[0].flags & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
+    EXPECT_FALSE(Existuje(slozka_.File(L"a.wma")));
+    for (const wchar_t* j : {L"b.wma", L"c.wma", L"n0.wma", L"n11.wma"})
+        EXPECT_TRUE(Existuje(slozka_.File(j))) << j;
+    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
+}
+
+TEST_F(HlavniOkno, ACloseWhileTheQuestionIsOpenWaitsForItsAnswer)
+{
+    tonbar::test::TestModul modul;
+    ASSERT_TRUE(Zapsat(L"a.wma", 10));
+    Otevrit();
+    HWND h = okno_->Handle();
+    bool otevreneBehem = false;
+    modul.odpoved = IDNO;
+    modul.priZprave = [&] {
+        // "Konec" while the box's loop runs.
+        PostMessageW(h, WM_COMMAND, kKonec, 0);
+        Pumpovat(300);
+        otevreneBehem = IsWindow(h) && okno_->Seznam() != nullptr;
+    };
+    SendMessageW(Seznam(), WM_KEYDOWN, VK_DELETE, 0);
+    ASSERT_EQ(modul.zpravy.size(), 1u);
+    EXPECT_TRUE(otevreneBehem);
+    // Once the command has returned, the close runs.
+    Pumpovat(300);
+    EXPECT_FALSE(IsWindow(h));
+    EXPECT_TRUE(Existuje(slozka_.File(L"a.wma")));
+}
+
+TEST_F(HlavniOkno, TheMenuBarsDeviceSubmenuListsTheDevicesAndAChoiceSetsTheDevice)
+{
+    a_.zarizeni->Add({L"Mikrofon", L"", L""});
+    a_.zarizeni->Add({L"Linka", L"", L""});
+    a_.zarizeni->SortAndNumber();
+    Otevrit();
+    // The menu-bar popup that holds "Zvukové zařízení" and its submenu.
+    HMENU rodic = nullptr;
+    int pozice = -1;
+    auto podnabidka = [&]() -> HMENU {
+        HMENU lista = GetMenu(okno_->Handle());
+        for (int i = 0; i < GetMenuItemCount(lista); ++i) {
+            HMENU p = GetSubMenu(lista, i);
+            for (int j = 0; p && j < GetMenuItemCount(p); ++j) {
+                HMENU sub = GetSubMenu(p, j);
+                if (sub && GetMenuItemID(sub, 0) == kZakladZarizeni) {
+                    rodic = p;
+                    pozice = i;
+                    return sub;
+                }
+            }
+        }
+        return nullptr;
+    };
+    HMENU zarizeni = podnabidka();
+    ASSERT_NE(zarizeni, nullptr);
+    ASSERT_EQ(GetMenuItemCount(zarizeni), 2);
+    wchar_t text[64] = {};
+    GetMenuStringW(zarizeni, kZakladZarizeni + 1, text, 64, MF_BYCOMMAND);
+    EXPECT_STREQ(text, L"Mikrofon");
+    EXPECT_FALSE(GetMenuState(zarizeni, kZakladZarizeni + 1, MF_BYCOMMAND) & MF_CHECKED);
+
+    PostMessageW(okno_->Handle(), WM_COMMAND, kZakladZarizeni + 1, 0);
+    Pumpovat(200);
+    EXPECT_EQ(g_konfigurace.zarizeni.friendlyName, L"Mikrofon");
+    // The next time the popup opens, the choice is checked.
+    SendMessageW(okno_->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(rodic), MAKELPARAM(pozice, FALSE));
+    zarizeni = podnabidka();
+    ASSERT_NE(zarizeni, nullptr);
+    EXPECT_TRUE(GetMenuState(zarizeni, kZakladZarizeni + 1, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_FALSE(GetMenuState(zarizeni, kZakladZarizeni, MF_BYCOMMAND) & MF_CHECKED);
+    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
+}
+
+TEST_F(HlavniOkno, AProfilesFolderThatIsMissingIsNeitherStoredNorShown)
+{
+    tonbar::test::TestModul modul;
+    tonbar::test::TestFolder jina;
+    RecordingProfile chybi, je;
+    chybi.name = L"Chybí";
+    chybi.folder = slozka_.File(L"neni");
+    je.name = L"Je";
+    je.folder = jina.Path();
+    a_.profilyZaznamu.Append(chybi);
+    a_.profilyZaznamu.Append(je);
+    Otevrit();
+    const std::wstring stav = okno_->TextStavu();
+    for (UINT prikaz : {kZakladSlozkaProfilu, kZakladPrepnoutProfil}) {
+        modul.zpravy.clear();
+        okno_->Prikaz(prikaz);
+        EXPECT_EQ(g_konfigurace.seznam_souboru_slozka, slozka_.Path()) << prikaz;
+        EXPECT_EQ(okno_->TextStavu(), stav) << prikaz;
+        std::wstring ukazana;
+        EXPECT_EQ(okno_->Seznam()->GetFolder(ukazana), S_OK);
+        EXPECT_EQ(ukazana, slozka_.Path());
+        ASSERT_EQ(modul.zpravy.size(), 1u) << prikaz;
+        EXPECT_NE(modul.zpravy[0].text.find(chybi.folder), std::wstring::npos) << prikaz;
+    }
+    modul.zpravy.clear();
+    okno_->Prikaz(kZakladSlozkaProfilu + 1);
+    EXPECT_EQ(g_konfigurace.seznam_souboru_slozka, jina.Path());
+    EXPECT_EQ(okno_->TextStavu(), L"Tonbar - Připraven - " + jina.Path());
+    EXPECT_TRUE(modul.zpravy.empty());
     SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
 }
 

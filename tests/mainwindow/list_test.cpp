@@ -113,7 +113,7 @@ TEST_F(Seznam, SizesPastFourGibKeepAllBits)
     EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"maly.wma", L"tesne.wma", L"velky.wma"}));
 }
 
-TEST_F(Seznam, SortsByEachColumnAndRefreshSelectsTheFirst)
+TEST_F(Seznam, SortsByEachColumnAndTheChosenFileStaysSelected)
 {
     // Names, sizes and creation times in three different orders.
     // The file system keeps its own creation times (Wine cannot set them):
@@ -129,37 +129,77 @@ TEST_F(Seznam, SortsByEachColumnAndRefreshSelectsTheFirst)
     ASSERT_LT(CompareFileTime(&ta, &tc), 0);
     ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
     EXPECT_EQ(list.SortColumn(), -1);
+    Kliknout(L"a.wma");
 
-    NMLISTVIEW klik{};
-    klik.hdr.hwndFrom = list;
-    klik.hdr.idFrom = mirvak::winapi::kIdSeznamuSouboru;
-    klik.hdr.code = LVN_COLUMNCLICK;
-    klik.iItem = -1;
-    klik.iSubItem = 0;
-    // Through the owner, as the header's click arrives.
-    host.Send(WM_NOTIFY, klik.hdr.idFrom, reinterpret_cast<LPARAM>(&klik));
-    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"C.wma", L"b.wma", L"a.wma"}));
-    host.Send(WM_NOTIFY, klik.hdr.idFrom, reinterpret_cast<LPARAM>(&klik));
-    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"a.wma", L"b.wma", L"C.wma"}));
+    // Each click moves the files; the chosen one stays selected and focused
+    // and stays the current file. A new column keeps the direction.
+    const struct {
+        int sloupec;
+        std::vector<std::wstring> poradi;
+    } kliky[] = {{0, {L"C.wma", L"b.wma", L"a.wma"}}, {0, {L"a.wma", L"b.wma", L"C.wma"}},
+                 {1, {L"C.wma", L"a.wma", L"b.wma"}}, {2, {L"b.wma", L"a.wma", L"C.wma"}},
+                 {2, {L"C.wma", L"a.wma", L"b.wma"}}, {1, {L"b.wma", L"a.wma", L"C.wma"}}};
+    for (const auto& k : kliky) {
+        NMLISTVIEW klik{};
+        klik.hdr.hwndFrom = list;
+        klik.hdr.idFrom = mirvak::winapi::kIdSeznamuSouboru;
+        klik.hdr.code = LVN_COLUMNCLICK;
+        klik.iItem = -1;
+        klik.iSubItem = k.sloupec;
+        // Through the owner, as the header's click arrives.
+        host.Send(WM_NOTIFY, klik.hdr.idFrom, reinterpret_cast<LPARAM>(&klik));
+        EXPECT_EQ(Jmena(), k.poradi) << "column " << k.sloupec;
+        EXPECT_EQ(VybranyAFokus(), L"a.wma") << "column " << k.sloupec;
+        std::wstring aktualni;
+        EXPECT_EQ(list.GetCurrentFile(aktualni, false), S_OK);
+        EXPECT_EQ(aktualni, L"a.wma");
+    }
 
-    list.SortByColumn(1);  // a new column keeps the direction: ascending
-    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"C.wma", L"a.wma", L"b.wma"}));
-    list.SortByColumn(2);
-    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"b.wma", L"a.wma", L"C.wma"}));
-    list.SortByColumn(2);
-    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"C.wma", L"a.wma", L"b.wma"}));
-
-    // A refresh does not sort and selects the first item; the next click on
+    // A refresh does not sort, and the file stays chosen; the next click on
     // the same column inverts the direction that was in force.
-    Vybrat({2});
     list.Refresh();
     Pumpovat();
-    EXPECT_EQ(Vybrana(), 0);
-    EXPECT_EQ(list.Send(LVM_GETSELECTEDCOUNT), 1);
+    EXPECT_EQ(VybranyAFokus(), L"a.wma");
     EXPECT_FALSE(list.Ascending());
-    list.SortByColumn(2);
+    list.SortByColumn(1);
     EXPECT_TRUE(list.Ascending());
-    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"b.wma", L"a.wma", L"C.wma"}));
+    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"C.wma", L"a.wma", L"b.wma"}));
+    // So does the watcher's update when files come and go.
+    ASSERT_TRUE(DeleteFileW(dir.Soubor(L"b.wma").c_str()));
+    ASSERT_TRUE(dir.Vytvorit(L"d.wma", 50));
+    EXPECT_TRUE(CekatNa([&] { return Index(L"d.wma") >= 0 && Index(L"b.wma") < 0; }, 3000));
+    EXPECT_EQ(VybranyAFokus(), L"a.wma");
+
+    // New files come at the end; when the chosen file itself goes, the one
+    // that took its row is chosen.
+    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"C.wma", L"a.wma", L"d.wma"}));
+    ASSERT_TRUE(DeleteFileW(dir.Soubor(L"a.wma").c_str()));
+    EXPECT_TRUE(CekatNa([&] { return Index(L"a.wma") < 0; }, 3000));
+    EXPECT_EQ(VybranyAFokus(), L"d.wma");
+}
+
+TEST_F(Seznam, TypingTheFirstLettersSelectsTheNextFileThatBeginsSo)
+{
+    for (const wchar_t* j : {L"alfa.wma", L"beta.wma", L"Bravo.wma", L"brzda.wma", L"gama.wma"})
+        ASSERT_TRUE(dir.Vytvorit(j));
+    ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+    list.SortByColumn(0);
+    list.SortByColumn(0);
+    ASSERT_EQ(Jmena(), (std::vector<std::wstring>{L"alfa.wma", L"beta.wma", L"Bravo.wma", L"brzda.wma", L"gama.wma"}));
+    Kliknout(L"alfa.wma");
+    auto napsat = [&](const wchar_t* text) {
+        Sleep(600);  // a pause starts a new search
+        for (const wchar_t* c = text; *c; ++c)
+            list.Send(WM_CHAR, *c, 1);
+        Pumpovat();
+        return VybranyAFokus();
+    };
+    EXPECT_EQ(napsat(L"b"), L"beta.wma");    // the next one, not the first row
+    EXPECT_EQ(napsat(L"BR"), L"Bravo.wma");  // letters typed together, any case
+    EXPECT_EQ(napsat(L"brz"), L"brzda.wma");
+    EXPECT_EQ(napsat(L"g"), L"gama.wma");
+    EXPECT_EQ(napsat(L"x"), L"gama.wma");    // nothing begins so: nothing moves
+    EXPECT_EQ(napsat(L"b"), L"beta.wma");    // from the end round to the start
 }
 
 TEST_F(Seznam, CurrentFileFollowsTheItemChange)
@@ -219,19 +259,96 @@ TEST_F(Seznam, WatcherSeesABurstOfFiftyComeAndGo)
     for (int i = 0; i < 50; ++i)
         ASSERT_TRUE(dir.Vytvorit(L"z" + std::to_wstring(i) + L".wma", i));
     ASSERT_TRUE(dir.Vytvorit(L"ignorovat.txt"));
-    EXPECT_TRUE(CekatNa([&] { return list.Count() == 50; }, 500)) << "listed: " << list.Count();
+    // Updates come at most once a second.
+    EXPECT_TRUE(CekatNa([&] { return list.Count() == 50; }, 1500)) << "listed: " << list.Count();
     EXPECT_GT(host.zmen, 0);
     EXPECT_EQ(Vybrana(), 0);
 
     for (int i = 0; i < 50; i += 2)
         ASSERT_TRUE(DeleteFileW(dir.Soubor(L"z" + std::to_wstring(i) + L".wma").c_str()));
-    EXPECT_TRUE(CekatNa([&] { return list.Count() == 25; }, 500)) << "listed: " << list.Count();
+    EXPECT_TRUE(CekatNa([&] { return list.Count() == 25; }, 1500)) << "listed: " << list.Count();
     EXPECT_EQ(Index(L"z0.wma"), -1);
     EXPECT_GE(Index(L"z49.wma"), 0);
 
     // A rename is a change as well.
     ASSERT_TRUE(MoveFileW(dir.Soubor(L"z1.wma").c_str(), dir.Soubor(L"novy.wma").c_str()));
-    EXPECT_TRUE(CekatNa([&] { return Index(L"novy.wma") >= 0 && Index(L"z1.wma") < 0; }, 500));
+    EXPECT_TRUE(CekatNa([&] { return Index(L"novy.wma") >= 0 && Index(L"z1.wma") < 0; }, 1500));
+}
+
+TEST_F(Seznam, AFileBeingWrittenIsUpdatedOnceASecondAndNothingElseMoves)
+{
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(dir.Vytvorit(L"f" + std::to_wstring(1000 + i) + L".wma", static_cast<uint64_t>(i)));
+    ASSERT_TRUE(dir.Vytvorit(L"rostouci.wma"));
+    ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+    list.Send(LVM_ENSUREVISIBLE, 200, FALSE);
+    const std::wstring vybrany = list.ItemText(210, 0);
+    Kliknout(vybrany);
+    Pumpovat();
+    const int horni = static_cast<int>(list.Send(LVM_GETTOPINDEX));
+    ASSERT_GT(horni, 100);
+
+    // As a recording does: the file stays open and grows every 50 ms for 3 s.
+    HANDLE f = CreateFileW(dir.Soubor(L"rostouci.wma").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    host.dotazu = 0;
+    const char data[2000] = {};
+    DWORD start = GetTickCount();
+    for (int i = 0; i < 60; ++i) {
+        DWORD n = 0;
+        ASSERT_TRUE(WriteFile(f, data, sizeof data, &n, nullptr));
+        CekatNa([] { return false; }, 50);
+    }
+    const DWORD sekund = (GetTickCount() - start) / 1000;
+    wchar_t kb[50];
+    StrFormatKBSizeW(60 * sizeof data, kb, 50);
+    // The last size shows within about a second.
+    EXPECT_TRUE(CekatNa([&] { return list.ItemText(Index(L"rostouci.wma"), 1) == kb; }, 1500))
+        << list.ItemText(Index(L"rostouci.wma"), 1);
+    CloseHandle(f);
+    // At most one update a second, and each looks at the written file only,
+    // not at the 300 others.
+    EXPECT_GE(host.dotazu, 2);
+    EXPECT_LE(host.dotazu, static_cast<int>(sekund) + 2);
+    EXPECT_EQ(VybranyAFokus(), vybrany);
+    EXPECT_EQ(list.Send(LVM_GETTOPINDEX), horni);
+
+    // A file goes above the rows shown and another comes: the same files
+    // stay on screen and chosen.
+    const std::wstring nahore = list.ItemText(horni, 0);
+    ASSERT_TRUE(DeleteFileW(dir.Soubor(list.ItemText(3, 0)).c_str()));
+    ASSERT_TRUE(dir.Vytvorit(L"novy.wma"));
+    EXPECT_TRUE(CekatNa([&] { return list.Count() == 301 && Index(L"novy.wma") == 300; }, 3000)) << list.Count();
+    EXPECT_EQ(list.ItemText(static_cast<int>(list.Send(LVM_GETTOPINDEX)), 0), nahore);
+    EXPECT_EQ(VybranyAFokus(), vybrany);
+}
+
+TEST_F(Seznam, AFolderThatGoesIsShownAsGoneAndIsWatchedAgainWhenChosenAgain)
+{
+    const std::wstring slozka = dir.Soubor(L"zaznamy");
+    ASSERT_TRUE(CreateDirectoryW(slozka.c_str(), nullptr));
+    ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\a.wma"));
+    ASSERT_EQ(list.SetFolder(slozka), S_OK);
+    ASSERT_EQ(list.Count(), 1);
+    ASSERT_TRUE(list.Watching());
+
+    // Deleted as Explorer deletes: moved to the recycle bin.
+    ASSERT_TRUE(MoveFileW(slozka.c_str(), dir.Soubor(L"kos").c_str()));
+    EXPECT_TRUE(CekatNa([&] { return host.zmizelo > 0; }, 3000));
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_FALSE(list.Watching());
+    std::wstring s;
+    EXPECT_EQ(list.GetFolder(s), S_FALSE);
+
+    // Back again and chosen again: listed and followed as before.
+    ASSERT_TRUE(CreateDirectoryW(slozka.c_str(), nullptr));
+    ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\b.wma"));
+    ASSERT_EQ(list.SetFolder(slozka), S_OK);
+    EXPECT_TRUE(list.Watching());
+    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"b.wma"}));
+    ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\c.wma"));
+    EXPECT_TRUE(CekatNa([&] { return list.Count() == 2; }, 2000));
 }
 
 TEST_F(Seznam, StoppingNeverWaitsOnTheMainThread)
@@ -248,9 +365,10 @@ TEST_F(Seznam, StoppingNeverWaitsOnTheMainThread)
     EXPECT_LT(GetTickCount() - start, 1000u);
     EXPECT_FALSE(list.Watching());
     EXPECT_EQ(list.StopWatch(), S_OK);
-    // What was posted before the stop is still handled without harm.
+    // What was posted before the stop is handled without harm and changes
+    // nothing: the list no longer follows the folder.
     Pumpovat();
-    EXPECT_EQ(list.Count(), 20);
+    EXPECT_EQ(list.Count(), 0);
 }
 
 TEST(SeznamKonec, DestroyingTheObjectWhileWatchingEndsEverything)

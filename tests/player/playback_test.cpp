@@ -110,6 +110,12 @@ protected:
         PumpFor(1000);
         EXPECT_GT(Position(), kSecond / 4);
         EXPECT_LT(Position(), 2 * kSecond);
+        // Stop while paused stops too, back at the start.
+        ASSERT_EQ(playback.Pause(), S_OK);
+        ASSERT_EQ(playback.Stop(), S_OK);
+        EXPECT_EQ(playback.State(), AudioPlayback::Zastaveno);
+        PumpFor(200);
+        EXPECT_LT(Position(), kSecond / 20) << "stop from pause did not return to the start";
     }
 
     ComScope com;

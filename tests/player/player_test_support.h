@@ -131,8 +131,10 @@ inline void PumpFor(DWORD ms)
 // shows a box waits until Release(), which holds the player thread busy.
 class MessageHost : public mirvak::IMirvakModul {
 public:
+    // A blocking host holds the boxes of other threads (the player's) until
+    // Release; the boxes of the thread that made it return at once.
     explicit MessageHost(bool block = false)
-        : block_(block), shown_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
+        : block_(block), thread_(GetCurrentThreadId()), shown_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
           release_(CreateEventW(nullptr, TRUE, FALSE, nullptr))
     {
         InitializeCriticalSection(&cs_);
@@ -155,7 +157,7 @@ public:
             texts_.push_back(text);
         }
         SetEvent(shown_.Get());
-        if (block_)
+        if (block_ && GetCurrentThreadId() != thread_)
             WaitForSingleObject(release_.Get(), 60000);
         *result = IDOK;
         return S_OK;
@@ -171,6 +173,7 @@ public:
 
 private:
     bool block_;
+    DWORD thread_;
     mirvak::winapi::Handle shown_;
     mirvak::winapi::Handle release_;
     CRITICAL_SECTION cs_;

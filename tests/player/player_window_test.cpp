@@ -273,6 +273,23 @@ TEST_F(BusyPlayerThread, CloseTimesOutAndTheHandleStaysOwned)
     EXPECT_GE(GetTickCount64() - start, 250u);
     EXPECT_TRUE(IsPlayerOpen());
     EXPECT_EQ(OpenPlayer(L"", owner), S_FALSE) << "a second player while the first still runs";
+    // The commands show such a failed close with the system's description
+    // (Wine has none for this code: then its number).
+    wchar_t* popis = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   HRESULT_FROM_WIN32(WAIT_TIMEOUT), 0, reinterpret_cast<wchar_t*>(&popis), 0, nullptr);
+    std::wstring systemovy = popis ? popis : L"0x80070102";
+    if (popis)
+        LocalFree(popis);
+    while (!systemovy.empty() && (systemovy.back() == L'\n' || systemovy.back() == L'\r'))
+        systemovy.pop_back();
+    for (auto prikaz : {+[] { return PrepnoutPrehravac(); }, +[] { return PrehratVPrehravaci(L""); }}) {
+        EXPECT_EQ(prikaz(), HRESULT_FROM_WIN32(WAIT_TIMEOUT));
+        const std::vector<std::wstring> shown = blocking.Texts();
+        EXPECT_EQ(shown.back().rfind(L"Přehrávač se nepodařilo zavřít.", 0), 0u) << Narrow(shown.back());
+        EXPECT_NE(shown.back().find(systemovy), std::wstring::npos) << Narrow(shown.back());
+    }
+    EXPECT_EQ(blocking.Texts().size(), 3u);
 
     blocking.Release();
     g_konfigurace.cekani_na_prehravac = kWait;

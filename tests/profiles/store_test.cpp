@@ -1,5 +1,5 @@
-// The recording-profile store against Wine's registry, its menus and the
-// file a start by profile records into.
+// The recording-profile store against Wine's registry, its command ranges
+// and the file a start by profile records into.
 #include "ProfilyTest.h"
 
 #include "app/Chyby.h"
@@ -200,78 +200,20 @@ TEST_F(StoreTest, DeleteKeyNeverReachesBeyondOneProfile)
     EXPECT_EQ(Znovu().Count(), 2);
 }
 
-TEST_F(StoreTest, ProfileMenusListTheNamesWithTheirCommands)
+TEST_F(StoreTest, ACommandOfARangeNamesAProfileIndex)
 {
-    EXPECT_EQ(BuildProfileMenu(store_, kPrikazyZaznamPodleProfilu), nullptr);
     EXPECT_EQ(ProfileIndexFromCommand(store_, kPrikazyZaznamPodleProfilu, kPrikazyZaznamPodleProfilu), -1);
-
-    const wchar_t* jmena[] = {L"První", L"Druhý", L"Třetí"};
-    for (const wchar_t* j : jmena)
-        store_.Append(Profil(j, kProfilyKodovani[0], L"C:\\a"));
-    HMENU menu = BuildProfileMenu(store_, kPrikazySlozkaProfilu);
-    ASSERT_NE(menu, nullptr);
-    ASSERT_EQ(GetMenuItemCount(menu), 3);
-    for (int i = 0; i < 3; ++i) {
-        wchar_t text[64] = {};
-        MENUITEMINFOW mi{};
-        mi.cbSize = sizeof mi;
-        mi.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
-        mi.dwTypeData = text;
-        mi.cch = 64;
-        ASSERT_TRUE(GetMenuItemInfoW(menu, i, TRUE, &mi));
-        EXPECT_EQ(mi.wID, kPrikazySlozkaProfilu + i);
-        EXPECT_STREQ(text, jmena[i]);
-        EXPECT_TRUE(mi.fType & MFT_RADIOCHECK);
-        EXPECT_FALSE(mi.fState & MFS_CHECKED);
-    }
-    DestroyMenu(menu);
-
+    for (int i = 0; i < 3; ++i)
+        store_.Append(Profil(L"p" + std::to_wstring(i), kProfilyKodovani[0], L"C:\\a"));
     EXPECT_EQ(ProfileIndexFromCommand(store_, 52602, kPrikazyPrepnoutProfil), 2);
     EXPECT_EQ(ProfileIndexFromCommand(store_, 52603, kPrikazyPrepnoutProfil), -1);
     EXPECT_EQ(ProfileIndexFromCommand(store_, 52599, kPrikazyPrepnoutProfil), -1);
     EXPECT_EQ(ProfileIndexFromCommand(store_, 52400, kPrikazyPrepnoutProfil), -1);
-}
-
-TEST_F(StoreTest, MoreProfilesThanARangeHoldsStayOutOfTheNextRange)
-{
-    for (int i = 0; i < 205; ++i)
+    for (int i = 3; i < 205; ++i)
         store_.Append(Profil(L"p" + std::to_wstring(i), kProfilyKodovani[0], L"C:\\a"));
-    HMENU menu = BuildProfileMenu(store_, kPrikazyZaznamPodleProfilu);
-    ASSERT_NE(menu, nullptr);
-    EXPECT_EQ(GetMenuItemCount(menu), 200);
-    EXPECT_EQ(GetMenuItemID(menu, 199), kPrikazyZaznamPodleProfilu + 199);
-    DestroyMenu(menu);
+    EXPECT_EQ(ProfileIndexFromCommand(store_, 52799, kPrikazyPrepnoutProfil), 199);
+    // A range never reaches into the next one.
     EXPECT_EQ(ProfileIndexFromCommand(store_, kPrikazySlozkaProfilu, kPrikazyZaznamPodleProfilu), -1);
-}
-
-TEST_F(StoreTest, AttachProfileMenuEnablesOrDisablesTheItem)
-{
-    HMENU hlavni = CreatePopupMenu();
-    ASSERT_TRUE(AppendMenuW(hlavni, MF_STRING, 40012, L"Spustit podle profilu"));
-    ASSERT_TRUE(AppendMenuW(hlavni, MF_STRING, 40019, L"Zobrazit složky"));
-
-    store_.Append(Profil(L"Jediný", kProfilyKodovani[0], L"C:\\a"));
-    HMENU prvni = BuildProfileMenu(store_, kPrikazyZaznamPodleProfilu);
-    ASSERT_EQ(AttachProfileMenu(hlavni, 40012, prvni), S_OK);
-    EXPECT_EQ(GetSubMenu(hlavni, 0), prvni);
-    EXPECT_FALSE(GetMenuState(hlavni, 40012, MF_BYCOMMAND) & MF_GRAYED);
-
-    // A rebuilt menu replaces the old one, which is destroyed.
-    HMENU druhe = BuildProfileMenu(store_, kPrikazyZaznamPodleProfilu);
-    ASSERT_EQ(AttachProfileMenu(hlavni, 40012, druhe), S_OK);
-    EXPECT_EQ(GetSubMenu(hlavni, 0), druhe);
-    EXPECT_FALSE(IsMenu(prvni));
-
-    // An empty store: no submenu, the item disabled.
-    ASSERT_EQ(AttachProfileMenu(hlavni, 40012, nullptr), S_OK);
-    EXPECT_EQ(GetSubMenu(hlavni, 0), nullptr);
-    EXPECT_FALSE(IsMenu(druhe));
-    EXPECT_TRUE(GetMenuState(hlavni, 40012, MF_BYCOMMAND) & MF_GRAYED);
-
-    EXPECT_EQ(AttachProfileMenu(nullptr, 40012, nullptr), E_HANDLE);
-    EXPECT_EQ(AttachProfileMenu(hlavni, 40012, reinterpret_cast<HMENU>(0x1234)), E_HANDLE);
-    EXPECT_TRUE(FAILED(AttachProfileMenu(hlavni, 49999, nullptr)));
-    DestroyMenu(hlavni);
 }
 
 TEST(ProfileRecording, NamesTheFileByDateAndTimeInTheProfilesFolder)

@@ -5,6 +5,7 @@
 #include "update/DlgProgramInfo.h"
 
 #include "app/Chyby.h"
+#include "app/Pracovnici.h"
 #include "mainwindow/IkonaOznameni.h"
 #include "resources/resource.h"
 #include "resources/version.h"
@@ -123,14 +124,20 @@ TEST(OAplikaci, ShowsNameVersionAndCopyrightOnceAtATime)
 
 // Against the HTTP server -------------------------------------------------------
 
-// A window with an icon standing in for the main window, whose icon the check
-// puts its temporary icon beside.
+// A window with an icon standing in for the main window: the check's error
+// box reaches the user through it.
 class HlavniOkno {
 public:
     HlavniOkno()
     {
         WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
+        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == pracovnici::WM_HLASENI_PRACOVNIKU) {
+                pracovnici::ZobrazitHlaseni();
+                return 0;
+            }
+            return DefWindowProcW(h, m, w, l);
+        };
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TONBAR));
         wc.lpszClassName = L"TonbarTestHlavni";
@@ -139,9 +146,11 @@ public:
                                 nullptr, wc.hInstance, nullptr);
         ikona_.Pridat(okno_, 1, false, false);  // no notification area under Xvfb is fine
         NastavitIkonuHlavnihoOkna(&ikona_);
+        pracovnici::NastavitOkno(okno_);
     }
     ~HlavniOkno()
     {
+        pracovnici::NastavitOkno(nullptr);
         NastavitIkonuHlavnihoOkna(nullptr);
         ikona_.Odebrat();
         DestroyWindow(okno_);
@@ -188,6 +197,7 @@ protected:
         zpravy_.Vymazat();
         EXPECT_EQ(StartUpdateCheck(tichy), S_OK);
         EXPECT_TRUE(Cekat([] { return !KontrolaAktualizaciBezi(); }));
+        Cekat([] { return false; }, 100);  // the box the check posted before it ended
         EXPECT_EQ(OknoAktualizace(), nullptr);
         return zpravy_.Zpravy();
     }

@@ -48,17 +48,20 @@ std::vector<std::wstring> ParseRecipientList(const std::wstring& text)
     if (text.size() < 6)
         return out;
     std::wstring piece;
+    // Blanks around an address ("a@x.cz; b@y.cz") are no part of it.
+    auto add = [&] {
+        size_t first = piece.find_first_not_of(L" \t");
+        if (first != std::wstring::npos)
+            out.push_back(piece.substr(first, piece.find_last_not_of(L" \t") - first + 1));
+        piece.clear();
+    };
     for (wchar_t c : text) {
-        if (c == L'\n' || c == L'\r' || c == L';') {
-            if (!piece.empty())
-                out.push_back(piece);
-            piece.clear();
-        } else {
+        if (c == L'\n' || c == L'\r' || c == L';')
+            add();
+        else
             piece += c;
-        }
     }
-    if (!piece.empty())
-        out.push_back(piece);
+    add();
     return out;
 }
 

@@ -15,9 +15,9 @@ int32_t CheckEmailAddress(const wchar_t* text);
 // 0 plausible, 1 not, kEInvalidArg for no text: at least seven characters,
 // no control character or blank.
 int32_t CheckSmtpServer(const wchar_t* text);
-// Further recipients as typed: split at line breaks and ";", empty pieces
-// dropped, the others kept unchanged; a text shorter than six characters
-// gives none.
+// Further recipients as typed: split at line breaks and ";", each piece
+// trimmed of blanks, empty pieces dropped; a text shorter than six
+// characters gives none.
 std::vector<std::wstring> ParseRecipientList(const std::wstring& text);
 
 } // namespace mirvak::email

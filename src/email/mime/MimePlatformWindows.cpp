@@ -94,7 +94,10 @@ public:
     int32_t ReadWholeFile(const std::wstring& path, std::string& bytes, uint64_t cap) const override
     {
         bytes.clear();
-        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Shared for reading and writing: a recording open in the player or
+        // being listed is still sent.
+        HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
         if (f == INVALID_HANDLE_VALUE)
             return HRESULT_FROM_WIN32(GetLastError());
         struct Closer {

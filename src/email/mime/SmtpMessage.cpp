@@ -46,40 +46,46 @@ std::string Hex8(uint32_t v)
     return b;
 }
 
-// RFC 2047 encoded words of at most 75 characters, folded between words.
-std::string EncodedWords(const std::string& bytes, const std::string& charset)
+// RFC 2231 parameter `name*` (charset''percent-encoded), split into
+// numbered sections when one line of 78 characters would not hold it.
+std::string ExtendedParameter(const std::string& name, const std::string& bytes, const std::string& charset)
 {
-    std::string out;
-    for (size_t i = 0; i < bytes.size(); i += 45) {
-        if (i)
-            out += "\r\n\t";
-        out += "=?" + charset + "?B?";
-        size_t n = bytes.size() - i < 45 ? bytes.size() - i : 45;
-        Base64 b;
-        b.Encode(reinterpret_cast<const uint8_t*>(bytes.data() + i), n);
-        out += b.EncodedText();
-        out += "?=";
-    }
-    return out;
-}
-
-// RFC 2231 value: charset''percent-encoded.
-std::string ExtendedValue(const std::string& bytes, const std::string& charset)
-{
-    std::string out = charset + "''";
+    std::string value = charset + "''";
     static const char hex[] = "0123456789ABCDEF";
     for (char ch : bytes) {
         unsigned char c = static_cast<unsigned char>(ch);
         if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '.' || c == '-' ||
             c == '_') {
-            out += ch;
+            value += ch;
         } else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
+            value += '%';
+            value += hex[c >> 4];
+            value += hex[c & 15];
         }
     }
+    constexpr size_t kSection = 60;
+    if (value.size() <= kSection)
+        return ";\r\n\t" + name + "*=" + value;
+    std::string out;
+    size_t start = 0;
+    for (int n = 0; start < value.size(); ++n) {
+        size_t end = start + kSection < value.size() ? start + kSection : value.size();
+        // An escape stays whole.
+        if (end < value.size() && value[end - 1] == '%')
+            end -= 1;
+        else if (end < value.size() && end >= 2 && value[end - 2] == '%')
+            end -= 2;
+        out += ";\r\n\t" + name + "*" + std::to_string(n) + "*=" + value.substr(start, end - start);
+        start = end;
+    }
     return out;
+}
+
+// Characters on the last line of `text`, counting `used` when it has none.
+size_t LastLine(const std::string& text, size_t used)
+{
+    size_t lf = text.rfind('\n');
+    return lf == std::string::npos ? used + text.size() : text.size() - lf - 1;
 }
 
 std::string Quoted(const std::string& s)
@@ -153,7 +159,7 @@ std::string FormatDate(const MimeTime& t, int32_t utcOffset)
     const char* month = t.month >= 1 && t.month <= 12 ? months[t.month - 1] : "Jan";
     int offset = utcOffset < 0 ? -utcOffset : utcOffset;
     char b[64];
-    std::snprintf(b, sizeof b, "%s, %d %s %04d %d:%02d:%02d %c%4.4d", day, t.day, month, t.year, t.hour, t.minute,
+    std::snprintf(b, sizeof b, "%s, %d %s %04d %02d:%02d:%02d %c%4.4d", day, t.day, month, t.year, t.hour, t.minute,
                   t.second, utcOffset > 0 ? '+' : '-', offset);
     return b;
 }
@@ -168,25 +174,82 @@ std::string SmtpMessage::Charset(const std::wstring& charset) const
     return Ascii(charset.empty() ? platform_->CharsetName() : charset);
 }
 
-std::string SmtpMessage::HeaderText(const std::wstring& value) const
+std::string SmtpMessage::EncodedWords(const std::wstring& text, size_t used) const
+{
+    // RFC 2047: words of at most 75 characters that hold whole characters,
+    // on lines of at most 76; further words go on folded lines of their own.
+    const std::string prefix = "=?" + Charset({}) + "?B?";
+    const size_t overhead = prefix.size() + 2;
+    auto capacity = [&](size_t line) {
+        size_t room = line < 76 ? 76 - line : 0;
+        if (room > 75)
+            room = 75;
+        return room > overhead ? (room - overhead) / 4 * 3 : 0;
+    };
+    std::string out, word;
+    size_t line = used;
+    auto flush = [&] {
+        Base64 b;
+        b.Encode(reinterpret_cast<const uint8_t*>(word.data()), word.size());
+        out += prefix + b.EncodedText() + "?=";
+        word.clear();
+        out += "\r\n\t";
+        line = 1;
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        size_t n = i + 1 < text.size() && text[i] >= 0xD800 && text[i] < 0xDC00 ? 2 : 1;
+        std::string bytes = platform_->ToCodePage(text.substr(i, n));
+        i += n - 1;
+        if (!word.empty() && word.size() + bytes.size() > capacity(line)) {
+            flush();
+        } else if (word.empty() && capacity(line) < bytes.size() && line > 1) {
+            // Not even one character fits after what the line holds.
+            out += "\r\n\t";
+            line = 1;
+        }
+        word += bytes;
+    }
+    if (!word.empty()) {
+        flush();
+        out.resize(out.size() - 3);  // no fold after the last word
+    }
+    return out;
+}
+
+std::string SmtpMessage::HeaderText(const std::wstring& value, size_t used) const
 {
     std::string bytes = platform_->ToCodePage(value);
     if (IsAscii(bytes))
         return bytes;
-    return EncodedWords(bytes, Charset({}));
+    return EncodedWords(value, used);
 }
 
-std::string SmtpMessage::AddressText(const SmtpAddress& a, bool alwaysAddress) const
+std::string SmtpMessage::AddressText(const SmtpAddress& a, bool alwaysAddress, size_t used) const
 {
     std::string out;
     if (!a.name.empty()) {
         std::string name = platform_->ToCodePage(a.name);
-        out += IsAscii(name) ? Quoted(name) : EncodedWords(name, Charset({}));
-        out += ' ';
+        bool plain = IsAscii(name);
+        out += plain ? Quoted(name) : EncodedWords(a.name, used);
+        if (alwaysAddress || !a.address.empty()) {
+            std::string address = "<" + platform_->ToCodePage(a.address) + ">";
+            // A line that holds an encoded word stays within 76 characters.
+            out += !plain && LastLine(out, used) + 1 + address.size() > 76 ? "\r\n\t" : " ";
+            out += address;
+        }
+        return out;
     }
     if (alwaysAddress || !a.address.empty())
         out += "<" + platform_->ToCodePage(a.address) + ">";
     return out;
+}
+
+int32_t SmtpMessage::Encoding(int32_t wanted, std::string_view bytes) const
+{
+    int32_t e = wanted >= kEncoding7bit && wanted <= kEncodingBase64 ? wanted : ChooseEncoding(bytes);
+    if (e == kEncoding8bit && !allow8bit)
+        e = kEncodingQuotedPrintable;
+    return e;
 }
 
 int32_t SmtpMessage::Compose(std::wstring& out)
@@ -223,8 +286,8 @@ int32_t SmtpMessage::ComposeBytes(std::string& out)
         if (HasLineBreak(p.contentType) || HasLineBreak(p.charset) || HasLineBreak(p.contentId))
             return kEInvalidArg;
 
-    // Attachments are read first: an unreadable one is left out and does
-    // not count as a part; one above the cap refuses the message.
+    // Attachments are read first: one that cannot be read or is above the
+    // cap refuses the message, which would otherwise go without it.
     struct Loaded {
         const SmtpAttachment* a;
         std::string bytes;
@@ -233,10 +296,9 @@ int32_t SmtpMessage::ComposeBytes(std::string& out)
     for (auto& a : attachments) {
         Loaded l{&a, {}};
         int32_t r = platform_->ReadWholeFile(a.filePath, l.bytes, kMaxAttachmentBytes);
-        if (r == kEFileTooLarge)
+        if (r != kOk)
             return r;
-        if (r == kOk)
-            files.push_back(std::move(l));
+        files.push_back(std::move(l));
     }
 
     // 1. Content-Type of a multipart message.
@@ -278,7 +340,7 @@ int32_t SmtpMessage::ComposeBytes(std::string& out)
             toText += L"\"" + a.name + L"\" ";
         if (!a.address.empty())
             toText += L"<" + a.address + L">";
-        toBytes += AddressText(a, false);
+        toBytes += AddressText(a, false, LastLine(toBytes, 4));  // after "To: "
     };
     appendTo(to);
     for (auto& a : toList)
@@ -286,7 +348,7 @@ int32_t SmtpMessage::ComposeBytes(std::string& out)
     headers.Replace(L"To", toText);
     std::wstring fromText = (from.name.empty() ? L"" : L"\"" + from.name + L"\" ") + L"<" + from.address + L">";
     headers.Replace(L"From", fromText);
-    std::string fromBytes = AddressText(from, true);
+    std::string fromBytes = AddressText(from, true, 6);  // after "From: "
 
     // 5. The header block, last entry first.
     const auto& entries = headers.Entries();
@@ -300,7 +362,7 @@ int32_t SmtpMessage::ComposeBytes(std::string& out)
         else if (key == L"Content-Type")
             v = Ascii(value);
         else
-            v = HeaderText(value);
+            v = HeaderText(value, key.size() + 2);
         out += platform_->ToCodePage(key);
         out += ": ";
         out += v;
@@ -327,7 +389,8 @@ int32_t SmtpMessage::ComposeBytes(std::string& out)
             out += ";\r\n\tcharset=\"" + Charset(p.charset) + "\"";
         out += "\r\n";
         int32_t used = 0;
-        std::string body = EncodeBody(platform_->ToCodePage(p.text), p.encoding, used);
+        std::string bytes = platform_->ToCodePage(p.text);
+        std::string body = EncodeBody(bytes, Encoding(p.encoding, bytes), used);
         out += "Content-Transfer-Encoding: ";
         out += EncodingName(used);
         if (!p.contentId.empty())
@@ -365,9 +428,10 @@ int32_t SmtpMessage::ComposeBytes(std::string& out)
         out += "Content-Type: " + Ascii(type);
         if (StartsWithText(type))
             out += ";\r\n\tcharset=\"" + Charset(a.charset) + "\"";
-        out += ";\r\n\tname=\"" + (plainName ? name : EncodedWords(name, Charset({}))) + "\"\r\n";
-        int32_t used = a.encoding >= kEncoding7bit && a.encoding <= kEncodingBase64 ? a.encoding
-                                                                                 : ChooseEncoding(f.bytes);
+        // RFC 2047 words may not stand inside a quoted parameter: RFC 2231.
+        out += plainName ? ";\r\n\tname=\"" + name + "\"" : ExtendedParameter("name", name, Charset({}));
+        out += "\r\n";
+        int32_t used = Encoding(a.encoding, f.bytes);
         out += "Content-Transfer-Encoding: ";
         out += EncodingName(used);
         out += "\r\nContent-Disposition: ";
@@ -375,7 +439,7 @@ int32_t SmtpMessage::ComposeBytes(std::string& out)
         if (plainName)
             out += ";\r\n\tfilename=\"" + name + "\"";
         else
-            out += ";\r\n\tfilename*=" + ExtendedValue(name, Charset({}));
+            out += ExtendedParameter("filename", name, Charset({}));
         if (!a.contentId.empty())
             out += "\r\nContent-ID: <" + Ascii(a.contentId) + ">";
         out += "\r\n\r\n";

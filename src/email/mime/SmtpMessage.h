@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -72,11 +73,15 @@ public:
     int32_t multipartKind = 0;  // 0 choose, 1 mixed, 2 alternative, 3 related
     std::wstring messageId;
     int32_t utcOffset = 0;
+    // False: no part is written as 8bit (quoted-printable instead), for a
+    // server that does not offer 8BITMIME.
+    bool allow8bit = true;
 
     // The DATA text in the code page's bytes, without the final ".".
     // 0; kEInvalidArg when an address, name, subject or header holds a CR or
     // LF (they would inject header lines); kEFileTooLarge when an attachment
-    // is above kMaxAttachmentBytes. A file that cannot be read is left out.
+    // is above kMaxAttachmentBytes; the read's failure code when an
+    // attachment cannot be read (a message never goes without its file).
     int32_t ComposeBytes(std::string& out);
     // The same text as wide characters.
     int32_t Compose(std::wstring& out);
@@ -84,14 +89,17 @@ public:
     const MimePlatform& Platform() const { return *platform_; }
 
 private:
-    std::string HeaderText(const std::wstring& value) const;
-    std::string AddressText(const SmtpAddress& a, bool alwaysAddress) const;
+    // `used`: characters already on the line the value starts on.
+    std::string HeaderText(const std::wstring& value, size_t used) const;
+    std::string AddressText(const SmtpAddress& a, bool alwaysAddress, size_t used) const;
+    std::string EncodedWords(const std::wstring& text, size_t used) const;
+    int32_t Encoding(int32_t wanted, std::string_view bytes) const;
     std::string Charset(const std::wstring& charset) const;
 
     const MimePlatform* platform_;
 };
 
-// The date header value: "ddd, d MMM yyyy H:mm:ss ±HHMM".
+// The date header value: "ddd, d MMM yyyy HH:mm:ss ±HHMM".
 std::string FormatDate(const MimeTime& t, int32_t utcOffset);
 // True when the text holds a CR or LF.
 bool HasLineBreak(const std::wstring& text);

@@ -1,5 +1,7 @@
 #include "email/mime/SmtpReply.h"
 
+#include <cctype>
+
 namespace mirvak::email {
 
 namespace {
@@ -63,6 +65,28 @@ SmtpReplyReader::State SmtpReplyReader::Feed(const char* data, size_t length)
     if (buffer_.size() > limit_)
         state_ = kTooLong;
     return state_;
+}
+
+bool HasExtension(std::string_view ehloReply, std::string_view keyword)
+{
+    size_t start = ehloReply.find('\n');  // the first line names the server
+    while (start != std::string_view::npos) {
+        ++start;
+        size_t end = ehloReply.find('\n', start);
+        std::string_view line = ehloReply.substr(start, end == std::string_view::npos ? end : end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        if (line.size() >= 4 + keyword.size()) {
+            std::string_view text = line.substr(4);
+            bool same = true;
+            for (size_t i = 0; i < keyword.size() && same; ++i)
+                same = std::tolower(static_cast<unsigned char>(text[i])) == std::tolower(static_cast<unsigned char>(keyword[i]));
+            if (same && (text.size() == keyword.size() || text[keyword.size()] == ' '))
+                return true;
+        }
+        start = end;
+    }
+    return false;
 }
 
 bool BuildCommand(std::string_view verb, std::string_view argument, std::string_view tail, size_t maxLength,

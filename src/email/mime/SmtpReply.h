@@ -47,6 +47,11 @@ private:
     State state_ = kIncomplete;
 };
 
+// True when an EHLO reply (all its lines) lists the service extension
+// `keyword` (case-insensitive): a line after the first whose text begins
+// with the keyword followed by a blank or its end.
+bool HasExtension(std::string_view ehloReply, std::string_view keyword);
+
 // "<verb><argument>\r\n". False (and nothing built) when the argument holds
 // a CR, LF or NUL, or the line would be longer than `maxLength` bytes.
 bool BuildCommand(std::string_view verb, std::string_view argument, std::string_view tail, size_t maxLength,

@@ -225,6 +225,7 @@ protected:
         ResetEvent(stopEvent_.get());
         ResetEvent(threadDone_.get());
         soundSeen_ = false;
+        gaveUp_ = false;
         std::promise<HRESULT> opened;
         std::future<HRESULT> result = opened.get_future();
         WAVEFORMATEX wf = WaveFormatOf(type.Get());
@@ -272,6 +273,7 @@ private:
     static void CALLBACK Deadline(void* context, BOOLEAN) {
         auto* self = static_cast<CaptureFilter*>(context);
         if (self->soundSeen_) return;
+        self->gaveUp_ = true;
         self->NotifyEvent(EC_ERRORABORT, HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED), 0);
         SetEvent(self->stopEvent_.get());
     }
@@ -389,13 +391,15 @@ private:
         // what it holds: deliver those in order so the tail is kept. A
         // driver that keeps some gets them for good after kResetTimeoutMs.
         waveInReset(dev.h);
+        // A lost device hands nothing back: waiting would only delay the end.
+        const DWORD resetTimeout = FAILED(failure) || gaveUp_ ? 0 : kResetTimeoutMs;
         const DWORD resetTick = GetTickCount();
         bool allBack = true;
         for (int i = 0; i < kWaveBuffers; ++i) {
             const int b = (next + i) % kWaveBuffers;
             WAVEHDR& h = hdr[b];
             if (!buffers->queued[b]) continue;
-            while (!(h.dwFlags & WHDR_DONE) && GetTickCount() - resetTick < kResetTimeoutMs) Sleep(10);
+            while (!(h.dwFlags & WHDR_DONE) && GetTickCount() - resetTick < resetTimeout) Sleep(10);
             if (!(h.dwFlags & WHDR_DONE)) {
                 allBack = false;
                 continue;
@@ -454,6 +458,7 @@ private:
     std::thread thread_;
     HANDLE deadline_ = nullptr;          // the start's timer while it may fire
     std::atomic<bool> soundSeen_{false};
+    std::atomic<bool> gaveUp_{false};    // the deadline passed without sound
     // Capture thread only.
     uint64_t framesDelivered_ = 0;
     bool discontinuity_ = true;

@@ -1,0 +1,173 @@
+// Closing the real program while a worker waits on a server that stalls: an
+// e-mail in DATA, an FTP upload to a slow server, an update check on a
+// silent one. Each time the program ends with code 0 within 10 s and Wine's
+// heap checking (warn+heap) reports nothing. The servers come from
+// workers_e2e.sh.
+#include "email/SmtpTestServer.h"
+#include "ftp/FtpTest.h"
+#include "harness/TestFolder.h"
+#include "harness/TonbarProces.h"
+#include "stores/FtpPlace.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <iostream>
+#include <random>
+
+using tonbar::test::SmtpServers;
+using tonbar::test::TonbarProces;
+
+namespace {
+
+constexpr wchar_t kKlic[] = L"Software\\Mirvak\\Tonbar\\4";
+
+bool ZapsatText(const wchar_t* podklic, const wchar_t* nazev, const std::wstring& hodnota)
+{
+    std::wstring cesta = kKlic;
+    if (podklic)
+        cesta += std::wstring(L"\\") + podklic;
+    return RegSetKeyValueW(HKEY_CURRENT_USER, cesta.c_str(), nazev, REG_SZ, hodnota.c_str(),
+                           static_cast<DWORD>((hodnota.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool CekatNa(const std::function<bool()>& podminka, DWORD ms)
+{
+    ULONGLONG konec = GetTickCount64() + ms;
+    while (!podminka()) {
+        if (GetTickCount64() > konec)
+            return false;
+        Sleep(100);
+    }
+    return true;
+}
+
+uint64_t Velikost(const std::wstring& cesta)
+{
+    WIN32_FILE_ATTRIBUTE_DATA d{};
+    if (!GetFileAttributesExW(cesta.c_str(), GetFileExInfoStandard, &d))
+        return 0;
+    return (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
+}
+
+class ZavreniBehemPrace : public ::testing::Test {
+protected:
+    void SetUp() override { tonbar::test::SmazatKonfiguraci(); }
+    void TearDown() override { tonbar::test::SmazatKonfiguraci(); }
+
+    // The list of recordings shows a folder with one recording of `bajtu`
+    // bytes, the list's current file.
+    std::wstring Zaznam(size_t bajtu, const wchar_t* jmeno = L"záznam.wma")
+    {
+        std::wstring soubor = slozka_.File(jmeno);
+        std::string data(bajtu, '\0');
+        std::mt19937 rng(7);
+        for (auto& b : data)
+            b = static_cast<char>(rng());
+        HANDLE f = CreateFileW(soubor.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD zapsano = 0;
+        WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &zapsano, nullptr);
+        CloseHandle(f);
+        EXPECT_TRUE(ZapsatText(L"seznam_souboru", L"slozka", slozka_.Path()));
+        EXPECT_TRUE(tonbar::test::ZapsatDword(L"zobrazit", L"seznam_souboru", 1));
+        return soubor;
+    }
+
+    // The dialog of the process titled `titulek`, answered with OK.
+    static bool PotvrditDialog(const TonbarProces& p, const std::wstring& titulek)
+    {
+        HWND dialog = p.CekatNaOkno(L"#32770");
+        if (!dialog || TonbarProces::TextOkna(dialog) != titulek)
+            return false;
+        return TonbarProces::StisknoutTlacitko(dialog, IDOK);
+    }
+
+    // Starts the program with Wine's heap checking, lets `spustit` get a
+    // worker going against a stalling server, then closes the main window.
+    void ZavritBehem(const std::function<bool(const TonbarProces&, HWND)>& spustit)
+    {
+        TonbarProces p;
+        ASSERT_TRUE(p.Spustit(L"warn+heap"));
+        HWND okno = p.CekatNaHlavniOkno();
+        ASSERT_NE(okno, nullptr);
+        ASSERT_TRUE(spustit(p, okno));
+        Sleep(500);  // the worker is well inside its wait
+        ULONGLONG start = GetTickCount64();
+        ASSERT_TRUE(p.Zavrit());
+        auto kod = p.CekatNaKonec(10000);
+        ULONGLONG trvani = GetTickCount64() - start;
+        ASSERT_TRUE(kod.has_value()) << "the program still runs 10 s after WM_CLOSE";
+        EXPECT_EQ(*kod, 0u);
+        std::cout << "closed in " << trvani << " ms" << std::endl;
+        std::string chyby = p.ChybovyVystup();
+        EXPECT_EQ(chyby.find(":heap:"), std::string::npos) << chyby;
+    }
+
+    tonbar::test::TestFolder slozka_;
+};
+
+TEST_F(ZavreniBehemPrace, EmailStalledInData)
+{
+    if (!SmtpServers::Available())
+        GTEST_SKIP() << "run through workers_e2e.sh";
+    ASSERT_TRUE(SmtpServers::UseService(SmtpServers::Port("datastall")));
+    // More than the connection's buffers hold: the sending blocks in DATA.
+    Zaznam(30u * 1024 * 1024);
+    ASSERT_TRUE(ZapsatText(L"smtp_ucet", L"email", L"jan@tonbar.test"));
+    ASSERT_TRUE(ZapsatText(L"smtp_ucet", L"jmeno", L"Jan"));
+    ASSERT_TRUE(ZapsatText(L"smtp_ucet", L"server", L"127.0.0.1"));
+    ASSERT_TRUE(ZapsatText(L"email\\prijemci", L"email", L"eva@example.cz"));
+    ZavritBehem([](const TonbarProces& p, HWND okno) {
+        PostMessageW(okno, WM_COMMAND, 40031, 0);
+        if (!PotvrditDialog(p, L"Odeslání emailem - Tonbar"))
+            return false;
+        return CekatNa([] { return SmtpServers::Log("datastall").find("-- stalled") != std::string::npos; }, 30000);
+    });
+}
+
+TEST_F(ZavreniBehemPrace, FtpUploadToASlowServer)
+{
+    tonbar::ftptest::FtpServer server;
+    if (!server.Bezi())
+        GTEST_SKIP() << "no FTP server on port 21 (workers_e2e.sh)";
+    Zaznam(30u * 1024 * 1024, L"zaznam.wma");
+    tonbar::test::TestFolder uloziste;
+    tonbar::ftptest::PresmerovaneUloziste presmerovani(uloziste.Path());
+    FtpPlace misto;
+    misto.nazev = L"Pomalý server";
+    misto.server = L"127.0.0.1";
+    misto.uzivatel = server.uzivatel;
+    misto.heslo = server.heslo;
+    misto.pasivni_rezim = true;
+    FtpPlaceList mista;
+    mista.Append(misto);
+    ASSERT_EQ(mista.Save(), S_OK);
+    const std::wstring naServeru = server.Cesta(L"zaznam.wma");
+    DeleteFileW(naServeru.c_str());
+    ZavritBehem([&](const TonbarProces& p, HWND okno) {
+        PostMessageW(okno, WM_COMMAND, 40032, 0);
+        if (!PotvrditDialog(p, L"Odeslání na FTP - Tonbar"))
+            return false;
+        return CekatNa([&] { return Velikost(naServeru) > 0; }, 30000);
+    });
+    // The upload was cut short, not finished.
+    EXPECT_LT(Velikost(naServeru), 30u * 1024 * 1024);
+}
+
+TEST_F(ZavreniBehemPrace, UpdateCheckOnASilentServer)
+{
+    const char* port = std::getenv("TONBAR_HTTP_SILENT_PORT");
+    const char* log = std::getenv("TONBAR_HTTP_SILENT_LOG");
+    if (!port || !log)
+        GTEST_SKIP() << "run through workers_e2e.sh";
+    std::wstring adresa = L"http://127.0.0.1:" + tonbar::test::Widen(port) + L"/software/tonbar/posledni_verze.txt";
+    ASSERT_TRUE(ZapsatText(nullptr, L"adresa_aktualizace", adresa));
+    std::wstring spojeni = tonbar::test::Widen(log);
+    ZavritBehem([&](const TonbarProces&, HWND okno) {
+        PostMessageW(okno, WM_COMMAND, 40005, 0);
+        return CekatNa([&] { return Velikost(spojeni) > 0; }, 30000);
+    });
+}
+
+} // namespace

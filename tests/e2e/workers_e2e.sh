@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Runs the worker-close end-to-end tests against servers that stall on
+# 127.0.0.1: the SMTP servers of the e-mail tests (one stops reading during
+# DATA), pyftpdlib on port 21 reading uploads at 200 KB/s, and an HTTP port
+# that accepts and never answers.
+#
+# usage: workers_e2e.sh <e2e_workers_tests.exe> <winrun>
+# Exit 77 (skipped) when aiosmtpd or pyftpdlib is missing.
+set -uo pipefail
+exe=$1
+winrun=$2
+here=$(cd "$(dirname "$0")/.." && pwd)
+py=/usr/bin/python3
+$py -c 'import aiosmtpd, pyftpdlib' 2>/dev/null || { echo "SKIP: python3-aiosmtpd or python3-pyftpdlib is missing"; exit 77; }
+
+tmp=$(mktemp -d /tmp/tonbar-workers.XXXXXX)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+
+$py "$here/email/smtp_servers.py" "$tmp/spool" &
+pids+=($!)
+
+mkdir -p "$tmp/ftp"
+ftp_password="tajne-$$-$RANDOM"
+$py "$here/ftp/ftp_server.py" --root "$tmp/ftp" --user nahravky --password "$ftp_password" \
+  --ctl-file "$tmp/ftp.ctl" --throttle 204800 >"$tmp/ftp.log" 2>&1 &
+pids+=($!)
+
+# Accepts every connection and says nothing; notes each one.
+$py - "$tmp/http.port" "$tmp/http.log" <<'PY' &
+import socket, sys, threading
+s = socket.socket()
+s.bind(('127.0.0.1', 0))
+s.listen(8)
+open(sys.argv[1] + '.tmp', 'w').write('%d\n' % s.getsockname()[1])
+import os; os.replace(sys.argv[1] + '.tmp', sys.argv[1])
+held = []
+while True:
+    c, _ = s.accept()
+    held.append(c)
+    with open(sys.argv[2], 'a') as f:
+        f.write('connection\n')
+PY
+pids+=($!)
+
+for _ in $(seq 1 200); do
+  [ -f "$tmp/spool/ports.txt" ] && [ -f "$tmp/http.port" ] && { [ -f "$tmp/ftp.ctl" ] || ! kill -0 "${pids[1]}" 2>/dev/null; } && break
+  sleep 0.1
+done
+[ -f "$tmp/spool/ports.txt" ] && [ -f "$tmp/http.port" ] || { echo "FAIL: the servers did not start"; exit 1; }
+
+export TONBAR_SMTP_SPOOL=$tmp/spool
+export TONBAR_HTTP_SILENT_PORT=$(cat "$tmp/http.port") TONBAR_HTTP_SILENT_LOG="Z:${tmp//\//\\}\\http.log"
+if [ -f "$tmp/ftp.ctl" ]; then
+  export TONBAR_FTP_CTL=$(cat "$tmp/ftp.ctl") TONBAR_FTP_ROOT="Z:${tmp//\//\\}\\ftp"
+  export TONBAR_FTP_USER=nahravky TONBAR_FTP_PASSWORD=$ftp_password
+else
+  echo "note: port 21 cannot be bound; the FTP case is skipped"
+  cat "$tmp/ftp.log"
+fi
+"$winrun" "$exe" --gtest_color=no

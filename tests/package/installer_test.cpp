@@ -1,0 +1,477 @@
+// The setup program under Wine: silent installation for all users and for
+// the current user, the program started from its Start-menu shortcut, the
+// refusal while Tonbar runs, an upgrade in place, uninstallation (silent and
+// through its pages) that keeps the user's recordings, data files and
+// settings, and the first page in Czech. package_test.sh builds the packages.
+#include "harness/Snimek.h"
+#include "harness/TestFolder.h"
+#include "harness/TonbarProces.h"
+#include "resources/version.h"
+
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <vector>
+
+using tonbar::test::CestaWine;
+using tonbar::test::TonbarProces;
+
+namespace {
+
+constexpr wchar_t kUninstKlic[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tonbar";
+constexpr wchar_t kNastaveni[] = L"Software\\Mirvak\\Tonbar\\4";
+constexpr wchar_t kVerze[] = L"" TONBAR_VERSION_TEXT;
+
+std::wstring CestaSetupu()
+{
+    return CestaWine(TONBAR_BINARY_DIR "/Tonbar-" TONBAR_VERSION_TEXT "-setup.exe");
+}
+
+std::string Obsah(const std::wstring& soubor)
+{
+    std::ifstream f(std::filesystem::path(soubor), std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+bool Zapsat(const std::wstring& soubor, const std::string& obsah, bool pripojit = false)
+{
+    std::ofstream f(std::filesystem::path(soubor), std::ios::binary | (pripojit ? std::ios::app : std::ios::trunc));
+    f << obsah;
+    return static_cast<bool>(f);
+}
+
+bool Existuje(const std::wstring& cesta)
+{
+    return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring ZnamaSlozka(REFKNOWNFOLDERID id)
+{
+    PWSTR p = nullptr;
+    std::wstring s;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_CREATE, nullptr, &p)))
+        s = p;
+    CoTaskMemFree(p);
+    return s;
+}
+
+bool KlicExistuje(HKEY koren, const wchar_t* klic)
+{
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(koren, klic, 0, KEY_READ | KEY_WOW64_64KEY, &k) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(k);
+    return true;
+}
+
+std::wstring Retezec(HKEY koren, const wchar_t* klic, const wchar_t* hodnota)
+{
+    wchar_t buf[2048] = {};
+    DWORD velikost = sizeof buf;
+    if (RegGetValueW(koren, klic, hodnota, RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, buf, &velikost) !=
+        ERROR_SUCCESS)
+        return L"<chybí>";
+    return buf;
+}
+
+DWORD Dword(HKEY koren, const wchar_t* klic, const wchar_t* hodnota)
+{
+    DWORD d = 0, velikost = sizeof d;
+    if (RegGetValueW(koren, klic, hodnota, RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY, nullptr, &d, &velikost) !=
+        ERROR_SUCCESS)
+        return 0xFFFFFFFF;
+    return d;
+}
+
+// The values (name -> type and data) directly under a key.
+std::map<std::wstring, std::vector<BYTE>> Hodnoty(HKEY koren, const wchar_t* klic)
+{
+    std::map<std::wstring, std::vector<BYTE>> vysledek;
+    HKEY k = nullptr;
+    if (RegOpenKeyExW(koren, klic, 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return vysledek;
+    for (DWORD i = 0;; ++i) {
+        wchar_t jmeno[256];
+        DWORD delka = 256, typ = 0, velikost = 0;
+        if (RegEnumValueW(k, i, jmeno, &delka, nullptr, &typ, nullptr, &velikost) != ERROR_SUCCESS)
+            break;
+        std::vector<BYTE> data(velikost + 1);
+        delka = 256;
+        RegEnumValueW(k, i, jmeno, &delka, nullptr, &typ, data.data(), &velikost);
+        data.resize(velikost);
+        data.push_back(static_cast<BYTE>(typ));
+        vysledek[jmeno] = data;
+    }
+    RegCloseKey(k);
+    return vysledek;
+}
+
+// The target of a shell link, empty when it cannot be read.
+std::wstring CilZastupce(const std::wstring& lnk)
+{
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))))
+        return {};
+    std::wstring cil;
+    IPersistFile* soubor = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(&soubor)))) {
+        wchar_t buf[MAX_PATH] = {};
+        if (SUCCEEDED(soubor->Load(lnk.c_str(), STGM_READ)) && SUCCEEDED(link->GetPath(buf, MAX_PATH, nullptr, 0)))
+            cil = buf;
+        soubor->Release();
+    }
+    link->Release();
+    return cil;
+}
+
+// Runs a program to its end; its exit code, or 999 when it did not end in time.
+DWORD Dobehnout(const std::wstring& program, const std::wstring& argumenty, DWORD ms = 60000)
+{
+    TonbarProces p;
+    if (!p.Spustit(L"-all", program, argumenty))
+        return 998;
+    return p.CekatNaKonec(ms).value_or(999);
+}
+
+template <typename Podminka>
+bool Cekat(Podminka podminka, DWORD ms)
+{
+    DWORD start = GetTickCount();
+    while (!podminka()) {
+        if (GetTickCount() - start > ms)
+            return false;
+        Sleep(100);
+    }
+    return true;
+}
+
+struct HledaniOkna {
+    const wchar_t* titulek;
+    HWND nalezeno = nullptr;
+};
+
+BOOL CALLBACK NajitDialog(HWND okno, LPARAM l)
+{
+    auto* h = reinterpret_cast<HledaniOkna*>(l);
+    wchar_t trida[32];
+    if (IsWindowVisible(okno) && GetClassNameW(okno, trida, 32) && wcscmp(trida, L"#32770") == 0 &&
+        TonbarProces::TextOkna(okno).rfind(h->titulek, 0) == 0) {
+        h->nalezeno = okno;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level dialog of any process whose title begins with
+// `titulek` (the uninstaller runs from a copy of itself in another process).
+HWND OknoDialogu(const wchar_t* titulek, DWORD ms = 20000)
+{
+    HledaniOkna h{titulek};
+    Cekat(
+        [&] {
+            EnumWindows(NajitDialog, reinterpret_cast<LPARAM>(&h));
+            return h.nalezeno != nullptr;
+        },
+        ms);
+    return h.nalezeno;
+}
+
+// Ends whatever setup or uninstaller a failed check left open: it would
+// hold the test run's standard error open and stall it.
+void UkoncitPruvodce()
+{
+    for (const wchar_t* titulek : {L"Instalace Tonbar", L"Odinstalace Tonbar"}) {
+        while (HWND okno = OknoDialogu(titulek, 0)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(okno, &pid);
+            HANDLE proces = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+            if (!proces)
+                break;
+            TerminateProcess(proces, 99);
+            WaitForSingleObject(proces, 5000);
+            CloseHandle(proces);
+        }
+    }
+}
+
+// The texts of all visible controls of a wizard, its inner page included.
+std::wstring TextyOkna(HWND okno)
+{
+    std::wstring texty;
+    EnumChildWindows(
+        okno,
+        [](HWND dite, LPARAM l) -> BOOL {
+            if (IsWindowVisible(dite))
+                *reinterpret_cast<std::wstring*>(l) += TonbarProces::TextOkna(dite) + L"\n";
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texty));
+    return texty;
+}
+
+// Waits until the wizard shows a control with `text` (pages change inside one window).
+bool CekatNaText(HWND okno, const std::wstring& text, DWORD ms = 20000)
+{
+    return Cekat([&] { return TextyOkna(okno).find(text) != std::wstring::npos; }, ms);
+}
+
+// A file of the user's that must survive: made by the test, or one that was
+// already there (another test's store), which is then only compared.
+struct SouborUzivatele {
+    std::wstring cesta;
+    std::string obsah;
+    bool vytvoren = false;
+    SouborUzivatele(const std::wstring& c, const std::string& novy) : cesta(c)
+    {
+        if (Existuje(cesta)) {
+            obsah = Obsah(cesta);
+        } else {
+            obsah = novy;
+            vytvoren = Zapsat(cesta, obsah);
+        }
+    }
+    ~SouborUzivatele()
+    {
+        if (vytvoren)
+            DeleteFileW(cesta.c_str());
+    }
+    bool Nezmenen() const { return Existuje(cesta) && Obsah(cesta) == obsah; }
+};
+
+struct Rezim {
+    const char* nazev;
+    const wchar_t* argumenty;
+    HKEY koren;        // where the Uninstall key belongs
+    HKEY jinyKoren;    // where it must not be
+    bool plocha;       // /Desktop given: a desktop shortcut expected
+    bool souborVeSlozce;      // the user keeps a recording in the program folder
+    bool odinstalovatStrankami;  // uninstall through the pages instead of /S
+};
+
+void PrintTo(const Rezim& r, std::ostream* os) { *os << r.nazev; }
+
+class Instalace : public ::testing::TestWithParam<Rezim> {
+protected:
+    tonbar::test::ComScope com;
+    std::wstring slozka, programy, plocha;
+
+    void SetUp() override
+    {
+        const Rezim& r = GetParam();
+        if (r.koren == HKEY_LOCAL_MACHINE) {
+            slozka = ZnamaSlozka(FOLDERID_ProgramFiles) + L"\\Mirvak\\Tonbar";
+            programy = ZnamaSlozka(FOLDERID_CommonPrograms);
+            plocha = ZnamaSlozka(FOLDERID_PublicDesktop);
+        } else {
+            slozka = ZnamaSlozka(FOLDERID_LocalAppData) + L"\\Programs\\Mirvak\\Tonbar";
+            programy = ZnamaSlozka(FOLDERID_Programs);
+            plocha = ZnamaSlozka(FOLDERID_Desktop);
+        }
+        Uklidit();
+        tonbar::test::SmazatKonfiguraci();
+    }
+
+    void TearDown() override
+    {
+        UkoncitPruvodce();
+        Uklidit();
+        tonbar::test::SmazatKonfiguraci();
+    }
+
+    // Whatever a failed run may have left of an installation.
+    void Uklidit()
+    {
+        for (const wchar_t* f : {L"\\Tonbar.exe", L"\\Uninstall.exe", L"\\moje-nahravka.wma"})
+            DeleteFileW((slozka + f).c_str());
+        RemoveDirectoryW(slozka.c_str());
+        RemoveDirectoryW(slozka.substr(0, slozka.rfind(L'\\')).c_str());
+        DeleteFileW((programy + L"\\Tonbar.lnk").c_str());
+        DeleteFileW((plocha + L"\\Tonbar.lnk").c_str());
+        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstKlic, KEY_WOW64_64KEY, 0);
+        RegDeleteKeyExW(HKEY_CURRENT_USER, kUninstKlic, KEY_WOW64_64KEY, 0);
+    }
+
+    // Clicks through the uninstaller's pages; the text of its last page.
+    std::wstring OdinstalovatStrankami(const std::wstring& odinstalace)
+    {
+        // It copies itself away and runs from there, in a process of its own.
+        EXPECT_EQ(Dobehnout(odinstalace, L""), 0u);
+        HWND okno = OknoDialogu(L"Odinstalace Tonbar");
+        if (!okno)
+            return L"<žádné okno odinstalace>";
+        TonbarProces::StisknoutTlacitko(okno, IDOK);  // Odinstalovat
+        if (!CekatNaText(okno, L"Dokončení odinstalace programu Tonbar"))
+            return L"<žádná poslední stránka>";
+        std::wstring texty = TextyOkna(okno);
+        tonbar::test::SnimekDoSlozky(okno, L"package_uninstaller_last_page.png");
+        TonbarProces::StisknoutTlacitko(okno, IDOK);  // Dokončit
+        return texty;
+    }
+};
+
+TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
+{
+    const Rezim& r = GetParam();
+    const std::wstring exe = slozka + L"\\Tonbar.exe";
+    const std::string dodany = Obsah(CestaWine(TONBAR_BINARY_DIR "/package/Tonbar.exe"));
+    ASSERT_GT(dodany.size(), 100000u);
+
+    // Silent installation.
+    ASSERT_EQ(Dobehnout(CestaSetupu(), r.argumenty), 0u);
+    ASSERT_TRUE(Obsah(exe) == dodany) << "no or another Tonbar.exe in " << std::string(slozka.begin(), slozka.end());
+    EXPECT_TRUE(Existuje(slozka + L"\\Uninstall.exe"));
+
+    // The entry of "Apps & features", in the mode's own hive only.
+    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"DisplayName"), L"Tonbar");
+    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"DisplayVersion"), kVerze);
+    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"Publisher"), L"Mirvak");
+    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"DisplayIcon"), exe + L",0");
+    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"InstallLocation"), slozka);
+    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"UninstallString"), L"\"" + slozka + L"\\Uninstall.exe\"");
+    const std::wstring tiche = Retezec(r.koren, kUninstKlic, L"QuietUninstallString");
+    EXPECT_EQ(tiche, L"\"" + slozka + L"\\Uninstall.exe\" /S");
+    DWORD kb = Dword(r.koren, kUninstKlic, L"EstimatedSize");
+    EXPECT_GE(kb, dodany.size() / 1024);
+    EXPECT_LE(kb, dodany.size() / 1024 + 200);
+    EXPECT_FALSE(KlicExistuje(r.jinyKoren, kUninstKlic));
+
+    // The shortcuts, and the program started from the Start-menu one.
+    const std::wstring cil = CilZastupce(programy + L"\\Tonbar.lnk");
+    EXPECT_EQ(_wcsicmp(cil.c_str(), exe.c_str()), 0) << std::string(cil.begin(), cil.end());
+    EXPECT_EQ(Existuje(plocha + L"\\Tonbar.lnk"), r.plocha);
+    if (r.plocha) {
+        EXPECT_EQ(_wcsicmp(CilZastupce(plocha + L"\\Tonbar.lnk").c_str(), exe.c_str()), 0);
+    }
+
+    // Marked, so that a replaced file shows (the setup keeps the file times).
+    ASSERT_TRUE(Zapsat(exe, "tonbar-package-test", true));
+    const std::string oznaceny = Obsah(exe);
+    {
+        TonbarProces tonbar;
+        ASSERT_TRUE(tonbar.Spustit(L"-all", cil.empty() ? exe : cil));
+        HWND okno = tonbar.CekatNaHlavniOkno(30000);
+        ASSERT_NE(okno, nullptr);
+        EXPECT_EQ(TonbarProces::TextOkna(okno).rfind(L"Tonbar - ", 0), 0u);
+
+        // Installing over the running program fails and leaves its file alone.
+        EXPECT_NE(Dobehnout(CestaSetupu(), r.argumenty), 0u);
+        EXPECT_TRUE(Obsah(exe) == oznaceny) << "the running program's file was replaced";
+        // So does uninstalling (run in place, so that its exit code is its own).
+        EXPECT_NE(Dobehnout(slozka + L"\\Uninstall.exe", L"/S _?=" + slozka), 0u);
+        EXPECT_TRUE(Obsah(exe) == oznaceny);
+        EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"InstallLocation"), slozka);
+        EXPECT_TRUE(tonbar.Bezi());
+
+        ASSERT_TRUE(tonbar.Zavrit());
+        EXPECT_EQ(tonbar.CekatNaKonec(30000).value_or(999), 0u);
+    }
+
+    // What the user has by now: settings the program saved on closing, a
+    // recording, a data file of the shared stores, maybe a recording kept in
+    // the program's own folder.
+    const auto nastaveni = Hodnoty(HKEY_CURRENT_USER, kNastaveni);
+    ASSERT_FALSE(nastaveni.empty());
+    const std::wstring nahravky = ZnamaSlozka(FOLDERID_Documents) + L"\\Tonbar";
+    CreateDirectoryW(nahravky.c_str(), nullptr);
+    SouborUzivatele nahravka(nahravky + L"\\package-test.wma", "recording made before");
+    const std::wstring data = ZnamaSlozka(FOLDERID_LocalAppData) + L"\\Mirvak";
+    CreateDirectoryW(data.c_str(), nullptr);
+    SouborUzivatele kontakty(data + L"\\kontakty.rxml", "contacts store");
+    std::unique_ptr<SouborUzivatele> veSlozce;
+    if (r.souborVeSlozce)
+        veSlozce = std::make_unique<SouborUzivatele>(slozka + L"\\moje-nahravka.wma", "kept beside the program");
+
+    // Upgrade in place: the program is replaced, nothing of the user's changes.
+    ASSERT_EQ(Dobehnout(CestaSetupu(), r.argumenty), 0u);
+    EXPECT_TRUE(Obsah(exe) == dodany) << "the upgrade did not replace Tonbar.exe";
+    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"InstallLocation"), slozka);
+    EXPECT_FALSE(KlicExistuje(r.jinyKoren, kUninstKlic));
+    EXPECT_EQ(Hodnoty(HKEY_CURRENT_USER, kNastaveni), nastaveni);
+
+    // Uninstallation, as "Apps & features" starts it.
+    if (r.odinstalovatStrankami) {
+        std::wstring posledni = OdinstalovatStrankami(slozka + L"\\Uninstall.exe");
+        EXPECT_NE(posledni.find(L"a nastavení programu zůstaly zachovány"), std::wstring::npos)
+            << std::string(posledni.begin(), posledni.end());
+    } else {
+        EXPECT_EQ(Dobehnout(slozka + L"\\Uninstall.exe", L"/S"), 0u) << std::string(tiche.begin(), tiche.end());
+    }
+    EXPECT_TRUE(Cekat([&] { return !KlicExistuje(r.koren, kUninstKlic); }, 30000));
+    EXPECT_FALSE(Existuje(exe));
+    EXPECT_FALSE(Existuje(slozka + L"\\Uninstall.exe"));
+    EXPECT_FALSE(Existuje(programy + L"\\Tonbar.lnk"));
+    EXPECT_FALSE(Existuje(plocha + L"\\Tonbar.lnk"));
+    if (veSlozce) {
+        EXPECT_TRUE(veSlozce->Nezmenen());
+    } else {
+        EXPECT_FALSE(Existuje(slozka));
+        EXPECT_FALSE(Existuje(slozka.substr(0, slozka.rfind(L'\\')))) << "the empty Mirvak folder stayed";
+    }
+    EXPECT_TRUE(nahravka.Nezmenen());
+    EXPECT_TRUE(kontakty.Nezmenen());
+    EXPECT_EQ(Hodnoty(HKEY_CURRENT_USER, kNastaveni), nastaveni);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rezimy, Instalace,
+    ::testing::Values(Rezim{"AllUsers", L"/S /Desktop", HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, true, false, false},
+                      Rezim{"CurrentUser", L"/S /CurrentUser", HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, false, true,
+                            true}),
+    [](const auto& info) { return std::string(info.param.nazev); });
+
+// Started while Tonbar runs, the wizard asks first; once Tonbar is closed it
+// goes on to its first page, in Czech.
+TEST(Pruvodce, AsksWhileTonbarRunsThenShowsFirstPageInCzech)
+{
+    struct Uklid {
+        ~Uklid()
+        {
+            UkoncitPruvodce();
+            tonbar::test::SmazatKonfiguraci();
+        }
+    } uklid;
+    TonbarProces tonbar;
+    ASSERT_TRUE(tonbar.Spustit());
+    ASSERT_NE(tonbar.CekatNaHlavniOkno(30000), nullptr);
+
+    TonbarProces setup;
+    ASSERT_TRUE(setup.Spustit(L"-all", CestaSetupu()));
+    auto otazka = setup.CekatNaZpravu();
+    ASSERT_TRUE(otazka.has_value());
+    EXPECT_EQ(otazka->text, L"Program Tonbar je spuštěný. Ukončete ho a zvolte Opakovat, nebo zvolte Storno.");
+    EXPECT_EQ(otazka->titulek, L"Instalace Tonbar");
+
+    // Retry while it still runs asks again.
+    TonbarProces::StisknoutTlacitko(otazka->okno, IDRETRY);
+    ASSERT_TRUE(Cekat([&] { return !IsWindow(otazka->okno); }, 10000));
+    otazka = setup.CekatNaZpravu();
+    ASSERT_TRUE(otazka.has_value());
+    EXPECT_NE(otazka->text.find(L"spuštěný"), std::wstring::npos);
+
+    ASSERT_TRUE(tonbar.Zavrit());
+    EXPECT_EQ(tonbar.CekatNaKonec(30000).value_or(999), 0u);
+    TonbarProces::StisknoutTlacitko(otazka->okno, IDRETRY);
+    ASSERT_TRUE(Cekat([&] { return !IsWindow(otazka->okno); }, 10000));
+
+    HWND pruvodce = OknoDialogu(L"Instalace Tonbar");
+    ASSERT_NE(pruvodce, nullptr);
+    ASSERT_TRUE(CekatNaText(pruvodce, L"Vítejte v průvodci instalace programu Tonbar")) << [&] {
+        std::wstring t = TextyOkna(pruvodce);
+        return std::string(t.begin(), t.end());
+    }();
+    EXPECT_NE(TextyOkna(pruvodce).find(L"&Další >"), std::wstring::npos);
+    EXPECT_TRUE(tonbar::test::SnimekDoSlozky(pruvodce, L"package_installer_first_page.png"));
+
+    TonbarProces::StisknoutTlacitko(pruvodce, IDCANCEL);
+    EXPECT_NE(setup.CekatNaKonec(20000).value_or(0), 0u);
+    EXPECT_FALSE(KlicExistuje(HKEY_LOCAL_MACHINE, kUninstKlic));
+}
+
+} // namespace
