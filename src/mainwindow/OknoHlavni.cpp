@@ -553,7 +553,9 @@ void OknoHlavni::NastavitStav(const std::wstring& text, HICON ikona)
 
 void OknoHlavni::NastavitUroven(const std::wstring& text, double decibely)
 {
-    if (status_)
+    // The part keeps the text for readers from outside; the level window
+    // over it shows it.
+    if (status_ && (!uroven_ || uroven_->Text() != text))
         SendMessageW(status_, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(text.c_str()));
     if (uroven_)
         uroven_->Nastavit(text, decibely);

@@ -20,13 +20,16 @@ double Podil(double db)
     return std::min(1.0, (db - dno) / -dno);
 }
 
-void Vyplnit(HDC dc, RECT r, COLORREF barva)
+// The level in half decibels, all below the bar's bottom alike.
+long Krok(double db)
 {
-    HBRUSH stetec = CreateSolidBrush(barva);
-    if (stetec) {
-        FillRect(dc, &r, stetec);
-        DeleteObject(stetec);
-    }
+    return db > HlidaniUrovne::kDnoMeridla ? std::lround(db * 2) : -1000;
+}
+
+void Vyplnit(HDC dc, const RECT& r, COLORREF barva)
+{
+    SetDCBrushColor(dc, barva);
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
 }
 
 } // namespace
@@ -38,7 +41,8 @@ HRESULT OknoUrovne::Vytvorit(HWND status)
 
 void OknoUrovne::Nastavit(const std::wstring& text, double decibely)
 {
-    if (text == text_ && decibely == decibely_)
+    // Ten updates a second: only a visible change is painted.
+    if (text == text_ && Krok(decibely) == Krok(decibely_))
         return;
     text_ = text;
     decibely_ = decibely;
@@ -56,35 +60,28 @@ void OknoUrovne::Umistit(const RECT& r)
 
 LRESULT OknoUrovne::OnPaint(UINT, WPARAM, LPARAM, BOOL&)
 {
+    // Ten paints a second: drawn straight, each pixel once, with the DC's
+    // own brush (no bitmap or brush made per paint).
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(m_hWnd, &ps);
-    RECT r = ClientRect();
-    // Drawn off screen first: ten updates a second must not flicker.
-    HDC pamet = CreateCompatibleDC(dc);
-    HBITMAP obraz = pamet ? CreateCompatibleBitmap(dc, std::max(1L, r.right), std::max(1L, r.bottom)) : nullptr;
-    if (obraz) {
-        HGDIOBJ puvodni = SelectObject(pamet, obraz);
-        Kreslit(pamet, r);
-        BitBlt(dc, 0, 0, r.right, r.bottom, pamet, 0, 0, SRCCOPY);
-        SelectObject(pamet, puvodni);
-        DeleteObject(obraz);
-    } else {
-        Kreslit(dc, r);
-    }
-    if (pamet)
-        DeleteDC(pamet);
+    Kreslit(dc, ClientRect());
     EndPaint(m_hWnd, &ps);
     return 0;
 }
 
 void OknoUrovne::Kreslit(HDC dc, const RECT& r) const
 {
-    FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
-    if (text_.empty())
+    const COLORREF pozadi = GetSysColor(COLOR_BTNFACE);
+    if (text_.empty()) {
+        Vyplnit(dc, r, pozadi);
         return;
+    }
     RECT pruh{r.left + 2, r.top + 3, std::max(r.left + 2, r.right - kSirkaTextu - 4), r.bottom - 3};
+    // The margins around the bar; the text's rectangle fills its own.
+    Vyplnit(dc, RECT{r.left, r.top, pruh.right, pruh.top}, pozadi);
+    Vyplnit(dc, RECT{r.left, pruh.bottom, pruh.right, r.bottom}, pozadi);
+    Vyplnit(dc, RECT{r.left, pruh.top, pruh.left, pruh.bottom}, pozadi);
     DrawEdge(dc, &pruh, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
-    Vyplnit(dc, pruh, GetSysColor(COLOR_WINDOW));
     const LONG sirka = pruh.right - pruh.left;
     const LONG konec = pruh.left + std::lround(sirka * Podil(decibely_));
     const struct {
@@ -98,14 +95,18 @@ void OknoUrovne::Kreslit(HDC dc, const RECT& r) const
             Vyplnit(dc, RECT{zacatek, pruh.top, hranice, pruh.bottom}, p.barva);
         zacatek = std::max(zacatek, hranice);
     }
+    Vyplnit(dc, RECT{zacatek, pruh.top, pruh.right, pruh.bottom}, GetSysColor(COLOR_WINDOW));
 
-    RECT textRect{r.right - kSirkaTextu - 2, r.top, r.right - 2, r.bottom};
+    RECT textRect{pruh.right + 1, r.top, r.right, r.bottom};
     HFONT pismo = reinterpret_cast<HFONT>(SendMessageW(GetParent(m_hWnd), WM_GETFONT, 0, 0));
     HGDIOBJ puvodni = pismo ? SelectObject(dc, pismo) : nullptr;
-    SetBkMode(dc, TRANSPARENT);
+    SIZE velikost{};
+    GetTextExtentPoint32W(dc, text_.c_str(), static_cast<int>(text_.size()), &velikost);
+    SetBkColor(dc, pozadi);
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-    DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &textRect,
-              DT_RIGHT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SetTextAlign(dc, TA_RIGHT | TA_TOP);
+    ExtTextOutW(dc, r.right - 2, (r.top + r.bottom - velikost.cy) / 2, ETO_OPAQUE | ETO_CLIPPED, &textRect,
+                text_.c_str(), static_cast<UINT>(text_.size()), nullptr);
     if (puvodni)
         SelectObject(dc, puvodni);
 }

@@ -18,6 +18,7 @@ public:
     HRESULT Vytvorit(HWND status);
     // Shows a level; an empty text leaves the part empty.
     void Nastavit(const std::wstring& text, double decibely);
+    const std::wstring& Text() const { return text_; }
     // Covers `r` (status bar coordinates).
     void Umistit(const RECT& r);
 

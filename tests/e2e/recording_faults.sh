@@ -210,7 +210,7 @@ start_tonbar "$tmp/nosound.log"
 kill -STOP "$TONBAR_PULSE_PID"
 # The start does not wait for the device: the window answers meanwhile.
 read -r slowest _ < <(ctl ping 40011 3000)
-[ "${slowest:-99999}" -lt 1000 ] && ok "no sound: the window answered during the start (${slowest} ms at most)" ||
+[ "${slowest:-99999}" -lt 250 ] && ok "no sound: the window answered during the start (${slowest} ms at most)" ||
   bad "no sound: the window did not answer for ${slowest:-?} ms during the start"
 box=$(ctl dialog ok 20000) && ok "no sound: the failed start says so: ${box//$'\n'/ }" ||
   bad "no sound: no message for the failed start"
