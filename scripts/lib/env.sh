@@ -53,9 +53,9 @@ tonbar_env_start() {
   # here, with no pipe of ctest's: a Wine process hands its standard handles
   # on to the services it starts, and a service holding a test's output pipe
   # makes ctest wait for it until the test's time-out.
-  # The server needs the prefix's folder (wineboot fills it).
+  # The server needs the prefix's folder to exist; wineboot fills it.
   mkdir -p "$WINEPREFIX"
-  wineserver -p </dev/null >/dev/null 2>&1
+  wineserver -p </dev/null >/dev/null 2>&1 || { echo "wineserver did not start" >&2; return 1; }
   wineboot -i </dev/null >/dev/null 2>&1
   # No window manager runs on Xvfb: let Wine draw the window frames itself.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
