@@ -28,7 +28,7 @@ constexpr int kAllocatorBuffers = 8;
 constexpr DWORD kStartTimeoutMs = 5000;
 // How long Run waits for the device to open and start: a refusal within
 // this time fails Run itself.
-constexpr DWORD kOpenWaitMs = 150;
+constexpr DWORD kOpenWaitMs = 50;
 // A device that delivers no sound for this long is lost (unplugged, its
 // driver or sound server gone).
 constexpr DWORD kSilentDeviceMs = 3000;
