@@ -236,10 +236,12 @@ HRESULT OknoHlavni::Vytvorit()
     NastavitIkonuHlavnihoOkna(ikona_.get());
     pracovnici::NastavitOkno(m_hWnd);
     UplatnitPisma();
+    // Queued before the window shows: a command posted once it is visible
+    // finds the capture devices taken.
+    Post(WM_SPUSTENI);
     ShowWindow(m_hWnd, SW_SHOW);
     PostSize();
     AktualizovatStavy();
-    Post(WM_SPUSTENI);
     return S_OK;
 }
 

@@ -125,6 +125,13 @@ protected:
         std::wstring t = TextStavu(okno);
         return t.rfind(kZaznamPrefix, 0) == 0 ? t.substr(wcslen(kZaznamPrefix)) : std::wstring();
     }
+    // Sound reaches the file: the level part reads decibels (the start does
+    // not wait for the device's first sound, which Wine delivers late).
+    static bool Zni(HWND okno)
+    {
+        std::wstring t = TextCastiStatusu(Status(okno), 2);
+        return t.size() > 3 && t.compare(t.size() - 3, 3, L" dB") == 0;
+    }
     static void PoslatPrikaz(HWND okno, WORD id) { PostMessageW(okno, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
     // One recording of `ms` milliseconds: the path it went to.
     static std::wstring Nahrat(HWND okno, DWORD ms)
@@ -133,6 +140,7 @@ protected:
         if (!CekatNa([&] { return Nahrava(okno); }, 20000))
             return {};
         std::wstring soubor = NahravanySoubor(okno);
+        CekatNa([&] { return Zni(okno); }, 10000);
         Sleep(ms);
         PoslatPrikaz(okno, 40013);
         if (!CekatNa([&] { return !Nahrava(okno); }, 20000))
@@ -177,6 +185,7 @@ TEST_F(Okno, RecordsIntoTheListedFolderPlaysItAndWritesBothEvents)
         10000));
     // A second start while recording changes nothing.
     PoslatPrikaz(okno, 40011);
+    EXPECT_TRUE(CekatNa([&] { return Zni(okno); }, 10000)) << TextCastiStatusu(Status(okno), 2);
     Sleep(5000);
     EXPECT_EQ(NahravanySoubor(okno), soubor);
     PoslatPrikaz(okno, 40013);
@@ -388,7 +397,8 @@ TEST_F(Okno, ConfiguredHotKeyTogglesTheRecording)
     // The keys go through the system's input queue, as a user's would.
     StisknoutCtrlAltR();
     ASSERT_TRUE(CekatNa([&] { return Nahrava(okno); }, 20000)) << TextStavu(okno);
-    Sleep(2000);
+    EXPECT_TRUE(CekatNa([&] { return Zni(okno); }, 10000)) << TextCastiStatusu(Status(okno), 2);
+    Sleep(1000);
     StisknoutCtrlAltR();
     EXPECT_TRUE(CekatNa([&] { return !Nahrava(okno); }, 20000)) << TextStavu(okno);
     ASSERT_TRUE(p.Zavrit());
