@@ -8,6 +8,7 @@
 
 #include <gdiplus.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,33 +63,21 @@ inline void Pumpovat()
     }
 }
 
-// An owner-drawn control drawn into a 32-bit bitmap through its parent's
-// reflection, the way the system asks for it.
+// A control printed into a 32-bit bitmap the way the system asks for it
+// (an owner-drawn static sends WM_DRAWITEM to its parent, which reflects it).
 class Obraz {
 public:
-    Obraz(HWND rodic, HWND prvek)
+    explicit Obraz(HWND prvek)
     {
         GetClientRect(prvek, &r_);
         BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-        bi.bmiHeader.biWidth = r_.right;
-        bi.bmiHeader.biHeight = -r_.bottom;  // top-down
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader = {sizeof bi.bmiHeader, r_.right, -r_.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         dc_ = CreateCompatibleDC(nullptr);
         bitmapa_ = CreateDIBSection(dc_, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bity_), nullptr, 0);
         puvodni_ = SelectObject(dc_, bitmapa_);
         // Something no control draws, so that untouched pixels show.
-        for (int i = 0; i < r_.right * r_.bottom; ++i)
-            bity_[i] = 0x00123456;
-        DRAWITEMSTRUCT di{};
-        di.CtlType = ODT_STATIC;
-        di.CtlID = static_cast<UINT>(GetDlgCtrlID(prvek));
-        di.itemAction = ODA_DRAWENTIRE;
-        di.hwndItem = prvek;
-        di.hDC = dc_;
-        di.rcItem = r_;
-        vysledek_ = SendMessageW(rodic, WM_DRAWITEM, di.CtlID, reinterpret_cast<LPARAM>(&di));
+        std::fill(bity_, bity_ + r_.right * r_.bottom, 0x00123456u);
+        SendMessageW(prvek, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc_), PRF_CLIENT);
         GdiFlush();
     }
     ~Obraz()
@@ -107,7 +96,17 @@ public:
     }
     int Sirka() const { return r_.right; }
     int Vyska() const { return r_.bottom; }
-    LRESULT Vysledek() const { return vysledek_; }
+    // Bounds of the pixels of exactly `barva`; false when there are none.
+    bool Rozsah(COLORREF barva, RECT& r) const
+    {
+        r = {1 << 30, 1 << 30, -1, -1};
+        for (int y = 0; y < Vyska(); ++y)
+            for (int x = 0; x < Sirka(); ++x)
+                if (Barva(x, y) == barva)
+                    r = {std::min(r.left, LONG(x)), std::min(r.top, LONG(y)), std::max(r.right, LONG(x)),
+                         std::max(r.bottom, LONG(y))};
+        return r.right >= 0;
+    }
 
 private:
     RECT r_{};
@@ -115,7 +114,6 @@ private:
     HBITMAP bitmapa_ = nullptr;
     HGDIOBJ puvodni_ = nullptr;
     uint32_t* bity_ = nullptr;
-    LRESULT vysledek_ = 0;
 };
 
 // GDI+ for the tests that load pictures.

@@ -10,17 +10,7 @@
 #include <string>
 #include <vector>
 
-using mirvak::winapi::CenterWindow;
-using mirvak::winapi::FitToWorkArea;
-using mirvak::winapi::KlicUmisteni;
-using mirvak::winapi::OknoImpl;
-using mirvak::winapi::PoziceNaStredu;
-using mirvak::winapi::PoziceVPracovniOblasti;
-using mirvak::winapi::RestoreOrCenter;
-using mirvak::winapi::RestorePlacement;
-using mirvak::winapi::SavePlacement;
-using mirvak::winapi::UlozeneUmisteni;
-using mirvak::winapi::WindowPlacement;
+using namespace mirvak::winapi;
 
 namespace {
 
@@ -29,13 +19,6 @@ public:
     static const wchar_t* ClassName() { return L"tonbar_test_umisteni"; }
 };
 
-RECT Pracovni()
-{
-    RECT r{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0);
-    return r;
-}
-
 RECT Obdelnik(HWND okno)
 {
     RECT r{};
@@ -43,8 +26,9 @@ RECT Obdelnik(HWND okno)
     return r;
 }
 
-::testing::AssertionResult StejnyObdelnik(const RECT& a, const RECT& b)
+::testing::AssertionResult Je(HWND okno, const RECT& b)
 {
+    RECT a = Obdelnik(okno);
     if (EqualRect(&a, &b))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "(" << a.left << "," << a.top << "," << a.right << "," << a.bottom
@@ -59,10 +43,9 @@ protected:
         static int citac = 0;
         koren_ = L"Software\\Mirvak\\TonbarTest\\ctl_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
                  std::to_wstring(++citac);
-        RegDeleteTreeW(HKEY_CURRENT_USER, koren_.c_str());
         ASSERT_EQ(okno_.Create(nullptr, RECT{0, 0, 800, 600}, L"umisteni", WS_OVERLAPPEDWINDOW), S_OK);
-        umisteni_ = {okno_.Handle(), KlicUmisteni(koren_)};
-        oblast_ = Pracovni();
+        umisteni_ = {okno_.Handle(), koren_ + L"\\parametry_oken"};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &w_, 0);
     }
     void TearDown() override
     {
@@ -70,103 +53,76 @@ protected:
         RegDeleteTreeW(HKEY_CURRENT_USER, koren_.c_str());
     }
 
-    void Zobrazit(int x, int y, int w, int h)
+    void Zobrazit(int x, int y, int sirka, int vyska)
     {
-        SetWindowPos(okno_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        SetWindowPos(okno_, nullptr, x, y, sirka, vyska, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     }
-    void ZapsatHodnotu(DWORD typ, const void* data, DWORD velikost)
+    void Zapsat(DWORD typ, const void* data, DWORD velikost)
     {
-        HKEY klic = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, umisteni_.key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr,
-                                  &klic, nullptr),
+        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, umisteni_.key.c_str(), L"tonbar_test_umisteni", typ, data,
+                                  velikost),
                   ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExW(klic, L"tonbar_test_umisteni", 0, typ, static_cast<const BYTE*>(data), velikost),
-                  ERROR_SUCCESS);
-        RegCloseKey(klic);
     }
-    void Zapsat(LONG l, LONG t, LONG r, LONG b, bool navrchu = false)
+    void Zapsat(LONG l, LONG t, LONG r, LONG b)
     {
-        UlozeneUmisteni z{l, t, r, b, static_cast<uint8_t>(navrchu ? 1 : 0), {0, 0, 0}};
-        ZapsatHodnotu(REG_BINARY, &z, sizeof z);
+        UlozeneUmisteni z{l, t, r, b, 0, {0, 0, 0}};
+        Zapsat(REG_BINARY, &z, sizeof z);
     }
     // The stored bytes; empty when there is no value.
     std::vector<BYTE> Precist()
     {
         std::vector<BYTE> data(64);
         DWORD velikost = static_cast<DWORD>(data.size()), typ = 0;
-        LSTATUS s = RegGetValueW(HKEY_CURRENT_USER, umisteni_.key.c_str(), L"tonbar_test_umisteni",
-                                 RRF_RT_ANY, &typ, data.data(), &velikost);
-        if (s != ERROR_SUCCESS)
+        if (RegGetValueW(HKEY_CURRENT_USER, umisteni_.key.c_str(), L"tonbar_test_umisteni", RRF_RT_ANY, &typ,
+                         data.data(), &velikost) != ERROR_SUCCESS)
             return {};
         EXPECT_EQ(typ, static_cast<DWORD>(REG_BINARY));
         data.resize(velikost);
         return data;
     }
-    RECT Stred(int w, int h) const
+    // Centred on the work area, worked out here by hand.
+    RECT Stred(int sirka, int vyska) const
     {
-        POINT p = PoziceNaStredu(oblast_, oblast_, w, h);
-        return RECT{p.x, p.y, p.x + w, p.y + h};
+        LONG x = (w_.left + w_.right) / 2 - sirka / 2, y = (w_.top + w_.bottom) / 2 - vyska / 2;
+        return RECT{x, y, x + sirka, y + vyska};
     }
 
     tonbar::test::TestModul modul_;
     std::wstring koren_;
     OknoTestu okno_;
     WindowPlacement umisteni_;
-    RECT oblast_{};
+    RECT w_{};
 };
 
 } // namespace
 
-TEST_F(UmisteniTest, KeyIsFormedUnderTheApplicationKey)
-{
-    EXPECT_EQ(KlicUmisteni(L"Software\\Mirvak\\Tonbar\\4"), L"Software\\Mirvak\\Tonbar\\4\\parametry_oken");
-}
-
+// The 20 stored bytes, and a second window of the class restored from them
+// (topmost too).
 TEST_F(UmisteniTest, RoundTripThroughTheRegistry)
 {
     Zobrazit(100, 120, 400, 300);
     ASSERT_EQ(SavePlacement(umisteni_), S_OK);
     std::vector<BYTE> data = Precist();
     ASSERT_EQ(data.size(), 20u);
-    UlozeneUmisteni z{};
-    std::memcpy(&z, data.data(), 20);
-    EXPECT_EQ(z.left, 100);
-    EXPECT_EQ(z.top, 120);
-    EXPECT_EQ(z.right, 500);
-    EXPECT_EQ(z.bottom, 420);
-    EXPECT_EQ(z.topmost, 0);
-    EXPECT_EQ(data[17] | data[18] | data[19], 0);
+    const int32_t ocekavane[4] = {100, 120, 500, 420};
+    EXPECT_EQ(std::memcmp(data.data(), ocekavane, 16), 0);
+    EXPECT_EQ(data[16] | data[17] | data[18] | data[19], 0) << "not topmost, zero padding";
 
-    // A second window of the class comes back where the first one was.
-    Zobrazit(300, 200, 200, 150);
-    EXPECT_EQ(RestorePlacement(umisteni_), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), RECT{100, 120, 500, 420}));
-    EXPECT_FALSE(GetWindowLongPtrW(okno_, GWL_EXSTYLE) & WS_EX_TOPMOST);
-}
-
-TEST_F(UmisteniTest, TopmostWindowIsRestoredTopmost)
-{
-    Zobrazit(100, 100, 300, 200);
     SetWindowPos(okno_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ASSERT_EQ(SavePlacement(umisteni_), S_OK);
-    std::vector<BYTE> data = Precist();
-    ASSERT_EQ(data.size(), 20u);
-    EXPECT_EQ(data[16], 1);
-
+    EXPECT_EQ(Precist().at(16), 1);
     OknoTestu druhe;
-    ASSERT_EQ(druhe.Create(nullptr, RECT{0, 0, 800, 600}, L"druhe", WS_OVERLAPPEDWINDOW), S_OK);
+    ASSERT_EQ(druhe.Create(nullptr, RECT{0, 0, 200, 150}, L"druhe", WS_OVERLAPPEDWINDOW), S_OK);
     ASSERT_FALSE(GetWindowLongPtrW(druhe, GWL_EXSTYLE) & WS_EX_TOPMOST);
     EXPECT_EQ(RestorePlacement({druhe.Handle(), umisteni_.key}), S_OK);
+    EXPECT_TRUE(Je(druhe, RECT{100, 120, 500, 420}));
     EXPECT_TRUE(GetWindowLongPtrW(druhe, GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(druhe), RECT{100, 100, 400, 300}));
 }
 
 TEST_F(UmisteniTest, HiddenOrMinimizedWindowKeepsTheStoredPlacement)
 {
-    // Hidden: nothing to save, nothing written.
     EXPECT_EQ(SavePlacement(umisteni_), 1);
-    EXPECT_TRUE(Precist().empty());
-
+    EXPECT_TRUE(Precist().empty()) << "a hidden window writes nothing";
     Zobrazit(100, 120, 400, 300);
     ASSERT_EQ(SavePlacement(umisteni_), S_OK);
     ShowWindow(okno_, SW_SHOWMINNOACTIVE);
@@ -174,155 +130,100 @@ TEST_F(UmisteniTest, HiddenOrMinimizedWindowKeepsTheStoredPlacement)
     EXPECT_EQ(SavePlacement(umisteni_), 1);
     std::vector<BYTE> data = Precist();
     ASSERT_EQ(data.size(), 20u);
-    UlozeneUmisteni z{};
-    std::memcpy(&z, data.data(), 20);
-    EXPECT_EQ(z.left, 100);
-    EXPECT_EQ(z.right, 500);
+    EXPECT_EQ(reinterpret_cast<const int32_t*>(data.data())[2], 500);
 }
 
-TEST_F(UmisteniTest, PlacementOutsideTheWorkAreaComesBackClamped)
+// Where a window outside a work area is put back: a second monitor's work
+// area that does not start at 0, so every edge is measured from its own.
+TEST_F(UmisteniTest, FitMeasuresFromTheWorkAreasOwnEdges)
 {
-    const RECT& w = oblast_;
-    // Far beyond the right and bottom edges: the whole window comes back
-    // into the bottom-right corner.
-    Zapsat(w.right + 3000, w.bottom + 2000, w.right + 3400, w.bottom + 2300);
+    const RECT w{1280, 100, 2560, 1000};
+    struct Pripad {
+        RECT okno;
+        bool posun;
+        LONG x, y;
+    } pripady[] = {
+        {{1300, 200, 1700, 500}, false, 1300, 200},   // inside
+        {{100, 50, 500, 350}, true, 1280, 100},       // left of and above it
+        {{2555, 995, 2558, 998}, true, 2550, 990},    // tiny, 10 pixels inside the far edges
+        {{3000, 2000, 3005, 2005}, true, 2555, 995},
+        {{3000, 2000, 3400, 2300}, true, 2160, 700},  // pulled in whole
+        {{1300, 200, 1700, 1500}, true, 1300, 100},   // taller: the top edge wins
+        {{1330, 150, 2730, 450}, true, 1280, 150},    // wider: the left edge wins
+    };
+    for (const Pripad& p : pripady) {
+        SCOPED_TRACE(p.okno.left);
+        POINT kam{};
+        EXPECT_EQ(PoziceVPracovniOblasti(p.okno, w, kam), p.posun);
+        EXPECT_EQ(kam.x, p.x);
+        EXPECT_EQ(kam.y, p.y);
+    }
+    // Restoring applies it on the real monitor.
+    Zapsat(w_.right + 3000, w_.bottom + 2000, w_.right + 3400, w_.bottom + 2300);
     ASSERT_EQ(RestorePlacement(umisteni_), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), RECT{w.right - 400, w.bottom - 300, w.right, w.bottom}));
-
-    // Beyond the left and top edges: pulled to them.
-    Zapsat(w.left - 3000, w.top - 2000, w.left - 2600, w.top - 1700);
-    ASSERT_EQ(RestorePlacement(umisteni_), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), RECT{w.left, w.top, w.left + 400, w.top + 300}));
-
-    // The top-left corner within 10 pixels of the right and bottom edges.
-    Zapsat(w.right - 5, w.bottom - 5, w.right + 395, w.bottom + 295);
-    ASSERT_EQ(RestorePlacement(umisteni_), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), RECT{w.right - 400, w.bottom - 300, w.right, w.bottom}));
-
-    // Wider than the work area: the left edge lands on the work area's.
-    Zapsat(w.left + 50, w.top + 50, w.right + 250, w.top + 350);
-    ASSERT_EQ(RestorePlacement(umisteni_), S_OK);
-    RECT r = Obdelnik(okno_);
-    EXPECT_EQ(r.left, w.left);
-    EXPECT_EQ(r.top, w.top + 50);
-
-    // Inside: exactly as stored.
-    Zapsat(w.left + 10, w.top + 20, w.left + 310, w.top + 220);
-    ASSERT_EQ(RestorePlacement(umisteni_), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), RECT{w.left + 10, w.top + 20, w.left + 310, w.top + 220}));
+    EXPECT_TRUE(Je(okno_, RECT{w_.right - 400, w_.bottom - 300, w_.right, w_.bottom}));
 }
 
 TEST_F(UmisteniTest, UnusableStoredValueCentresTheWindow)
 {
     SetWindowPos(okno_, nullptr, 0, 0, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
     const RECT puvodni = Obdelnik(okno_);
-    const RECT stred = Stred(640, 480);
-
     // No value at all (first start).
     EXPECT_LT(RestorePlacement(umisteni_), 0);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), puvodni));
+    EXPECT_TRUE(Je(okno_, puvodni));
     EXPECT_NE(RestoreOrCenter(umisteni_), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), stred));
+    EXPECT_TRUE(Je(okno_, Stred(640, 480)));
 
-    struct Pripad {
-        const char* nazev;
-        DWORD typ;
-        std::vector<BYTE> data;
-    };
     UlozeneUmisteni dobry{10, 20, 410, 320, 0, {0, 0, 0}};
     auto bajty = [](const UlozeneUmisteni& z, size_t n) {
         std::vector<BYTE> v(n, 0);
         std::memcpy(v.data(), &z, std::min(n, sizeof z));
         return v;
     };
-    std::vector<Pripad> pripady = {
-        {"16 bytes", REG_BINARY, bajty(dobry, 16)},
+    struct Pripad {
+        const char* nazev;
+        DWORD typ;
+        std::vector<BYTE> data;
+    } pripady[] = {
         {"19 bytes", REG_BINARY, bajty(dobry, 19)},
         {"24 bytes", REG_BINARY, bajty(dobry, 24)},
         {"empty", REG_BINARY, {}},
-        {"not binary", REG_DWORD, bajty(dobry, 4)},
         {"20 bytes of another type", REG_SZ, bajty(dobry, 20)},
         {"empty rectangle", REG_BINARY, bajty(UlozeneUmisteni{10, 20, 10, 320, 0, {0, 0, 0}}, 20)},
         {"inverted rectangle", REG_BINARY, bajty(UlozeneUmisteni{410, 320, 10, 20, 0, {0, 0, 0}}, 20)},
-        {"all zero", REG_BINARY, std::vector<BYTE>(20, 0)},
     };
     for (const Pripad& p : pripady) {
         SCOPED_TRACE(p.nazev);
         SetWindowPos(okno_, nullptr, 0, 0, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
-        ZapsatHodnotu(p.typ, p.data.data(), static_cast<DWORD>(p.data.size()));
+        Zapsat(p.typ, p.data.data(), static_cast<DWORD>(p.data.size()));
         EXPECT_LT(RestorePlacement(umisteni_), 0);
-        EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), puvodni));  // nothing applied
+        EXPECT_TRUE(Je(okno_, puvodni)) << "nothing applied";
         EXPECT_NE(RestoreOrCenter(umisteni_), S_OK);
-        EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), stred));
+        EXPECT_TRUE(Je(okno_, Stred(640, 480)));
     }
-
-    // The good value is applied by the same path.
-    ZapsatHodnotu(REG_BINARY, &dobry, sizeof dobry);
+    Zapsat(REG_BINARY, &dobry, sizeof dobry);
     EXPECT_EQ(RestoreOrCenter(umisteni_), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), RECT{10, 20, 410, 320}));
+    EXPECT_TRUE(Je(okno_, RECT{10, 20, 410, 320}));
 }
 
-TEST_F(UmisteniTest, FitMeasuresFromTheWorkAreasOwnEdges)
+TEST_F(UmisteniTest, CentringOnTheWorkAreaAVisibleOwnerOrTheParent)
 {
-    // A second monitor to the right of the first, its work area not at 0.
-    const RECT w{1280, 100, 2560, 1000};
-    POINT p{};
-    EXPECT_FALSE(PoziceVPracovniOblasti(RECT{1300, 200, 1700, 500}, w, p));
-    EXPECT_TRUE(PoziceVPracovniOblasti(RECT{100, 50, 500, 350}, w, p));
-    EXPECT_EQ(p.x, 1280);
-    EXPECT_EQ(p.y, 100);
-    // A tiny window whose corner is within 10 pixels of the right and bottom
-    // edges stops 10 pixels inside them, counted from those edges (not at
-    // the area's width from 0, which would be x = 1270 here).
-    EXPECT_TRUE(PoziceVPracovniOblasti(RECT{2555, 995, 2558, 998}, w, p));
-    EXPECT_EQ(p.x, 2550);
-    EXPECT_EQ(p.y, 990);
-    EXPECT_TRUE(PoziceVPracovniOblasti(RECT{3000, 2000, 3005, 2005}, w, p));
-    EXPECT_EQ(p.x, 2555);
-    EXPECT_EQ(p.y, 995);
-    // A bigger one is pulled in whole.
-    EXPECT_TRUE(PoziceVPracovniOblasti(RECT{3000, 2000, 3400, 2300}, w, p));
-    EXPECT_EQ(p.x, 2160);
-    EXPECT_EQ(p.y, 700);
-    // Taller than the area: the top edge wins.
-    EXPECT_TRUE(PoziceVPracovniOblasti(RECT{1300, 200, 1700, 1500}, w, p));
-    EXPECT_EQ(p.x, 1300);
-    EXPECT_EQ(p.y, 100);
-
-    // On the real monitor a window inside is left alone.
-    Zobrazit(oblast_.left + 30, oblast_.top + 40, 200, 100);
-    EXPECT_EQ(FitToWorkArea(okno_), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_),
-                               RECT{oblast_.left + 30, oblast_.top + 40, oblast_.left + 230, oblast_.top + 140}));
-}
-
-TEST_F(UmisteniTest, CentringOnTheWorkAreaAnOwnerOrTheParent)
-{
-    // No owner: the work area.
-    SetWindowPos(okno_, nullptr, 0, 0, 300, 200, SWP_NOZORDER | SWP_NOACTIVATE);
-    ASSERT_EQ(CenterWindow(okno_), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(okno_), Stred(300, 200)));
-
     // Larger than the work area: the left and top edges win.
-    SetWindowPos(okno_, nullptr, 0, 0, oblast_.right - oblast_.left + 100, oblast_.bottom - oblast_.top + 60,
+    SetWindowPos(okno_, nullptr, 0, 0, w_.right - w_.left + 100, w_.bottom - w_.top + 60,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_EQ(CenterWindow(okno_), S_OK);
-    RECT r = Obdelnik(okno_);
-    EXPECT_EQ(r.left, oblast_.left);
-    EXPECT_EQ(r.top, oblast_.top);
+    EXPECT_EQ(Obdelnik(okno_).left, w_.left);
+    EXPECT_EQ(Obdelnik(okno_).top, w_.top);
 
-    // A visible owner: centred on the owner's window rectangle.
-    Zobrazit(oblast_.left + 100, oblast_.top + 100, 400, 300);
+    // On the owner's window rectangle while it is visible, else the work area.
+    Zobrazit(w_.left + 100, w_.top + 100, 400, 300);
     OknoTestu vlastneny;
     ASSERT_EQ(vlastneny.Create(okno_, RECT{0, 0, 200, 100}, L"dialog", WS_POPUP | WS_CAPTION), S_OK);
-    ASSERT_EQ(GetWindow(vlastneny, GW_OWNER), okno_.Handle());
     ASSERT_EQ(CenterWindow(vlastneny), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(vlastneny), RECT{oblast_.left + 200, oblast_.top + 200,
-                                                         oblast_.left + 400, oblast_.top + 300}));
-    // A hidden owner does not count: the work area again.
+    EXPECT_TRUE(Je(vlastneny, RECT{w_.left + 200, w_.top + 200, w_.left + 400, w_.top + 300}));
     ShowWindow(okno_, SW_HIDE);
     ASSERT_EQ(CenterWindow(vlastneny), S_OK);
-    EXPECT_TRUE(StejnyObdelnik(Obdelnik(vlastneny), Stred(200, 100)));
+    EXPECT_TRUE(Je(vlastneny, Stred(200, 100)));
 
     // A child: the parent's client area, in client coordinates.
     ShowWindow(okno_, SW_SHOWNOACTIVATE);
@@ -344,8 +245,7 @@ class FatalniModul : public tonbar::test::TestModul {
 public:
     HRESULT ObsluhaFatalniChyby(const wchar_t* text) override
     {
-        bool spravny = std::wstring(text) == L"Nebyl nastaven klíč registru pro uložení souřadnic okna";
-        ExitProcess(spravny ? 3 : 4);
+        ExitProcess(std::wstring(text) == L"Nebyl nastaven klíč registru pro uložení souřadnic okna" ? 3 : 4);
     }
 };
 
@@ -355,16 +255,6 @@ TEST_F(UmisteniTest, EmptyKeyIsAFatalError)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     WindowPlacement bezKlice{okno_.Handle(), L""};
-    EXPECT_EXIT(
-        {
-            FatalniModul modul;
-            SavePlacement(bezKlice);
-        },
-        ::testing::ExitedWithCode(3), "");
-    EXPECT_EXIT(
-        {
-            FatalniModul modul;
-            RestorePlacement(bezKlice);
-        },
-        ::testing::ExitedWithCode(3), "");
+    EXPECT_EXIT({ FatalniModul m; SavePlacement(bezKlice); }, ::testing::ExitedWithCode(3), "");
+    EXPECT_EXIT({ FatalniModul m; RestorePlacement(bezKlice); }, ::testing::ExitedWithCode(3), "");
 }

@@ -109,8 +109,7 @@ protected:
 
 TEST_F(ZavreniBehemPrace, EmailStalledInData)
 {
-    if (!SmtpServers::Available())
-        GTEST_SKIP() << "run through workers_e2e.sh";
+    ASSERT_TRUE(SmtpServers::Available()) << "no SMTP servers: run through workers_e2e.sh";
     ASSERT_TRUE(SmtpServers::UseService(SmtpServers::Port("datastall")));
     // More than the connection's buffers hold: the sending blocks in DATA.
     Zaznam(30u * 1024 * 1024);
@@ -129,8 +128,7 @@ TEST_F(ZavreniBehemPrace, EmailStalledInData)
 TEST_F(ZavreniBehemPrace, FtpUploadToASlowServer)
 {
     tonbar::ftptest::FtpServer server;
-    if (!server.Bezi())
-        GTEST_SKIP() << "no FTP server on port 21 (workers_e2e.sh)";
+    ASSERT_TRUE(server.Bezi()) << "no FTP server on port 21: run through workers_e2e.sh";
     Zaznam(30u * 1024 * 1024, L"zaznam.wma");
     tonbar::test::TestFolder uloziste;
     tonbar::ftptest::PresmerovaneUloziste presmerovani(uloziste.Path());
@@ -159,8 +157,7 @@ TEST_F(ZavreniBehemPrace, UpdateCheckOnASilentServer)
 {
     const char* port = std::getenv("TONBAR_HTTP_SILENT_PORT");
     const char* log = std::getenv("TONBAR_HTTP_SILENT_LOG");
-    if (!port || !log)
-        GTEST_SKIP() << "run through workers_e2e.sh";
+    ASSERT_TRUE(port && log) << "no silent HTTP server: run through workers_e2e.sh";
     std::wstring adresa = L"http://127.0.0.1:" + tonbar::test::Widen(port) + L"/software/tonbar/posledni_verze.txt";
     ASSERT_TRUE(ZapsatText(nullptr, L"adresa_aktualizace", adresa));
     std::wstring spojeni = tonbar::test::Widen(log);

@@ -131,21 +131,17 @@ struct Seznam : ::testing::Test {
         std::sort(v.begin(), v.end());
         return v;
     }
-    int Vybrana() const
+    int Vybrana(UINT stav = LVNI_SELECTED) const
     {
-        return static_cast<int>(list.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    }
-    int Fokus() const
-    {
-        return static_cast<int>(list.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED));
+        return static_cast<int>(list.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), stav));
     }
     // The name of the one selected and focused file, as a click leaves it;
     // "<...>" when the list shows anything else.
     std::wstring VybranyAFokus() const
     {
-        int i = Vybrana();
-        if (list.Send(LVM_GETSELECTEDCOUNT) != 1 || i < 0 || Fokus() != i)
-            return L"<selected " + std::to_wstring(i) + L", focused " + std::to_wstring(Fokus()) + L">";
+        int i = Vybrana(), f = Vybrana(LVNI_FOCUSED);
+        if (list.Send(LVM_GETSELECTEDCOUNT) != 1 || i < 0 || f != i)
+            return L"<selected " + std::to_wstring(i) + L", focused " + std::to_wstring(f) + L">";
         return list.ItemText(i, 0);
     }
     void Vybrat(std::initializer_list<int> indexy)
@@ -168,10 +164,8 @@ struct Seznam : ::testing::Test {
     int Index(const std::wstring& jmeno) const
     {
         auto v = Jmena();
-        for (size_t i = 0; i < v.size(); ++i)
-            if (v[i] == jmeno)
-                return static_cast<int>(i);
-        return -1;
+        auto i = std::find(v.begin(), v.end(), jmeno);
+        return i == v.end() ? -1 : static_cast<int>(i - v.begin());
     }
     static bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
 };

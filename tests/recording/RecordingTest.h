@@ -18,20 +18,15 @@ using TempDir = tonbar::test::TestFolder;
 
 inline bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-inline void WriteBytes(const std::wstring& path, const void* data, size_t size)
+inline void WriteText(const std::wstring& path, const std::string& text)
 {
     HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     DWORD written = 0;
-    if (size)
-        WriteFile(h, data, static_cast<DWORD>(size), &written, nullptr);
+    if (!text.empty())
+        WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(h);
-    ASSERT_EQ(written, size);
-}
-
-inline void WriteText(const std::wstring& path, const std::string& text)
-{
-    WriteBytes(path, text.data(), text.size());
+    ASSERT_EQ(written, text.size());
 }
 
 inline uint64_t FileSize(const std::wstring& path)

@@ -123,11 +123,6 @@ protected:
 // Speech played into the microphone, recorded for 5 s through Start/Stop.
 TEST_F(Mikrofon, DISABLED_SpeechThroughTheRecorder)
 {
-    ComPtr<IBaseFilter> filtr;
-    ASSERT_EQ(BindCaptureDevice(seznam_.At(mic_).friendlyName.c_str(), filtr), S_OK);
-    EXPECT_TRUE(mirvak::direct_show::HasOutputPin(filtr.Get()));
-    filtr.Reset();
-
     AudioRecorder r;
     r.SetDevice(seznam_.At(mic_));
     ASSERT_EQ(r.Profile().LoadById(mirvak::media::WMProfile_V80_64StereoAudio), S_OK);
@@ -188,7 +183,7 @@ TEST_F(Mikrofon, DISABLED_FailingStepsLeaveTheRecorderIdle)
         L"nSamplesPerSec=\"22050\" nAvgBytesPerSec=\"4003\" nBlockAlign=\"1487\" wBitsPerSample=\"16\" "
         L"codecdata=\"0044000017003D170000\"/></wmmediatype></streamconfig></profile>";
     const std::wstring prxSoubor = Vystup() + L"\\vlastni.prx";
-    WriteBytes(prxSoubor, prx, sizeof prx - sizeof(wchar_t));
+    WriteText(prxSoubor, std::string(reinterpret_cast<const char*>(prx), sizeof prx - sizeof(wchar_t)));
     ASSERT_EQ(r.LoadCustomProfile(prxSoubor), S_OK);
     Nahrat(r, L"vlastni.wma", 1200, "profiles.txt");
 }

@@ -75,29 +75,44 @@ using Jmena = std::vector<std::wstring>;
 
 } // namespace
 
-TEST_F(NazevTest, DateAndTimeModesUseTheGivenFolderAndClock)
+// Each mode and number width from one clock: the date modes leave the
+// number alone; without a maximum the name is fixed and takes no number.
+TEST_F(NazevTest, NamesFollowTheModeTheWidthAndTheClock)
 {
+    const struct {
+        uint32_t rezim, mist, maximum;
+        uint32_t cislo;
+        const wchar_t* jmeno;
+        uint32_t potom;
+    } pripady[] = {
+        {1, 2, 500, 7, L"5.12.2026 09-07.wma", 7},    {2, 2, 500, 7, L"5.12.2026 09-07-03.wma", 7},
+        {0, 0, 500, 7, L"Záznam_7.wma", 8},           {0, 1, 500, 7, L"Záznam_7.wma", 8},
+        {0, 2, 500, 7, L"Záznam_07.wma", 8},          {0, 3, 500, 7, L"Záznam_007.wma", 8},
+        {0, 2, 500, 123, L"Záznam_123.wma", 124},     {0, 2, 0, 9999, L"Záznam.wma", 9999},
+    };
+    for (const auto& p : pripady) {
+        k_.vytv_jmena = p.rezim;
+        k_.pocet_mist_cisla = p.mist;
+        k_.max_pocet_souboru = p.maximum;
+        a_.cisloZaznamu = p.cislo;
+        ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), S_OK) << p.jmeno;
+        // The numbered names stay in the data folder.
+        EXPECT_EQ(a_.souborZaznamu, (p.rezim ? L"D:\\Nahravky" : dir_.Path()) + L"\\" + p.jmeno);
+        EXPECT_EQ(a_.cisloZaznamu, p.potom) << p.jmeno;
+    }
+    // Within the same minute: the same name; the other clock fields in place.
     k_.vytv_jmena = 1;
-    ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), S_OK);
-    EXPECT_EQ(a_.souborZaznamu, L"D:\\Nahravky\\5.12.2026 09-07.wma");
-    // Within the same minute: the same name.
     g_pevnyCas.wSecond = 59;
     ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), S_OK);
     EXPECT_EQ(a_.souborZaznamu, L"D:\\Nahravky\\5.12.2026 09-07.wma");
-
-    k_.vytv_jmena = 2;
     g_pevnyCas = Cas(5, 12, 2026, 9, 7, 3);
-    ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), S_OK);
-    EXPECT_EQ(a_.souborZaznamu, L"D:\\Nahravky\\5.12.2026 09-07-03.wma");
-    SYSTEMTIME silvestr = Cas(31, 1, 2027, 23, 59, 0);
     std::wstring cesta;
     uint32_t cislo = 7;
-    ASSERT_EQ(SestavitJmenoZaznamu(k_, L"X:", silvestr, cislo, cesta), S_OK);
+    k_.vytv_jmena = 2;
+    ASSERT_EQ(SestavitJmenoZaznamu(k_, L"X:", Cas(31, 1, 2027, 23, 59, 0), cislo, cesta), S_OK);
     EXPECT_EQ(cesta, L"X:\\31.1.2027 23-59-00.wma");
-    EXPECT_EQ(cislo, 7u);  // the date modes leave the number alone
-
     k_.vytv_jmena = 3;
-    EXPECT_EQ(SestavitJmenoZaznamu(k_, L"X:", silvestr, cislo, cesta), E_INVALIDARG);
+    EXPECT_EQ(SestavitJmenoZaznamu(k_, L"X:", Cas(31, 1, 2027, 23, 59, 0), cislo, cesta), E_INVALIDARG);
 }
 
 TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermission)
@@ -116,32 +131,6 @@ TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermission)
     EXPECT_EQ(a_.cisloZaznamu, 4u);
     EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Záznam_3.wma"));
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"", PevneHodiny), E_INVALIDARG);
-}
-
-TEST_F(NazevTest, NumberWidths)
-{
-    k_.vytv_jmena = 0;
-    const std::pair<uint32_t, const wchar_t*> pripady[] = {
-        {0, L"Záznam_7.wma"}, {1, L"Záznam_7.wma"}, {2, L"Záznam_07.wma"}, {3, L"Záznam_007.wma"}};
-    for (auto [mist, ocekavane] : pripady) {
-        k_.pocet_mist_cisla = mist;
-        a_.cisloZaznamu = 7;
-        EXPECT_EQ(Dalsi(1), (Jmena{ocekavane})) << mist;
-        EXPECT_EQ(a_.cisloZaznamu, 8u);
-    }
-    k_.pocet_mist_cisla = 2;
-    a_.cisloZaznamu = 123;
-    EXPECT_EQ(Dalsi(1), (Jmena{L"Záznam_123.wma"}));
-}
-
-TEST_F(NazevTest, NoMaximumMeansOneFixedNameAndNoNumber)
-{
-    k_.vytv_jmena = 0;
-    k_.max_pocet_souboru = 0;
-    k_.soubor_jmeno = L"Porada";
-    a_.cisloZaznamu = 9999;
-    EXPECT_EQ(Dalsi(2), (Jmena{L"Porada.wma", L"Porada.wma"}));
-    EXPECT_EQ(a_.cisloZaznamu, 9999u);
 }
 
 TEST_F(NazevTest, NamesThatDoNotFitAreRefusedNotCut)
@@ -166,31 +155,6 @@ TEST_F(NazevTest, NamesThatDoNotFitAreRefusedNotCut)
 
     k_.vytv_jmena = 2;
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, std::wstring(800, L'd'), PevneHodiny), E_INVALIDARG);
-}
-
-TEST_F(NazevTest, NumberSurvivesARestart)
-{
-    k_.vytv_jmena = 0;
-    a_.cisloZaznamu = k_.posledni_cislo;  // start-up: the stored number, 1 by default
-    EXPECT_EQ(Dalsi(3), (Jmena{L"Záznam_1.wma", L"Záznam_2.wma", L"Záznam_3.wma"}));
-    // While running only the live number moves.
-    EXPECT_EQ(k_.posledni_cislo, 1u);
-    ASSERT_EQ(UlozitCisloZaznamu(a_, k_), S_OK);
-
-    Konfigurace znovu{};
-    InicializovatKonfiguraci(znovu);
-    znovu.registrovaCesta = klic_;
-    NastavitVychozi(znovu, L"tester");
-    ASSERT_EQ(Nacist(znovu), S_OK);
-    EXPECT_EQ(znovu.posledni_cislo, 4u);
-    Aplikace po;
-    po.cisloZaznamu = znovu.posledni_cislo;
-    znovu.slozka_data = dir_.Path();
-    znovu.vytv_jmena = 0;
-    ASSERT_EQ(VytvoritJmenoZaznamu(po, znovu, L"", PevneHodiny), S_OK);
-    EXPECT_EQ(po.souborZaznamu, dir_.File(L"Záznam_4.wma"));
-    UvolnitKonfiguraci(znovu);
-    EXPECT_TRUE(modul_.zpravy.empty());
 }
 
 TEST_F(NazevTest, ResetAsksAndOnlyYesResetsAndSaves)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 using namespace recording_test;
 
@@ -52,16 +53,11 @@ TEST_F(ProfilTest, EverySystemProfileLoadsWithItsAudioStream)
         GUID id = mirvak::media::ToGuid(zaznam.id);
         ASSERT_EQ(p.LoadById(id), S_OK);
         ASSERT_TRUE(p.Profile());
-        ASSERT_TRUE(p.Profile2());
         EXPECT_EQ(p.name, std::wstring(zaznam.name.begin(), zaznam.name.end()));
-        EXPECT_FALSE(p.description.empty());
         EXPECT_EQ(p.streamCount, 1u);
         EXPECT_TRUE(p.hasAudio);
         EXPECT_FALSE(p.hasVideo);
         EXPECT_EQ(p.audioBitrate, zaznam.bitRate);
-        EXPECT_EQ(p.width, -1);
-        EXPECT_EQ(p.height, -1);
-        EXPECT_EQ(p.frameRate, 0u);
     }
     // A GUID the system does not know: the load fails and nothing stays loaded.
     const GUID nezname = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
@@ -136,10 +132,6 @@ TEST_F(ProfilTest, BadPrxFilesAreRefusedAndLoadNothing)
 TEST_F(ProfilTest, RecorderCustomProfileEdgeCases)
 {
     AudioRecorder r;
-    EXPECT_FALSE(r.IsRecording());
-    EXPECT_EQ(r.Stop(), S_OK);
-    EXPECT_FALSE(r.IsRecording());
-
     ASSERT_EQ(r.Profile().LoadById(mirvak::media::WMProfile_V80_32StereoAudio), S_OK);
     EXPECT_EQ(r.LoadCustomProfile(dir_.Path()), E_INVALIDARG);
     EXPECT_EQ(r.LoadCustomProfile(dir_.File(L"chybi.prx")), E_INVALIDARG);
@@ -148,11 +140,6 @@ TEST_F(ProfilTest, RecorderCustomProfileEdgeCases)
     EXPECT_TRUE(r.Profile().Profile());
     EXPECT_EQ(r.Profile().audioBitrate, 32000u);
     EXPECT_TRUE(r.CustomProfileFile().empty());
-
-    const std::wstring prazdny = dir_.File(L"prazdny.prx");
-    WriteText(prazdny, "");
-    EXPECT_EQ(r.LoadCustomProfile(prazdny), E_INVALIDARG);
-    EXPECT_FALSE(r.Profile().Profile());
 
     const std::wstring dobry = dir_.File(L"dobry.prx");
     WriteText(dobry, Bajty(kPrx, true));
@@ -210,34 +197,28 @@ TEST(VideoHlavicka, ReadOnlyWhenTypeSizeAndPointerFit)
     EXPECT_EQ(f.height, 216);
     EXPECT_EQ(f.bitrate, 114000u);
     EXPECT_EQ(f.frameRate, 20u);
-
     auto nula = VideoTyp(320, 240, 1, 0);
     ASSERT_TRUE(ReadVideoStreamFacts(nula, f));
     EXPECT_EQ(f.frameRate, 0u);
 
-    VideoStreamFacts nic;
-    auto spatny = VideoTyp(1, 1, 1, 1);
-    Typ(spatny)->formattype = FORMAT_WaveFormatEx;
-    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
-    spatny = VideoTyp(1, 1, 1, 1);
-    Typ(spatny)->majortype = MEDIATYPE_Audio;
-    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
-    spatny = VideoTyp(1, 1, 1, 1);
-    Typ(spatny)->cbFormat = sizeof(VIDEOINFOHEADER) - 1;
-    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
-    spatny = VideoTyp(1, 1, 1, 1);
-    Typ(spatny)->pbFormat = nullptr;
-    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
-    // A format block claimed larger than the buffer holds.
-    spatny = VideoTyp(1, 1, 1, 1);
-    Typ(spatny)->cbFormat = sizeof(VIDEOINFOHEADER) + 64;
-    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
-    // A pointer outside the buffer.
-    spatny = VideoTyp(1, 1, 1, 1);
+    // Another type, a format block too short, missing, claimed larger than
+    // the buffer or outside it, and a buffer too short for the structure.
     static VIDEOINFOHEADER jinde{};
-    Typ(spatny)->pbFormat = reinterpret_cast<BYTE*>(&jinde);
-    EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic));
-    // A buffer too short for the structure itself.
+    const std::function<void(WM_MEDIA_TYPE*)> vady[] = {
+        [](WM_MEDIA_TYPE* t) { t->formattype = FORMAT_WaveFormatEx; },
+        [](WM_MEDIA_TYPE* t) { t->majortype = MEDIATYPE_Audio; },
+        [](WM_MEDIA_TYPE* t) { t->cbFormat = sizeof(VIDEOINFOHEADER) - 1; },
+        [](WM_MEDIA_TYPE* t) { t->pbFormat = nullptr; },
+        [](WM_MEDIA_TYPE* t) { t->cbFormat = sizeof(VIDEOINFOHEADER) + 64; },
+        [](WM_MEDIA_TYPE* t) { t->pbFormat = reinterpret_cast<BYTE*>(&jinde); },
+    };
+    VideoStreamFacts nic;
+    int i = 0;
+    for (const auto& vada : vady) {
+        auto spatny = VideoTyp(1, 1, 1, 1);
+        vada(Typ(spatny));
+        EXPECT_FALSE(ReadVideoStreamFacts(spatny, nic)) << i++;
+    }
     std::vector<BYTE> kratky(sizeof(WM_MEDIA_TYPE) - 1, 0);
     EXPECT_FALSE(ReadVideoStreamFacts(kratky, nic));
     EXPECT_EQ(nic.width, -1);

@@ -1,82 +1,162 @@
 // The built-in ASF writer filter in real Wine filter graphs, fed by a tone
-// source built on the same base classes.
-#include "dshow_test_support.h"
-
+// source built on the same base classes, its files read back with the
+// media tests' ASF reader.
+#include "media/asf/asf_test_support.h"
+#include "media/dshow/AsfWriterFilter.h"
 #include "media/dshow/MediaLayer.h"
 #include "media/dshow/WmProfiles.h"
+#include "harness/TestFolder.h"
 
-using namespace dshow_test;
+#include <atomic>
+#include <cmath>
+#include <thread>
+
+using namespace mirvak::direct_show;
+using asftest::AsfFile;
+using tonbar::test::ComScope;
+using TempDir = tonbar::test::TestFolder;
 
 namespace {
 
-ComPtr<IBaseFilter> NewWriter() {
-    ComPtr<IBaseFilter> w;
-    EXPECT_EQ(S_OK, CreateAsfWriterFilter(&w));
-    return w;
+// A built-in profile of the given stream.
+ComPtr<IWMProfile> Profile(uint32_t bitRate, uint32_t rate, uint16_t channels) {
+    mirvak::media::AudioProfile p;
+    p.bitRate = bitRate;
+    p.sampleRate = rate;
+    p.channels = channels;
+    ComPtr<IWMProfile> out;
+    EXPECT_EQ(S_OK, mirvak::media::CreateBuiltInProfile(p, &out));
+    return out;
 }
 
-uint64_t SizeOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA a{};
-    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &a)) return 0;
-    return (uint64_t(a.nFileSizeHigh) << 32) | a.nFileSizeLow;
-}
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+AsfFile Read(const std::wstring& path) { return asftest::ParseAsf(asftest::ReadBytes(path)); }
+
+// Source filter delivering a 440 Hz sine as 16-bit PCM, 100 ms a sample, five
+// times faster than real time, from Run until Pause/Stop.
+class ToneSource : public BaseFilter {
+public:
+    ToneSource(DWORD rate, WORD channels) : BaseFilter(GUID_NULL, L"Tone"), pin_(this, rate, channels) {}
+    ~ToneSource() override { Halt(); }
+    int PinCount() override { return 1; }
+    BasePin* PinAt(int i) override { return i == 0 ? &pin_ : nullptr; }
+    // Seconds of sound delivered.
+    double Delivered() const { return double(frames_) / pin_.rate; }
+
+protected:
+    HRESULT OnActivate() override { return pin_.Active(); }
+    HRESULT OnRun(REFERENCE_TIME) override {
+        stop_ = false;
+        thread_ = std::thread([this] { Loop(); });
+        return S_OK;
+    }
+    HRESULT OnPauseFromRun() override { return Halt(), S_OK; }
+    HRESULT OnStop() override { return Halt(), pin_.Inactive(); }
+
+private:
+    struct Pin : BaseOutputPin {
+        Pin(BaseFilter* f, DWORD r, WORD ch) : BaseOutputPin(f, L"Out"), rate(r), channels(ch), type(MakePcmType(r, ch)) {}
+        HRESULT CheckMediaType(const AM_MEDIA_TYPE& mt) override {
+            DWORD r = 0;
+            WORD ch = 0;
+            return GetPcm16Format(mt, &r, &ch) && r == rate && ch == channels ? S_OK : S_FALSE;
+        }
+        bool GetMediaType(int i, MediaType* out) override { return i == 0 && (*out = type, true); }
+        HRESULT DecideBufferSize(IMemAllocator* a, ALLOCATOR_PROPERTIES* p) override {
+            p->cBuffers = 4;
+            p->cbBuffer = static_cast<long>(rate / 10 * channels * 2);
+            p->cbAlign = 1;
+            ALLOCATOR_PROPERTIES actual;
+            return a->SetProperties(p, &actual);
+        }
+        DWORD rate;
+        WORD channels;
+        MediaType type;
+    };
+
+    void Halt() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+    }
+    void Loop() {
+        const DWORD frames = pin_.rate / 10;
+        while (!stop_) {
+            ComPtr<IMediaSample> s;
+            if (FAILED(pin_.GetDeliveryBuffer(&s))) return;
+            BYTE* p;
+            s->GetPointer(&p);
+            auto* pcm = reinterpret_cast<int16_t*>(p);
+            for (DWORD i = 0; i < frames; ++i)
+                for (WORD c = 0; c < pin_.channels; ++c)
+                    pcm[i * pin_.channels + c] =
+                        static_cast<int16_t>(12000.0 * std::sin(2.0 * 3.14159265358979 * 440.0 * double(frames_ + i) / pin_.rate));
+            s->SetActualDataLength(static_cast<long>(frames * pin_.channels * 2));
+            if (pin_.Deliver(s.Get()) != S_OK) return;
+            frames_ += frames;
+            Sleep(20);
+        }
+    }
+
+    Pin pin_;
+    std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> frames_{0};
+    std::thread thread_;
+};
+
+// A filter graph holding a tone source connected to a built-in writer.
+struct ToneGraph {
+    ComPtr<IGraphBuilder> graph;
+    ComPtr<IMediaControl> control;
+    ComPtr<ToneSource> source;
+    ComPtr<IBaseFilter> writer;
+
+    HRESULT Build(DWORD rate, WORD channels, IWMProfile* profile, const std::wstring& file) {
+        HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph));
+        if (FAILED(hr) || FAILED(hr = CreateAsfWriterFilter(&writer))) return hr;
+        graph.As(&control);
+        source.Attach(new ToneSource(rate, channels));
+        ComPtr<IConfigAsfWriter> cfg;
+        ComPtr<IFileSinkFilter> sink;
+        writer.As(&cfg);
+        writer.As(&sink);
+        ComPtr<IPin> out, in;
+        if (FAILED(hr = cfg->ConfigureFilterUsingProfile(profile)) || FAILED(hr = sink->SetFileName(file.c_str(), nullptr)) ||
+            FAILED(hr = graph->AddFilter(source.Get(), L"Tone")) || FAILED(hr = graph->AddFilter(writer.Get(), L"ASF Writer")) ||
+            FAILED(hr = source->FindPin(L"Out", &out)) || FAILED(hr = writer->FindPin(L"Audio Input 01", &in)))
+            return hr;
+        return graph->ConnectDirect(out.Get(), in.Get(), nullptr);
+    }
+    // Runs for `ms` and stops; the file then holds what was delivered.
+    void Record(DWORD ms) {
+        ASSERT_EQ(S_OK, control->Run());
+        Sleep(ms);
+        ASSERT_EQ(S_OK, control->Stop());
+    }
+};
 
 } // namespace
 
-TEST(AsfWriterFilter, ProfileMustHaveAnAudioStream) {
-    ComScope com;
-    ComPtr<IConfigAsfWriter> cfg;
-    ASSERT_EQ(S_OK, NewWriter().As(&cfg));
-
-    EXPECT_EQ(E_INVALIDARG, cfg->ConfigureFilterUsingProfile(nullptr));
-    ComPtr<IWMProfile> none;
-    EXPECT_EQ(E_FAIL, cfg->GetCurrentProfile(&none));
-    EXPECT_EQ(nullptr, none.Get());
-
-    auto good = AudioProfile(64000, 44100, 2);
-    ASSERT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(good.Get()));
-
-    // Refused profiles leave the accepted one in place.
-    auto videoOnly = MakeProfile({{MEDIATYPE_Video, 300000, 0, 0}});
-    EXPECT_LT(cfg->ConfigureFilterUsingProfile(videoOnly.Get()), 0);
-    EXPECT_LT(cfg->ConfigureFilterUsingProfile(MakeProfile({}).Get()), 0);
-    EXPECT_LT(cfg->ConfigureFilterUsingProfile(AudioProfile(64000, 0, 2).Get()), 0);
-    ComPtr<IWMProfile> current;
-    ASSERT_EQ(S_OK, cfg->GetCurrentProfile(&current));
-    EXPECT_EQ(good.Get(), current.Get());
-
-    // A video stream first does not hide the audio one.
-    auto mixed = MakeProfile({{MEDIATYPE_Video, 300000, 0, 0}, {MEDIATYPE_Audio, 32000, 32000, 2}});
-    EXPECT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(mixed.Get()));
-
-    // The system profile GUIDs work too; unknown ones do not.
-    const GUID cd64 = {0x09BB5BC4, 0x3176, 0x457F, {0x8D, 0xD6, 0x3C, 0xD9, 0x19, 0x12, 0x3E, 0x2D}};
-    EXPECT_EQ(S_OK, cfg->ConfigureFilterUsingProfileGuid(cd64));
-    GUID got{};
-    EXPECT_EQ(S_OK, cfg->GetCurrentProfileGuid(&got));
-    EXPECT_EQ(cd64, got);
-    EXPECT_EQ(E_INVALIDARG, cfg->ConfigureFilterUsingProfileGuid(GUID_NULL));
-}
-
-TEST(AsfWriterFilter, TakesEverySystemProfileOfTheProfileManager) {
+// Profiles the encoder can take, by object or system GUID, prefer exactly
+// their PCM format at the pin; others are refused and leave the accepted one.
+TEST(AsfWriterFilter, ProfilesSetThePinsPreferredFormat) {
     ComScope com;
     ComPtr<IWMProfileManager> manager;
     ASSERT_EQ(S_OK, mirvak::media::CreateBuiltInProfileManager(&manager));
     for (const auto& p : mirvak::media::SystemAudioProfiles()) {
         SCOPED_TRACE(p.bitRate);
+        ComPtr<IBaseFilter> f;
+        ASSERT_EQ(S_OK, CreateAsfWriterFilter(&f));
+        ComPtr<IConfigAsfWriter> cfg;
+        ASSERT_EQ(S_OK, f.As(&cfg));
         ComPtr<IWMProfile> profile;
         ASSERT_EQ(S_OK, manager->LoadProfileByID(mirvak::media::ToGuid(p.id), &profile));
-        ComPtr<IConfigAsfWriter> cfg;
-        ASSERT_EQ(S_OK, NewWriter().As(&cfg));
         EXPECT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(profile.Get()));
-        // The pin then prefers exactly the profile's PCM format.
-        ComPtr<IBaseFilter> f;
-        cfg.As(&f);
         ComPtr<IPin> in;
-        ASSERT_EQ(S_OK, f->FindPin(L"Audio Input 01", &in));
         ComPtr<IEnumMediaTypes> types;
-        ASSERT_EQ(S_OK, in->EnumMediaTypes(&types));
         AM_MEDIA_TYPE* mt = nullptr;
+        ASSERT_EQ(S_OK, f->FindPin(L"Audio Input 01", &in));
+        ASSERT_EQ(S_OK, in->EnumMediaTypes(&types));
         ASSERT_EQ(S_OK, types->Next(1, &mt, nullptr));
         DWORD rate = 0;
         WORD channels = 0;
@@ -84,178 +164,159 @@ TEST(AsfWriterFilter, TakesEverySystemProfileOfTheProfileManager) {
         DeleteMediaType(mt);
         EXPECT_EQ(p.sampleRate, rate);
         EXPECT_EQ(p.channels, channels);
+        // The input pin takes 16-bit PCM only.
+        MediaType pcm8 = MakePcmType(44100, 2);
+        reinterpret_cast<WAVEFORMATEX*>(pcm8.Get().pbFormat)->wBitsPerSample = 8;
+        EXPECT_EQ(S_FALSE, in->QueryAccept(&pcm8.Get()));
+        EXPECT_EQ(S_OK, in->QueryAccept(&MakePcmType(22050, 1).Get()));
     }
-}
 
-TEST(AsfWriterFilter, FileNameThroughFileSink) {
-    ComScope com;
-    ComPtr<IFileSinkFilter> sink;
-    ASSERT_EQ(S_OK, NewWriter().As(&sink));
-    LPOLESTR name = reinterpret_cast<LPOLESTR>(1);
-    EXPECT_EQ(E_FAIL, sink->GetCurFile(&name, nullptr));
-    EXPECT_EQ(nullptr, name);
-    EXPECT_EQ(E_POINTER, sink->SetFileName(nullptr, nullptr));
-    EXPECT_EQ(E_INVALIDARG, sink->SetFileName(L"", nullptr));
-
-    const wchar_t* path = L"C:\\nahrávky\\záznam 1.wma";
-    ASSERT_EQ(S_OK, sink->SetFileName(path, nullptr));
-    AM_MEDIA_TYPE mt;
-    ASSERT_EQ(S_OK, sink->GetCurFile(&name, &mt));
-    EXPECT_STREQ(path, name);
-    EXPECT_EQ(MEDIATYPE_Stream, mt.majortype);
-    EXPECT_EQ(MEDIASUBTYPE_Asf, mt.subtype);
-    CoTaskMemFree(name);
-}
-
-TEST(AsfWriterFilter, StopWithoutRunAndBadStartsLeaveNoFile) {
-    ComScope com;
-    TempDir dir;
-    ComPtr<IBaseFilter> w = NewWriter();
-    ComPtr<IFileSinkFilter> sink;
-    w.As(&sink);
-    const std::wstring file = dir.File(L"a.wma");
-    sink->SetFileName(file.c_str(), nullptr);
-    EXPECT_EQ(S_OK, w->Stop());
-    EXPECT_EQ(S_OK, w->Stop());
-    FILTER_STATE st;
-    EXPECT_EQ(S_OK, w->GetState(0, &st));
-    EXPECT_EQ(State_Stopped, st);
-
-    // No profile, then no connection: the start is refused, nothing written.
-    EXPECT_LT(w->Pause(), 0);
+    ComPtr<IBaseFilter> f;
+    ASSERT_EQ(S_OK, CreateAsfWriterFilter(&f));
     ComPtr<IConfigAsfWriter> cfg;
-    w.As(&cfg);
-    ASSERT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(AudioProfile(64000, 44100, 2).Get()));
-    EXPECT_EQ(VFW_E_NOT_CONNECTED, w->Run(0));
-    EXPECT_EQ(S_OK, w->GetState(0, &st));
-    EXPECT_EQ(State_Stopped, st);
-    EXPECT_FALSE(FileExists(file));
-
-    // The input pin takes 16-bit PCM only.
-    ComPtr<IPin> in;
-    ASSERT_EQ(S_OK, w->FindPin(L"Audio Input 01", &in));
-    MediaType pcm8 = MakePcmType(44100, 2);
-    reinterpret_cast<WAVEFORMATEX*>(pcm8.Get().pbFormat)->wBitsPerSample = 8;
-    EXPECT_EQ(S_FALSE, in->QueryAccept(&pcm8.Get()));
-    EXPECT_EQ(S_OK, in->QueryAccept(&MakePcmType(22050, 1).Get()));
+    ASSERT_EQ(S_OK, f.As(&cfg));
+    ComPtr<IWMProfile> none;
+    EXPECT_EQ(E_FAIL, cfg->GetCurrentProfile(&none));
+    EXPECT_EQ(E_INVALIDARG, cfg->ConfigureFilterUsingProfile(nullptr));
+    auto good = Profile(64000, 44100, 2);
+    ASSERT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(good.Get()));
+    EXPECT_LT(cfg->ConfigureFilterUsingProfile(Profile(64000, 0, 2).Get()), 0);
+    EXPECT_LT(cfg->ConfigureFilterUsingProfile(Profile(64000, 44100, 3).Get()), 0);
+    ComPtr<IWMProfile> current;
+    ASSERT_EQ(S_OK, cfg->GetCurrentProfile(&current));
+    EXPECT_EQ(good.Get(), current.Get());
+    EXPECT_EQ(S_OK, cfg->ConfigureFilterUsingProfileGuid(mirvak::media::WMProfile_V80_64StereoAudio));
+    GUID got{};
+    EXPECT_EQ(S_OK, cfg->GetCurrentProfileGuid(&got));
+    EXPECT_EQ(mirvak::media::WMProfile_V80_64StereoAudio, got);
+    EXPECT_EQ(E_INVALIDARG, cfg->ConfigureFilterUsingProfileGuid(GUID_NULL));
 }
 
-TEST(AsfWriterFilter, UnwritablePathFailsTheRun) {
-    ComScope com;
-    TempDir dir;
-    ToneGraph g;
-    const std::wstring file = dir.File(L"missing\\a.wma");
-    ASSERT_EQ(S_OK, g.Build(44100, 2, AudioProfile(64000, 44100, 2).Get(), file));
-    HRESULT hr = g.control->Run();
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), hr);
-    g.control->Stop();
-    EXPECT_FALSE(FileExists(file));
-}
-
-TEST(AsfWriterFilter, RunStopTwiceWritesCompleteFiles) {
-    ComScope com;
-    TempDir dir;
-    ToneGraph g;
-    const std::wstring file = dir.File(L"tone.wma");
-    ASSERT_EQ(S_OK, g.Build(44100, 2, AudioProfile(64000, 44100, 2).Get(), file));
-    for (int round = 0; round < 2; ++round) {
-        SCOPED_TRACE(round);
-        uint64_t before = g.source->FramesDelivered();
-        ASSERT_EQ(S_OK, g.control->Run());
-        Sleep(round == 0 ? 400 : 800);
-        EXPECT_EQ(S_OK, g.control->Stop());
-        double delivered = double(g.source->FramesDelivered() - before) / 44100.0;
-        std::vector<uint8_t> bytes = ReadShared(file);
-        AsfFacts facts = ReadAsfFacts(bytes);
-        ASSERT_TRUE(facts.header);
-        // Stop completed the header: size and duration are filled in.
-        EXPECT_EQ(bytes.size(), facts.fileSizeField);
-        EXPECT_GT(facts.packets, 0u);
-        EXPECT_GT(delivered, 0.5);
-        EXPECT_NEAR(delivered, facts.durationSec, 0.15);   // up to a block of padding
-    }
-    // Settings are refused while running and the recording survives that.
-    ASSERT_EQ(S_OK, g.control->Run());
-    ComPtr<IConfigAsfWriter> cfg;
-    g.writer.As(&cfg);
-    EXPECT_EQ(VFW_E_WRONG_STATE, cfg->ConfigureFilterUsingProfile(AudioProfile(32000, 32000, 2).Get()));
-    ComPtr<IFileSinkFilter> sink;
-    g.writer.As(&sink);
-    EXPECT_EQ(VFW_E_WRONG_STATE, sink->SetFileName(dir.File(L"other.wma").c_str(), nullptr));
-    Sleep(300);
-    EXPECT_EQ(S_OK, g.control->Stop());
-    std::vector<uint8_t> bytes = ReadShared(file);
-    EXPECT_EQ(bytes.size(), ReadAsfFacts(bytes).fileSizeField);
-    EXPECT_FALSE(FileExists(dir.File(L"other.wma")));
-}
-
-TEST(AsfWriterFilter, FileIsReadableAndGrowsWhileRecording) {
-    ComScope com;
-    TempDir dir;
-    ToneGraph g;
-    const std::wstring file = dir.File(L"growing.wma");
-    ASSERT_EQ(S_OK, g.Build(44100, 2, AudioProfile(128000, 44100, 2).Get(), file));
-    ASSERT_EQ(S_OK, g.control->Run());
-    Sleep(500);
-    std::vector<uint8_t> early = ReadShared(file);   // share-read open succeeds while writing
-    Sleep(700);
-    std::vector<uint8_t> later = ReadShared(file);
-    uint64_t size = SizeOf(file);
-    EXPECT_EQ(S_OK, g.control->Stop());
-    ASSERT_TRUE(ReadAsfFacts(early).header);
-    EXPECT_GT(later.size(), early.size());
-    EXPECT_GE(size, later.size());
-    EXPECT_GT(SizeOf(file), size);   // the index follows at Stop
-}
-
-TEST(AsfWriterFilter, ConvertsOtherPcmToTheProfileFormat) {
-    ComScope com;
-    TempDir dir;
-    struct Case {
-        DWORD rate;
-        WORD channels;
-    } cases[] = {{22050, 1}, {48000, 2}, {44100, 1}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.rate);
-        ToneGraph g;
-        const std::wstring file = dir.File((L"conv" + std::to_wstring(c.rate) + L".wma").c_str());
-        ASSERT_EQ(S_OK, g.Build(c.rate, c.channels, AudioProfile(64000, 44100, 2).Get(), file));
-        ASSERT_EQ(S_OK, g.control->Run());
-        Sleep(500);
-        ASSERT_EQ(S_OK, g.control->Stop());
-        double delivered = double(g.source->FramesDelivered()) / c.rate;
-        AsfFacts facts = ReadAsfFacts(ReadShared(file));
-        ASSERT_TRUE(facts.header);
-        EXPECT_NEAR(delivered, facts.durationSec, 0.15);
-    }
-}
-
-TEST(MediaLayer, OutputFileNameGivesAWriterInTheGraph) {
+// SetOutputFileNameAsf puts a writer named by the file into the builder's
+// graph; the file name goes through IFileSinkFilter.
+TEST(AsfWriterFilter, OutputFileNameGivesAWriterInTheGraph) {
     ComScope com;
     ComPtr<ICaptureGraphBuilder2> builder;
     ComPtr<IGraphBuilder> graph;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&builder)));
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)));
     ComPtr<IBaseFilter> writer;
-    // Without a graph there is nowhere to put the writer.
-    EXPECT_LT(SetOutputFileNameAsf(builder.Get(), L"C:\\x.wma", &writer), 0);
+    EXPECT_LT(SetOutputFileNameAsf(builder.Get(), L"C:\\x.wma", &writer), 0) << "no graph to put it in";
     EXPECT_EQ(nullptr, writer.Get());
     ASSERT_EQ(S_OK, builder->SetFiltergraph(graph.Get()));
     EXPECT_EQ(E_POINTER, SetOutputFileNameAsf(builder.Get(), nullptr, &writer));
-
-    ASSERT_EQ(S_OK, SetOutputFileNameAsf(builder.Get(), L"C:\\x.wma", &writer));
+    const wchar_t* path = L"C:\\nahrávky\\záznam 1.wma";
+    ASSERT_EQ(S_OK, SetOutputFileNameAsf(builder.Get(), path, &writer));
     ComPtr<IBaseFilter> found;
     ASSERT_EQ(S_OK, graph->FindFilterByName(L"ASF Writer", &found));
     EXPECT_EQ(writer.Get(), found.Get());
     ComPtr<IFileSinkFilter> sink;
     ASSERT_EQ(S_OK, writer.As(&sink));
     LPOLESTR name = nullptr;
-    ASSERT_EQ(S_OK, sink->GetCurFile(&name, nullptr));
-    EXPECT_STREQ(L"C:\\x.wma", name);
+    AM_MEDIA_TYPE mt;
+    ASSERT_EQ(S_OK, sink->GetCurFile(&name, &mt));
+    EXPECT_STREQ(path, name);
+    EXPECT_EQ(MEDIASUBTYPE_Asf, mt.subtype);
     CoTaskMemFree(name);
-    ComPtr<IConfigAsfWriter> cfg;
-    EXPECT_EQ(S_OK, writer.As(&cfg));
+    EXPECT_EQ(E_INVALIDARG, sink->SetFileName(L"", nullptr));
     EXPECT_EQ(S_OK, graph->RemoveFilter(writer.Get()));
+}
+
+// Without a profile or a connection the start is refused and nothing is
+// written; an unwritable path fails the run.
+TEST(AsfWriterFilter, BadStartsLeaveNoFile) {
+    ComScope com;
+    TempDir dir;
+    ComPtr<IBaseFilter> w;
+    ASSERT_EQ(S_OK, CreateAsfWriterFilter(&w));
+    ComPtr<IFileSinkFilter> sink;
+    ComPtr<IConfigAsfWriter> cfg;
+    w.As(&sink);
+    w.As(&cfg);
+    const std::wstring file = dir.File(L"a.wma");
+    sink->SetFileName(file.c_str(), nullptr);
+    EXPECT_EQ(S_OK, w->Stop());
+    EXPECT_LT(w->Pause(), 0) << "no profile";
+    ASSERT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(Profile(64000, 44100, 2).Get()));
+    EXPECT_EQ(VFW_E_NOT_CONNECTED, w->Run(0));
+    FILTER_STATE st;
+    EXPECT_EQ(S_OK, w->GetState(0, &st));
+    EXPECT_EQ(State_Stopped, st);
+    EXPECT_FALSE(FileExists(file));
+
+    ToneGraph g;
+    const std::wstring missing = dir.File(L"missing\\a.wma");
+    ASSERT_EQ(S_OK, g.Build(44100, 2, Profile(64000, 44100, 2).Get(), missing));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), g.control->Run());
+    g.control->Stop();
+    EXPECT_FALSE(FileExists(missing));
+}
+
+// Each Stop completes the file (size and duration in the header, the index
+// after the data); while running the file grows readable, and settings are
+// refused without harm to the recording.
+TEST(AsfWriterFilter, RunStopTwiceWritesCompleteFilesReadableWhileRecording) {
+    ComScope com;
+    TempDir dir;
+    ToneGraph g;
+    const std::wstring file = dir.File(L"tone.wma");
+    ASSERT_EQ(S_OK, g.Build(44100, 2, Profile(128000, 44100, 2).Get(), file));
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        const double before = g.source->Delivered();
+        ASSERT_EQ(S_OK, g.control->Run());
+        Sleep(500);
+        const size_t early = asftest::ReadBytes(file).size();
+        EXPECT_EQ(Read(file).topLevel.at(0).guid, asftest::kGuidHeader) << "readable while recording";
+        ComPtr<IConfigAsfWriter> cfg;
+        g.writer.As(&cfg);
+        EXPECT_EQ(VFW_E_WRONG_STATE, cfg->ConfigureFilterUsingProfile(Profile(32000, 32000, 2).Get()));
+        ComPtr<IFileSinkFilter> sink;
+        g.writer.As(&sink);
+        EXPECT_EQ(VFW_E_WRONG_STATE, sink->SetFileName(dir.File(L"other.wma").c_str(), nullptr));
+        Sleep(700);
+        const size_t later = asftest::ReadBytes(file).size();
+        EXPECT_EQ(S_OK, g.control->Stop());
+        EXPECT_GT(later, early);
+        const std::vector<uint8_t> bytes = asftest::ReadBytes(file);
+        EXPECT_GT(bytes.size(), later) << "the index follows at Stop";
+        AsfFile f = asftest::ParseAsf(bytes);
+        EXPECT_EQ(bytes.size(), f.fileSize);
+        EXPECT_TRUE(f.hasIndex);
+        EXPECT_GT(f.packetCount, 0u);
+        EXPECT_GT(g.source->Delivered() - before, 0.5);
+        EXPECT_NEAR(g.source->Delivered() - before, f.Seconds(), 0.15);  // up to a block of padding
+    }
+    EXPECT_FALSE(FileExists(dir.File(L"other.wma")));
+}
+
+// Other PCM is converted to the profile's format: the file lasts as long as
+// what was delivered.
+TEST(AsfWriterFilter, ConvertsOtherPcmToTheProfileFormat) {
+    ComScope com;
+    TempDir dir;
+    struct Case { DWORD rate; WORD channels; uint32_t bitRate, profileRate; WORD profileChannels; } cases[] = {
+        {22050, 1, 64000, 44100, 2}, {48000, 2, 64000, 44100, 2}, {44100, 1, 64000, 44100, 2},
+        {22050, 1, 32000, 32000, 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rate);
+        ToneGraph g;
+        const std::wstring file = dir.File(L"conv.wma");
+        ASSERT_EQ(S_OK, g.Build(c.rate, c.channels, Profile(c.bitRate, c.profileRate, c.profileChannels).Get(), file));
+        g.Record(500);
+        EXPECT_NEAR(g.source->Delivered(), Read(file).Seconds(), 0.15);
+    }
+}
+
+// Run by tone_test.sh, which judges the converted sound with ffmpeg: 22050 Hz
+// mono into a 32000 Hz stereo profile must still be the 440 Hz tone.
+TEST(AsfWriterFilter, DISABLED_ConvertedToneForFfmpeg) {
+    ComScope com;
+    const wchar_t* file = _wgetenv(L"TONBAR_TONE_WMA");
+    ASSERT_TRUE(file) << "TONBAR_TONE_WMA is not set";
+    ToneGraph g;
+    ASSERT_EQ(S_OK, g.Build(22050, 1, Profile(32000, 32000, 2).Get(), file));
+    g.Record(600);
 }
 
 // A Smart Tee passes its input's samples through unchanged; Wine's lets its
@@ -266,25 +327,22 @@ TEST(AsfWriterFilter, BehindASmartTeeTakesTheTeesInputType) {
     ComScope com;
     TempDir dir;
     ComPtr<IGraphBuilder> graph;
+    ComPtr<IBaseFilter> tee, writer;
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)));
-    ComPtr<IBaseFilter> tee;
-    if (FAILED(CoCreateInstance(CLSID_SmartTee, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&tee))))
-        GTEST_SKIP() << "no Smart Tee on this system";
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_SmartTee, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&tee)));
     ComPtr<ToneSource> source;
     source.Attach(new ToneSource(44100, 2));
-    ComPtr<IBaseFilter> writer;
     ASSERT_EQ(S_OK, CreateAsfWriterFilter(&writer));
     ComPtr<IConfigAsfWriter> cfg;
-    ASSERT_EQ(S_OK, writer.As(&cfg));
-    ASSERT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(AudioProfile(20000, 22050, 1).Get()));
     ComPtr<IFileSinkFilter> sink;
+    ASSERT_EQ(S_OK, writer.As(&cfg));
     ASSERT_EQ(S_OK, writer.As(&sink));
+    ASSERT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(Profile(20000, 22050, 1).Get()));
     const std::wstring file = dir.File(L"tee.wma");
     ASSERT_EQ(S_OK, sink->SetFileName(file.c_str(), nullptr));
     ASSERT_EQ(S_OK, graph->AddFilter(source.Get(), L"Tone"));
     ASSERT_EQ(S_OK, graph->AddFilter(tee.Get(), L"Tee"));
     ASSERT_EQ(S_OK, graph->AddFilter(writer.Get(), L"ASF Writer"));
-
     ComPtr<IPin> out, teeIn, teeOut, in;
     ASSERT_EQ(S_OK, source->FindPin(L"Out", &out));
     ASSERT_EQ(S_OK, tee->FindPin(L"Input", &teeIn));
@@ -292,7 +350,6 @@ TEST(AsfWriterFilter, BehindASmartTeeTakesTheTeesInputType) {
     ASSERT_EQ(S_OK, writer->FindPin(L"Audio Input 01", &in));
     ASSERT_EQ(S_OK, graph->ConnectDirect(out.Get(), teeIn.Get(), nullptr));
     ASSERT_EQ(S_OK, graph->ConnectDirect(teeOut.Get(), in.Get(), nullptr));
-
     AM_MEDIA_TYPE mt{};
     ASSERT_EQ(S_OK, in->ConnectionMediaType(&mt));
     DWORD rate = 0;
@@ -301,17 +358,13 @@ TEST(AsfWriterFilter, BehindASmartTeeTakesTheTeesInputType) {
     FreeMediaTypeContents(mt);
     EXPECT_EQ(44100u, rate);
     EXPECT_EQ(2, channels);
-
     ComPtr<IMediaControl> control;
     ASSERT_EQ(S_OK, graph.As(&control));
     ASSERT_EQ(S_OK, control->Run());
     Sleep(600);
     EXPECT_EQ(S_OK, control->Stop());
-    const double delivered = double(source->FramesDelivered()) / 44100.0;
-    AsfFacts facts = ReadAsfFacts(ReadShared(file));
-    ASSERT_TRUE(facts.header);
-    EXPECT_GT(delivered, 0.5);
-    EXPECT_NEAR(delivered, facts.durationSec, 0.15);
+    EXPECT_GT(source->Delivered(), 0.5);
+    EXPECT_NEAR(source->Delivered(), Read(file).Seconds(), 0.15);
     graph->RemoveFilter(writer.Get());
     graph->RemoveFilter(tee.Get());
     graph->RemoveFilter(source.Get());
