@@ -236,7 +236,7 @@ TEST_F(KonfiguraceTest, SaveAndLoadRoundTrip)
     k_.akce_ikona_hlavni[7] = 40011;
     k_.varovani_ticho = 0;
     ASSERT_EQ(Ulozit(k_), S_OK);
-    EXPECT_EQ(Hodnoty(nullptr).count(L"varovani_ticho"), 1u) << "beside the program's other values";
+    EXPECT_EQ(Hodnoty(L"").count(L"varovani_ticho"), 1u) << "beside the program's other values";
     // Only the running number changes with UlozitPosledniCislo.
     k_.posledni_cislo = 78;
     k_.soubor_jmeno = L"neuloženo";
