@@ -100,6 +100,10 @@ HRESULT Aplikace::Inicializovat(HINSTANCE inst)
     InitializeCriticalSection(&cs);
     csInicializovana_ = true;
     try {
+        // The capture devices (step 12) are enumerated on a thread meanwhile:
+        // the window does not wait for them (PrevzitZarizeni).
+        zarizeni = std::make_unique<AudioCaptureDeviceList>();
+        vyctovaniZarizeni_.Start();
         INITCOMMONCONTROLSEX icc{sizeof icc, 0x2FFF};
         Over(InitCommonControlsEx(&icc));
 
@@ -144,9 +148,6 @@ HRESULT Aplikace::Inicializovat(HINSTANCE inst)
         // The e-mail dialog offers these contacts and opens their manager.
         NastavitKontaktyEmailu(&kontakty, [](HWND vlastnik) { g_aplikace->SpravovatKontakty(vlastnik); });
 
-        // The capture devices; a failed enumeration keeps what was listed.
-        zarizeni = std::make_unique<AudioCaptureDeviceList>();
-        zarizeni->Enumerate();
         zaznamnik = std::make_unique<AudioRecorder>();
         // A missing "profily_zaznamu" key gives an empty store.
         profilyZaznamu.SetApplicationKey(g_konfigurace.registrovaCesta);
@@ -156,7 +157,8 @@ HRESULT Aplikace::Inicializovat(HINSTANCE inst)
 
         InicializovatKonfiguraci(g_konfigurace);
         konfiguraceInicializovana_ = true;
-        NastavitVychozi(g_konfigurace, jmenoUzivatele, zarizeni->Count() > 0 ? &zarizeni->At(0) : nullptr);
+        // The default device comes with the device list (PrevzitZarizeni).
+        NastavitVychozi(g_konfigurace, jmenoUzivatele, nullptr);
         Nacist(g_konfigurace);
         cisloZaznamu = g_konfigurace.posledni_cislo;
 
@@ -177,9 +179,25 @@ HRESULT Aplikace::Inicializovat(HINSTANCE inst)
             VyhoditKod(hr);
         return S_OK;
     } catch (long code) {
+        vyctovaniZarizeni_.Take();
         ZrusitKritickouSekci();
         return KodNeboFail(code);
     }
+}
+
+bool Aplikace::PrevzitZarizeni()
+{
+    std::unique_ptr<AudioCaptureDeviceList> seznam = vyctovaniZarizeni_.Take();
+    if (!seznam)
+        return false;
+    // In place: the windows hold the list by its address.
+    if (zarizeni)
+        *zarizeni = std::move(*seznam);
+    else
+        zarizeni = std::move(seznam);
+    if (g_konfigurace.zarizeni.friendlyName.empty() && zarizeni->Count() > 0)
+        g_konfigurace.zarizeni = zarizeni->At(0);
+    return true;
 }
 
 HRESULT Aplikace::Ukoncit()
@@ -191,6 +209,7 @@ HRESULT Aplikace::Ukoncit()
         const bool uvolnit = pracovnici::Ukoncit(pracovnici::kCekaniNaKonec);
         ZnicitHlavniOkno();
 
+        vyctovaniZarizeni_.Take();
         zarizeni.reset();
         zaznamnik.reset();
 

@@ -34,6 +34,11 @@ public:
     HRESULT Inicializovat(HINSTANCE instance);
     HRESULT Ukoncit();
 
+    // The capture devices enumerated while the main window was made: joins
+    // that enumeration and puts its devices into `zarizeni`; a configuration
+    // without a device gets the first one. False when there was none to take.
+    bool PrevzitZarizeni();
+
     void NastavitPrioritu();
     HRESULT SpustitDizivuz();
     // "&Kontakty pro email": the external contacts program, else DlgKontakty
@@ -70,6 +75,7 @@ public:
     HIMAGELIST velkeObrazky = nullptr;
 
 private:
+    AudioCaptureDeviceEnumeration vyctovaniZarizeni_;
     bool csInicializovana_ = false;
     bool konfiguraceInicializovana_ = false;
     void ZrusitKritickouSekci();

@@ -297,6 +297,7 @@ HRESULT NastavitVychozi(Konfigurace& k, const std::wstring& jmenoUzivatele, cons
     k.pocet_mist_cisla = 0;
     k.posledni_cislo = 1;
     k.soubor_parametry = 0;
+    k.varovani_ticho = 30;
     k.profil = kVychoziProfil;
     k.soubor_prx.clear();
     k.vlastni_profil = false;
@@ -346,6 +347,7 @@ HRESULT Nacist(Konfigurace& k)
         c.Dword(L"process_priority", k.process_priority);
         c.Text(L"slozka_data", k.slozka_data);
         c.Dword(L"zapis_udalosti", k.zapis_udalosti);
+        c.Dword(L"varovani_ticho", k.varovani_ticho);
         if (RegKey key = Otevrit(hlavni.Get(), L"email"))
             Cteni(key.Get()).Dword(L"zprava_ikona", k.zprava_ikona);
         if (RegKey key = Otevrit(hlavni.Get(), L"email\\prijemci")) {
@@ -418,6 +420,7 @@ HRESULT Ulozit(Konfigurace& k)
         z.Dword(L"process_priority", k.process_priority);
         z.Text(L"slozka_data", k.slozka_data);
         z.Dword(L"zapis_udalosti", k.zapis_udalosti);
+        z.Dword(L"varovani_ticho", k.varovani_ticho);
         Zapis(Vytvorit(hlavni.Get(), L"email").Get()).Dword(L"zprava_ikona", k.zprava_ikona);
         ZapsatZobrazeni(hlavni.Get(), k);
         Zapis(Vytvorit(hlavni.Get(), L"prehravani").Get()).Dword(L"prehravac", k.prehravac);

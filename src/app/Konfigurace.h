@@ -48,6 +48,8 @@ struct Konfigurace {
     uint32_t pocet_mist_cisla;
     uint32_t posledni_cislo;
     uint32_t soubor_parametry;
+    // Seconds of silence while recording before the user is warned; 0: never.
+    uint32_t varovani_ticho;
     GUID profil;
     std::wstring soubor_prx;
     bool vlastni_profil;

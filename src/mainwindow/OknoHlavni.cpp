@@ -14,6 +14,7 @@
 #include "email/OdeslaniEmailem.h"
 #include "email/SmtpUcty.h"
 #include "ftp/OdeslaniNaFtp.h"
+#include "mainwindow/OknoUrovne.h"
 #include "mainwindow/Prikazy.h"
 #include "player/OknoPrehravac.h"
 #include "recording/DlgProfilyZaznamu.h"
@@ -33,6 +34,7 @@ namespace {
 std::unique_ptr<OknoHlavni> g_hlavni;
 
 constexpr int kSirkaIkonyStavu = 22;
+constexpr int kSirkaUrovne = 140;
 constexpr int kSirkaZarizeni = 260;
 
 // Tool-bar buttons in order; the image index is the position among the
@@ -215,8 +217,10 @@ HRESULT OknoHlavni::Vytvorit()
     if (FAILED(hr))
         return hr;
     umisteni_.window = m_hWnd;
-    if (a_.zaznamnik)
+    if (a_.zaznamnik) {
         a_.zaznamnik->SetNotifyWindow(m_hWnd, WM_UDALOST_ZAZNAMU);
+        a_.zaznamnik->SetLevelWindow(m_hWnd, WM_UROVEN_ZAZNAMU);
+    }
     Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(a_.velkaIkona));
     Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(a_.malaIkona));
     textStavu_ = titulek;
@@ -227,17 +231,17 @@ HRESULT OknoHlavni::Vytvorit()
     VytvoritKlientskouOblast();
 
     mirvak::winapi::RestoreOrCenter(umisteni_);
+    // Shown in the notification area by the start-up actions (WM_SPUSTENI).
     ikona_ = std::make_unique<IkonaOznameni>();
-    ikona_->Pridat(m_hWnd, 1, (k.parametry & 2) != 0, (k.parametry & 1) != 0);
-    ikona_->NastavitTitulek(a_.nazevProduktu.c_str());
-    ikona_->NastavitTip(a_.nazevProduktu.c_str());
     NastavitIkonuHlavnihoOkna(ikona_.get());
     pracovnici::NastavitOkno(m_hWnd);
     UplatnitPisma();
+    // Queued before the window shows: a command posted once it is visible
+    // finds the capture devices taken.
+    Post(WM_SPUSTENI);
     ShowWindow(m_hWnd, SW_SHOW);
     PostSize();
     AktualizovatStavy();
-    Post(WM_SPUSTENI);
     return S_OK;
 }
 
@@ -278,14 +282,31 @@ void OknoHlavni::VytvoritMenu()
 
 void OknoHlavni::VytvoritStatusBar()
 {
-    status_ = CreateWindowExW(0, STATUSCLASSNAMEW, textStavu_.c_str(), WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0,
-                              0, 0, m_hWnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)),
+    // Clipping its children keeps the bar from painting over the level.
+    status_ = CreateWindowExW(0, STATUSCLASSNAMEW, textStavu_.c_str(),
+                              WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN | SBARS_SIZEGRIP, 0, 0, 0, 0, m_hWnd,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STATUSBAR)),
                               GetModuleHandleW(nullptr), nullptr);
     Fatalni(status_ != nullptr);
-    int casti[2] = {kSirkaIkonyStavu, -1};
-    SendMessageW(status_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(casti));
+    RozdelitStatus();
+    uroven_ = std::make_unique<OknoUrovne>();
+    Fatalni(SUCCEEDED(uroven_->Vytvorit(status_)));
     SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(textStavu_.c_str()));
     SendMessageW(status_, SB_SETICON, 0, reinterpret_cast<LPARAM>(a_.malaIkona));
+}
+
+// Icon, text, and the level at the right end.
+void OknoHlavni::RozdelitStatus()
+{
+    const int sirka = ClientRect().right;
+    int casti[3] = {kSirkaIkonyStavu, std::max(kSirkaIkonyStavu, sirka - kSirkaUrovne), -1};
+    SendMessageW(status_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(casti));
+    RECT r{};
+    if (uroven_ && SendMessageW(status_, SB_GETRECT, 2, reinterpret_cast<LPARAM>(&r))) {
+        r.right -= GetSystemMetrics(SM_CXVSCROLL);   // the size grip
+        InflateRect(&r, -1, -1);
+        uroven_->Umistit(r);
+    }
 }
 
 void OknoHlavni::VytvoritRebar()
@@ -434,6 +455,7 @@ void OknoHlavni::Rozvrhnout()
     int vyskaStatusu = 0;
     if (status_) {
         SendMessageW(status_, WM_SIZE, 0, 0);
+        RozdelitStatus();
         RECT s{};
         GetWindowRect(status_, &s);
         vyskaStatusu = s.bottom - s.top;
@@ -529,6 +551,16 @@ void OknoHlavni::NastavitStav(const std::wstring& text, HICON ikona)
         if (ikona)
             SendMessageW(status_, SB_SETICON, 0, reinterpret_cast<LPARAM>(ikona));
     }
+}
+
+void OknoHlavni::NastavitUroven(const std::wstring& text, double decibely)
+{
+    // The part keeps the text for readers from outside; the level window
+    // over it shows it.
+    if (status_ && (!uroven_ || uroven_->Text() != text))
+        SendMessageW(status_, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(text.c_str()));
+    if (uroven_)
+        uroven_->Nastavit(text, decibely);
 }
 
 void OknoHlavni::NastavitIkonuStavu(HICON ikona)
@@ -654,8 +686,10 @@ LRESULT OknoHlavni::OnEndSession(UINT, WPARAM w, LPARAM, BOOL& zpracovano)
 LRESULT OknoHlavni::OnDestroy(UINT, WPARAM, LPARAM, BOOL&)
 {
     KillTimer(m_hWnd, kCasovacBlikani);
-    if (a_.zaznamnik)
+    if (a_.zaznamnik) {
         a_.zaznamnik->SetNotifyWindow(nullptr, 0);
+        a_.zaznamnik->SetLevelWindow(nullptr, 0);
+    }
     // The window destroys its menu bar itself.
     if (GetMenu(m_hWnd) == menu_.Get())
         menu_.Release();
@@ -913,6 +947,14 @@ LRESULT OknoHlavni::OnNastaveniZmena(UINT, WPARAM, LPARAM, BOOL&)
 LRESULT OknoHlavni::OnSpusteni(UINT, WPARAM, LPARAM, BOOL&)
 {
     Konfigurace& k = g_konfigurace;
+    // What the first paint did not need waited until the window showed.
+    if (a_.PrevzitZarizeni())
+        comboZarizeni_.Fill(k.zarizeni);
+    if (ikona_ && !ikona_->Zobrazena()) {
+        ikona_->Pridat(m_hWnd, 1, (k.parametry & 2) != 0, (k.parametry & 1) != 0);
+        ikona_->NastavitTitulek(a_.nazevProduktu.c_str());
+        ikona_->NastavitTip(a_.nazevProduktu.c_str());
+    }
     a_.NastavitPrioritu();
     klavesy_.Registrovat(m_hWnd, k, ikona_.get());
     AktualizovatStavy();
@@ -943,6 +985,12 @@ LRESULT OknoHlavni::OnSpusteni(UINT, WPARAM, LPARAM, BOOL&)
 LRESULT OknoHlavni::OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&)
 {
     rizeni_.UdalostGrafu();
+    return 0;
+}
+
+LRESULT OknoHlavni::OnUrovenZaznamu(UINT, WPARAM w, LPARAM, BOOL&)
+{
+    rizeni_.Uroven(static_cast<uint32_t>(w));
     return 0;
 }
 

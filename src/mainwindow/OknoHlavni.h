@@ -29,6 +29,7 @@
 #include <vector>
 
 class Aplikace;
+class OknoUrovne;
 
 // Window class of the main window.
 inline constexpr wchar_t kTridaHlavnihoOkna[] = L"tonbar";
@@ -38,6 +39,8 @@ inline constexpr UINT WM_SPUSTENI = WM_APP + 3;
 inline constexpr UINT WM_ZARIZENI_ZMENA = WM_APP + 4;
 // The recording graph has events (a failure ends the recording).
 inline constexpr UINT WM_UDALOST_ZAZNAMU = WM_APP + 2008;
+// The recording's input level: wParam the peak of the last 100 ms (0..32768).
+inline constexpr UINT WM_UROVEN_ZAZNAMU = WM_APP + 2010;
 // Timer of the recording blink.
 inline constexpr UINT_PTR kCasovacBlikani = 2;
 
@@ -131,6 +134,7 @@ public:
     MV_MESSAGE_HANDLER(WM_APP + 2003, OnZmenaStavu)
     MV_MESSAGE_HANDLER(WM_UDALOST_ZAZNAMU, OnUdalostZaznamu)
     MV_MESSAGE_HANDLER(pracovnici::WM_HLASENI_PRACOVNIKU, OnHlaseniPracovniku)
+    MV_MESSAGE_HANDLER(WM_UROVEN_ZAZNAMU, OnUrovenZaznamu)
     MV_REFLECT_NOTIFICATIONS()
     MV_END_MSG_MAP()
 
@@ -147,6 +151,7 @@ protected:
     void ZastavitBlikani() override;
     void NastavitStav(const std::wstring& text, HICON ikona) override;
     void NastavitIkonuStavu(HICON ikona) override;
+    void NastavitUroven(const std::wstring& text, double decibely) override;
     bool Viditelne() override;
     void ZobrazitSlozku(const std::wstring& slozka) override;
     void Chyba(const std::wstring& text, HRESULT hr) override;
@@ -173,6 +178,7 @@ private:
     LRESULT OnZmenaStavu(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnHlaseniPracovniku(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnUrovenZaznamu(UINT, WPARAM, LPARAM, BOOL&);
 
     // True while this message came from a modal loop that one of the
     // window's own handlers runs: that handler still uses what it read
@@ -184,6 +190,7 @@ private:
 
     void VytvoritMenu();
     void VytvoritStatusBar();
+    void RozdelitStatus();
     void VytvoritRebar();
     void VytvoritToolbar();
     void VytvoritKlientskouOblast();
@@ -207,6 +214,7 @@ private:
     // The menu-bar popup that holds the device submenu (40049).
     HMENU popupSeZarizenim_ = nullptr;
     HWND status_ = nullptr;
+    std::unique_ptr<OknoUrovne> uroven_;   // over the status bar's third part
     HWND rebar_ = nullptr;
     HWND toolbar_ = nullptr;
     HWND tooltip_ = nullptr;

@@ -88,6 +88,8 @@ HRESULT RizeniZaznamu::SpustitPodleProfilu(const ProfilZaznamuInfo& profil)
 
 HRESULT RizeniZaznamu::Spustit(const std::wstring& textChyby, const uint32_t* vratitCislo)
 {
+    cisloPredStartem_.reset();
+    textChybyStartu_ = textChyby;
     HRESULT hr = a_.zaznamnik->Start(a_.souborZaznamu);
     if (FAILED(hr) || !a_.zaznamnik->IsRecording()) {
         hr = FAILED(hr) ? hr : E_FAIL;
@@ -97,10 +99,15 @@ HRESULT RizeniZaznamu::Spustit(const std::wstring& textChyby, const uint32_t* vr
         okno_.Chyba(textChyby, hr);
         return hr;
     }
+    // Given back too if the device turns out to deliver no sound.
+    if (vratitCislo)
+        cisloPredStartem_ = *vratitCislo;
     // The blink is cosmetic: the recording runs whether or not it blinks.
     okno_.SpustitBlikani();
     std::wstring jmeno = JmenoBezSlozky(a_.souborZaznamu);
     okno_.NastavitStav(NacistText(kTextStavZaznam, a_.souborZaznamu.c_str()), nullptr);
+    uroven_.Zacit(k_.varovani_ticho, GetTickCount64());
+    okno_.NastavitUroven(NacistRetezec(IDS_UROVEN_TICHO), HlidaniUrovne::kDnoMeridla);
     if (IkonaOznameni* ikona = okno_.Ikona()) {
         ikona->ZobrazitBublinu(NacistText(kTextBublinaStart, jmeno.c_str()).c_str(), kBublinaInformace);
         ikona->NastavitTip(NacistText(kTextTipZaznam, jmeno.c_str()).c_str());
@@ -127,36 +134,69 @@ HRESULT RizeniZaznamu::UdalostGrafu()
     HRESULT hr = a_.zaznamnik->TakeFailure();
     if (SUCCEEDED(hr))
         return S_OK;
+    if (!a_.zaznamnik->SoundArrived()) {
+        // Start does not wait for the device's first sound: one that never
+        // came (or a device that failed to open late) fails the start as
+        // Start itself would have, leaving no file and no number used.
+        a_.zaznamnik->DiscardStart();
+        if (cisloPredStartem_)
+            a_.cisloZaznamu = *cisloPredStartem_;
+        cisloPredStartem_.reset();
+        ObnovitKlid(okno_.Ikona());
+        okno_.AktualizovatStavy();
+        okno_.Chyba(textChybyStartu_, hr);
+        return hr;
+    }
     // The recording cannot go on: end it now, keeping what was written.
     a_.zaznamnik->Stop();   // the failure that ended it is the one worth telling
     Ukonceno(hr);
     return hr;
 }
 
-void RizeniZaznamu::Ukonceno(HRESULT hr)
+void RizeniZaznamu::Uroven(uint32_t spicka)
+{
+    if (!NahravaSe())
+        return;   // a level posted just before the stop
+    const HlidaniUrovne::Uroven u = uroven_.Pridat(spicka, GetTickCount64());
+    okno_.NastavitUroven(TextUrovne(u), u.decibely);
+    if (!u.varovat)
+        return;
+    std::wstring text =
+        NacistText(IDS_VAROVANI_TICHO, static_cast<int>(uroven_.SekundyTicha()), a_.zaznamnik->Device().friendlyName.c_str());
+    if (IkonaOznameni* ikona = okno_.Ikona())
+        ikona->ZobrazitBublinu(text.c_str(), kBublinaVarovani);
+    if (k_.zapis_udalosti & 1)
+        ZapsatVarovani(text.c_str());
+}
+
+void RizeniZaznamu::ObnovitKlid(IkonaOznameni* ikona)
 {
     a_.noveJmenoZaznamu.clear();
     okno_.ZastavitBlikani();
-    IkonaOznameni* ikona = okno_.Ikona();
-    if (ikona)
+    if (ikona) {
         ikona->NastavitIkonu(a_.malaIkona);
+        ikona->NastavitTip(a_.nazevProduktu.c_str());
+    }
     okno_.NastavitStav(NacistText(kTextPripraven, a_.nazevProduktu.c_str()), a_.malaIkona);
+    okno_.NastavitUroven(std::wstring(), HlidaniUrovne::kDnoMeridla);
+}
+
+void RizeniZaznamu::Ukonceno(HRESULT hr)
+{
+    IkonaOznameni* ikona = okno_.Ikona();
+    ObnovitKlid(ikona);
     std::wstring jmeno = JmenoBezSlozky(a_.souborZaznamu);
     if (FAILED(hr)) {
         // Not the ended-normally balloon and event: the user must learn
         // that the recording stopped early, and why.
         std::wstring text = NacistText(kTextPreruseni, jmeno.c_str(), TextKodu(hr).c_str());
-        if (ikona) {
+        if (ikona)
             ikona->ZobrazitBublinu(text.c_str(), kBublinaVarovani);
-            ikona->NastavitTip(a_.nazevProduktu.c_str());
-        }
         if (k_.zapis_udalosti & 1)
             ZapsatVarovani(text.c_str());
     } else {
-        if (ikona) {
+        if (ikona)
             ikona->ZobrazitBublinu(NacistText(kTextBublinaKonec, jmeno.c_str()).c_str(), kBublinaInformace);
-            ikona->NastavitTip(a_.nazevProduktu.c_str());
-        }
         if (k_.zapis_udalosti & 16)
             ZapsatInformaci(NacistText(kTextUdalostKonec, jmeno.c_str()).c_str());
     }

@@ -7,8 +7,10 @@
 #include <windows.h>
 
 #include "mainwindow/LogikaHlavnihoOkna.h"
+#include "recording/HlidaniUrovne.h"
 #include "recording/NazevZaznamu.h"
 
+#include <optional>
 #include <string>
 
 class Aplikace;
@@ -27,6 +29,9 @@ public:
     // The status bar: second part's text and first part's icon (null keeps it).
     virtual void NastavitStav(const std::wstring& text, HICON ikona) = 0;
     virtual void NastavitIkonuStavu(HICON ikona) = 0;
+    // The status bar's level part: its text (empty: an empty part) and the
+    // level in dBFS for the bar.
+    virtual void NastavitUroven(const std::wstring& text, double decibely) = 0;
     virtual bool Viditelne() = 0;
     // The notification-area icon, or null.
     virtual IkonaOznameni* Ikona() = 0;
@@ -61,7 +66,12 @@ public:
     HRESULT PrikazUkoncit(const ZadaniTextu& zadani = {});
     // The recording graph announced events: a failure (writing, the device)
     // ends the recording at once and tells the user why. 0 when it runs on.
+    // A recording whose device never delivered sound failed to start: its
+    // file is removed, its number given back and the start's error shown.
     HRESULT UdalostGrafu();
+    // The peak of the last 100 ms of the input (0..32768): the level part
+    // and, after a silence of `varovani_ticho` seconds, the warning.
+    void Uroven(uint32_t spicka);
     // 40039: a new name for the running recording.
     HRESULT PrejmenovatNahravany(const ZadaniTextu& zadani = {});
     // A rename dialog is open: the recording commands wait for it.
@@ -79,6 +89,8 @@ private:
     HRESULT Spustit(const std::wstring& textChyby, const uint32_t* vratitCislo = nullptr);
     // Icon, status, balloon and event once a recording ended, well or not.
     void Ukonceno(HRESULT hr);
+    // Blink, icons, status, level part and tool-tip as when idle.
+    void ObnovitKlid(IkonaOznameni* ikona);
 
     // Marks a rename dialog as open for its lifetime.
     class Prejmenovani {
@@ -96,6 +108,12 @@ private:
     Konfigurace& k_;
     IOknoZaznamu& okno_;
     int prejmenovani_ = 0;
+    // Of the running recording, for a start that comes to nothing later:
+    // the running number before it (name-and-number starts only) and the
+    // text of its error box.
+    std::optional<uint32_t> cisloPredStartem_;
+    std::wstring textChybyStartu_;
+    HlidaniUrovne uroven_;
 };
 
 // The file name without its folder.

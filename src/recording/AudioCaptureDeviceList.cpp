@@ -78,6 +78,34 @@ int NtyPodleJmena(const std::vector<AudioCaptureDevice>& zarizeni, const std::ws
 
 } // namespace
 
+AudioCaptureDeviceEnumeration::~AudioCaptureDeviceEnumeration()
+{
+    Take();
+}
+
+void AudioCaptureDeviceEnumeration::Start()
+{
+    Take();
+    list_ = std::make_unique<AudioCaptureDeviceList>();
+    thread_ = std::thread([list = list_.get()] {
+        HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        try {
+            list->Enumerate();   // a failure keeps what was read
+        } catch (...) {
+            list->Clear();
+        }
+        if (SUCCEEDED(com))
+            CoUninitialize();
+    });
+}
+
+std::unique_ptr<AudioCaptureDeviceList> AudioCaptureDeviceEnumeration::Take()
+{
+    if (thread_.joinable())
+        thread_.join();
+    return std::move(list_);
+}
+
 const AudioCaptureDevice& AudioCaptureDeviceList::At(int index) const
 {
     if (index < 0 || index >= Count())

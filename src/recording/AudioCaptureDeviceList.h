@@ -8,6 +8,8 @@
 #include <dshow.h>
 #include <wrl/client.h>
 
+#include <memory>
+#include <thread>
 #include <vector>
 
 class AudioCaptureDeviceList {
@@ -32,6 +34,26 @@ public:
 
 private:
     std::vector<AudioCaptureDevice> devices_;
+};
+
+// Enumerate on a thread of its own (with COM of its own), so that a window
+// can show meanwhile; the thread touches nothing but its own list, and Take
+// joins it and hands the list over. Destroying the object joins it too.
+class AudioCaptureDeviceEnumeration {
+public:
+    AudioCaptureDeviceEnumeration() = default;
+    ~AudioCaptureDeviceEnumeration();
+    AudioCaptureDeviceEnumeration(const AudioCaptureDeviceEnumeration&) = delete;
+    AudioCaptureDeviceEnumeration& operator=(const AudioCaptureDeviceEnumeration&) = delete;
+
+    void Start();
+    // The enumerated list once the thread has ended; null when no
+    // enumeration was started since the last Take.
+    std::unique_ptr<AudioCaptureDeviceList> Take();
+
+private:
+    std::thread thread_;
+    std::unique_ptr<AudioCaptureDeviceList> list_;
 };
 
 // Which of the devices, in the system's enumeration order (names without

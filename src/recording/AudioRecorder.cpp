@@ -2,6 +2,7 @@
 
 #include "app/Chyby.h"
 #include "media/dshow/AsfWriterFilter.h"
+#include "media/dshow/LevelMeterFilter.h"
 #include "media/dshow/MediaLayer.h"
 #include "recording/AudioCaptureDeviceList.h"
 
@@ -47,6 +48,12 @@ void AudioRecorder::SetNotifyWindow(HWND window, UINT message)
     notifyMessage_ = message;
 }
 
+void AudioRecorder::SetLevelWindow(HWND window, UINT message)
+{
+    levelWindow_ = window;
+    levelMessage_ = message;
+}
+
 HRESULT AudioRecorder::TakeFailure()
 {
     if (!events_)
@@ -69,6 +76,9 @@ HRESULT AudioRecorder::TakeFailure()
         case EC_SNDDEV_IN_ERROR:
             hr = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
             break;
+        case mirvak::direct_show::EC_TONBAR_FIRST_SAMPLE:
+            soundArrived_ = true;
+            break;
         default:
             break;
         }
@@ -89,6 +99,8 @@ HRESULT AudioRecorder::Start(const std::wstring& fileName)
             if (FAILED(hr))
                 return hr;
         }
+        soundArrived_ = false;
+        createdFile_ = !existed;
         Krok(CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&builder_)));
         Krok(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph_)));
         Krok(builder_->SetFiltergraph(graph_.Get()));
@@ -113,12 +125,15 @@ HRESULT AudioRecorder::Start(const std::wstring& fileName)
         if (FAILED(hr))
             VyhoditKod(hr);
 
-        Krok(builder_->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, capture_.Get(), nullptr, writer_.Get()));
+        // The level is measured on the way into the file.
+        Krok(mirvak::direct_show::CreateLevelMeter(levelWindow_, levelMessage_, &meter_));
+        Krok(graph_->AddFilter(meter_.Get(), L"Level"));
+        Krok(mirvak::direct_show::ConnectThroughMeter(builder_.Get(), capture_.Get(), meter_.Get(), writer_.Get()));
         Krok(control_->Run());
         // A graph may report success although a filter failed to run (Wine's
-        // does): both ends must be running, else the filter's reason fails
-        // the start.
-        for (IBaseFilter* filter : {capture_.Get(), writer_.Get()}) {
+        // does): every filter must be running, else the filter's reason
+        // fails the start.
+        for (IBaseFilter* filter : {capture_.Get(), meter_.Get(), writer_.Get()}) {
             FILTER_STATE state = State_Stopped;
             if (FAILED(filter->GetState(0, &state)) || state != State_Running) {
                 HRESULT why = TakeFailure();
@@ -141,6 +156,9 @@ void AudioRecorder::TearDown()
     if (graph_ && writer_)
         graph_->RemoveFilter(writer_.Get());
     writer_.Reset();
+    if (graph_ && meter_)
+        graph_->RemoveFilter(meter_.Get());
+    meter_.Reset();
     if (graph_ && capture_)
         graph_->RemoveFilter(capture_.Get());
     capture_.Reset();
@@ -173,6 +191,9 @@ HRESULT AudioRecorder::Stop()
     if (graph_)
         graph_->RemoveFilter(writer_.Get());
     writer_.Reset();
+    if (graph_ && meter_)
+        graph_->RemoveFilter(meter_.Get());
+    meter_.Reset();
     if (graph_ && capture_) {
         HRESULT removed = graph_->RemoveFilter(capture_.Get());
         if (SUCCEEDED(hr))
@@ -184,4 +205,12 @@ HRESULT AudioRecorder::Stop()
     graph_.Reset();
     builder_.Reset();
     return FAILED(hr) ? hr : S_OK;
+}
+
+void AudioRecorder::DiscardStart()
+{
+    const bool remove = createdFile_ && writer_;
+    Stop();
+    if (remove)
+        DeleteFileW(outputFile_.c_str());
 }

@@ -29,6 +29,10 @@
 // A recording that ended early, and recordings repaired at start-up
 #define IDS_ZAZNAM_PRERUSEN 22000
 #define IDS_ZAZNAMY_OPRAVENY 22001
+// The input level while recording, and the silence warning
+#define IDS_UROVEN_TICHO 22300
+#define IDS_UROVEN_DB 22301
+#define IDS_VAROVANI_TICHO 22302
 
 #define IDS_PRIPRAVEN 20001
 #define IDS_CHYBA_DATOVA_SLOZKA 20004

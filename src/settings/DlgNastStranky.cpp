@@ -4,6 +4,15 @@
 
 #include "app/Chyby.h"
 
+#include <algorithm>
+
+namespace {
+
+// The longest silence the warning may wait for, in seconds.
+constexpr UINT kMaxTicho = 3600;
+
+} // namespace
+
 // Check-list pages -------------------------------------------------------------
 
 LRESULT StrankaSeznamBitu::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
@@ -76,6 +85,10 @@ LRESULT DlgNastSoubor::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
         FatalniChybaKod(hr);
     Zaskrtnout(IDC_SOUBOR_PREPSAT, k_.soubor_parametry & 1);
     Zaskrtnout(IDC_SOUBOR_PREJMENOVAT, k_.soubor_parametry & 2);
+    hr = ticho_.Attach(GetDlgItem(m_hWnd, IDC_SOUBOR_TICHO), std::min<uint32_t>(k_.varovani_ticho, kMaxTicho), 0,
+                       kMaxTicho);
+    if (FAILED(hr))
+        FatalniChybaKod(hr);
     PovolitJmeno();
     plneni_ = false;
     return TRUE;
@@ -118,6 +131,8 @@ void DlgNastSoubor::Pouzit()
     if (Zaskrtnuto(IDC_SOUBOR_PREJMENOVAT))
         p |= 2;
     k_.soubor_parametry = p;
+    hodnota = GetDlgItemInt(m_hWnd, IDC_SOUBOR_TICHO, &ok, FALSE);
+    k_.varovani_ticho = ok && hodnota <= kMaxTicho ? hodnota : ticho_.Value();
 }
 
 // List of recordings -------------------------------------------------------------

@@ -199,6 +199,7 @@ public:
     MV_COMMAND_HANDLER(IDC_SOUBOR_MAX, EN_CHANGE, OnZmena)
     MV_COMMAND_HANDLER(IDC_SOUBOR_PREPSAT, BN_CLICKED, OnZmena)
     MV_COMMAND_HANDLER(IDC_SOUBOR_PREJMENOVAT, BN_CLICKED, OnZmena)
+    MV_COMMAND_HANDLER(IDC_SOUBOR_TICHO, EN_CHANGE, OnZmena)
     MV_REFLECT_NOTIFICATIONS()
     MV_END_MSG_MAP()
 
@@ -209,6 +210,7 @@ private:
     void PovolitJmeno();
 
     mirvak::winapi::EditCislo maximum_;
+    mirvak::winapi::EditCislo ticho_;
 };
 
 class DlgNastSeznamSouboru : public StrankaNastaveni {

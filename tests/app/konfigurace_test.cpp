@@ -98,6 +98,7 @@ TEST_F(KonfiguraceTest, FirstStartRunsOnDefaultsAndCreatesTheDataFolder)
     EXPECT_EQ(k_.smtp_ucet.jmeno, L"uzivatel");
     EXPECT_EQ(k_.soubor_jmeno, L"Záznam");
     EXPECT_EQ(k_.max_pocet_souboru, 500u);
+    EXPECT_EQ(k_.varovani_ticho, 30u);
     EXPECT_EQ(k_.vytv_jmena, 2u);
     EXPECT_TRUE(IsEqualGUID(k_.profil, kVychoziProfil));
     const uint32_t akce[8] = {40008, 40009, 40009, 40009, 40002, 40009, 40002, 40009};
@@ -233,7 +234,9 @@ TEST_F(KonfiguraceTest, SaveAndLoadRoundTrip)
     k_.zarizeni = {L"Monitor of Mikrofon", L"popis se neukládá", L"@device:1"};
     k_.posledni_cislo = 77;
     k_.akce_ikona_hlavni[7] = 40011;
+    k_.varovani_ticho = 0;
     ASSERT_EQ(Ulozit(k_), S_OK);
+    EXPECT_EQ(Hodnoty(L"").count(L"varovani_ticho"), 1u) << "beside the program's other values";
     // Only the running number changes with UlozitPosledniCislo.
     k_.posledni_cislo = 78;
     k_.soubor_jmeno = L"neuloženo";
@@ -255,6 +258,7 @@ TEST_F(KonfiguraceTest, SaveAndLoadRoundTrip)
     EXPECT_TRUE(druha.zarizeni.description.empty());
     EXPECT_EQ(druha.posledni_cislo, 78u);
     EXPECT_EQ(druha.akce_ikona_hlavni[7], 40011u);
+    EXPECT_EQ(druha.varovani_ticho, 0u);
     EXPECT_EQ(druha.pocetHorkychKlaves, 6u);
     UvolnitKonfiguraci(druha);
 }

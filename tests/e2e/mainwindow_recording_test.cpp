@@ -108,6 +108,13 @@ protected:
         std::wstring t = TextStavu(okno);
         return t.rfind(kZaznamPrefix, 0) == 0 ? t.substr(wcslen(kZaznamPrefix)) : std::wstring();
     }
+    // Sound reaches the file: the level part reads decibels (the start does
+    // not wait for the device's first sound, which Wine delivers late).
+    static bool Zni(HWND okno)
+    {
+        std::wstring t = TextCastiStatusu(Status(okno), 2);
+        return t.size() > 3 && t.compare(t.size() - 3, 3, L" dB") == 0;
+    }
     static void PoslatPrikaz(HWND okno, WORD id) { PostMessageW(okno, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
     // One recording of `ms` milliseconds: the path it went to.
     static std::wstring Nahrat(HWND okno, DWORD ms)
@@ -116,6 +123,7 @@ protected:
         if (!CekatNa([&] { return Nahrava(okno); }, 20000))
             return {};
         std::wstring soubor = NahravanySoubor(okno);
+        CekatNa([&] { return Zni(okno); }, 10000);
         Sleep(ms);
         PoslatPrikaz(okno, 40013);
         if (!CekatNa([&] { return !Nahrava(okno); }, 20000))
@@ -159,6 +167,7 @@ TEST_F(Okno, RecordsIntoTheListedFolderPlaysItAndWritesBothEvents)
         10000));
     // A second start while recording changes nothing.
     PoslatPrikaz(okno, 40011);
+    EXPECT_TRUE(CekatNa([&] { return Zni(okno); }, 10000)) << TextCastiStatusu(Status(okno), 2);
     Sleep(5000);
     EXPECT_EQ(NahravanySoubor(okno), soubor);
     PoslatPrikaz(okno, 40013);
@@ -345,6 +354,7 @@ TEST_F(Okno, NameAndNumberWrapAroundTheHotKeyTogglesAndTheNumberIsSaved)
             StisknoutCtrlAltR();
             ASSERT_TRUE(CekatNa([&] { return Nahrava(okno); }, 20000)) << TextStavu(okno);
             soubor = NahravanySoubor(okno);
+            EXPECT_TRUE(CekatNa([&] { return Zni(okno); }, 10000)) << TextCastiStatusu(Status(okno), 2);
             Sleep(1500);
             StisknoutCtrlAltR();
             ASSERT_TRUE(CekatNa([&] { return !Nahrava(okno); }, 20000)) << TextStavu(okno);

@@ -4,6 +4,17 @@
 //   tonbar-ctl title            print the main window's title
 //   tonbar-ctl close [ms]       WM_CLOSE, then wait until the window is gone
 //   tonbar-ctl status           print the status bar's text (its second part)
+//   tonbar-ctl level            print the input level (the status bar's third part)
+//   tonbar-ctl ping ID [ms]     post WM_COMMAND ID (0: none), then send WM_NULL
+//                               back to back for ms (default 3000): prints the
+//                               slowest answer in ms and how many were sent
+//   tonbar-ctl launch N EXE...  start each program N times, taking turns, each
+//                               time until its first visible top-level window
+//                               and then until it answers WM_NULL; closes it;
+//                               prints the best of N of both figures in ms,
+//                               a line per program
+//   tonbar-ctl shot window|status FILE
+//                               save a PNG of the main window or its status bar
 //   tonbar-ctl dialog BUTTON [ms]
 //                               wait for a dialog or message box of Tonbar,
 //                               print its texts and press BUTTON (ok, cancel,
@@ -11,11 +22,14 @@
 #include <windows.h>
 
 #include "e2e/OknoZvenku.h"
+#include "harness/Snimek.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -58,6 +72,86 @@ HWND DialogProcesu(HWND hlavni)
     return h.dialog;
 }
 
+// A visible top-level window without an owner, of the process `pid`.
+HWND ViditelneOknoProcesu(DWORD pid)
+{
+    struct Hledani {
+        DWORD pid;
+        HWND okno;
+    } h{pid, nullptr};
+    EnumWindows(
+        [](HWND okno, LPARAM l) -> BOOL {
+            auto* h = reinterpret_cast<Hledani*>(l);
+            DWORD p = 0;
+            GetWindowThreadProcessId(okno, &p);
+            if (p == h->pid && IsWindowVisible(okno) && !GetWindow(okno, GW_OWNER)) {
+                h->okno = okno;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&h));
+    return h.okno;
+}
+
+double Ms(const LARGE_INTEGER& a, const LARGE_INTEGER& b)
+{
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return double(b.QuadPart - a.QuadPart) * 1000.0 / double(f.QuadPart);
+}
+
+// One start of `exe`: the times to its first visible window and to that
+// window's first answer; closes it and waits until it ends. False when it
+// showed no window.
+bool Spustit(const std::wstring& exe, double& viditelne, double& odpoved)
+{
+    std::wstring prikaz = L"\"" + exe + L"\"";
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    LARGE_INTEGER t0, t1, t2;
+    QueryPerformanceCounter(&t0);
+    if (!CreateProcessW(nullptr, prikaz.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    HWND okno = nullptr;
+    while (!(okno = ViditelneOknoProcesu(pi.dwProcessId)) && WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT) {
+    }
+    QueryPerformanceCounter(&t1);
+    DWORD_PTR r = 0;
+    const bool odpovedelo = okno && SendMessageTimeoutW(okno, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &r);
+    QueryPerformanceCounter(&t2);
+    viditelne = Ms(t0, t1);
+    odpoved = Ms(t0, t2);
+    if (odpovedelo)
+        PostMessageW(okno, WM_CLOSE, 0, 0);
+    if (!odpovedelo || WaitForSingleObject(pi.hProcess, 30000) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return odpovedelo;
+}
+
+// Starts each program N times, taking turns, and prints the best times of
+// each to a visible window and to its first answer.
+int Spousteni(int n, const std::vector<std::wstring>& programy)
+{
+    std::vector<double> viditelne(programy.size(), 1e9), odpoved(programy.size(), 1e9);
+    for (int i = 0; i < n; ++i) {
+        for (size_t p = 0; p < programy.size(); ++p) {
+            double v = 0, o = 0;
+            if (!Spustit(programy[p], v, o)) {
+                std::fprintf(stderr, "tonbar-ctl: %ls showed no window\n", programy[p].c_str());
+                return 1;
+            }
+            viditelne[p] = std::min(viditelne[p], v);
+            odpoved[p] = std::min(odpoved[p], o);
+        }
+    }
+    for (size_t p = 0; p < programy.size(); ++p)
+        std::printf("%.0f %.0f %ls\n", viditelne[p], odpoved[p], programy[p].c_str());
+    return 0;
+}
+
 std::wstring Titulek(HWND okno)
 {
     wchar_t text[1024] = {};
@@ -70,10 +164,12 @@ std::wstring Titulek(HWND okno)
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: tonbar-ctl wait|command|title|close|status|dialog [arg]\n");
+        std::fprintf(stderr, "usage: tonbar-ctl wait|command|title|close|status|level|ping|launch|dialog [arg]\n");
         return 2;
     }
     std::wstring prikaz = argv[1];
+    if (prikaz == L"launch" && argc > 3)
+        return Spousteni(std::max(1, _wtoi(argv[2])), std::vector<std::wstring>(argv + 3, argv + argc));
     DWORD limit = argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : 30000;
     if (prikaz == L"wait") {
         DWORD start = GetTickCount();
@@ -103,6 +199,35 @@ int wmain(int argc, wchar_t** argv)
     if (prikaz == L"status") {
         Vypsat(tonbar::test::TextCastiStatusu(tonbar::test::Potomek(okno, STATUSCLASSNAMEW), 1));
         return 0;
+    }
+    if (prikaz == L"level") {
+        Vypsat(tonbar::test::TextCastiStatusu(tonbar::test::Potomek(okno, STATUSCLASSNAMEW), 2));
+        return 0;
+    }
+    if (prikaz == L"ping" && argc > 2) {
+        if (WORD id = static_cast<WORD>(std::wcstoul(argv[2], nullptr, 10)))
+            PostMessageW(okno, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+        const double delka = argc > 3 ? std::wcstod(argv[3], nullptr) : 3000.0;
+        double nejdelsi = 0;
+        int pocet = 0;
+        LARGE_INTEGER zacatek, pred, po;
+        QueryPerformanceCounter(&zacatek);
+        do {
+            QueryPerformanceCounter(&pred);
+            DWORD_PTR r = 0;
+            if (!SendMessageTimeoutW(okno, WM_NULL, 0, 0, SMTO_NORMAL, 30000, &r))
+                return 1;
+            QueryPerformanceCounter(&po);
+            nejdelsi = std::max(nejdelsi, Ms(pred, po));
+            ++pocet;
+            Sleep(1);
+        } while (Ms(zacatek, po) < delka);
+        std::printf("%.0f %d\n", nejdelsi, pocet);
+        return 0;
+    }
+    if (prikaz == L"shot" && argc > 3) {
+        HWND cil = lstrcmpW(argv[2], L"status") == 0 ? tonbar::test::Potomek(okno, STATUSCLASSNAMEW) : okno;
+        return cil && tonbar::test::UlozitSnimekOkna(cil, argv[3]) ? 0 : 1;
     }
     if (prikaz == L"dialog" && argc > 2) {
         const std::wstring tlacitko = argv[2];

@@ -34,6 +34,7 @@ public:
             ikonaStavu = i;
     }
     void NastavitIkonuStavu(HICON i) override { ikonaStavu = i; }
+    void NastavitUroven(const std::wstring& t, double) override { uroven = t; }
     bool Viditelne() override { return viditelne; }
     IkonaOznameni* Ikona() override { return ikona; }
     void AktualizovatStavy() override { ++aktualizace; }
@@ -50,6 +51,7 @@ public:
     int spusteniBlikani = 0;
     std::wstring text;
     HICON ikonaStavu = nullptr;
+    std::wstring uroven;
     bool viditelne = true;
     IkonaOznameni* ikona = nullptr;
     int aktualizace = 0;

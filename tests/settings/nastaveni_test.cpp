@@ -258,6 +258,7 @@ protected:
         NastavitText(s, IDC_SOUBOR_JMENO, L"Pokus");
         NastavitText(s, IDC_SOUBOR_MAX, L"1234");
         Klik(s, IDC_SOUBOR_PREPSAT);
+        NastavitText(s, IDC_SOUBOR_TICHO, L"5");
 
         s = VybratStranku(dlg_, IDD_NAST_SEZNAM_SOUBORU);
         Klik(s, IDC_SEZNAM_FORMATY);
@@ -313,6 +314,7 @@ TEST_F(ZmenyNaStrankach, ReachTheRegistryAfterOk)
     EXPECT_EQ(konf_.Text(L"soubor", L"jmeno"), L"Pokus");
     EXPECT_EQ(konf_.Dword(L"soubor", L"max_pocet_souboru"), 1234u);
     EXPECT_EQ(konf_.Dword(L"soubor", L"parametry"), 1u);
+    EXPECT_EQ(konf_.Dword(nullptr, L"varovani_ticho"), 5u);
     EXPECT_EQ(konf_.Dword(L"seznam_souboru", L"parametry"), 7u - 1u + 8u);
     EXPECT_EQ(konf_.Text(L"smtp_ucet", L"email"), L"odesilatel@example.com");
     EXPECT_EQ(konf_.Text(L"smtp_ucet", L"server"), L"smtp.example.com");
@@ -336,6 +338,7 @@ TEST_F(ZmenyNaStrankach, AreNotWrittenAfterStorno)
     EXPECT_EQ(konf_.k.akce_ikona_hlavni[1], 40009u);
     EXPECT_EQ(Klavesa(konf_.k, 40011)->klavesa, 0u);
     EXPECT_EQ(konf_.k.max_pocet_souboru, 500u);
+    EXPECT_EQ(konf_.k.varovani_ticho, 30u);
     EXPECT_EQ(konf_.k.smtp_ucet.email, L"");
     EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
 }

@@ -4,6 +4,7 @@
 #include <mmreg.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <chrono>
 #include <future>
@@ -18,15 +19,16 @@ const CLSID CLSID_TonbarAudioCapture = {
 
 namespace {
 
-// Short buffers: Run returns with the first one, and the sound it holds
-// predates Run's return, so its length is what a file runs over the
-// recording's wall-clock time.
+// Short buffers: the level and the file follow the sound closely.
 constexpr DWORD kBufferMs = 20;
 constexpr int kWaveBuffers = 40;         // 800 ms of slack for a busy writer
 constexpr int kAllocatorBuffers = 8;
-// A device that has delivered nothing this long after it started cannot
+// A device that has delivered no sound this long after it started cannot
 // record (some systems take up to 3 s for the first buffer).
 constexpr DWORD kStartTimeoutMs = 5000;
+// How long Run waits for the device to open and start: a refusal within
+// this time fails Run itself.
+constexpr DWORD kOpenWaitMs = 50;
 // A device that delivers no sound for this long is lost (unplugged, its
 // driver or sound server gone).
 constexpr DWORD kSilentDeviceMs = 3000;
@@ -222,20 +224,27 @@ protected:
         if (WaitForSingleObject(threadDone_.get(), 0) != WAIT_OBJECT_0) return HRESULT_FROM_WIN32(ERROR_BUSY);
         ResetEvent(stopEvent_.get());
         ResetEvent(threadDone_.get());
-        std::promise<HRESULT> started;
-        std::future<HRESULT> result = started.get_future();
+        soundSeen_ = false;
+        gaveUp_ = false;
+        std::promise<HRESULT> opened;
+        std::future<HRESULT> result = opened.get_future();
         WAVEFORMATEX wf = WaveFormatOf(type.Get());
         // The thread keeps the filter alive: a stop may leave it behind.
         ComPtr<CaptureFilter> self(this);
-        thread_ = std::thread([self, wf, p = std::move(started)]() mutable {
+        thread_ = std::thread([self, wf, p = std::move(opened)]() mutable {
             self->CaptureLoop(wf, p);
             SetEvent(self->threadDone_.get());
         });
-        // A driver may hang in waveInOpen too: the start gives up in time.
-        HRESULT hr = result.wait_for(std::chrono::milliseconds(kStartTimeoutMs + kResetTimeoutMs)) ==
-                             std::future_status::ready
+        // Run does not wait for the first sound, which some systems deliver
+        // seconds later: a device that refuses at once fails Run; one that
+        // is slower to open, or opens and never delivers sound, is reported
+        // by the deadline (EC_ERRORABORT before any sample was delivered).
+        HRESULT hr = result.wait_for(std::chrono::milliseconds(kOpenWaitMs)) == std::future_status::ready
                          ? result.get()
-                         : HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
+                         : S_OK;
+        if (SUCCEEDED(hr) && !CreateTimerQueueTimer(&deadline_, nullptr, &CaptureFilter::Deadline, this,
+                                                    kStartTimeoutMs, 0, WT_EXECUTEONLYONCE))
+            hr = HRESULT_FROM_WIN32(GetLastError());
         if (FAILED(hr)) StopCapture();
         return hr;
     }
@@ -259,7 +268,22 @@ protected:
     HRESULT PausedStateResult() override { return VFW_S_CANT_CUE; }
 
 private:
+    // The first sound did not come in time: the graph learns it from the
+    // event, and the capture thread stops (when the driver lets it).
+    static void CALLBACK Deadline(void* context, BOOLEAN) {
+        auto* self = static_cast<CaptureFilter*>(context);
+        if (self->soundSeen_) return;
+        self->gaveUp_ = true;
+        self->NotifyEvent(EC_ERRORABORT, HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED), 0);
+        SetEvent(self->stopEvent_.get());
+    }
+
     void StopCapture() {
+        // Waits for a deadline callback that is running.
+        if (deadline_) {
+            DeleteTimerQueueTimer(nullptr, deadline_, INVALID_HANDLE_VALUE);
+            deadline_ = nullptr;
+        }
         if (!thread_.joinable()) return;
         SetEvent(stopEvent_.get());
         if (WaitForSingleObject(threadDone_.get(), kStopTimeoutMs) == WAIT_OBJECT_0) thread_.join();
@@ -282,10 +306,17 @@ private:
         bool queued[kWaveBuffers] = {};   // given to the driver and not yet back
     };
 
-    void CaptureLoop(WAVEFORMATEX wf, std::promise<HRESULT>& started) {
+    // `opened` learns whether the device opened and started. A failure
+    // after that is told to the graph, and ends the recording.
+    void CaptureLoop(WAVEFORMATEX wf, std::promise<HRESULT>& opened) {
+        // A failure the caller of Run may no longer wait for goes to the graph too.
+        auto failed = [&](HRESULT hr) {
+            opened.set_value(hr);
+            NotifyEvent(EC_ERRORABORT, hr, 0);
+        };
         UniqueHandle ready(CreateEventW(nullptr, FALSE, FALSE, nullptr));
         if (!ready) {
-            started.set_value(HRESULT_FROM_WIN32(GetLastError()));
+            failed(HRESULT_FROM_WIN32(GetLastError()));
             return;
         }
         WaveIn dev;
@@ -293,7 +324,7 @@ private:
                                 CALLBACK_EVENT);
         if (r != MMSYSERR_NOERROR) {
             dev.h = nullptr;
-            started.set_value(HResultFromMm(r));
+            failed(HResultFromMm(r));
             return;
         }
         const DWORD bytes = BufferBytes(wf);
@@ -313,41 +344,30 @@ private:
         if (r != MMSYSERR_NOERROR) {
             waveInReset(dev.h);
             for (int i = 0; i < prepared; ++i) waveInUnprepareHeader(dev.h, &hdr[i], sizeof(WAVEHDR));
-            started.set_value(HResultFromMm(r));
+            failed(HResultFromMm(r));
             return;
         }
+        opened.set_value(S_OK);
 
         framesDelivered_ = 0;
-        base_ = -1;
         discontinuity_ = true;
         std::fill(std::begin(deliveryFailed_), std::end(deliveryFailed_), false);
 
-        // Run returns once sound flows: some systems take over a second to
-        // deliver the first buffer, and what was before it is not captured.
-        bool reported = false;
-        const DWORD startTick = GetTickCount();
-        DWORD lastSound = startTick;
-        DWORD allowedSilence = kStartTimeoutMs + kSilentDeviceMs;   // the start has its own limit
+        // No sound for kSilentDeviceMs after the first means the device is
+        // lost; before the first, the start's deadline decides.
+        DWORD lastSound = GetTickCount();
         HRESULT failure = S_OK;
         int next = 0;
         HANDLE waits[2] = {ready.get(), stopEvent_.get()};
         while (SUCCEEDED(failure)) {
-            DWORD w = WaitForMultipleObjects(2, waits, FALSE, reported ? 200 : 50);
+            DWORD w = WaitForMultipleObjects(2, waits, FALSE, 200);
             if (w == WAIT_OBJECT_0 + 1 || w == WAIT_FAILED) break;
-            if (!reported && GetTickCount() - startTick > kStartTimeoutMs) {
-                failure = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
-                break;
-            }
             while (hdr[next].dwFlags & WHDR_DONE) {
                 // Buffers may come back empty (a stalled sound server):
                 // only sound counts as the device working.
                 if (hdr[next].dwBytesRecorded > 0) {
                     lastSound = GetTickCount();
-                    allowedSilence = kSilentDeviceMs;
-                    if (!reported) {
-                        reported = true;
-                        started.set_value(S_OK);
-                    }
+                    soundSeen_ = true;
                 }
                 DeliverBuffer(hdr[next], wf);
                 hdr[next].dwFlags &= ~WHDR_DONE;
@@ -360,21 +380,19 @@ private:
                     break;
                 }
             }
-            if (SUCCEEDED(failure) && GetTickCount() - lastSound > allowedSilence)
+            if (SUCCEEDED(failure) && soundSeen_ && GetTickCount() - lastSound > kSilentDeviceMs)
                 failure = HRESULT_FROM_WIN32(ERROR_DEVICE_NOT_CONNECTED);
         }
 
-        // A failure before the first buffer fails Run; a later one is told
-        // to the graph, which ends the recording; this thread stops capturing.
-        if (!reported) started.set_value(FAILED(failure) ? failure : S_OK);
-        else if (FAILED(failure)) NotifyEvent(EC_ERRORABORT, failure, 0);
+        // The graph ends the recording; this thread stops capturing.
+        if (FAILED(failure)) NotifyEvent(EC_ERRORABORT, failure, 0);
 
         // Reset hands back every queued buffer, the partly filled one with
         // what it holds: deliver those in order so the tail is kept. A
         // driver that keeps some gets them for good after kResetTimeoutMs.
         waveInReset(dev.h);
         // A lost device hands nothing back: waiting would only delay the end.
-        const DWORD resetTimeout = FAILED(failure) ? 0 : kResetTimeoutMs;
+        const DWORD resetTimeout = FAILED(failure) || gaveUp_ ? 0 : kResetTimeoutMs;
         const DWORD resetTick = GetTickCount();
         bool allBack = true;
         for (int i = 0; i < kWaveBuffers; ++i) {
@@ -398,14 +416,10 @@ private:
     void DeliverBuffer(const WAVEHDR& h, const WAVEFORMATEX& wf) {
         DWORD size = h.dwBytesRecorded - h.dwBytesRecorded % wf.nBlockAlign;
         if (size == 0) return;
-        if (base_ < 0) {
-            // The first buffer ends now on the graph's clock.
-            REFERENCE_TIME length = static_cast<REFERENCE_TIME>(size / wf.nBlockAlign * 10000000ULL / wf.nSamplesPerSec);
-            base_ = std::max<REFERENCE_TIME>(0, StreamTime() - length);
-        }
-        REFERENCE_TIME t0 = base_ + static_cast<REFERENCE_TIME>(framesDelivered_ * 10000000ULL / wf.nSamplesPerSec);
+        // The file's time starts with its first sample.
+        REFERENCE_TIME t0 = static_cast<REFERENCE_TIME>(framesDelivered_ * 10000000ULL / wf.nSamplesPerSec);
         framesDelivered_ += size / wf.nBlockAlign;
-        REFERENCE_TIME t1 = base_ + static_cast<REFERENCE_TIME>(framesDelivered_ * 10000000ULL / wf.nSamplesPerSec);
+        REFERENCE_TIME t1 = static_cast<REFERENCE_TIME>(framesDelivered_ * 10000000ULL / wf.nSamplesPerSec);
         for (int i = 0; i < kPins; ++i) {
             if (!deliveryFailed_[i] && pins_[i].IsConnected()) DeliverTo(i, h, size, t0, t1);
         }
@@ -442,9 +456,11 @@ private:
     UniqueHandle stopEvent_;
     UniqueHandle threadDone_;   // set while no capture thread runs
     std::thread thread_;
+    HANDLE deadline_ = nullptr;          // the start's timer while it may fire
+    std::atomic<bool> soundSeen_{false};
+    std::atomic<bool> gaveUp_{false};    // the deadline passed without sound
     // Capture thread only.
     uint64_t framesDelivered_ = 0;
-    REFERENCE_TIME base_ = 0;
     bool discontinuity_ = true;
     bool deliveryFailed_[kPins] = {};
 };

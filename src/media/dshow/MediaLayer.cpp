@@ -5,6 +5,7 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
 #include <string>
 
 namespace mirvak::direct_show {
@@ -17,6 +18,38 @@ struct Variant {
     Variant() { VariantInit(&v); }
     ~Variant() { VariantClear(&v); }
 };
+
+// The first pin of `filter` in direction `dir` that is not connected.
+ComPtr<IPin> FreePin(IBaseFilter* filter, PIN_DIRECTION dir) {
+    ComPtr<IEnumPins> pins;
+    if (!filter || FAILED(filter->EnumPins(&pins)) || !pins) return nullptr;
+    ComPtr<IPin> pin;
+    while (pins->Next(1, &pin, nullptr) == S_OK) {
+        PIN_DIRECTION d;
+        ComPtr<IPin> peer;
+        if (SUCCEEDED(pin->QueryDirection(&d)) && d == dir && pin->ConnectedTo(&peer) == VFW_E_NOT_CONNECTED)
+            return pin;
+        pin.Reset();
+    }
+    return nullptr;
+}
+
+// Cosmetic: a capture pin that negotiates its buffers is asked for short ones.
+void SuggestShortBuffers(ICaptureGraphBuilder2* builder, IBaseFilter* capture, IPin* typed) {
+    ComPtr<IPin> pin;
+    ComPtr<IAMBufferNegotiation> negotiation;
+    AM_MEDIA_TYPE mt{};
+    if (FAILED(builder->FindPin(capture, PINDIR_OUTPUT, &PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, TRUE, 0, &pin)) ||
+        !pin || FAILED(pin.As(&negotiation)) || FAILED(typed->ConnectionMediaType(&mt)))
+        return;
+    if (mt.formattype == FORMAT_WaveFormatEx && mt.pbFormat && mt.cbFormat >= sizeof(WAVEFORMATEX)) {
+        const auto* wf = reinterpret_cast<const WAVEFORMATEX*>(mt.pbFormat);
+        ALLOCATOR_PROPERTIES props{-1, static_cast<long>(wf->nAvgBytesPerSec / 20), -1, -1};
+        props.cbBuffer -= props.cbBuffer % std::max<long>(1, wf->nBlockAlign);
+        if (props.cbBuffer > 0) negotiation->SuggestAllocatorProperties(&props);
+    }
+    FreeMediaTypeContents(mt);
+}
 
 } // namespace
 
@@ -61,6 +94,27 @@ HRESULT BindCaptureFilter(IMoniker* moniker, IBaseFilter** out) {
     if (SUCCEEDED(bag->Read(L"FriendlyName", &name.v, nullptr)) && name.v.vt == VT_BSTR && name.v.bstrVal)
         friendly = name.v.bstrVal;
     return CreateCaptureFilter(static_cast<UINT>(id.v.lVal), friendly.c_str(), out);
+}
+
+HRESULT ConnectThroughMeter(ICaptureGraphBuilder2* builder, IBaseFilter* capture, IBaseFilter* meter,
+                            IBaseFilter* writer) {
+    if (!builder || !capture || !meter || !writer) return E_POINTER;
+    ComPtr<IGraphBuilder> graph;
+    HRESULT hr = builder->GetFiltergraph(&graph);
+    if (FAILED(hr)) return hr;
+    if (!graph) return E_UNEXPECTED;
+    ComPtr<IPin> meterOut = FreePin(meter, PINDIR_OUTPUT), writerIn = FreePin(writer, PINDIR_INPUT);
+    if (!meterOut || !writerIn) return VFW_E_NOT_FOUND;
+    if (SUCCEEDED(graph->ConnectDirect(meterOut.Get(), writerIn.Get(), nullptr))) {
+        SuggestShortBuffers(builder, capture, meterOut.Get());
+        hr = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, capture, nullptr, meter);
+        if (SUCCEEDED(hr)) return S_OK;
+        graph->Disconnect(meterOut.Get());
+        graph->Disconnect(writerIn.Get());
+    }
+    hr = builder->RenderStream(&PIN_CATEGORY_CAPTURE, &MEDIATYPE_Audio, capture, nullptr, meter);
+    if (FAILED(hr)) return hr;
+    return graph->ConnectDirect(meterOut.Get(), writerIn.Get(), nullptr);
 }
 
 HRESULT SetOutputFileNameAsf(ICaptureGraphBuilder2* builder, const wchar_t* file, IBaseFilter** writer) {

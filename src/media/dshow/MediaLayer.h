@@ -22,6 +22,16 @@ HRESULT BindCaptureFilter(IMoniker* moniker, IBaseFilter** out);
 // the graph as "ASF Writer". The builder must have its filter graph set.
 HRESULT SetOutputFileNameAsf(ICaptureGraphBuilder2* builder, const wchar_t* file, IBaseFilter** writer);
 
+// Connects capture filter -> level meter -> writer, all in the builder's
+// graph: the meter's output to the writer's first free input first, so the
+// meter offers the capture filter the type the writer prefers; when the
+// capture filter cannot be connected that way, it is connected first with
+// a type of its own choice, which the meter then passes on to the writer.
+// A system capture pin is asked for buffers of about 50 ms, so the level
+// is measured in steps the eye can follow.
+HRESULT ConnectThroughMeter(ICaptureGraphBuilder2* builder, IBaseFilter* capture, IBaseFilter* meter,
+                            IBaseFilter* writer);
+
 // The built-in filters themselves.
 HRESULT CreateBuiltInCaptureFilter(UINT waveInId, const wchar_t* name, IBaseFilter** out);
 HRESULT CreateBuiltInAsfWriter(IBaseFilter** out);

@@ -1,0 +1,112 @@
+#include "mainwindow/OknoUrovne.h"
+
+#include "recording/HlidaniUrovne.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kZelenaDo = -12.0;
+constexpr double kZlutaDo = -3.0;
+constexpr int kSirkaTextu = 52;
+
+// Share of the bar's width for a level in dBFS.
+double Podil(double db)
+{
+    const double dno = HlidaniUrovne::kDnoMeridla;
+    if (!(db > dno))
+        return 0.0;
+    return std::min(1.0, (db - dno) / -dno);
+}
+
+// The level in half decibels, all below the bar's bottom alike.
+long Krok(double db)
+{
+    return db > HlidaniUrovne::kDnoMeridla ? std::lround(db * 2) : -1000;
+}
+
+void Vyplnit(HDC dc, const RECT& r, COLORREF barva)
+{
+    SetDCBrushColor(dc, barva);
+    FillRect(dc, &r, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
+} // namespace
+
+HRESULT OknoUrovne::Vytvorit(HWND status)
+{
+    return Create(status, RECT{0, 0, 0, 0}, nullptr, WS_CHILD | WS_CLIPSIBLINGS);
+}
+
+void OknoUrovne::Nastavit(const std::wstring& text, double decibely)
+{
+    // Ten updates a second: only a visible change is painted.
+    if (text == text_ && Krok(decibely) == Krok(decibely_))
+        return;
+    text_ = text;
+    decibely_ = decibely;
+    if (IsWindow())
+        InvalidateRect(m_hWnd, nullptr, FALSE);
+}
+
+void OknoUrovne::Umistit(const RECT& r)
+{
+    if (!IsWindow())
+        return;
+    SetWindowPos(m_hWnd, HWND_TOP, r.left, r.top, std::max(0L, r.right - r.left), std::max(0L, r.bottom - r.top),
+                 SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+LRESULT OknoUrovne::OnPaint(UINT, WPARAM, LPARAM, BOOL&)
+{
+    // Ten paints a second: drawn straight, each pixel once, with the DC's
+    // own brush (no bitmap or brush made per paint).
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(m_hWnd, &ps);
+    Kreslit(dc, ClientRect());
+    EndPaint(m_hWnd, &ps);
+    return 0;
+}
+
+void OknoUrovne::Kreslit(HDC dc, const RECT& r) const
+{
+    const COLORREF pozadi = GetSysColor(COLOR_BTNFACE);
+    if (text_.empty()) {
+        Vyplnit(dc, r, pozadi);
+        return;
+    }
+    RECT pruh{r.left + 2, r.top + 3, std::max(r.left + 2, r.right - kSirkaTextu - 4), r.bottom - 3};
+    // The margins around the bar; the text's rectangle fills its own.
+    Vyplnit(dc, RECT{r.left, r.top, pruh.right, pruh.top}, pozadi);
+    Vyplnit(dc, RECT{r.left, pruh.bottom, pruh.right, r.bottom}, pozadi);
+    Vyplnit(dc, RECT{r.left, pruh.top, pruh.left, pruh.bottom}, pozadi);
+    DrawEdge(dc, &pruh, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
+    const LONG sirka = pruh.right - pruh.left;
+    const LONG konec = pruh.left + std::lround(sirka * Podil(decibely_));
+    const struct {
+        double do_;
+        COLORREF barva;
+    } pasma[] = {{kZelenaDo, RGB(0x2E, 0xA0, 0x3C)}, {kZlutaDo, RGB(0xE8, 0xA8, 0x00)}, {0.0, RGB(0xD8, 0x20, 0x20)}};
+    LONG zacatek = pruh.left;
+    for (const auto& p : pasma) {
+        const LONG hranice = std::min(konec, pruh.left + std::lround(sirka * Podil(p.do_)));
+        if (hranice > zacatek)
+            Vyplnit(dc, RECT{zacatek, pruh.top, hranice, pruh.bottom}, p.barva);
+        zacatek = std::max(zacatek, hranice);
+    }
+    Vyplnit(dc, RECT{zacatek, pruh.top, pruh.right, pruh.bottom}, GetSysColor(COLOR_WINDOW));
+
+    RECT textRect{pruh.right + 1, r.top, r.right, r.bottom};
+    HFONT pismo = reinterpret_cast<HFONT>(SendMessageW(GetParent(m_hWnd), WM_GETFONT, 0, 0));
+    HGDIOBJ puvodni = pismo ? SelectObject(dc, pismo) : nullptr;
+    SIZE velikost{};
+    GetTextExtentPoint32W(dc, text_.c_str(), static_cast<int>(text_.size()), &velikost);
+    SetBkColor(dc, pozadi);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    SetTextAlign(dc, TA_RIGHT | TA_TOP);
+    ExtTextOutW(dc, r.right - 2, (r.top + r.bottom - velikost.cy) / 2, ETO_OPAQUE | ETO_CLIPPED, &textRect,
+                text_.c_str(), static_cast<UINT>(text_.size()), nullptr);
+    if (puvodni)
+        SelectObject(dc, puvodni);
+}
