@@ -135,6 +135,7 @@ if [ ${#files[@]} = 2 ] && [[ "${files[0]}" == *" (2).wma" || "${files[1]}" == *
   ok "minute: two files: ${files[*]}"
 else
   bad "minute: expected a file and its ' (2)': ${files[*]}"
+  grep -v fixme "$tmp/minute.log" | tail -n 20
 fi
 for f in "$dir"/*.wma; do
   d=$(decoded "$f")
