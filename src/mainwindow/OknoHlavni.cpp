@@ -290,7 +290,7 @@ void OknoHlavni::VytvoritStatusBar()
     Fatalni(status_ != nullptr);
     RozdelitStatus();
     uroven_ = std::make_unique<OknoUrovne>();
-    Fatalni(SUCCEEDED(uroven_->Vytvorit(status_)));
+    Fatalni(SUCCEEDED(uroven_->Vytvorit(status_, 2)));
     SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(textStavu_.c_str()));
     SendMessageW(status_, SB_SETICON, 0, reinterpret_cast<LPARAM>(a_.malaIkona));
 }
@@ -555,10 +555,6 @@ void OknoHlavni::NastavitStav(const std::wstring& text, HICON ikona)
 
 void OknoHlavni::NastavitUroven(const std::wstring& text, double decibely)
 {
-    // The part keeps the text for readers from outside; the level window
-    // over it shows it.
-    if (status_ && (!uroven_ || uroven_->Text() != text))
-        SendMessageW(status_, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(text.c_str()));
     if (uroven_)
         uroven_->Nastavit(text, decibely);
 }

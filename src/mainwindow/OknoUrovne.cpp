@@ -10,6 +10,8 @@ namespace {
 constexpr double kZelenaDo = -12.0;
 constexpr double kZlutaDo = -3.0;
 constexpr int kSirkaTextu = 52;
+// Peaks come every 100 ms: a paint at most every other one, jitter allowed.
+constexpr uint64_t kOdstupPrekresleniMs = 150;
 
 // Share of the bar's width for a level in dBFS.
 double Podil(double db)
@@ -34,18 +36,79 @@ void Vyplnit(HDC dc, const RECT& r, COLORREF barva)
 
 } // namespace
 
-HRESULT OknoUrovne::Vytvorit(HWND status)
+HRESULT OknoUrovne::Vytvorit(HWND status, int cast)
 {
-    return Create(status, RECT{0, 0, 0, 0}, nullptr, WS_CHILD | WS_CLIPSIBLINGS);
+    HRESULT hr = Create(status, RECT{0, 0, 0, 0}, nullptr, WS_CHILD | WS_CLIPSIBLINGS);
+    if (FAILED(hr))
+        return hr;
+    cast_ = cast;
+    if (!SetWindowSubclass(status, ProceduraStatusu, 1, reinterpret_cast<DWORD_PTR>(this)))
+        return HRESULT_FROM_WIN32(GetLastError());
+    return S_OK;
+}
+
+LRESULT OknoUrovne::OnDestroy(UINT, WPARAM, LPARAM, BOOL& zpracovano)
+{
+    // The bar outlives its children by a few messages.
+    RemoveWindowSubclass(GetParent(m_hWnd), ProceduraStatusu, 1);
+    zpracovano = FALSE;
+    return 0;
+}
+
+LRESULT CALLBACK OknoUrovne::ProceduraStatusu(HWND okno, UINT zprava, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR ja)
+{
+    const auto& u = *reinterpret_cast<const OknoUrovne*>(ja);
+    if (LOWORD(w) != u.cast_)
+        return DefSubclassProc(okno, zprava, w, l);
+    const std::wstring& t = u.text_;
+    switch (zprava) {
+    case SB_GETTEXTLENGTHW:
+        return MAKELRESULT(t.size(), 0);
+    case SB_GETTEXTW:
+        // The caller sized its buffer by SB_GETTEXTLENGTHW.
+        if (l)
+            std::copy(t.c_str(), t.c_str() + t.size() + 1, reinterpret_cast<wchar_t*>(l));
+        return MAKELRESULT(t.size(), 0);
+    case SB_GETTEXTLENGTHA:
+    case SB_GETTEXTA: {
+        const int delka = WideCharToMultiByte(CP_ACP, 0, t.c_str(), static_cast<int>(t.size()), nullptr, 0,
+                                              nullptr, nullptr);
+        if (zprava == SB_GETTEXTA && l) {
+            auto* cil = reinterpret_cast<char*>(l);
+            WideCharToMultiByte(CP_ACP, 0, t.c_str(), static_cast<int>(t.size()), cil, delka, nullptr, nullptr);
+            cil[delka] = '\0';
+        }
+        return MAKELRESULT(delka, 0);
+    }
+    default:
+        return DefSubclassProc(okno, zprava, w, l);
+    }
 }
 
 void OknoUrovne::Nastavit(const std::wstring& text, double decibely)
 {
-    // Ten updates a second: only a visible change is painted.
-    if (text == text_ && Krok(decibely) == Krok(decibely_))
+    // Peaks come ten times a second and a paint costs more than the rest of
+    // the recording's work together: at most five paints a second, each
+    // showing the louder peak since the last one. An empty part at once.
+    const uint64_t ted = GetTickCount64();
+    if (!text.empty() && ted - namalovano_ < kOdstupPrekresleniMs) {
+        if (!odlozeno_ || decibely > odlozenoDb_) {
+            odlozenyText_ = text;
+            odlozenoDb_ = decibely;
+            odlozeno_ = true;
+        }
         return;
-    text_ = text;
-    decibely_ = decibely;
+    }
+    const bool hlasitejsiOdlozena = odlozeno_ && !text.empty() && odlozenoDb_ > decibely;
+    const std::wstring& novyText = hlasitejsiOdlozena ? odlozenyText_ : text;
+    const double noveDb = hlasitejsiOdlozena ? odlozenoDb_ : decibely;
+    odlozeno_ = false;
+    // Only a visible change is painted.
+    if (novyText == text_ && Krok(noveDb) == Krok(decibely_))
+        return;
+    text_ = novyText;
+    decibely_ = noveDb;
+    namalovano_ = ted;
     if (IsWindow())
         InvalidateRect(m_hWnd, nullptr, FALSE);
 }
@@ -60,7 +123,7 @@ void OknoUrovne::Umistit(const RECT& r)
 
 LRESULT OknoUrovne::OnPaint(UINT, WPARAM, LPARAM, BOOL&)
 {
-    // Ten paints a second: drawn straight, each pixel once, with the DC's
+    // Five paints a second: drawn straight, each pixel once, with the DC's
     // own brush (no bitmap or brush made per paint).
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(m_hWnd, &ps);
