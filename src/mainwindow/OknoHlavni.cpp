@@ -986,7 +986,7 @@ LRESULT OknoHlavni::OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&)
 
 LRESULT OknoHlavni::OnUrovenZaznamu(UINT, WPARAM w, LPARAM, BOOL&)
 {
-    rizeni_.Uroven(static_cast<uint32_t>(w));
+    rizeni_.Urovne(LOWORD(w), HIWORD(w));
     return 0;
 }
 

@@ -10,8 +10,6 @@ namespace {
 constexpr double kZelenaDo = -12.0;
 constexpr double kZlutaDo = -3.0;
 constexpr int kSirkaTextu = 52;
-// Peaks come every 100 ms: a paint at most every other one, jitter allowed.
-constexpr uint64_t kOdstupPrekresleniMs = 150;
 
 // Share of the bar's width for a level in dBFS.
 double Podil(double db)
@@ -87,28 +85,11 @@ LRESULT CALLBACK OknoUrovne::ProceduraStatusu(HWND okno, UINT zprava, WPARAM w, 
 
 void OknoUrovne::Nastavit(const std::wstring& text, double decibely)
 {
-    // Peaks come ten times a second and a paint costs more than the rest of
-    // the recording's work together: at most five paints a second, each
-    // showing the louder peak since the last one. An empty part at once.
-    const uint64_t ted = GetTickCount64();
-    if (!text.empty() && ted - namalovano_ < kOdstupPrekresleniMs) {
-        if (!odlozeno_ || decibely > odlozenoDb_) {
-            odlozenyText_ = text;
-            odlozenoDb_ = decibely;
-            odlozeno_ = true;
-        }
-        return;
-    }
-    const bool hlasitejsiOdlozena = odlozeno_ && !text.empty() && odlozenoDb_ > decibely;
-    const std::wstring& novyText = hlasitejsiOdlozena ? odlozenyText_ : text;
-    const double noveDb = hlasitejsiOdlozena ? odlozenoDb_ : decibely;
-    odlozeno_ = false;
     // Only a visible change is painted.
-    if (novyText == text_ && Krok(noveDb) == Krok(decibely_))
+    if (text == text_ && Krok(decibely) == Krok(decibely_))
         return;
-    text_ = novyText;
-    decibely_ = noveDb;
-    namalovano_ = ted;
+    text_ = text;
+    decibely_ = decibely;
     if (IsWindow())
         InvalidateRect(m_hWnd, nullptr, FALSE);
 }

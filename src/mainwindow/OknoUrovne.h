@@ -8,7 +8,6 @@
 
 #include "controls/Okno.h"
 
-#include <cstdint>
 #include <string>
 
 class OknoUrovne : public mirvak::winapi::OknoImpl<OknoUrovne> {
@@ -40,9 +39,5 @@ private:
     std::wstring text_;
     double decibely_ = -1000;
     int cast_ = -1;
-    uint64_t namalovano_ = 0;   // GetTickCount64 of the last change shown
-    // The louder peak that came too soon after a paint, for the next one.
-    std::wstring odlozenyText_;
-    double odlozenoDb_ = -1000;
-    bool odlozeno_ = false;
+
 };

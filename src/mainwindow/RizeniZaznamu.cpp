@@ -153,13 +153,16 @@ HRESULT RizeniZaznamu::UdalostGrafu()
     return hr;
 }
 
-void RizeniZaznamu::Uroven(uint32_t spicka)
+void RizeniZaznamu::Urovne(uint32_t prvni, uint32_t druha)
 {
     if (!NahravaSe())
         return;   // a level posted just before the stop
-    const HlidaniUrovne::Uroven u = uroven_.Pridat(spicka, GetTickCount64());
-    okno_.NastavitUroven(TextUrovne(u), u.decibely);
-    if (!u.varovat)
+    const uint64_t ted = GetTickCount64();
+    const HlidaniUrovne::Uroven a = uroven_.Pridat(prvni, ted - 100);
+    const HlidaniUrovne::Uroven b = uroven_.Pridat(druha, ted);
+    const HlidaniUrovne::Uroven& hlasitejsi = a.decibely > b.decibely ? a : b;
+    okno_.NastavitUroven(TextUrovne(hlasitejsi), hlasitejsi.decibely);
+    if (!a.varovat && !b.varovat)
         return;
     std::wstring text =
         NacistText(IDS_VAROVANI_TICHO, static_cast<int>(uroven_.SekundyTicha()), a_.zaznamnik->Device().friendlyName.c_str());

@@ -401,12 +401,14 @@ HRESULT BaseOutputPin::TryConnection(IPin* receivePin, const AM_MEDIA_TYPE& mt) 
         receivePin->Disconnect();
     }
     allocator_.Reset();
+    shared_ = false;
     peer_.Reset();
     mt_.Clear();
     return hr;
 }
 
 HRESULT BaseOutputPin::DecideAllocator(IMemInputPin* input) {
+    shared_ = false;
     ALLOCATOR_PROPERTIES req{};
     input->GetAllocatorRequirements(&req);   // E_NOTIMPL leaves zeros
     ComPtr<IMemAllocator> alloc;
@@ -436,8 +438,9 @@ STDMETHODIMP BaseOutputPin::Disconnect() {
     std::lock_guard<std::recursive_mutex> lock(lock_);
     HRESULT hr = BasePin::Disconnect();
     if (hr == S_OK) {
-        if (allocator_) allocator_->Decommit();
+        if (allocator_ && !shared_) allocator_->Decommit();
         allocator_.Reset();
+        shared_ = false;
         input_.Reset();
     }
     return hr;
@@ -445,12 +448,25 @@ STDMETHODIMP BaseOutputPin::Disconnect() {
 
 HRESULT BaseOutputPin::Active() {
     std::lock_guard<std::recursive_mutex> lock(lock_);
-    return allocator_ ? allocator_->Commit() : S_OK;
+    // The input of a pass-through filter may be connected after its output:
+    // the upstream allocator is offered when streaming starts.
+    ComPtr<IMemAllocator> upstream = UpstreamAllocator();
+    if (input_ && upstream && upstream.Get() != allocator_.Get() &&
+        input_->NotifyAllocator(upstream.Get(), TRUE) == S_OK) {
+        allocator_ = upstream;
+        shared_ = true;
+    }
+    return allocator_ && !shared_ ? allocator_->Commit() : S_OK;
+}
+
+bool BaseOutputPin::SharesUpstreamAllocator() const {
+    std::lock_guard<std::recursive_mutex> lock(lock_);
+    return shared_;
 }
 
 HRESULT BaseOutputPin::Inactive() {
     std::lock_guard<std::recursive_mutex> lock(lock_);
-    return allocator_ ? allocator_->Decommit() : S_OK;
+    return allocator_ && !shared_ ? allocator_->Decommit() : S_OK;
 }
 
 HRESULT BaseOutputPin::GetDeliveryBuffer(IMediaSample** sample) {

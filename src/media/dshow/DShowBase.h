@@ -127,7 +127,8 @@ public:
     STDMETHODIMP ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
     STDMETHODIMP Disconnect() override;
 
-    // Commit/decommit the negotiated allocator (Stopped <-> Paused).
+    // Commit/decommit the negotiated allocator (Stopped <-> Paused); one
+    // shared with the upstream filter is left to that filter.
     HRESULT Active();
     HRESULT Inactive();
     // Streaming: a sample from the allocator (blocks until one is free),
@@ -140,6 +141,14 @@ protected:
     // Sets the buffer count and size the pin wants (`props` holds the
     // peer's requirements, or zeros).
     virtual HRESULT DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) = 0;
+    // A pass-through filter offers its input's allocator here, so that it can
+    // deliver the samples it receives as they are; the peer may refuse it.
+    // Asked when streaming starts.
+    virtual ComPtr<IMemAllocator> UpstreamAllocator() const { return nullptr; }
+
+public:
+    // The peer took UpstreamAllocator(): received samples go on unchanged.
+    bool SharesUpstreamAllocator() const;
 
 private:
     HRESULT TryConnection(IPin* receivePin, const AM_MEDIA_TYPE& mt);
@@ -147,6 +156,7 @@ private:
 
     ComPtr<IMemInputPin> input_;
     ComPtr<IMemAllocator> allocator_;
+    bool shared_ = false;
 };
 
 // Input pin receiving samples through IMemInputPin.
@@ -168,6 +178,11 @@ public:
     STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES* props) override { return E_NOTIMPL; }
     STDMETHODIMP ReceiveMultiple(IMediaSample** samples, long count, long* processed) override;
     STDMETHODIMP ReceiveCanBlock() override { return S_OK; }
+
+    ComPtr<IMemAllocator> Allocator() const {
+        std::lock_guard<std::recursive_mutex> lock(lock_);
+        return allocator_;
+    }
 
 protected:
     HRESULT QueryPinInterface(REFIID riid, void** ppv) override;

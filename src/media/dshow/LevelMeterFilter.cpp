@@ -138,6 +138,7 @@ protected:
     HRESULT CheckMediaType(const AM_MEDIA_TYPE& mt) override;
     bool GetMediaType(int index, MediaType* out) override;
     HRESULT DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) override;
+    ComPtr<IMemAllocator> UpstreamAllocator() const override;
 
 private:
     LevelMeter* owner_;
@@ -177,6 +178,10 @@ public:
             soundSeen_ = true;
             NotifyEvent(EC_TONBAR_FIRST_SAMPLE, 0, 0);
         }
+        if (out_.SharesUpstreamAllocator()) {
+            hr = out_.Deliver(sample);
+            return FAILED(hr) ? Stopping(hr) : hr;
+        }
 
         // Copies in the output's buffers, cut to their size, times shared out.
         REFERENCE_TIME t0 = 0, t1 = 0;
@@ -215,6 +220,7 @@ protected:
         windowFrames_ = std::max<DWORD>(1, format_.rate / (1000 / kLevelWindowMs));
         framesInWindow_ = 0;
         peak_ = 0;
+        held_ = false;
         soundSeen_ = false;
         return out_.Active();
     }
@@ -236,7 +242,16 @@ private:
             frames -= take;
             framesInWindow_ += static_cast<DWORD>(take);
             if (framesInWindow_ == windowFrames_) {
-                if (window_) PostMessageW(window_, message_, std::min(peak_, kLevelFullScale), kLevelWindowMs);
+                // Two windows to a message: waking the window's thread costs
+                // more under Wine than all the measuring.
+                const DWORD peak = std::min(peak_, kLevelFullScale);
+                if (!held_) {
+                    heldPeak_ = peak;
+                    held_ = true;
+                } else {
+                    if (window_) PostMessageW(window_, message_, MAKEWPARAM(heldPeak_, peak), kLevelWindowsPerMessage);
+                    held_ = false;
+                }
                 framesInWindow_ = 0;
                 peak_ = 0;
             }
@@ -252,6 +267,8 @@ private:
     DWORD windowFrames_ = 1;
     DWORD framesInWindow_ = 0;
     DWORD peak_ = 0;
+    DWORD heldPeak_ = 0;   // the first window's, until the second is done
+    bool held_ = false;
     bool soundSeen_ = false;
 };
 
@@ -299,6 +316,10 @@ bool MeterOutputPin::GetMediaType(int index, MediaType* out) {
     *out = owner_->In().ConnectedType();
     return true;
 }
+
+// The samples received go on as they are when the writer takes the
+// capture filter's allocator; otherwise they are copied.
+ComPtr<IMemAllocator> MeterOutputPin::UpstreamAllocator() const { return owner_->In().Allocator(); }
 
 // Samples of 100 ms; a longer input sample is delivered in several.
 HRESULT MeterOutputPin::DecideBufferSize(IMemAllocator* alloc, ALLOCATOR_PROPERTIES* props) {

@@ -1,8 +1,9 @@
 // Built-in pass-through filter between a capture filter and a writer that
 // measures the audio on its way into the file: the peak of every 100 ms is
 // posted to a window, so the window can show the input level without a
-// timer or a lock in the streaming thread's way. It copies each sample into
-// one of its own and changes nothing, so it works between the system's
+// timer or a lock in the streaming thread's way. It changes nothing: it
+// passes each sample on when the writer takes the capture filter's
+// allocator and copies it otherwise, so it works between the system's
 // filters as well as between the built-in ones.
 #pragma once
 
@@ -17,15 +18,17 @@ extern const CLSID CLSID_TonbarLevelMeter;
 // since the graph last left the stopped state (param1 and param2 are 0).
 constexpr long EC_TONBAR_FIRST_SAMPLE = EC_USER + 0x2010;
 
-// Audio the peak of one level message covers.
+// Audio one peak covers, and the peaks a level message carries.
 constexpr DWORD kLevelWindowMs = 100;
-// The peak of full scale in a level message.
+constexpr DWORD kLevelWindowsPerMessage = 2;
+// The peak of full scale.
 constexpr DWORD kLevelFullScale = 32768;
 
-// Creates the meter. For every kLevelWindowMs of audio that passes it posts
-// `message` to `window` with WPARAM = the peak of those frames over all
-// channels, in 0..kLevelFullScale, and LPARAM = kLevelWindowMs. A null
-// window gets nothing.
+// Creates the meter. For every two kLevelWindowMs of audio that pass it posts
+// `message` to `window` with the peak of each over all channels, in
+// 0..kLevelFullScale: the earlier in LOWORD(WPARAM), the later in
+// HIWORD(WPARAM); LPARAM = kLevelWindowsPerMessage. A null window gets
+// nothing.
 //
 // Pins "In" and "Out" carry the same PCM type (8, 16, 24 or 32-bit integer,
 // or 32-bit float): the pin connected second offers and accepts only the
