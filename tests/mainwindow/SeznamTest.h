@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include "controls/Okno.h"
+#include "controls/TestOkna.h"
 #include "harness/TestFolder.h"
 #include "mainwindow/ListViewObsahSlozky.h"
 
@@ -56,14 +57,7 @@ private:
     }
 };
 
-inline void Pumpovat()
-{
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
+using tonbar::test::Pumpovat;
 
 // Runs the message loop until `hotovo` or `ms` have passed; whether it came true.
 inline bool CekatNa(const std::function<bool()>& hotovo, DWORD ms)

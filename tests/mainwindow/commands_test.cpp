@@ -54,7 +54,7 @@ struct Prikazy : Seznam {
 
 } // namespace
 
-TEST_F(Prikazy, DeleteAsksWithBitOneAndNoKeepsTheFiles)
+TEST_F(Prikazy, DeleteAsksWithBitOneOnlyAndGoesOnAfterAFailure)
 {
     Naplnit({L"a.wma", L"b.wma", L"c.wma"});
     Vybrat({Index(L"a.wma"), Index(L"c.wma")});
@@ -75,30 +75,32 @@ TEST_F(Prikazy, DeleteAsksWithBitOneAndNoKeepsTheFiles)
     EXPECT_FALSE(Existuje(dir.Soubor(L"c.wma")));
     EXPECT_TRUE(Existuje(dir.Soubor(L"b.wma")));
     EXPECT_EQ(modul.zpravy.size(), 2u);
-}
 
-TEST_F(Prikazy, DeleteWithoutBitOneAsksNothingAndGoesOnAfterAFailure)
-{
-    Naplnit({L"a.wma", L"otevreny.wma", L"c.wma"});
+    // Without bit 0 nothing is asked, and a file that cannot go stops nothing.
+    ASSERT_TRUE(Zapsat(dir.Soubor(L"a.wma"), "obsah"));
+    ASSERT_TRUE(Zapsat(dir.Soubor(L"c.wma"), "obsah"));
+    list.Refresh();
+    modul.zpravy.clear();
+    modul.priZprave = nullptr;
     // Held open without delete sharing, as by the recorder.
-    HANDLE h = CreateFileW(dir.Soubor(L"otevreny.wma").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(dir.Soubor(L"b.wma").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    Vybrat({0, 1, 2});
+    Vybrat({Index(L"a.wma"), Index(L"b.wma"), Index(L"c.wma")});
     EXPECT_EQ(list.PrikazSmazat(5), E_FAIL);
     CloseHandle(h);
     ASSERT_EQ(modul.zpravy.size(), 1u);
     EXPECT_EQ(modul.zpravy[0].text.rfind(L"Některé soubory se nepodařilo smazat", 0), 0u) << "shown as an error";
     EXPECT_FALSE(Existuje(dir.Soubor(L"a.wma")));
     EXPECT_FALSE(Existuje(dir.Soubor(L"c.wma")));
-    EXPECT_TRUE(Existuje(dir.Soubor(L"otevreny.wma")));
+    EXPECT_TRUE(Existuje(dir.Soubor(L"b.wma")));
 
     Vybrat({});
     EXPECT_EQ(list.PrikazSmazat(7), S_FALSE);  // nothing selected, nothing asked
     EXPECT_EQ(modul.zpravy.size(), 1u);
 }
 
-TEST_F(Prikazy, RenamePreselectsByBitTwoAndAsksAgainForABadName)
+TEST_F(Prikazy, RenamePreselectsByBitTwoAsksAgainForABadNameAndLosesNothing)
 {
     Naplnit({L"stary.wma", L"jiny.wma"});
     VybratJmeno(L"stary.wma");
@@ -132,21 +134,17 @@ TEST_F(Prikazy, RenamePreselectsByBitTwoAndAsksAgainForABadName)
     }), S_FALSE);
     EXPECT_FALSE(vybrano);
     EXPECT_TRUE(Existuje(dir.Soubor(L"jiny.wma")));
-}
 
-TEST_F(Prikazy, RenameOntoAnExistingFileShowsTheSystemErrorAndLosesNothing)
-{
-    Naplnit({L"a.wma", L"b.wma"});
-    ASSERT_TRUE(Zapsat(dir.Soubor(L"b.wma"), "druhy"));
-    VybratJmeno(L"a.wma");
+    // Onto an existing file: the system's error, and nothing is lost.
+    ASSERT_TRUE(Zapsat(dir.Soubor(L"jiny.wma"), "druhy"));
     HRESULT hr = list.PrikazPrejmenovat(0, [](std::wstring& t, const wchar_t*, bool, int) {
-        t = L"b.wma";
+        t = L"novy.wma";
         return 0;
     });
     EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
-    ASSERT_EQ(modul.zpravy.size(), 1u);
-    EXPECT_EQ(Obsah(dir.Soubor(L"a.wma")), "obsah");
-    EXPECT_EQ(Obsah(dir.Soubor(L"b.wma")), "druhy");
+    EXPECT_EQ(modul.zpravy.size(), 2u);
+    EXPECT_EQ(Obsah(dir.Soubor(L"jiny.wma")), "druhy");
+    EXPECT_EQ(Obsah(dir.Soubor(L"novy.wma")), "obsah");
 }
 
 TEST_F(Prikazy, SaveAsCopiesOverwritesAndReportsAFailedCopy)

@@ -38,29 +38,14 @@ TEST(Rozsahy, EachRangeHasTwoHundredIds)
     }
 }
 
-class SOknem : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        okno_ = CreateWindowExW(0, L"STATIC", L"Tonbar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        druhe_ = CreateWindowExW(0, L"STATIC", L"jiny", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(okno_, nullptr);
-        InicializovatKonfiguraci(k_);
-        NastavitVychozi(k_);
-    }
-    void TearDown() override
-    {
-        UvolnitKonfiguraci(k_);
-        DestroyWindow(okno_);
-        DestroyWindow(druhe_);
-    }
-    HWND okno_ = nullptr;
-    HWND druhe_ = nullptr;
-    Konfigurace k_{};
-};
-
-TEST_F(SOknem, HotKeysTakenElsewhereAreCountedShownAndTheOthersRegister)
+TEST(HorkeKlavesy, TakenElsewhereAreCountedShownAndTheOthersRegister)
 {
+    HWND okno_ = CreateWindowExW(0, L"STATIC", L"Tonbar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND druhe_ = CreateWindowExW(0, L"STATIC", L"jiny", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(okno_, nullptr);
+    Konfigurace k_{};
+    InicializovatKonfiguraci(k_);
+    NastavitVychozi(k_);
     // Entries without a key are skipped; one of the two keys is taken.
     k_.horke_klavesy[3].modifikatory = MOD_CONTROL | MOD_ALT;
     k_.horke_klavesy[3].klavesa = 'Q';
@@ -85,6 +70,9 @@ TEST_F(SOknem, HotKeysTakenElsewhereAreCountedShownAndTheOthersRegister)
     UnregisterHotKey(druhe_, 8);
     UnregisterHotKey(druhe_, 7);
     EXPECT_EQ(TextSelhaniKlaves(true, 2), L"2 klávesové zkratky se nepodařilo zaregistrovat.");
+    UvolnitKonfiguraci(k_);
+    DestroyWindow(okno_);
+    DestroyWindow(druhe_);
 }
 
 bool MaPolozku(HMENU m, UINT id)
@@ -192,7 +180,7 @@ protected:
     OknoZaznamuTest ui_;
 };
 
-TEST_F(RizeniBezMikrofonu, AMissingProfileFileIsReportedAndNothingStarts)
+TEST_F(RizeniBezMikrofonu, AMissingProfileFileIsReportedAndARefusedNameStartsNothing)
 {
     k_.vlastni_profil = true;
     k_.soubor_prx = slozka_.File(L"chybi.prx");
@@ -217,15 +205,13 @@ TEST_F(RizeniBezMikrofonu, AMissingProfileFileIsReportedAndNothingStarts)
     k_.vytv_jmena = 2;
     r.SpustitZaznam();
     EXPECT_EQ(a_.souborZaznamu.rfind(jina.Path() + L"\\", 0), 0u) << a_.souborZaznamu;
-}
-
-TEST_F(RizeniBezMikrofonu, ARefusedNameStartsNothingAndSaysNothing)
-{
+    // With the built-in profile, a refused name starts nothing and says nothing.
+    k_.vlastni_profil = false;
+    ui_.chyby.clear();
     k_.vytv_jmena = 0;
     k_.max_pocet_souboru = 3;
     k_.soubor_parametry = 0;
     a_.cisloZaznamu = 4;
-    RizeniZaznamu r(a_, k_, ui_);
     EXPECT_EQ(r.SpustitZaznam(), E_FAIL);
     EXPECT_TRUE(ui_.chyby.empty());
     EXPECT_FALSE(r.NahravaSe());
@@ -308,8 +294,13 @@ protected:
     std::unique_ptr<OknoHlavni> okno_;
 };
 
-TEST_F(HlavniOkno, ACancelledShutdownKeepsRunningAndTheCloseSequenceRunsOnce)
+// One window: the dispatch, the device submenu, then a cancelled shutdown
+// and the close sequence that runs once.
+TEST_F(HlavniOkno, DispatchDeviceMenuAndTheCloseSequence)
 {
+    a_.zarizeni->Add({L"Mikrofon", L"", L""});
+    a_.zarizeni->Add({L"Linka", L"", L""});
+    a_.zarizeni->SortAndNumber();
     Otevrit();
     HWND h = okno_->Handle();
     EXPECT_TRUE(okno_->KlavesyRegistrovany());
@@ -317,110 +308,6 @@ TEST_F(HlavniOkno, ACancelledShutdownKeepsRunningAndTheCloseSequenceRunsOnce)
     EXPECT_EQ(okno_->TextStavu(), L"Tonbar - Připraven - " + slozka_.Path());
     EXPECT_NE(okno_->Seznam(), nullptr);
 
-    SendMessageW(h, WM_ENDSESSION, FALSE, 0);
-    EXPECT_TRUE(okno_->KlavesyRegistrovany());
-    EXPECT_NE(okno_->Seznam(), nullptr);
-    EXPECT_EQ(IkonaHlavnihoOkna(), okno_->Ikona());
-
-    SendMessageW(h, WM_ENDSESSION, TRUE, 0);
-    EXPECT_FALSE(okno_->KlavesyRegistrovany());
-    EXPECT_EQ(okno_->Seznam(), nullptr);
-    EXPECT_EQ(IkonaHlavnihoOkna(), nullptr);
-    // The key is free again.
-    EXPECT_TRUE(RegisterHotKey(nullptr, 3, MOD_CONTROL | MOD_ALT, 'K'));
-    UnregisterHotKey(nullptr, 3);
-    // A later close finds nothing left to do: no second delete of the icon, no fatal box.
-    SendMessageW(h, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindow(h));
-}
-
-TEST_F(HlavniOkno, DispatchRefusesWhatTheStatesDisableAndViewCommandsToggle)
-{
-    Otevrit();
-    // Stop and rename-while-recording are disabled while idle; they do nothing.
-    okno_->Prikaz(kUkoncit);
-    okno_->Prikaz(kPrejmenovatNahravany);
-    EXPECT_FALSE(okno_->Rizeni().NahravaSe());
-    // The plain panel and back.
-    okno_->Prikaz(kSeznamSouboru);
-    EXPECT_EQ(okno_->Seznam(), nullptr);
-    EXPECT_EQ(g_konfigurace.zobrazit_seznam_souboru, 0u);
-    EXPECT_NE(FindWindowExW(okno_->Handle(), nullptr, L"tonbar_kl_obl", nullptr), nullptr);
-    okno_->Prikaz(kSeznamSouboru);
-    EXPECT_NE(okno_->Seznam(), nullptr);
-    okno_->Prikaz(kVelkeIkony);
-    EXPECT_EQ(g_konfigurace.toolbar, 2u);
-    okno_->Prikaz(kMaleIkony);
-    EXPECT_EQ(g_konfigurace.toolbar, 1u);
-    // Hide and show.
-    okno_->Prikaz(kSkrytOkno);
-    EXPECT_FALSE(IsWindowVisible(okno_->Handle()));
-    okno_->Prikaz(kZobrazitSkryt);
-    EXPECT_TRUE(IsWindowVisible(okno_->Handle()));
-    // Without recording profiles the profile switch is shown, greyed.
-    HWND toolbar = FindWindowExW(FindWindowExW(okno_->Handle(), nullptr, REBARCLASSNAMEW, nullptr), nullptr,
-                                 TOOLBARCLASSNAMEW, nullptr);
-    ASSERT_NE(toolbar, nullptr);
-    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, kPrepnoutProfil, 0));
-    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONENABLED, kPrepnoutProfil, 0));
-    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
-}
-
-TEST_F(HlavniOkno, DelRemovesExactlyTheChosenFileWhileTheFolderChanges)
-{
-    tonbar::test::TestModul modul;
-    for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
-        ASSERT_TRUE(Zapsat(j, 100));
-    Otevrit();
-    Kliknout(L"a.wma");
-    // Del asks (No preselected); while it asks, a file is written every
-    // 100 ms and the list follows them. Yes deletes the file chosen.
-    modul.odpoved = IDYES;
-    modul.priZprave = [&] {
-        for (int i = 0; i < 12; ++i) {
-            Zapsat(L"n" + std::to_wstring(i) + L".wma", 10);
-            Pumpovat(100);
-        }
-    };
-    SendMessageW(Seznam(), WM_KEYDOWN, VK_DELETE, 0);
-    ASSERT_EQ(modul.zpravy.size(), 1u);
-    EXPECT_EQ(modul.zpravy[0].text, L"Opravdu chcete smazat z disku vybraný soubor(-y)?\nPočet souborů: 1");
-    EXPECT_EQ(modul.zpravy[0].flags & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
-    EXPECT_FALSE(Existuje(slozka_.File(L"a.wma")));
-    for (const wchar_t* j : {L"b.wma", L"c.wma", L"n0.wma", L"n11.wma"})
-        EXPECT_TRUE(Existuje(slozka_.File(j))) << j;
-    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
-}
-
-TEST_F(HlavniOkno, ACloseWhileTheQuestionIsOpenWaitsForItsAnswer)
-{
-    tonbar::test::TestModul modul;
-    ASSERT_TRUE(Zapsat(L"a.wma", 10));
-    Otevrit();
-    HWND h = okno_->Handle();
-    bool otevreneBehem = false;
-    modul.odpoved = IDNO;
-    modul.priZprave = [&] {
-        // "Konec" while the box's loop runs.
-        PostMessageW(h, WM_COMMAND, kKonec, 0);
-        Pumpovat(300);
-        otevreneBehem = IsWindow(h) && okno_->Seznam() != nullptr;
-    };
-    SendMessageW(Seznam(), WM_KEYDOWN, VK_DELETE, 0);
-    ASSERT_EQ(modul.zpravy.size(), 1u);
-    EXPECT_TRUE(otevreneBehem);
-    // Once the command has returned, the close runs.
-    Pumpovat(300);
-    EXPECT_FALSE(IsWindow(h));
-    EXPECT_TRUE(Existuje(slozka_.File(L"a.wma")));
-}
-
-TEST_F(HlavniOkno, TheMenuBarsDeviceSubmenuListsTheDevicesAndAChoiceSetsTheDevice)
-{
-    a_.zarizeni->Add({L"Mikrofon", L"", L""});
-    a_.zarizeni->Add({L"Linka", L"", L""});
-    a_.zarizeni->SortAndNumber();
-    Otevrit();
     // The menu-bar popup that holds "Zvukové zařízení" and its submenu.
     HMENU rodic = nullptr;
     int pozice = -1;
@@ -456,6 +343,72 @@ TEST_F(HlavniOkno, TheMenuBarsDeviceSubmenuListsTheDevicesAndAChoiceSetsTheDevic
     ASSERT_NE(zarizeni, nullptr);
     EXPECT_TRUE(GetMenuState(zarizeni, kZakladZarizeni + 1, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_FALSE(GetMenuState(zarizeni, kZakladZarizeni, MF_BYCOMMAND) & MF_CHECKED);
+    // Stop and rename-while-recording are disabled while idle; they do nothing.
+    okno_->Prikaz(kUkoncit);
+    okno_->Prikaz(kPrejmenovatNahravany);
+    EXPECT_FALSE(okno_->Rizeni().NahravaSe());
+    // The plain panel and back.
+    okno_->Prikaz(kSeznamSouboru);
+    EXPECT_EQ(okno_->Seznam(), nullptr);
+    EXPECT_EQ(g_konfigurace.zobrazit_seznam_souboru, 0u);
+    EXPECT_NE(FindWindowExW(okno_->Handle(), nullptr, L"tonbar_kl_obl", nullptr), nullptr);
+    okno_->Prikaz(kSeznamSouboru);
+    EXPECT_NE(okno_->Seznam(), nullptr);
+    okno_->Prikaz(kVelkeIkony);
+    EXPECT_EQ(g_konfigurace.toolbar, 2u);
+    okno_->Prikaz(kMaleIkony);
+    EXPECT_EQ(g_konfigurace.toolbar, 1u);
+    // Hide and show.
+    okno_->Prikaz(kSkrytOkno);
+    EXPECT_FALSE(IsWindowVisible(okno_->Handle()));
+    okno_->Prikaz(kZobrazitSkryt);
+    EXPECT_TRUE(IsWindowVisible(okno_->Handle()));
+    // Without recording profiles the profile switch is shown, greyed.
+    HWND toolbar = FindWindowExW(FindWindowExW(okno_->Handle(), nullptr, REBARCLASSNAMEW, nullptr), nullptr,
+                                 TOOLBARCLASSNAMEW, nullptr);
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, kPrepnoutProfil, 0));
+    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONENABLED, kPrepnoutProfil, 0));
+    SendMessageW(h, WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(okno_->KlavesyRegistrovany());
+    EXPECT_NE(okno_->Seznam(), nullptr);
+    EXPECT_EQ(IkonaHlavnihoOkna(), okno_->Ikona());
+
+    SendMessageW(h, WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(okno_->KlavesyRegistrovany());
+    EXPECT_EQ(okno_->Seznam(), nullptr);
+    EXPECT_EQ(IkonaHlavnihoOkna(), nullptr);
+    // The key is free again.
+    EXPECT_TRUE(RegisterHotKey(nullptr, 3, MOD_CONTROL | MOD_ALT, 'K'));
+    UnregisterHotKey(nullptr, 3);
+    // A later close finds nothing left to do: no second delete of the icon, no fatal box.
+    SendMessageW(h, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(h));
+}
+
+TEST_F(HlavniOkno, DelRemovesExactlyTheChosenFileWhileTheFolderChanges)
+{
+    tonbar::test::TestModul modul;
+    for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
+        ASSERT_TRUE(Zapsat(j, 100));
+    Otevrit();
+    Kliknout(L"a.wma");
+    // Del asks (No preselected); while it asks, a file is written every
+    // 100 ms and the list follows them. Yes deletes the file chosen.
+    modul.odpoved = IDYES;
+    modul.priZprave = [&] {
+        for (int i = 0; i < 12; ++i) {
+            Zapsat(L"n" + std::to_wstring(i) + L".wma", 10);
+            Pumpovat(100);
+        }
+    };
+    SendMessageW(Seznam(), WM_KEYDOWN, VK_DELETE, 0);
+    ASSERT_EQ(modul.zpravy.size(), 1u);
+    EXPECT_EQ(modul.zpravy[0].text, L"Opravdu chcete smazat z disku vybraný soubor(-y)?\nPočet souborů: 1");
+    EXPECT_EQ(modul.zpravy[0].flags & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
+    EXPECT_FALSE(Existuje(slozka_.File(L"a.wma")));
+    for (const wchar_t* j : {L"b.wma", L"c.wma", L"n0.wma", L"n11.wma"})
+        EXPECT_TRUE(Existuje(slozka_.File(j))) << j;
     SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
 }
 
