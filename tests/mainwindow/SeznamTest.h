@@ -1,6 +1,5 @@
 // Pieces of the list-of-recordings tests: a host window that owns the list
-// the way the main window does, a temporary folder, and waiting with the
-// message loop running.
+// the way the main window does and a temporary folder.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +9,7 @@
 #include "controls/TestOkna.h"
 #include "harness/TestFolder.h"
 #include "mainwindow/ListViewObsahSlozky.h"
+#include "settings/NastaveniTest.h"
 
 #include <gtest/gtest.h>
 
@@ -59,19 +59,7 @@ private:
 
 using tonbar::test::Pumpovat;
 
-// Runs the message loop until `hotovo` or `ms` have passed; whether it came true.
-inline bool CekatNa(const std::function<bool()>& hotovo, DWORD ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        Pumpovat();
-        if (hotovo())
-            return true;
-        if (GetTickCount() - start >= ms)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
+using tonbar::test::Cekat;
 
 // A folder of the test's own, removed with everything in it.
 class Slozka : public tonbar::test::TestFolder {

@@ -193,10 +193,8 @@ TEST_F(Prikazy, ShowingAnotherFolderUpdatesTheViewValues)
     Naplnit({L"a.wma"});
     Slozka data;
     ASSERT_TRUE(Zapsat(data.Soubor(L"d.wma"), "x"));
-    Konfigurace k;
-    InicializovatKonfiguraci(k);
-    ASSERT_EQ(NastavitVychozi(k), S_OK);
-    k.registrovaCesta = L"Software\\Mirvak\\TonbarListTest" + std::to_wstring(GetCurrentProcessId());
+    tonbar::test::TestKonfigurace konf;
+    Konfigurace& k = konf.k;
     k.slozka_data = data.Cesta();
     k.seznam_souboru_slozka = dir.Cesta();
     EXPECT_EQ(list.PrikazVychoziSlozka(k), S_OK);
@@ -204,12 +202,7 @@ TEST_F(Prikazy, ShowingAnotherFolderUpdatesTheViewValues)
     EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"d.wma"}));
     EXPECT_EQ(host.zobrazeno.back(), data.Cesta());
     EXPECT_TRUE(list.Watching());
-    wchar_t ulozeno[MAX_PATH] = {};
-    DWORD velikost = sizeof ulozeno;
-    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, (k.registrovaCesta + L"\\seznam_souboru").c_str(), L"slozka", RRF_RT_REG_SZ,
-                           nullptr, ulozeno, &velikost),
-              ERROR_SUCCESS);
-    EXPECT_EQ(std::wstring(ulozeno), data.Cesta());
+    EXPECT_EQ(konf.Text(L"seznam_souboru", L"slozka"), data.Cesta());
 
     k.slozka_data = data.Soubor(L"neni");
     EXPECT_EQ(list.PrikazVychoziSlozka(k), E_INVALIDARG);
@@ -217,6 +210,4 @@ TEST_F(Prikazy, ShowingAnotherFolderUpdatesTheViewValues)
     EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"d.wma"}));
 
     EXPECT_EQ(mirvak::winapi::OtevritSlozkuZaznamu(data.Soubor(L"neni"), false), S_FALSE);
-    RegDeleteTreeW(HKEY_CURRENT_USER, k.registrovaCesta.c_str());
-    UvolnitKonfiguraci(k);
 }

@@ -33,8 +33,9 @@ TEST(Rozsahy, EachRangeHasTwoHundredIds)
     for (const auto& p : pripady) {
         int i = -1;
         EXPECT_EQ(RozlozitPrikaz(p.id, i), p.rozsah) << p.id;
-        if (p.index >= 0)
+        if (p.index >= 0) {
             EXPECT_EQ(i, p.index) << p.id;
+        }
     }
 }
 
@@ -262,7 +263,7 @@ protected:
         DeleteCriticalSection(&a_.cs);
         SmazatKonfiguraciTestu();
     }
-    static void Pumpovat(DWORD ms) { list_test::CekatNa([] { return false; }, ms); }
+    static void Pumpovat(DWORD ms) { tonbar::test::Cekat([] { return false; }, ms); }
     void Otevrit()
     {
         okno_ = std::make_unique<OknoHlavni>(a_);
