@@ -122,14 +122,6 @@ void NastavitHorkouKlavesu(HWND stranka, BYTE vk, BYTE hotkeyf)
     Prikaz(stranka, IDC_HK_NASTAVIT, BN_CLICKED);
 }
 
-const HorkaKlavesa* Klavesa(const Konfigurace& k, uint32_t prikaz)
-{
-    for (uint32_t i = 0; i < k.pocetHorkychKlaves; ++i)
-        if (k.horke_klavesy[i].prikaz == prikaz)
-            return &k.horke_klavesy[i];
-    return nullptr;
-}
-
 class NastaveniTest : public ::testing::Test {
 protected:
     // Opens the dialog on `stranka` and waits until it shows.
