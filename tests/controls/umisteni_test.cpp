@@ -3,6 +3,7 @@
 
 #include "app/TestModul.h"
 #include "controls/Okno.h"
+#include "settings/NastaveniTest.h"
 
 #include <gtest/gtest.h>
 
@@ -40,18 +41,11 @@ class UmisteniTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int citac = 0;
-        koren_ = L"Software\\Mirvak\\TonbarTest\\ctl_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                 std::to_wstring(++citac);
         ASSERT_EQ(okno_.Create(nullptr, RECT{0, 0, 800, 600}, L"umisteni", WS_OVERLAPPEDWINDOW), S_OK);
-        umisteni_ = {okno_.Handle(), koren_ + L"\\parametry_oken"};
+        umisteni_ = {okno_.Handle(), konf_.Klic(L"parametry_oken")};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &w_, 0);
     }
-    void TearDown() override
-    {
-        okno_.Destroy();
-        RegDeleteTreeW(HKEY_CURRENT_USER, koren_.c_str());
-    }
+    void TearDown() override { okno_.Destroy(); }
 
     void Zobrazit(int x, int y, int sirka, int vyska)
     {
@@ -59,22 +53,10 @@ protected:
     }
     void Zapsat(DWORD typ, const void* data, DWORD velikost)
     {
-        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, umisteni_.key.c_str(), L"tonbar_test_umisteni", typ, data,
-                                  velikost),
-                  ERROR_SUCCESS);
+        ASSERT_TRUE(konf_.Zapsat(L"parametry_oken", L"tonbar_test_umisteni", typ, data, velikost));
     }
-    // The stored bytes; empty when there is no value.
-    std::vector<BYTE> Precist()
-    {
-        std::vector<BYTE> data(64);
-        DWORD velikost = static_cast<DWORD>(data.size()), typ = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, umisteni_.key.c_str(), L"tonbar_test_umisteni", RRF_RT_ANY, &typ,
-                         data.data(), &velikost) != ERROR_SUCCESS)
-            return {};
-        EXPECT_EQ(typ, static_cast<DWORD>(REG_BINARY));
-        data.resize(velikost);
-        return data;
-    }
+    // The stored bytes; empty when there is no binary value.
+    std::vector<BYTE> Precist() { return konf_.Binarni(L"parametry_oken", L"tonbar_test_umisteni"); }
     // Centred on the work area, worked out here by hand.
     RECT Stred(int sirka, int vyska) const
     {
@@ -83,7 +65,7 @@ protected:
     }
 
     tonbar::test::TestModul modul_;
-    std::wstring koren_;
+    tonbar::test::TestKonfigurace konf_;
     OknoTestu okno_;
     WindowPlacement umisteni_;
     RECT w_{};

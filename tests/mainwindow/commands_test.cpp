@@ -6,6 +6,9 @@
 #include "app/TestModul.h"
 #include "player/OknoPrehravac.h"
 
+#include <filesystem>
+#include <fstream>
+
 using namespace list_test;
 using mirvak::winapi::ListViewObsahSlozky;
 
@@ -13,25 +16,13 @@ namespace {
 
 std::string Obsah(const std::wstring& cesta)
 {
-    HANDLE h = CreateFileW(cesta.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<none>";
-    char b[256];
-    DWORD n = 0;
-    ReadFile(h, b, sizeof b, &n, nullptr);
-    CloseHandle(h);
-    return std::string(b, n);
+    std::ifstream f(std::filesystem::path(cesta), std::ios::binary);
+    return f ? std::string(std::istreambuf_iterator<char>(f), {}) : "<none>";
 }
 
 bool Zapsat(const std::wstring& cesta, const std::string& text)
 {
-    HANDLE h = CreateFileW(cesta.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD n = 0;
-    bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-    CloseHandle(h);
-    return ok;
+    return static_cast<bool>(std::ofstream(std::filesystem::path(cesta), std::ios::binary) << text);
 }
 
 struct Prikazy : Seznam {
