@@ -100,17 +100,12 @@ void ZaskrtnoutVSeznamu(HWND stranka, int id, LPARAM data, bool ano)
 // Selects the hot-key entry of `prikaz` in the list (group "all").
 bool VybratHorkouKlavesu(HWND stranka, uint32_t prikaz)
 {
-    HWND seznam = GetDlgItem(stranka, IDC_HK_SEZNAM);
-    int pocet = static_cast<int>(SendMessageW(seznam, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < pocet; ++i) {
-        wchar_t text[256] = {};
-        SendMessageW(seznam, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        if (NacistRetezec(prikaz).rfind(text, 0) == 0) {
-            SendMessageW(seznam, LB_SETCURSEL, i, 0);
-            Prikaz(stranka, IDC_HK_SEZNAM, LBN_SELCHANGE);
+    std::vector<std::wstring> radky = Polozky(stranka, IDC_HK_SEZNAM);
+    for (size_t i = 0; i < radky.size(); ++i)
+        if (NacistRetezec(prikaz).rfind(radky[i], 0) == 0) {
+            Vybrat(stranka, IDC_HK_SEZNAM, static_cast<int>(i));
             return true;
         }
-    }
     return false;
 }
 
@@ -154,7 +149,7 @@ protected:
 // Opening and the pages -----------------------------------------------------------
 
 // An unknown page shows "Aplikace" first; the others are opened by name below.
-TEST_F(NastaveniTest, EveryPageOpensUnderItsTitle)
+TEST_F(NastaveniTest, EveryPageOpensUnderItsTitleAndOkWithoutVisitingSaves)
 {
     Otevrit(4242);
     EXPECT_EQ(TextOkna(dlg_), L"Tonbar - Předvolby - Všeobecné předvolby aplikace");
@@ -189,10 +184,8 @@ TEST_F(NastaveniTest, EveryPageOpensUnderItsTitle)
     EXPECT_FALSE(konf_.KlicExistuje()) << "Storno writes nothing";
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 0);
     EXPECT_TRUE(zpravy_.Zpravy().empty());
-}
 
-TEST_F(NastaveniTest, OkWithoutVisitingSavesTheRecordAndTellsTheOwner)
-{
+    // OK without visiting saves the record and tells the owner.
     konf_.k.max_pocet_souboru = 77;  // an untouched page leaves its fields alone
     Otevrit();
     EXPECT_EQ(Zavrit(IDOK), IDOK);
@@ -359,18 +352,15 @@ TEST_F(NastaveniTest, SmtpPageImportsASharedAccount)
     HWND s = NajitViditelnouStranku(dlg_);
     HWND combo = GetDlgItem(s, IDC_SMTP_UCTY);
     ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
-    wchar_t text[128] = {};
-    SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
-    EXPECT_STREQ(text, L"a@example.com") << "sorted by e-mail";
+    EXPECT_EQ(TextPolozky(combo, 0, true), L"a@example.com") << "sorted by e-mail";
     // The configured address is selected, whatever its letter case.
     EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 1);
-    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_UCET_SERVER)), L"smtp.b.example.com");
-    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_UCET_JMENO)), L"Bedřich");
-    SendMessageW(combo, CB_SETCURSEL, 0, 0);
-    Prikaz(s, IDC_SMTP_UCTY, CBN_SELCHANGE);
-    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_UCET_ID)), L"login-a");
+    EXPECT_EQ(Text(s, IDC_SMTP_UCET_SERVER), L"smtp.b.example.com");
+    EXPECT_EQ(Text(s, IDC_SMTP_UCET_JMENO), L"Bedřich");
+    Vybrat(s, IDC_SMTP_UCTY, 0, true);
+    EXPECT_EQ(Text(s, IDC_SMTP_UCET_ID), L"login-a");
     Prikaz(s, IDC_SMTP_IMPORT, BN_CLICKED);
-    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_EMAIL)), L"a@example.com");
+    EXPECT_EQ(Text(s, IDC_SMTP_EMAIL), L"a@example.com");
     ASSERT_EQ(Zavrit(IDOK), IDOK);
     EXPECT_EQ(konf_.Text(L"smtp_ucet", L"email"), L"a@example.com");
     EXPECT_EQ(konf_.Text(L"smtp_ucet", L"heslo"), L"heslo-a");
