@@ -197,10 +197,9 @@ TEST_F(NastaveniTest, EveryPageOpensUnderItsTitleAndOkWithoutVisitingSaves)
 }
 
 // Every page: a change reaches the registry after OK, and nothing after Storno.
-class ZmenyNaStrankach : public NastaveniTest {
-protected:
-    void ZmenitVse()
-    {
+TEST_F(NastaveniTest, ChangesOnEveryPageAreNotWrittenAfterStornoAndReachTheRegistryAfterOk)
+{
+    auto zmenitVse = [this] {
         HWND s = VybratStranku(dlg_, IDD_NAST_APLIKACE);
         Napsat(s, IDC_APL_SLOZKA, L"C:\\zaznamy\\nova");
         ASSERT_TRUE(VybratVCombu(s, IDC_APL_PRIORITA, BELOW_NORMAL_PRIORITY_CLASS));
@@ -246,13 +245,9 @@ protected:
         ASSERT_TRUE(VybratVCombu(s, IDC_PREHRAVANI_ZPUSOB, 0));
         // The pages' reports have reached the dialog.
         EXPECT_TRUE(Cekat([this] { return IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)) != FALSE; }));
-    }
-};
-
-TEST_F(ZmenyNaStrankach, AreNotWrittenAfterStornoAndReachTheRegistryAfterOk)
-{
+    };
     Otevrit();
-    ZmenitVse();
+    zmenitVse();
     ASSERT_EQ(Zavrit(IDCANCEL), IDCANCEL);
     EXPECT_FALSE(konf_.KlicExistuje());
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 0);
@@ -266,7 +261,7 @@ TEST_F(ZmenyNaStrankach, AreNotWrittenAfterStornoAndReachTheRegistryAfterOk)
     EXPECT_EQ(konf_.k.smtp_ucet.email, L"");
     EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
     Otevrit();
-    ZmenitVse();
+    zmenitVse();
     ASSERT_EQ(Zavrit(IDOK), IDOK);
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 1);
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 5), 1) << "the supported-formats box was clicked";
