@@ -270,7 +270,6 @@ protected:
         ASSERT_EQ(okno_->Vytvorit(), S_OK);
         Pumpovat(300);
     }
-    bool Zapsat(const std::wstring& jmeno, DWORD velikost) { return slozka_.Vytvorit(jmeno, velikost); }
     static bool Existuje(const std::wstring& cesta) { return list_test::Seznam::Existuje(cesta); }
     HWND Seznam() const { return okno_->Seznam()->Handle(); }
     int Index(const std::wstring& jmeno) const
@@ -387,33 +386,9 @@ TEST_F(HlavniOkno, DispatchDeviceMenuAndTheCloseSequence)
     EXPECT_FALSE(IsWindow(h));
 }
 
-TEST_F(HlavniOkno, DelRemovesExactlyTheChosenFileWhileTheFolderChanges)
-{
-    tonbar::test::TestModul modul;
-    for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
-        ASSERT_TRUE(Zapsat(j, 100));
-    Otevrit();
-    Kliknout(L"a.wma");
-    // Del asks (No preselected); while it asks, a file is written every
-    // 100 ms and the list follows them. Yes deletes the file chosen.
-    modul.odpoved = IDYES;
-    modul.priZprave = [&] {
-        for (int i = 0; i < 12; ++i) {
-            Zapsat(L"n" + std::to_wstring(i) + L".wma", 10);
-            Pumpovat(100);
-        }
-    };
-    SendMessageW(Seznam(), WM_KEYDOWN, VK_DELETE, 0);
-    ASSERT_EQ(modul.zpravy.size(), 1u);
-    EXPECT_EQ(modul.zpravy[0].text, L"Opravdu chcete smazat z disku vybraný soubor(-y)?\nPočet souborů: 1");
-    EXPECT_EQ(modul.zpravy[0].flags & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
-    EXPECT_FALSE(Existuje(slozka_.File(L"a.wma")));
-    for (const wchar_t* j : {L"b.wma", L"c.wma", L"n0.wma", L"n11.wma"})
-        EXPECT_TRUE(Existuje(slozka_.File(j))) << j;
-    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
-}
-
-TEST_F(HlavniOkno, AProfilesFolderThatIsMissingIsNeitherStoredNorShown)
+// Del deletes exactly the file chosen while the folder changes; a profile's
+// folder that is missing is neither stored nor shown.
+TEST_F(HlavniOkno, DelRemovesTheChosenFileAndAMissingProfilesFolderIsNotShown)
 {
     tonbar::test::TestModul modul;
     tonbar::test::TestFolder jina;
@@ -424,7 +399,28 @@ TEST_F(HlavniOkno, AProfilesFolderThatIsMissingIsNeitherStoredNorShown)
     je.folder = jina.Path();
     a_.profilyZaznamu.Append(chybi);
     a_.profilyZaznamu.Append(je);
+    for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
+        ASSERT_TRUE(slozka_.Vytvorit(j, 100));
     Otevrit();
+    Kliknout(L"a.wma");
+    // Del asks (No preselected); while it asks, a file is written every
+    // 100 ms and the list follows them. Yes deletes the file chosen.
+    modul.odpoved = IDYES;
+    modul.priZprave = [&] {
+        for (int i = 0; i < 12; ++i) {
+            slozka_.Vytvorit(L"n" + std::to_wstring(i) + L".wma", 10);
+            Pumpovat(100);
+        }
+    };
+    SendMessageW(Seznam(), WM_KEYDOWN, VK_DELETE, 0);
+    modul.priZprave = nullptr;
+    ASSERT_EQ(modul.zpravy.size(), 1u);
+    EXPECT_EQ(modul.zpravy[0].text, L"Opravdu chcete smazat z disku vybraný soubor(-y)?\nPočet souborů: 1");
+    EXPECT_EQ(modul.zpravy[0].flags & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
+    EXPECT_FALSE(Existuje(slozka_.File(L"a.wma")));
+    for (const wchar_t* j : {L"b.wma", L"c.wma", L"n0.wma", L"n11.wma"})
+        EXPECT_TRUE(Existuje(slozka_.File(j))) << j;
+
     const std::wstring stav = okno_->TextStavu();
     for (UINT prikaz : {kZakladSlozkaProfilu, kZakladPrepnoutProfil}) {
         modul.zpravy.clear();
