@@ -80,6 +80,24 @@ public:
     }
 };
 
+inline int Index(const mirvak::winapi::ListViewObsahSlozky& list, const std::wstring& jmeno)
+{
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.ItemText(i, 0) == jmeno)
+            return i;
+    return -1;
+}
+
+// Selects and focuses the file alone, as a click does.
+inline void Kliknout(const mirvak::winapi::ListViewObsahSlozky& list, const std::wstring& jmeno)
+{
+    LVITEMW s{};
+    s.stateMask = LVIS_SELECTED;
+    list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&s));
+    s.stateMask = s.state = LVIS_SELECTED | LVIS_FOCUSED;
+    list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(Index(list, jmeno)), reinterpret_cast<LPARAM>(&s));
+}
+
 // A host window with the list in it, as the main window creates it.
 struct Seznam : ::testing::Test {
     Hostitel host;
@@ -135,20 +153,8 @@ struct Seznam : ::testing::Test {
         for (int i : indexy)
             list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&s));
     }
-    // Selects and focuses the file alone, as a click does.
-    void Kliknout(const std::wstring& jmeno)
-    {
-        Vybrat({});
-        LVITEMW s{};
-        s.stateMask = s.state = LVIS_SELECTED | LVIS_FOCUSED;
-        list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(Index(jmeno)), reinterpret_cast<LPARAM>(&s));
-    }
-    int Index(const std::wstring& jmeno) const
-    {
-        auto v = Jmena();
-        auto i = std::find(v.begin(), v.end(), jmeno);
-        return i == v.end() ? -1 : static_cast<int>(i - v.begin());
-    }
+    void Kliknout(const std::wstring& jmeno) { list_test::Kliknout(list, jmeno); }
+    int Index(const std::wstring& jmeno) const { return list_test::Index(list, jmeno); }
     static bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
 };
 

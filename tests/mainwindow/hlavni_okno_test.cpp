@@ -272,21 +272,6 @@ protected:
     }
     static bool Existuje(const std::wstring& cesta) { return list_test::Seznam::Existuje(cesta); }
     HWND Seznam() const { return okno_->Seznam()->Handle(); }
-    int Index(const std::wstring& jmeno) const
-    {
-        for (int i = 0; i < okno_->Seznam()->Count(); ++i)
-            if (okno_->Seznam()->ItemText(i, 0) == jmeno)
-                return i;
-        return -1;
-    }
-    void Kliknout(const std::wstring& jmeno)
-    {
-        LVITEMW s{};
-        s.stateMask = LVIS_SELECTED;
-        SendMessageW(Seznam(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&s));
-        s.stateMask = s.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(Seznam(), LVM_SETITEMSTATE, static_cast<WPARAM>(Index(jmeno)), reinterpret_cast<LPARAM>(&s));
-    }
 
     tonbar::test::ComScope com_;
     list_test::Slozka slozka_;
@@ -402,7 +387,7 @@ TEST_F(HlavniOkno, DelRemovesTheChosenFileAndAMissingProfilesFolderIsNotShown)
     for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
         ASSERT_TRUE(slozka_.Vytvorit(j, 100));
     Otevrit();
-    Kliknout(L"a.wma");
+    list_test::Kliknout(*okno_->Seznam(), L"a.wma");
     // Del asks (No preselected); while it asks, a file is written every
     // 100 ms and the list follows them. Yes deletes the file chosen.
     modul.odpoved = IDYES;
