@@ -116,9 +116,20 @@ TEST(Okno, MessagesReachTheirHandlersAndTheRestTheDefault)
     EXPECT_EQ(b.Create(nullptr, kMaly), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) << "a second window";
     okno.Destroy();
     EXPECT_FALSE(okno.IsWindow());
+    EXPECT_EQ(okno.konce, 1);
+    EXPECT_EQ(okno.Handle(), nullptr);
+
+    // The final message comes once, after the handler that destroyed.
+    ASSERT_EQ(okno.Create(nullptr, kMaly), S_OK);
+    HWND h = okno.Handle();
+    EXPECT_EQ(SendMessageW(h, WM_ZNICIT_SE, 0, 0), 11) << "the hook ran while the handler was on the stack";
+    EXPECT_EQ(okno.konce, 2);
+    EXPECT_FALSE(okno.poZniceniBezel);
+    EXPECT_FALSE(IsWindow(h));
+    EXPECT_EQ(okno.Handle(), nullptr);
 }
 
-TEST(Okno, ParentReflectsNotificationsToTheChild)
+TEST(Okno, ParentReflectsNotificationsToTheChildAndSubclassingIsUndone)
 {
     Hostitel host;
     ASSERT_EQ(host.Vytvorit(), S_OK);
@@ -139,14 +150,10 @@ TEST(Okno, ParentReflectsNotificationsToTheChild)
     HDC dc = GetDC(edit);
     EXPECT_NE(host.Send(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit)), 0);
     ReleaseDC(edit, dc);
-}
 
-TEST(Okno, SubclassingIsUndoneOnRequestByTheObjectsEndAndTheControlsEnd)
-{
-    Hostitel host;
-    ASSERT_EQ(host.Vytvorit(), S_OK);
-    HWND prvni = host.Prvek(L"BUTTON", 11, BS_PUSHBUTTON, RECT{10, 10, 90, 34}, L"A");
-    HWND druhe = host.Prvek(L"BUTTON", 13, BS_PUSHBUTTON, RECT{10, 40, 90, 64}, L"B");
+    // Subclassing is undone on request, by the object's end and by the control's end.
+    HWND prvni = host.Prvek(L"BUTTON", 14, BS_PUSHBUTTON, RECT{100, 10, 180, 34}, L"A");
+    HWND druhe = host.Prvek(L"BUTTON", 13, BS_PUSHBUTTON, RECT{100, 40, 180, 64}, L"B");
     {
         Tlacitko t;
         ASSERT_EQ(t.SubclassWindow(prvni), S_OK);
@@ -170,24 +177,6 @@ TEST(Okno, SubclassingIsUndoneOnRequestByTheObjectsEndAndTheControlsEnd)
     DestroyWindow(prvni);
     EXPECT_EQ(t.Handle(), nullptr);
     EXPECT_FALSE(t.IsSubclassed());
-}
-
-TEST(Okno, FinalMessageComesOnceAndAfterTheHandlerThatDestroyed)
-{
-    Mapa a;
-    ASSERT_EQ(a.Create(nullptr, kMaly), S_OK);
-    DestroyWindow(a);
-    EXPECT_EQ(a.konce, 1);
-    EXPECT_EQ(a.Handle(), nullptr);
-
-    Mapa b;
-    ASSERT_EQ(b.Create(nullptr, kMaly), S_OK);
-    HWND h = b.Handle();
-    EXPECT_EQ(SendMessageW(h, WM_ZNICIT_SE, 0, 0), 10) << "the hook ran while the handler was on the stack";
-    EXPECT_EQ(b.konce, 1);
-    EXPECT_FALSE(b.poZniceniBezel);
-    EXPECT_FALSE(IsWindow(h));
-    EXPECT_EQ(b.Handle(), nullptr);
 }
 
 namespace {
