@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -58,7 +60,7 @@ protected:
 // The system static asks its parent to draw it: a heading in dark red
 // Verdana on the face colour, centred (small) or left (whatever the template
 // said), in a font of its own that goes with the window.
-TEST_F(PrvkyTest, HeadingsAreDrawnInTheirColourFontAndPlace)
+TEST_F(PrvkyTest, HeadingsAndValuesAreDrawnInTheirColourFontAndPlace)
 {
     ASSERT_EQ(GetSysColor(COLOR_WINDOWTEXT), RGB(0, 0, 0));  // the default scheme
     HWND s = host_.Prvek(L"STATIC", 1030, SS_LEFT, Obdelnik(0, 0, 300, 30), L"Nadpis");
@@ -93,20 +95,16 @@ TEST_F(PrvkyTest, HeadingsAreDrawnInTheirColourFontAndPlace)
     DestroyWindow(s3);
     EXPECT_EQ(text.Font(), nullptr);
     EXPECT_EQ(text.Handle(), nullptr);
-}
 
-TEST_F(PrvkyTest, ValueIsDarkGreenInACopyOfTheDialogFont)
-{
-    HWND s = host_.Prvek(L"STATIC", 1040, SS_RIGHT, Obdelnik(0, 40, 300, 20), L"Hodnota");
+    // A value is dark green in a copy of the dialog's font.
+    HWND s4 = host_.Prvek(L"STATIC", 1040, SS_RIGHT, Obdelnik(0, 100, 300, 20), L"Hodnota");
     HFONT dialogovy = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
-    SendMessageW(s, WM_SETFONT, reinterpret_cast<WPARAM>(dialogovy), FALSE);
-    LOGFONTW lf{};
+    SendMessageW(s4, WM_SETFONT, reinterpret_cast<WPARAM>(dialogovy), FALSE);
     {
         StaticHodnota hodnota;
-        ASSERT_EQ(hodnota.Attach(s), S_OK);
+        ASSERT_EQ(hodnota.Attach(s4), S_OK);
         EXPECT_NE(hodnota.Font(), dialogovy);
-        RECT r{};
-        ASSERT_TRUE(Obraz(s).Rozsah(RGB(0, 96, 0), r));
+        ASSERT_TRUE(Obraz(s4).Rozsah(RGB(0, 96, 0), r));
         EXPECT_LT(r.left, 4) << "left-aligned";
         ASSERT_EQ(hodnota.SetFaceName(L"Verdana"), S_OK);
         ASSERT_TRUE(GetObjectW(hodnota.Font(), sizeof lf, &lf));
@@ -267,7 +265,7 @@ TEST_F(PrvkyTest, FolderEditDrawsItsButtonAndBlackText)
 
 // "current" (exactly) or nothing starts the dialog in the current directory;
 // Cancel changes nothing, OK takes the folder it started in.
-TEST_F(PrvkyTest, FolderDialogStartsInTheCurrentDirectory)
+TEST_F(PrvkyTest, FolderDialogStartsInTheCurrentDirectoryAndFileEditPicksAFile)
 {
     wchar_t predchozi[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, predchozi);
@@ -276,7 +274,8 @@ TEST_F(PrvkyTest, FolderDialogStartsInTheCurrentDirectory)
     EXPECT_EQ(PocatecniSlozka(L"Current"), L"Current");
     EXPECT_EQ(PocatecniSlozka(L"C:\\data"), L"C:\\data");
 
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    tonbar::test::ComScope com;
+    ASSERT_TRUE(SUCCEEDED(com.hr));
     TestFolder tmp;
     ASSERT_TRUE(SetCurrentDirectoryW(tmp.Path().c_str()));
     {
@@ -298,19 +297,12 @@ TEST_F(PrvkyTest, FolderDialogStartsInTheCurrentDirectory)
         EXPECT_EQ(host_.oznameni[0].w, 1072u);
     }
     SetCurrentDirectoryW(predchozi);
-    CoUninitialize();
-}
 
-TEST_F(PrvkyTest, FileEditReportsMissingOrFolderAndPicksAFile)
-{
-    TestFolder tmp;
+    // The file edit refuses a missing file or a folder and picks a file.
+    host_.oznameni.clear();
     std::wstring soubor = tmp.File(L"obrazek.txt");
-    FILE* f = _wfopen(soubor.c_str(), L"wb");
-    ASSERT_TRUE(f);
-    fputs("x", f);
-    fclose(f);
-
-    HWND e = host_.Prvek(L"EDIT", 1073, WS_BORDER, Obdelnik(10, 10, 300, 24));
+    ASSERT_TRUE(std::ofstream(std::filesystem::path(soubor)) << "x");
+    HWND e = host_.Prvek(L"EDIT", 1073, WS_BORDER, Obdelnik(10, 40, 300, 24));
     EditSoubor edit;
     EXPECT_EQ(edit.Attach(e, tmp.Path().c_str()), 1);  // a folder
     EXPECT_EQ(edit.Attach(e, tmp.File(L"neni.txt").c_str()), 1);
