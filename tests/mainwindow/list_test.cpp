@@ -196,7 +196,7 @@ TEST_F(Seznam, TypingTheFirstLettersSelectsTheNextFileThatBeginsSo)
     EXPECT_EQ(napsat(L"b"), L"beta.wma");    // from the end round to the start
 }
 
-TEST_F(Seznam, MissingFolderKeepsTheListAndStartsNoWatcher)
+TEST_F(Seznam, MissingOrGoneFolderKeepsOrEmptiesTheListAndIsWatchedWhenChosenAgain)
 {
     ASSERT_TRUE(dir.Vytvorit(L"a.wma"));
     ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
@@ -222,6 +222,31 @@ TEST_F(Seznam, MissingFolderKeepsTheListAndStartsNoWatcher)
     std::wstring s;
     list.Send(LVM_DELETEALLITEMS);
     EXPECT_EQ(list.GetCurrentFile(s, true), S_FALSE);
+
+    // A watched folder that goes is shown as gone and watched again when chosen again.
+    const std::wstring zaznamy = dir.Soubor(L"zaznamy");
+    ASSERT_TRUE(CreateDirectoryW(zaznamy.c_str(), nullptr));
+    ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\a.wma"));
+    ASSERT_EQ(list.SetFolder(zaznamy), S_OK);
+    ASSERT_EQ(list.Count(), 1);
+    ASSERT_TRUE(list.Watching());
+
+    // Deleted as Explorer deletes: moved to the recycle bin.
+    host.zmizelo = 0;
+    ASSERT_TRUE(MoveFileW(zaznamy.c_str(), dir.Soubor(L"kos").c_str()));
+    EXPECT_TRUE(Cekat([&] { return host.zmizelo > 0; }, 3000));
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_FALSE(list.Watching());
+    EXPECT_EQ(list.GetFolder(s), S_FALSE);
+
+    // Back again and chosen again: listed and followed as before.
+    ASSERT_TRUE(CreateDirectoryW(zaznamy.c_str(), nullptr));
+    ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\b.wma"));
+    ASSERT_EQ(list.SetFolder(zaznamy), S_OK);
+    EXPECT_TRUE(list.Watching());
+    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"b.wma"}));
+    ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\c.wma"));
+    EXPECT_TRUE(Cekat([&] { return list.Count() == 2; }, 2000));
 }
 
 TEST_F(Seznam, WatcherSeesABurstOfFiftyComeAndGo)
@@ -293,33 +318,6 @@ TEST_F(Seznam, AFileBeingWrittenIsUpdatedOnceASecondAndNothingElseMoves)
     EXPECT_TRUE(Cekat([&] { return list.Count() == 301 && Index(L"novy.wma") == 300; }, 3000)) << list.Count();
     EXPECT_EQ(list.ItemText(static_cast<int>(list.Send(LVM_GETTOPINDEX)), 0), nahore);
     EXPECT_EQ(VybranyAFokus(), vybrany);
-}
-
-TEST_F(Seznam, AFolderThatGoesIsShownAsGoneAndIsWatchedAgainWhenChosenAgain)
-{
-    const std::wstring slozka = dir.Soubor(L"zaznamy");
-    ASSERT_TRUE(CreateDirectoryW(slozka.c_str(), nullptr));
-    ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\a.wma"));
-    ASSERT_EQ(list.SetFolder(slozka), S_OK);
-    ASSERT_EQ(list.Count(), 1);
-    ASSERT_TRUE(list.Watching());
-
-    // Deleted as Explorer deletes: moved to the recycle bin.
-    ASSERT_TRUE(MoveFileW(slozka.c_str(), dir.Soubor(L"kos").c_str()));
-    EXPECT_TRUE(Cekat([&] { return host.zmizelo > 0; }, 3000));
-    EXPECT_EQ(list.Count(), 0);
-    EXPECT_FALSE(list.Watching());
-    std::wstring s;
-    EXPECT_EQ(list.GetFolder(s), S_FALSE);
-
-    // Back again and chosen again: listed and followed as before.
-    ASSERT_TRUE(CreateDirectoryW(slozka.c_str(), nullptr));
-    ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\b.wma"));
-    ASSERT_EQ(list.SetFolder(slozka), S_OK);
-    EXPECT_TRUE(list.Watching());
-    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"b.wma"}));
-    ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\c.wma"));
-    EXPECT_TRUE(Cekat([&] { return list.Count() == 2; }, 2000));
 }
 
 TEST_F(Seznam, StoppingNeverWaitsOnTheMainThread)
