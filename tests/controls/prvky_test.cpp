@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -384,12 +383,9 @@ void ZapsatBmp(const std::wstring& cesta, int w, int h)
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             data[y * radek + x * 3 + 2] = '\xFF';
-    FILE* f = _wfopen(cesta.c_str(), L"wb");
-    ASSERT_TRUE(f);
-    fwrite(&fh, sizeof fh, 1, f);
-    fwrite(&ih, sizeof ih, 1, f);
-    fwrite(data.data(), 1, data.size(), f);
-    fclose(f);
+    std::ofstream f(std::filesystem::path(cesta), std::ios::binary);
+    f.write(reinterpret_cast<const char*>(&fh), sizeof fh).write(reinterpret_cast<const char*>(&ih), sizeof ih);
+    ASSERT_TRUE(f.write(data.data(), static_cast<std::streamsize>(data.size())));
 }
 
 bool Cervena(COLORREF c)
@@ -406,10 +402,7 @@ TEST_F(PrvkyTest, PreviewDrawsThePictureShrunkAtTheTopLeft)
     std::wstring siroky = tmp.File(L"siroky.bmp"), maly = tmp.File(L"maly.bmp"), spatny = tmp.File(L"x.png");
     ZapsatBmp(siroky, 4000, 1000);
     ZapsatBmp(maly, 100, 80);
-    FILE* f = _wfopen(spatny.c_str(), L"wb");
-    ASSERT_TRUE(f);
-    fputs("this is not a picture", f);
-    fclose(f);
+    ASSERT_TRUE(std::ofstream(std::filesystem::path(spatny)) << "this is not a picture");
 
     HWND s = host_.Prvek(L"STATIC", 1090, SS_LEFT, Obdelnik(10, 10, 200, 200));
     const COLORREF plocha = GetSysColor(COLOR_BTNFACE);
