@@ -162,64 +162,55 @@ TEST(Nabidky, ProfilePopupsListTheNamesInOrderWithTheirCommandsAtMostARange)
     }
 }
 
-class RizeniBezMikrofonu : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        InicializovatKonfiguraci(k_);
-        NastavitVychozi(k_);
-        k_.slozka_data = slozka_.Path();
-        k_.zapis_udalosti = 0;
-        a_.zaznamnik = std::make_unique<AudioRecorder>();
-        a_.nazevProduktu = L"Tonbar";
-    }
-    void TearDown() override { UvolnitKonfiguraci(k_); }
-    tonbar::test::ComScope com_;
-    tonbar::test::TestFolder slozka_;
-    Konfigurace k_{};
-    Aplikace a_;
-    OknoZaznamuTest ui_;
-};
-
-TEST_F(RizeniBezMikrofonu, AMissingProfileFileIsReportedAndARefusedNameStartsNothing)
+TEST(RizeniBezMikrofonu, AMissingProfileFileIsReportedAndARefusedNameStartsNothing)
 {
-    k_.vlastni_profil = true;
-    k_.soubor_prx = slozka_.File(L"chybi.prx");
-    k_.vytv_jmena = 0;
-    k_.soubor_jmeno = L"Z";
-    a_.cisloZaznamu = 7;
-    RizeniZaznamu r(a_, k_, ui_);
+    tonbar::test::ComScope com;
+    tonbar::test::TestFolder slozka;
+    tonbar::test::TestKonfigurace konf;
+    Konfigurace& k = konf.k;
+    k.slozka_data = slozka.Path();
+    k.zapis_udalosti = 0;
+    Aplikace a;
+    a.zaznamnik = std::make_unique<AudioRecorder>();
+    a.nazevProduktu = L"Tonbar";
+    OknoZaznamuTest ui;
+    k.vlastni_profil = true;
+    k.soubor_prx = slozka.File(L"chybi.prx");
+    k.vytv_jmena = 0;
+    k.soubor_jmeno = L"Z";
+    a.cisloZaznamu = 7;
+    RizeniZaznamu r(a, k, ui);
     HRESULT hr = r.SpustitZaznam();
     EXPECT_TRUE(FAILED(hr));
-    ASSERT_EQ(ui_.chyby.size(), 1u);
-    EXPECT_EQ(ui_.chyby[0], L"Došlo k chybě při pokusu o spuštění záznamu do souboru \"" + slozka_.File(L"Z_7.wma") +
+    ASSERT_EQ(ui.chyby.size(), 1u);
+    EXPECT_EQ(ui.chyby[0], L"Došlo k chybě při pokusu o spuštění záznamu do souboru \"" + slozka.File(L"Z_7.wma") +
                                 L"\"");
-    EXPECT_EQ(ui_.kodChyby, hr);
+    EXPECT_EQ(ui.kodChyby, hr);
     EXPECT_FALSE(r.NahravaSe());
-    EXPECT_EQ(ui_.spusteniBlikani, 0);
-    EXPECT_TRUE(ui_.text.empty());
+    EXPECT_EQ(ui.spusteniBlikani, 0);
+    EXPECT_TRUE(ui.text.empty());
     // Nothing was recorded, so the number is still free.
-    EXPECT_EQ(a_.cisloZaznamu, 7u);
+    EXPECT_EQ(a.cisloZaznamu, 7u);
     // A date-and-time name goes to the list's folder when it exists.
     tonbar::test::TestFolder jina;
-    ui_.slozkaSeznamu = jina.Path();
-    k_.vytv_jmena = 2;
+    ui.slozkaSeznamu = jina.Path();
+    k.vytv_jmena = 2;
     r.SpustitZaznam();
-    EXPECT_EQ(a_.souborZaznamu.rfind(jina.Path() + L"\\", 0), 0u) << a_.souborZaznamu;
+    EXPECT_EQ(a.souborZaznamu.rfind(jina.Path() + L"\\", 0), 0u) << a.souborZaznamu;
     // With the built-in profile, a refused name starts nothing and says nothing.
-    k_.vlastni_profil = false;
-    ui_.chyby.clear();
-    k_.vytv_jmena = 0;
-    k_.max_pocet_souboru = 3;
-    k_.soubor_parametry = 0;
-    a_.cisloZaznamu = 4;
+    k.vlastni_profil = false;
+    ui.chyby.clear();
+    k.vytv_jmena = 0;
+    k.max_pocet_souboru = 3;
+    k.soubor_parametry = 0;
+    a.cisloZaznamu = 4;
     EXPECT_EQ(r.SpustitZaznam(), E_FAIL);
-    EXPECT_TRUE(ui_.chyby.empty());
+    EXPECT_TRUE(ui.chyby.empty());
     EXPECT_FALSE(r.NahravaSe());
     // Stopping when nothing runs does nothing either.
     EXPECT_EQ(r.UkoncitZaznam(), S_FALSE);
     EXPECT_EQ(r.PrikazUkoncit(), S_FALSE);
-    EXPECT_EQ(ui_.aktualizace, 0);
+    EXPECT_EQ(ui.aktualizace, 0);
 }
 
 void SmazatKonfiguraciTestu()
