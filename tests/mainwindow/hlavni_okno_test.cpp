@@ -213,17 +213,11 @@ TEST(RizeniBezMikrofonu, AMissingProfileFileIsReportedAndARefusedNameStartsNothi
     EXPECT_EQ(ui.aktualizace, 0);
 }
 
-void SmazatKonfiguraciTestu()
-{
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mirvak\\TonbarTest");
-}
-
 // The real main window on a minimal application object.
 class HlavniOkno : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SmazatKonfiguraciTestu();
         a_.instance = GetModuleHandleW(nullptr);
         a_.nazevProduktu = L"Tonbar";
         a_.malaIkona = LoadIcon(nullptr, IDI_APPLICATION);
@@ -237,7 +231,7 @@ protected:
         g_aplikace = &a_;
         InicializovatKonfiguraci(g_konfigurace);
         NastavitVychozi(g_konfigurace);
-        g_konfigurace.registrovaCesta = L"Software\\Mirvak\\TonbarTest\\4";
+        g_konfigurace.registrovaCesta = konf_.k.registrovaCesta;
         g_konfigurace.slozka_data = slozka_.Path();
         g_konfigurace.seznam_souboru_slozka = slozka_.Path();
         g_konfigurace.zapis_udalosti = 0;
@@ -252,7 +246,6 @@ protected:
         ImageList_Destroy(a_.velkeObrazky);
         g_aplikace = nullptr;
         DeleteCriticalSection(&a_.cs);
-        SmazatKonfiguraciTestu();
     }
     static void Pumpovat(DWORD ms) { tonbar::test::Cekat([] { return false; }, ms); }
     void Otevrit()
@@ -265,6 +258,7 @@ protected:
     HWND Seznam() const { return okno_->Seznam()->Handle(); }
 
     tonbar::test::ComScope com_;
+    tonbar::test::TestKonfigurace konf_;  // the key the window writes, removed at the end
     list_test::Slozka slozka_;
     Aplikace a_;
     std::unique_ptr<OknoHlavni> okno_;
