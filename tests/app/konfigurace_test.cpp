@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <cstring>
 #include <set>
 #include <string>
 
@@ -143,12 +144,10 @@ TEST_F(KonfiguraceTest, UnknownHotKeysAreAddedAndSavingWritesExactlyTheArray)
         ocekavane.insert(std::to_wstring(k_.horke_klavesy[i].prikaz));
     EXPECT_EQ(konf_.Hodnoty(L"horke_klavesy"), ocekavane);
     EXPECT_EQ(ocekavane.count(L"40001"), 0u);
+    std::vector<BYTE> hodnota = konf_.Binarni(L"horke_klavesy", L"40016");
+    ASSERT_EQ(hodnota.size(), 16u);
     uint32_t data[4] = {};
-    DWORD velikost = sizeof data;
-    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, konf_.Klic(L"horke_klavesy").c_str(), L"40016", RRF_RT_REG_BINARY, nullptr,
-                           data, &velikost),
-              ERROR_SUCCESS);
-    EXPECT_EQ(velikost, 16u);
+    std::memcpy(data, hodnota.data(), 16);
     EXPECT_EQ(data[1], static_cast<uint32_t>('K'));
     EXPECT_EQ(data[2], 40016u);
 }

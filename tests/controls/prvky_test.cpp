@@ -384,7 +384,8 @@ void ZapsatBmp(const std::wstring& cesta, int w, int h)
         for (int x = 0; x < w; ++x)
             data[y * radek + x * 3 + 2] = '\xFF';
     std::ofstream f(std::filesystem::path(cesta), std::ios::binary);
-    f.write(reinterpret_cast<const char*>(&fh), sizeof fh).write(reinterpret_cast<const char*>(&ih), sizeof ih);
+    f.write(reinterpret_cast<const char*>(&fh), sizeof fh);
+    f.write(reinterpret_cast<const char*>(&ih), sizeof ih);
     ASSERT_TRUE(f.write(data.data(), static_cast<std::streamsize>(data.size())));
 }
 

@@ -109,16 +109,18 @@ public:
         if (RegOpenKeyExW(HKEY_CURRENT_USER, Klic(podklic).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
             return nazvy;
         wchar_t nazev[256];
-        for (DWORD i = 0, delka = 256; RegEnumValueW(h, i, nazev, &delka, nullptr, nullptr, nullptr, nullptr) ==
-                                       ERROR_SUCCESS;
-             ++i, delka = 256)
+        DWORD delka = 256;
+        for (DWORD i = 0; RegEnumValueW(h, i, nazev, &delka, nullptr, nullptr, nullptr, nullptr) == 0; ++i) {
             nazvy.insert(nazev);
+            delka = 256;
+        }
         RegCloseKey(h);
         return nazvy;
     }
     bool Zapsat(const wchar_t* podklic, const wchar_t* nazev, DWORD typ, const void* data, DWORD velikost) const
     {
-        return RegSetKeyValueW(HKEY_CURRENT_USER, Klic(podklic).c_str(), nazev, typ, data, velikost) == ERROR_SUCCESS;
+        return RegSetKeyValueW(HKEY_CURRENT_USER, Klic(podklic).c_str(), nazev, typ, data, velikost) ==
+               ERROR_SUCCESS;
     }
     std::wstring Klic(const wchar_t* podklic) const
     {
