@@ -2,84 +2,30 @@
 #include "app/Chyby.h"
 #include "app/Konfigurace.h"
 #include "app/TestModul.h"
+#include "settings/NastaveniTest.h"
 
 #include <gtest/gtest.h>
 #include <shlwapi.h>
 
+#include <cstring>
 #include <set>
 #include <string>
 
-using tonbar::test::TestModul;
+using namespace tonbar::test;
 
 namespace {
 
 // Each test works under a key of its own, removed afterwards.
 class KonfiguraceTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        klic_ = L"Software\\Mirvak\\TonbarTest\\" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                std::to_wstring(++citac_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, klic_.c_str());
-        Pripravit(k_);
-    }
-    void TearDown() override
-    {
-        UvolnitKonfiguraci(k_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, klic_.c_str());
-    }
-    void Pripravit(Konfigurace& k)
-    {
-        InicializovatKonfiguraci(k);
-        k.registrovaCesta = klic_;
-    }
-    std::wstring Cesta(const wchar_t* podklic) const { return *podklic ? klic_ + L"\\" + podklic : klic_; }
-    void Zapsat(const wchar_t* podklic, const wchar_t* nazev, DWORD typ, const void* data, DWORD velikost)
-    {
-        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, Cesta(podklic).c_str(), nazev, typ, data, velikost),
-                  ERROR_SUCCESS);
-    }
     void ZapsatDword(const wchar_t* podklic, const wchar_t* nazev, DWORD hodnota)
     {
-        Zapsat(podklic, nazev, REG_DWORD, &hodnota, sizeof hodnota);
-    }
-    // The value names of a key; `existuje` tells whether the key is there.
-    std::set<std::wstring> Hodnoty(const wchar_t* podklic, bool* existuje = nullptr)
-    {
-        std::set<std::wstring> nazvy;
-        HKEY key = nullptr;
-        bool ok = RegOpenKeyExW(HKEY_CURRENT_USER, Cesta(podklic).c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS;
-        if (existuje)
-            *existuje = ok;
-        for (DWORD i = 0; ok; ++i) {
-            wchar_t nazev[256];
-            DWORD delka = 256;
-            if (RegEnumValueW(key, i, nazev, &delka, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
-            nazvy.insert(nazev);
-        }
-        if (ok)
-            RegCloseKey(key);
-        return nazvy;
-    }
-    bool KlicExistuje(const wchar_t* podklic)
-    {
-        bool existuje = false;
-        Hodnoty(podklic, &existuje);
-        return existuje;
-    }
-    const HorkaKlavesa* Klavesa(uint32_t prikaz) const
-    {
-        for (uint32_t i = 0; i < k_.pocetHorkychKlaves; ++i)
-            if (k_.horke_klavesy[i].prikaz == prikaz)
-                return &k_.horke_klavesy[i];
-        return nullptr;
+        ASSERT_TRUE(konf_.Zapsat(podklic, nazev, REG_DWORD, &hodnota, sizeof hodnota));
     }
 
-    Konfigurace k_;
-    std::wstring klic_;
     TestModul modul_;
-    static inline int citac_ = 0;
+    TestKonfigurace konf_;
+    Konfigurace& k_ = konf_.k;
 };
 
 TEST_F(KonfiguraceTest, FirstStartRunsOnDefaultsAndCreatesTheDataFolder)
@@ -88,7 +34,7 @@ TEST_F(KonfiguraceTest, FirstStartRunsOnDefaultsAndCreatesTheDataFolder)
     ASSERT_EQ(NastavitVychozi(k_, L"uzivatel", &prvni), S_OK);
     EXPECT_EQ(Nacist(k_), S_FALSE);  // no key yet
     EXPECT_TRUE(modul_.zpravy.empty());
-    EXPECT_FALSE(KlicExistuje(L"")) << "loading created the key";
+    EXPECT_FALSE(konf_.KlicExistuje()) << "loading created the key";
 
     ASSERT_GT(k_.slozka_data.size(), 7u);
     EXPECT_EQ(k_.slozka_data.substr(k_.slozka_data.size() - 7), L"\\Tonbar");
@@ -130,11 +76,11 @@ TEST_F(KonfiguraceTest, ABadValueStopsTheLoadAndKeepsLaterDefaults)
     };
     for (const Pripad& p : pripady) {
         SCOPED_TRACE(std::string(p.nazev, p.nazev + wcslen(p.nazev)));
-        RegDeleteTreeW(HKEY_CURRENT_USER, klic_.c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, k_.registrovaCesta.c_str());
         ASSERT_EQ(NastavitVychozi(k_), S_OK);
         const std::wstring slozka = k_.slozka_data;
         ZapsatDword(L"", L"po_spusteni", 3);  // read before the bad value
-        Zapsat(L"", p.nazev, p.typ, p.data, p.velikost);
+        ASSERT_TRUE(konf_.Zapsat(L"", p.nazev, p.typ, p.data, p.velikost));
         ZapsatDword(L"", L"zapis_udalosti", 30);  // read after it
         ZapsatDword(L"soubor", L"max_pocet_souboru", 9);
         modul_.zpravy.clear();
@@ -157,16 +103,16 @@ TEST_F(KonfiguraceTest, ShortValuesAreReadAsFarAsTheyGo)
 {
     ASSERT_EQ(NastavitVychozi(k_), S_OK);
     const uint32_t kratke[2] = {40013, 40011};
-    Zapsat(L"", L"akce_ikona_hlavni", REG_BINARY, kratke, sizeof kratke);
+    ASSERT_TRUE(konf_.Zapsat(L"", L"akce_ikona_hlavni", REG_BINARY, kratke, sizeof kratke));
     const wchar_t bez[3] = {L'a', L'b', L'č'};
-    Zapsat(L"soubor", L"jmeno", REG_SZ, bez, sizeof bez);
+    ASSERT_TRUE(konf_.Zapsat(L"soubor", L"jmeno", REG_SZ, bez, sizeof bez));
     EXPECT_EQ(Nacist(k_), S_OK);
     EXPECT_TRUE(modul_.zpravy.empty());
     const uint32_t akce[8] = {40013, 40011, 40009, 40009, 40002, 40009, 40002, 40009};
     EXPECT_TRUE(std::equal(akce, akce + 8, k_.akce_ikona_hlavni));
     EXPECT_EQ(k_.soubor_jmeno, L"abč");
     const uint32_t devet[9] = {};
-    Zapsat(L"", L"akce_ikona_hlavni", REG_BINARY, devet, sizeof devet);
+    ASSERT_TRUE(konf_.Zapsat(L"", L"akce_ikona_hlavni", REG_BINARY, devet, sizeof devet));
     EXPECT_LT(Nacist(k_), 0);
 }
 
@@ -175,17 +121,17 @@ TEST_F(KonfiguraceTest, UnknownHotKeysAreAddedAndSavingWritesExactlyTheArray)
     ASSERT_EQ(NastavitVychozi(k_), S_OK);
     const uint32_t nova[4] = {MOD_CONTROL | MOD_ALT, 'K', 0, 20003};
     const uint32_t start[4] = {MOD_CONTROL, 'R', 12345, 20022};
-    Zapsat(L"horke_klavesy", L"40016", REG_BINARY, nova, sizeof nova);
-    Zapsat(L"horke_klavesy", L"40011", REG_BINARY, start, sizeof start);
-    Zapsat(L"horke_klavesy", L"neni_cislo", REG_BINARY, start, sizeof start);
+    ASSERT_TRUE(konf_.Zapsat(L"horke_klavesy", L"40016", REG_BINARY, nova, sizeof nova));
+    ASSERT_TRUE(konf_.Zapsat(L"horke_klavesy", L"40011", REG_BINARY, start, sizeof start));
+    ASSERT_TRUE(konf_.Zapsat(L"horke_klavesy", L"neni_cislo", REG_BINARY, start, sizeof start));
     EXPECT_EQ(Nacist(k_), S_OK);
     ASSERT_EQ(k_.pocetHorkychKlaves, 7u);
-    ASSERT_NE(Klavesa(40016), nullptr);
-    EXPECT_EQ(Klavesa(40016)->modifikatory, static_cast<uint32_t>(MOD_CONTROL | MOD_ALT));
-    EXPECT_EQ(Klavesa(40016)->klavesa, static_cast<uint32_t>('K'));
-    EXPECT_EQ(Klavesa(40016)->skupina, 20003u);
-    EXPECT_EQ(Klavesa(40011)->klavesa, static_cast<uint32_t>('R'));
-    EXPECT_EQ(Klavesa(40011)->prikaz, 40011u) << "the stored command id is not used";
+    ASSERT_NE(Klavesa(k_, 40016), nullptr);
+    EXPECT_EQ(Klavesa(k_, 40016)->modifikatory, static_cast<uint32_t>(MOD_CONTROL | MOD_ALT));
+    EXPECT_EQ(Klavesa(k_, 40016)->klavesa, static_cast<uint32_t>('K'));
+    EXPECT_EQ(Klavesa(k_, 40016)->skupina, 20003u);
+    EXPECT_EQ(Klavesa(k_, 40011)->klavesa, static_cast<uint32_t>('R'));
+    EXPECT_EQ(Klavesa(k_, 40011)->prikaz, 40011u) << "the stored command id is not used";
     EXPECT_EQ(PridatHorkouKlavesu(k_, 40011, 20022, true), S_FALSE);
     EXPECT_EQ(PridatHorkouKlavesu(k_, 40040, 20003, true), S_OK);
     EXPECT_EQ(k_.pocetHorkychKlaves, 8u);
@@ -196,35 +142,30 @@ TEST_F(KonfiguraceTest, UnknownHotKeysAreAddedAndSavingWritesExactlyTheArray)
     std::set<std::wstring> ocekavane;
     for (uint32_t i = 0; i < k_.pocetHorkychKlaves; ++i)
         ocekavane.insert(std::to_wstring(k_.horke_klavesy[i].prikaz));
-    EXPECT_EQ(Hodnoty(L"horke_klavesy"), ocekavane);
+    EXPECT_EQ(konf_.Hodnoty(L"horke_klavesy"), ocekavane);
     EXPECT_EQ(ocekavane.count(L"40001"), 0u);
+    std::vector<BYTE> hodnota = konf_.Binarni(L"horke_klavesy", L"40016");
+    ASSERT_EQ(hodnota.size(), 16u);
     uint32_t data[4] = {};
-    DWORD velikost = sizeof data;
-    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, Cesta(L"horke_klavesy").c_str(), L"40016", RRF_RT_REG_BINARY, nullptr,
-                           data, &velikost),
-              ERROR_SUCCESS);
-    EXPECT_EQ(velikost, 16u);
+    std::memcpy(data, hodnota.data(), 16);
     EXPECT_EQ(data[1], static_cast<uint32_t>('K'));
     EXPECT_EQ(data[2], 40016u);
 }
 
-TEST_F(KonfiguraceTest, ViewSaveWritesOnlyItsSubset)
+// Saving the view writes only its subset; a full save and a load give back
+// every value.
+TEST_F(KonfiguraceTest, ViewSaveWritesItsSubsetAndSaveAndLoadRoundTrip)
 {
     ASSERT_EQ(NastavitVychozi(k_), S_OK);
     ASSERT_EQ(UlozitZobrazeni(k_), S_OK);
-    EXPECT_EQ(Hodnoty(L""), (std::set<std::wstring>{L"process_priority"}));
-    EXPECT_EQ(Hodnoty(L"email\\prijemci"), (std::set<std::wstring>{L"email", L"dalsi_emaily"}));
-    EXPECT_EQ(Hodnoty(L"email"), std::set<std::wstring>{});
-    EXPECT_EQ(Hodnoty(L"seznam_souboru"), (std::set<std::wstring>{L"parametry", L"slozka"}));
-    EXPECT_EQ(Hodnoty(L"zobrazit"),
+    EXPECT_EQ(konf_.Hodnoty(L""), (std::set<std::wstring>{L"process_priority"}));
+    EXPECT_EQ(konf_.Hodnoty(L"email\\prijemci"), (std::set<std::wstring>{L"email", L"dalsi_emaily"}));
+    EXPECT_EQ(konf_.Hodnoty(L"email"), std::set<std::wstring>{});
+    EXPECT_EQ(konf_.Hodnoty(L"seznam_souboru"), (std::set<std::wstring>{L"parametry", L"slozka"}));
+    EXPECT_EQ(konf_.Hodnoty(L"zobrazit"),
               (std::set<std::wstring>{L"okno_navrchu", L"statusbar", L"toolbar", L"seznam_souboru"}));
     for (const wchar_t* klic : {L"soubor", L"wma", L"zarizeni", L"smtp_ucet", L"horke_klavesy", L"prehravani"})
-        EXPECT_FALSE(KlicExistuje(klic)) << klic;
-}
-
-TEST_F(KonfiguraceTest, SaveAndLoadRoundTrip)
-{
-    ASSERT_EQ(NastavitVychozi(k_), S_OK);
+        EXPECT_FALSE(konf_.KlicExistuje(klic)) << klic;
     k_.slozka_data = L"C:\\Nahrávky\\Žluťoučký kůň";
     k_.soubor_jmeno = L"Přednáška";
     k_.smtp_ucet = {L"a@b.cz", L"heslo", L"Jméno", L"login", L"smtp.example.org"};
@@ -236,14 +177,15 @@ TEST_F(KonfiguraceTest, SaveAndLoadRoundTrip)
     k_.akce_ikona_hlavni[7] = 40011;
     k_.varovani_ticho = 0;
     ASSERT_EQ(Ulozit(k_), S_OK);
-    EXPECT_EQ(Hodnoty(L"").count(L"varovani_ticho"), 1u) << "beside the program's other values";
+    EXPECT_EQ(konf_.Hodnoty(L"").count(L"varovani_ticho"), 1u) << "beside the program's other values";
     // Only the running number changes with UlozitPosledniCislo.
     k_.posledni_cislo = 78;
     k_.soubor_jmeno = L"neuloženo";
     ASSERT_EQ(UlozitPosledniCislo(k_), S_OK);
 
     Konfigurace druha;
-    Pripravit(druha);
+    InicializovatKonfiguraci(druha);
+    druha.registrovaCesta = k_.registrovaCesta;
     ASSERT_EQ(NastavitVychozi(druha), S_OK);
     EXPECT_EQ(Nacist(druha), S_OK);
     EXPECT_EQ(druha.slozka_data, L"C:\\Nahrávky\\Žluťoučký kůň");

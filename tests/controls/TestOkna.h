@@ -130,11 +130,4 @@ private:
     ULONG_PTR token_ = 0;
 };
 
-// A folder of the test's own, removed with everything in it.
-class DocasnaSlozka : public TestFolder {
-public:
-    const std::wstring& Cesta() const { return Path(); }
-    std::wstring Soubor(const wchar_t* jmeno) const { return File(jmeno); }
-};
-
 } // namespace tonbar::test

@@ -3,6 +3,7 @@
 
 #include "app/TestModul.h"
 #include "controls/Okno.h"
+#include "settings/NastaveniTest.h"
 
 #include <gtest/gtest.h>
 
@@ -40,18 +41,11 @@ class UmisteniTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        static int citac = 0;
-        koren_ = L"Software\\Mirvak\\TonbarTest\\ctl_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                 std::to_wstring(++citac);
         ASSERT_EQ(okno_.Create(nullptr, RECT{0, 0, 800, 600}, L"umisteni", WS_OVERLAPPEDWINDOW), S_OK);
-        umisteni_ = {okno_.Handle(), koren_ + L"\\parametry_oken"};
+        umisteni_ = {okno_.Handle(), konf_.Klic(L"parametry_oken")};
         SystemParametersInfoW(SPI_GETWORKAREA, 0, &w_, 0);
     }
-    void TearDown() override
-    {
-        okno_.Destroy();
-        RegDeleteTreeW(HKEY_CURRENT_USER, koren_.c_str());
-    }
+    void TearDown() override { okno_.Destroy(); }
 
     void Zobrazit(int x, int y, int sirka, int vyska)
     {
@@ -59,27 +53,10 @@ protected:
     }
     void Zapsat(DWORD typ, const void* data, DWORD velikost)
     {
-        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, umisteni_.key.c_str(), L"tonbar_test_umisteni", typ, data,
-                                  velikost),
-                  ERROR_SUCCESS);
+        ASSERT_TRUE(konf_.Zapsat(L"parametry_oken", L"tonbar_test_umisteni", typ, data, velikost));
     }
-    void Zapsat(LONG l, LONG t, LONG r, LONG b)
-    {
-        UlozeneUmisteni z{l, t, r, b, 0, {0, 0, 0}};
-        Zapsat(REG_BINARY, &z, sizeof z);
-    }
-    // The stored bytes; empty when there is no value.
-    std::vector<BYTE> Precist()
-    {
-        std::vector<BYTE> data(64);
-        DWORD velikost = static_cast<DWORD>(data.size()), typ = 0;
-        if (RegGetValueW(HKEY_CURRENT_USER, umisteni_.key.c_str(), L"tonbar_test_umisteni", RRF_RT_ANY, &typ,
-                         data.data(), &velikost) != ERROR_SUCCESS)
-            return {};
-        EXPECT_EQ(typ, static_cast<DWORD>(REG_BINARY));
-        data.resize(velikost);
-        return data;
-    }
+    // The stored bytes; empty when there is no binary value.
+    std::vector<BYTE> Precist() { return konf_.Binarni(L"parametry_oken", L"tonbar_test_umisteni"); }
     // Centred on the work area, worked out here by hand.
     RECT Stred(int sirka, int vyska) const
     {
@@ -88,7 +65,7 @@ protected:
     }
 
     tonbar::test::TestModul modul_;
-    std::wstring koren_;
+    tonbar::test::TestKonfigurace konf_;
     OknoTestu okno_;
     WindowPlacement umisteni_;
     RECT w_{};
@@ -96,10 +73,12 @@ protected:
 
 } // namespace
 
-// The 20 stored bytes, and a second window of the class restored from them
-// (topmost too).
-TEST_F(UmisteniTest, RoundTripThroughTheRegistry)
+// A hidden or minimized window keeps what is stored; the 20 stored bytes,
+// and a second window of the class restored from them (topmost too).
+TEST_F(UmisteniTest, RoundTripThroughTheRegistryAndHiddenOrMinimizedKeepTheStoredPlacement)
 {
+    EXPECT_EQ(SavePlacement(umisteni_), 1);
+    EXPECT_TRUE(Precist().empty()) << "a hidden window writes nothing";
     Zobrazit(100, 120, 400, 300);
     ASSERT_EQ(SavePlacement(umisteni_), S_OK);
     std::vector<BYTE> data = Precist();
@@ -117,18 +96,11 @@ TEST_F(UmisteniTest, RoundTripThroughTheRegistry)
     EXPECT_EQ(RestorePlacement({druhe.Handle(), umisteni_.key}), S_OK);
     EXPECT_TRUE(Je(druhe, RECT{100, 120, 500, 420}));
     EXPECT_TRUE(GetWindowLongPtrW(druhe, GWL_EXSTYLE) & WS_EX_TOPMOST);
-}
 
-TEST_F(UmisteniTest, HiddenOrMinimizedWindowKeepsTheStoredPlacement)
-{
-    EXPECT_EQ(SavePlacement(umisteni_), 1);
-    EXPECT_TRUE(Precist().empty()) << "a hidden window writes nothing";
-    Zobrazit(100, 120, 400, 300);
-    ASSERT_EQ(SavePlacement(umisteni_), S_OK);
     ShowWindow(okno_, SW_SHOWMINNOACTIVE);
     ASSERT_TRUE(IsIconic(okno_));
     EXPECT_EQ(SavePlacement(umisteni_), 1);
-    std::vector<BYTE> data = Precist();
+    data = Precist();
     ASSERT_EQ(data.size(), 20u);
     EXPECT_EQ(reinterpret_cast<const int32_t*>(data.data())[2], 500);
 }
@@ -159,7 +131,8 @@ TEST_F(UmisteniTest, FitMeasuresFromTheWorkAreasOwnEdges)
         EXPECT_EQ(kam.y, p.y);
     }
     // Restoring applies it on the real monitor.
-    Zapsat(w_.right + 3000, w_.bottom + 2000, w_.right + 3400, w_.bottom + 2300);
+    UlozeneUmisteni daleko{w_.right + 3000, w_.bottom + 2000, w_.right + 3400, w_.bottom + 2300, 0, {0, 0, 0}};
+    Zapsat(REG_BINARY, &daleko, sizeof daleko);
     ASSERT_EQ(RestorePlacement(umisteni_), S_OK);
     EXPECT_TRUE(Je(okno_, RECT{w_.right - 400, w_.bottom - 300, w_.right, w_.bottom}));
 }
@@ -236,25 +209,4 @@ TEST_F(UmisteniTest, CentringOnTheWorkAreaAVisibleOwnerOrTheParent)
     MapWindowPoints(nullptr, okno_, reinterpret_cast<POINT*>(&rd), 2);
     EXPECT_EQ(rd.left, klient.right / 2 - 50);
     EXPECT_EQ(rd.top, klient.bottom / 2 - 25);
-}
-
-namespace {
-
-// Ends the process the moment a fatal error is reported, instead of the box.
-class FatalniModul : public tonbar::test::TestModul {
-public:
-    HRESULT ObsluhaFatalniChyby(const wchar_t* text) override
-    {
-        ExitProcess(std::wstring(text) == L"Nebyl nastaven klíč registru pro uložení souřadnic okna" ? 3 : 4);
-    }
-};
-
-} // namespace
-
-TEST_F(UmisteniTest, EmptyKeyIsAFatalError)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    WindowPlacement bezKlice{okno_.Handle(), L""};
-    EXPECT_EXIT({ FatalniModul m; SavePlacement(bezKlice); }, ::testing::ExitedWithCode(3), "");
-    EXPECT_EXIT({ FatalniModul m; RestorePlacement(bezKlice); }, ::testing::ExitedWithCode(3), "");
 }

@@ -1,14 +1,15 @@
 // Pieces of the list-of-recordings tests: a host window that owns the list
-// the way the main window does, a temporary folder, and waiting with the
-// message loop running.
+// the way the main window does and a temporary folder.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include "controls/Okno.h"
+#include "controls/TestOkna.h"
 #include "harness/TestFolder.h"
 #include "mainwindow/ListViewObsahSlozky.h"
+#include "settings/NastaveniTest.h"
 
 #include <gtest/gtest.h>
 
@@ -56,28 +57,9 @@ private:
     }
 };
 
-inline void Pumpovat()
-{
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
+using tonbar::test::Pumpovat;
 
-// Runs the message loop until `hotovo` or `ms` have passed; whether it came true.
-inline bool CekatNa(const std::function<bool()>& hotovo, DWORD ms)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        Pumpovat();
-        if (hotovo())
-            return true;
-        if (GetTickCount() - start >= ms)
-            return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
+using tonbar::test::Cekat;
 
 // A folder of the test's own, removed with everything in it.
 class Slozka : public tonbar::test::TestFolder {
@@ -97,6 +79,24 @@ public:
         return ok;
     }
 };
+
+inline int Index(const mirvak::winapi::ListViewObsahSlozky& list, const std::wstring& jmeno)
+{
+    for (int i = 0; i < list.Count(); ++i)
+        if (list.ItemText(i, 0) == jmeno)
+            return i;
+    return -1;
+}
+
+// Selects and focuses the file alone, as a click does.
+inline void Kliknout(const mirvak::winapi::ListViewObsahSlozky& list, const std::wstring& jmeno)
+{
+    LVITEMW s{};
+    s.stateMask = LVIS_SELECTED;
+    list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&s));
+    s.stateMask = s.state = LVIS_SELECTED | LVIS_FOCUSED;
+    list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(Index(list, jmeno)), reinterpret_cast<LPARAM>(&s));
+}
 
 // A host window with the list in it, as the main window creates it.
 struct Seznam : ::testing::Test {
@@ -153,20 +153,8 @@ struct Seznam : ::testing::Test {
         for (int i : indexy)
             list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&s));
     }
-    // Selects and focuses the file alone, as a click does.
-    void Kliknout(const std::wstring& jmeno)
-    {
-        Vybrat({});
-        LVITEMW s{};
-        s.stateMask = s.state = LVIS_SELECTED | LVIS_FOCUSED;
-        list.Send(LVM_SETITEMSTATE, static_cast<WPARAM>(Index(jmeno)), reinterpret_cast<LPARAM>(&s));
-    }
-    int Index(const std::wstring& jmeno) const
-    {
-        auto v = Jmena();
-        auto i = std::find(v.begin(), v.end(), jmeno);
-        return i == v.end() ? -1 : static_cast<int>(i - v.begin());
-    }
+    void Kliknout(const std::wstring& jmeno) { list_test::Kliknout(list, jmeno); }
+    int Index(const std::wstring& jmeno) const { return list_test::Index(list, jmeno); }
     static bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
 };
 

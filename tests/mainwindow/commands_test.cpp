@@ -6,6 +6,9 @@
 #include "app/TestModul.h"
 #include "player/OknoPrehravac.h"
 
+#include <filesystem>
+#include <fstream>
+
 using namespace list_test;
 using mirvak::winapi::ListViewObsahSlozky;
 
@@ -13,25 +16,13 @@ namespace {
 
 std::string Obsah(const std::wstring& cesta)
 {
-    HANDLE h = CreateFileW(cesta.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return "<none>";
-    char b[256];
-    DWORD n = 0;
-    ReadFile(h, b, sizeof b, &n, nullptr);
-    CloseHandle(h);
-    return std::string(b, n);
+    std::ifstream f(std::filesystem::path(cesta), std::ios::binary);
+    return f ? std::string(std::istreambuf_iterator<char>(f), {}) : "<none>";
 }
 
 bool Zapsat(const std::wstring& cesta, const std::string& text)
 {
-    HANDLE h = CreateFileW(cesta.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD n = 0;
-    bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &n, nullptr);
-    CloseHandle(h);
-    return ok;
+    return static_cast<bool>(std::ofstream(std::filesystem::path(cesta), std::ios::binary) << text);
 }
 
 struct Prikazy : Seznam {
@@ -54,7 +45,7 @@ struct Prikazy : Seznam {
 
 } // namespace
 
-TEST_F(Prikazy, DeleteAsksWithBitOneAndNoKeepsTheFiles)
+TEST_F(Prikazy, DeleteAsksWithBitOneOnlyAndGoesOnAfterAFailure)
 {
     Naplnit({L"a.wma", L"b.wma", L"c.wma"});
     Vybrat({Index(L"a.wma"), Index(L"c.wma")});
@@ -75,30 +66,32 @@ TEST_F(Prikazy, DeleteAsksWithBitOneAndNoKeepsTheFiles)
     EXPECT_FALSE(Existuje(dir.Soubor(L"c.wma")));
     EXPECT_TRUE(Existuje(dir.Soubor(L"b.wma")));
     EXPECT_EQ(modul.zpravy.size(), 2u);
-}
 
-TEST_F(Prikazy, DeleteWithoutBitOneAsksNothingAndGoesOnAfterAFailure)
-{
-    Naplnit({L"a.wma", L"otevreny.wma", L"c.wma"});
+    // Without bit 0 nothing is asked, and a file that cannot go stops nothing.
+    ASSERT_TRUE(Zapsat(dir.Soubor(L"a.wma"), "obsah"));
+    ASSERT_TRUE(Zapsat(dir.Soubor(L"c.wma"), "obsah"));
+    list.Refresh();
+    modul.zpravy.clear();
+    modul.priZprave = nullptr;
     // Held open without delete sharing, as by the recorder.
-    HANDLE h = CreateFileW(dir.Soubor(L"otevreny.wma").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(dir.Soubor(L"b.wma").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    Vybrat({0, 1, 2});
+    Vybrat({Index(L"a.wma"), Index(L"b.wma"), Index(L"c.wma")});
     EXPECT_EQ(list.PrikazSmazat(5), E_FAIL);
     CloseHandle(h);
     ASSERT_EQ(modul.zpravy.size(), 1u);
     EXPECT_EQ(modul.zpravy[0].text.rfind(L"Některé soubory se nepodařilo smazat", 0), 0u) << "shown as an error";
     EXPECT_FALSE(Existuje(dir.Soubor(L"a.wma")));
     EXPECT_FALSE(Existuje(dir.Soubor(L"c.wma")));
-    EXPECT_TRUE(Existuje(dir.Soubor(L"otevreny.wma")));
+    EXPECT_TRUE(Existuje(dir.Soubor(L"b.wma")));
 
     Vybrat({});
     EXPECT_EQ(list.PrikazSmazat(7), S_FALSE);  // nothing selected, nothing asked
     EXPECT_EQ(modul.zpravy.size(), 1u);
 }
 
-TEST_F(Prikazy, RenamePreselectsByBitTwoAndAsksAgainForABadName)
+TEST_F(Prikazy, RenamePreselectsByBitTwoAsksAgainForABadNameAndLosesNothing)
 {
     Naplnit({L"stary.wma", L"jiny.wma"});
     VybratJmeno(L"stary.wma");
@@ -132,24 +125,20 @@ TEST_F(Prikazy, RenamePreselectsByBitTwoAndAsksAgainForABadName)
     }), S_FALSE);
     EXPECT_FALSE(vybrano);
     EXPECT_TRUE(Existuje(dir.Soubor(L"jiny.wma")));
-}
 
-TEST_F(Prikazy, RenameOntoAnExistingFileShowsTheSystemErrorAndLosesNothing)
-{
-    Naplnit({L"a.wma", L"b.wma"});
-    ASSERT_TRUE(Zapsat(dir.Soubor(L"b.wma"), "druhy"));
-    VybratJmeno(L"a.wma");
+    // Onto an existing file: the system's error, and nothing is lost.
+    ASSERT_TRUE(Zapsat(dir.Soubor(L"jiny.wma"), "druhy"));
     HRESULT hr = list.PrikazPrejmenovat(0, [](std::wstring& t, const wchar_t*, bool, int) {
-        t = L"b.wma";
+        t = L"novy.wma";
         return 0;
     });
     EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
-    ASSERT_EQ(modul.zpravy.size(), 1u);
-    EXPECT_EQ(Obsah(dir.Soubor(L"a.wma")), "obsah");
-    EXPECT_EQ(Obsah(dir.Soubor(L"b.wma")), "druhy");
+    EXPECT_EQ(modul.zpravy.size(), 2u);
+    EXPECT_EQ(Obsah(dir.Soubor(L"jiny.wma")), "druhy");
+    EXPECT_EQ(Obsah(dir.Soubor(L"novy.wma")), "obsah");
 }
 
-TEST_F(Prikazy, SaveAsCopiesOverwritesAndReportsAFailedCopy)
+TEST_F(Prikazy, SaveAsCopiesOverwritesAndReportsAFailedCopyAndTheRecordedFileIsNotPlayed)
 {
     Naplnit({L"zaznam.wma"});
     Slozka cil;
@@ -172,16 +161,13 @@ TEST_F(Prikazy, SaveAsCopiesOverwritesAndReportsAFailedCopy)
     EXPECT_TRUE(FAILED(hr));
     EXPECT_EQ(modul.zpravy.size(), 1u);
     EXPECT_EQ(Obsah(dir.Soubor(L"zaznam.wma")), "obsah");
-}
 
-TEST_F(Prikazy, PlayingTheFileBeingRecordedIsRefused)
-{
-    Naplnit({L"nahravany.wma"});
-    VybratJmeno(L"nahravany.wma");
-    std::wstring nahravany = dir.Soubor(L"NAHRAVANY.WMA");  // compared without case
+    // Playing the file being recorded is refused.
+    VybratJmeno(L"zaznam.wma");
+    std::wstring nahravany = dir.Soubor(L"ZAZNAM.WMA");  // compared without case
     EXPECT_EQ(list.PrikazPrehrat(true, true, nahravany, host), S_FALSE);
-    ASSERT_EQ(modul.zpravy.size(), 1u);
-    EXPECT_EQ(modul.zpravy[0].text, L"Do tohoto souboru se právě nahrává a nelze ho proto nyní přehrávat.");
+    ASSERT_EQ(modul.zpravy.size(), 2u);
+    EXPECT_EQ(modul.zpravy[1].text, L"Do tohoto souboru se právě nahrává a nelze ho proto nyní přehrávat.");
     EXPECT_FALSE(IsPlayerOpen());
 
     Vybrat({});
@@ -195,10 +181,8 @@ TEST_F(Prikazy, ShowingAnotherFolderUpdatesTheViewValues)
     Naplnit({L"a.wma"});
     Slozka data;
     ASSERT_TRUE(Zapsat(data.Soubor(L"d.wma"), "x"));
-    Konfigurace k;
-    InicializovatKonfiguraci(k);
-    ASSERT_EQ(NastavitVychozi(k), S_OK);
-    k.registrovaCesta = L"Software\\Mirvak\\TonbarListTest" + std::to_wstring(GetCurrentProcessId());
+    tonbar::test::TestKonfigurace konf;
+    Konfigurace& k = konf.k;
     k.slozka_data = data.Cesta();
     k.seznam_souboru_slozka = dir.Cesta();
     EXPECT_EQ(list.PrikazVychoziSlozka(k), S_OK);
@@ -206,12 +190,7 @@ TEST_F(Prikazy, ShowingAnotherFolderUpdatesTheViewValues)
     EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"d.wma"}));
     EXPECT_EQ(host.zobrazeno.back(), data.Cesta());
     EXPECT_TRUE(list.Watching());
-    wchar_t ulozeno[MAX_PATH] = {};
-    DWORD velikost = sizeof ulozeno;
-    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, (k.registrovaCesta + L"\\seznam_souboru").c_str(), L"slozka", RRF_RT_REG_SZ,
-                           nullptr, ulozeno, &velikost),
-              ERROR_SUCCESS);
-    EXPECT_EQ(std::wstring(ulozeno), data.Cesta());
+    EXPECT_EQ(konf.Text(L"seznam_souboru", L"slozka"), data.Cesta());
 
     k.slozka_data = data.Soubor(L"neni");
     EXPECT_EQ(list.PrikazVychoziSlozka(k), E_INVALIDARG);
@@ -219,6 +198,4 @@ TEST_F(Prikazy, ShowingAnotherFolderUpdatesTheViewValues)
     EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"d.wma"}));
 
     EXPECT_EQ(mirvak::winapi::OtevritSlozkuZaznamu(data.Soubor(L"neni"), false), S_FALSE);
-    RegDeleteTreeW(HKEY_CURRENT_USER, k.registrovaCesta.c_str());
-    UvolnitKonfiguraci(k);
 }

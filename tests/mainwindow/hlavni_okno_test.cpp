@@ -33,34 +33,20 @@ TEST(Rozsahy, EachRangeHasTwoHundredIds)
     for (const auto& p : pripady) {
         int i = -1;
         EXPECT_EQ(RozlozitPrikaz(p.id, i), p.rozsah) << p.id;
-        if (p.index >= 0)
+        if (p.index >= 0) {
             EXPECT_EQ(i, p.index) << p.id;
+        }
     }
 }
 
-class SOknem : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        okno_ = CreateWindowExW(0, L"STATIC", L"Tonbar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        druhe_ = CreateWindowExW(0, L"STATIC", L"jiny", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_NE(okno_, nullptr);
-        InicializovatKonfiguraci(k_);
-        NastavitVychozi(k_);
-    }
-    void TearDown() override
-    {
-        UvolnitKonfiguraci(k_);
-        DestroyWindow(okno_);
-        DestroyWindow(druhe_);
-    }
-    HWND okno_ = nullptr;
-    HWND druhe_ = nullptr;
-    Konfigurace k_{};
-};
-
-TEST_F(SOknem, HotKeysTakenElsewhereAreCountedShownAndTheOthersRegister)
+TEST(HorkeKlavesy, TakenElsewhereAreCountedShownAndTheOthersRegister)
 {
+    HWND okno_ = CreateWindowExW(0, L"STATIC", L"Tonbar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND druhe_ = CreateWindowExW(0, L"STATIC", L"jiny", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(okno_, nullptr);
+    Konfigurace k_{};
+    InicializovatKonfiguraci(k_);
+    NastavitVychozi(k_);
     // Entries without a key are skipped; one of the two keys is taken.
     k_.horke_klavesy[3].modifikatory = MOD_CONTROL | MOD_ALT;
     k_.horke_klavesy[3].klavesa = 'Q';
@@ -85,6 +71,9 @@ TEST_F(SOknem, HotKeysTakenElsewhereAreCountedShownAndTheOthersRegister)
     UnregisterHotKey(druhe_, 8);
     UnregisterHotKey(druhe_, 7);
     EXPECT_EQ(TextSelhaniKlaves(true, 2), L"2 klávesové zkratky se nepodařilo zaregistrovat.");
+    UvolnitKonfiguraci(k_);
+    DestroyWindow(okno_);
+    DestroyWindow(druhe_);
 }
 
 bool MaPolozku(HMENU m, UINT id)
@@ -173,71 +162,55 @@ TEST(Nabidky, ProfilePopupsListTheNamesInOrderWithTheirCommandsAtMostARange)
     }
 }
 
-class RizeniBezMikrofonu : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        InicializovatKonfiguraci(k_);
-        NastavitVychozi(k_);
-        k_.slozka_data = slozka_.Path();
-        k_.zapis_udalosti = 0;
-        a_.zaznamnik = std::make_unique<AudioRecorder>();
-        a_.nazevProduktu = L"Tonbar";
-    }
-    void TearDown() override { UvolnitKonfiguraci(k_); }
-    tonbar::test::ComScope com_;
-    tonbar::test::TestFolder slozka_;
-    Konfigurace k_{};
-    Aplikace a_;
-    OknoZaznamuTest ui_;
-};
-
-TEST_F(RizeniBezMikrofonu, AMissingProfileFileIsReportedAndNothingStarts)
+TEST(RizeniBezMikrofonu, AMissingProfileFileIsReportedAndARefusedNameStartsNothing)
 {
-    k_.vlastni_profil = true;
-    k_.soubor_prx = slozka_.File(L"chybi.prx");
-    k_.vytv_jmena = 0;
-    k_.soubor_jmeno = L"Z";
-    a_.cisloZaznamu = 7;
-    RizeniZaznamu r(a_, k_, ui_);
+    tonbar::test::ComScope com;
+    tonbar::test::TestFolder slozka;
+    tonbar::test::TestKonfigurace konf;
+    Konfigurace& k = konf.k;
+    k.slozka_data = slozka.Path();
+    k.zapis_udalosti = 0;
+    Aplikace a;
+    a.zaznamnik = std::make_unique<AudioRecorder>();
+    a.nazevProduktu = L"Tonbar";
+    OknoZaznamuTest ui;
+    k.vlastni_profil = true;
+    k.soubor_prx = slozka.File(L"chybi.prx");
+    k.vytv_jmena = 0;
+    k.soubor_jmeno = L"Z";
+    a.cisloZaznamu = 7;
+    RizeniZaznamu r(a, k, ui);
     HRESULT hr = r.SpustitZaznam();
     EXPECT_TRUE(FAILED(hr));
-    ASSERT_EQ(ui_.chyby.size(), 1u);
-    EXPECT_EQ(ui_.chyby[0], L"Došlo k chybě při pokusu o spuštění záznamu do souboru \"" + slozka_.File(L"Z_7.wma") +
+    ASSERT_EQ(ui.chyby.size(), 1u);
+    EXPECT_EQ(ui.chyby[0], L"Došlo k chybě při pokusu o spuštění záznamu do souboru \"" + slozka.File(L"Z_7.wma") +
                                 L"\"");
-    EXPECT_EQ(ui_.kodChyby, hr);
+    EXPECT_EQ(ui.kodChyby, hr);
     EXPECT_FALSE(r.NahravaSe());
-    EXPECT_EQ(ui_.spusteniBlikani, 0);
-    EXPECT_TRUE(ui_.text.empty());
+    EXPECT_EQ(ui.spusteniBlikani, 0);
+    EXPECT_TRUE(ui.text.empty());
     // Nothing was recorded, so the number is still free.
-    EXPECT_EQ(a_.cisloZaznamu, 7u);
+    EXPECT_EQ(a.cisloZaznamu, 7u);
     // A date-and-time name goes to the list's folder when it exists.
     tonbar::test::TestFolder jina;
-    ui_.slozkaSeznamu = jina.Path();
-    k_.vytv_jmena = 2;
+    ui.slozkaSeznamu = jina.Path();
+    k.vytv_jmena = 2;
     r.SpustitZaznam();
-    EXPECT_EQ(a_.souborZaznamu.rfind(jina.Path() + L"\\", 0), 0u) << a_.souborZaznamu;
-}
-
-TEST_F(RizeniBezMikrofonu, ARefusedNameStartsNothingAndSaysNothing)
-{
-    k_.vytv_jmena = 0;
-    k_.max_pocet_souboru = 3;
-    k_.soubor_parametry = 0;
-    a_.cisloZaznamu = 4;
-    RizeniZaznamu r(a_, k_, ui_);
+    EXPECT_EQ(a.souborZaznamu.rfind(jina.Path() + L"\\", 0), 0u) << a.souborZaznamu;
+    // With the built-in profile, a refused name starts nothing and says nothing.
+    k.vlastni_profil = false;
+    ui.chyby.clear();
+    k.vytv_jmena = 0;
+    k.max_pocet_souboru = 3;
+    k.soubor_parametry = 0;
+    a.cisloZaznamu = 4;
     EXPECT_EQ(r.SpustitZaznam(), E_FAIL);
-    EXPECT_TRUE(ui_.chyby.empty());
+    EXPECT_TRUE(ui.chyby.empty());
     EXPECT_FALSE(r.NahravaSe());
     // Stopping when nothing runs does nothing either.
     EXPECT_EQ(r.UkoncitZaznam(), S_FALSE);
     EXPECT_EQ(r.PrikazUkoncit(), S_FALSE);
-    EXPECT_EQ(ui_.aktualizace, 0);
-}
-
-void SmazatKonfiguraciTestu()
-{
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mirvak\\TonbarTest");
+    EXPECT_EQ(ui.aktualizace, 0);
 }
 
 // The real main window on a minimal application object.
@@ -245,7 +218,6 @@ class HlavniOkno : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SmazatKonfiguraciTestu();
         a_.instance = GetModuleHandleW(nullptr);
         a_.nazevProduktu = L"Tonbar";
         a_.malaIkona = LoadIcon(nullptr, IDI_APPLICATION);
@@ -259,7 +231,7 @@ protected:
         g_aplikace = &a_;
         InicializovatKonfiguraci(g_konfigurace);
         NastavitVychozi(g_konfigurace);
-        g_konfigurace.registrovaCesta = L"Software\\Mirvak\\TonbarTest\\4";
+        g_konfigurace.registrovaCesta = konf_.k.registrovaCesta;
         g_konfigurace.slozka_data = slozka_.Path();
         g_konfigurace.seznam_souboru_slozka = slozka_.Path();
         g_konfigurace.zapis_udalosti = 0;
@@ -274,42 +246,31 @@ protected:
         ImageList_Destroy(a_.velkeObrazky);
         g_aplikace = nullptr;
         DeleteCriticalSection(&a_.cs);
-        SmazatKonfiguraciTestu();
     }
-    static void Pumpovat(DWORD ms) { list_test::CekatNa([] { return false; }, ms); }
+    static void Pumpovat(DWORD ms) { tonbar::test::Cekat([] { return false; }, ms); }
     void Otevrit()
     {
         okno_ = std::make_unique<OknoHlavni>(a_);
         ASSERT_EQ(okno_->Vytvorit(), S_OK);
         Pumpovat(300);
     }
-    bool Zapsat(const std::wstring& jmeno, DWORD velikost) { return slozka_.Vytvorit(jmeno, velikost); }
     static bool Existuje(const std::wstring& cesta) { return list_test::Seznam::Existuje(cesta); }
     HWND Seznam() const { return okno_->Seznam()->Handle(); }
-    int Index(const std::wstring& jmeno) const
-    {
-        for (int i = 0; i < okno_->Seznam()->Count(); ++i)
-            if (okno_->Seznam()->ItemText(i, 0) == jmeno)
-                return i;
-        return -1;
-    }
-    void Kliknout(const std::wstring& jmeno)
-    {
-        LVITEMW s{};
-        s.stateMask = LVIS_SELECTED;
-        SendMessageW(Seznam(), LVM_SETITEMSTATE, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(&s));
-        s.stateMask = s.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageW(Seznam(), LVM_SETITEMSTATE, static_cast<WPARAM>(Index(jmeno)), reinterpret_cast<LPARAM>(&s));
-    }
 
     tonbar::test::ComScope com_;
+    tonbar::test::TestKonfigurace konf_;  // the key the window writes, removed at the end
     list_test::Slozka slozka_;
     Aplikace a_;
     std::unique_ptr<OknoHlavni> okno_;
 };
 
-TEST_F(HlavniOkno, ACancelledShutdownKeepsRunningAndTheCloseSequenceRunsOnce)
+// One window: the dispatch, the device submenu, then a cancelled shutdown
+// and the close sequence that runs once.
+TEST_F(HlavniOkno, DispatchDeviceMenuAndTheCloseSequence)
 {
+    a_.zarizeni->Add({L"Mikrofon", L"", L""});
+    a_.zarizeni->Add({L"Linka", L"", L""});
+    a_.zarizeni->SortAndNumber();
     Otevrit();
     HWND h = okno_->Handle();
     EXPECT_TRUE(okno_->KlavesyRegistrovany());
@@ -317,110 +278,6 @@ TEST_F(HlavniOkno, ACancelledShutdownKeepsRunningAndTheCloseSequenceRunsOnce)
     EXPECT_EQ(okno_->TextStavu(), L"Tonbar - Připraven - " + slozka_.Path());
     EXPECT_NE(okno_->Seznam(), nullptr);
 
-    SendMessageW(h, WM_ENDSESSION, FALSE, 0);
-    EXPECT_TRUE(okno_->KlavesyRegistrovany());
-    EXPECT_NE(okno_->Seznam(), nullptr);
-    EXPECT_EQ(IkonaHlavnihoOkna(), okno_->Ikona());
-
-    SendMessageW(h, WM_ENDSESSION, TRUE, 0);
-    EXPECT_FALSE(okno_->KlavesyRegistrovany());
-    EXPECT_EQ(okno_->Seznam(), nullptr);
-    EXPECT_EQ(IkonaHlavnihoOkna(), nullptr);
-    // The key is free again.
-    EXPECT_TRUE(RegisterHotKey(nullptr, 3, MOD_CONTROL | MOD_ALT, 'K'));
-    UnregisterHotKey(nullptr, 3);
-    // A later close finds nothing left to do: no second delete of the icon, no fatal box.
-    SendMessageW(h, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindow(h));
-}
-
-TEST_F(HlavniOkno, DispatchRefusesWhatTheStatesDisableAndViewCommandsToggle)
-{
-    Otevrit();
-    // Stop and rename-while-recording are disabled while idle; they do nothing.
-    okno_->Prikaz(kUkoncit);
-    okno_->Prikaz(kPrejmenovatNahravany);
-    EXPECT_FALSE(okno_->Rizeni().NahravaSe());
-    // The plain panel and back.
-    okno_->Prikaz(kSeznamSouboru);
-    EXPECT_EQ(okno_->Seznam(), nullptr);
-    EXPECT_EQ(g_konfigurace.zobrazit_seznam_souboru, 0u);
-    EXPECT_NE(FindWindowExW(okno_->Handle(), nullptr, L"tonbar_kl_obl", nullptr), nullptr);
-    okno_->Prikaz(kSeznamSouboru);
-    EXPECT_NE(okno_->Seznam(), nullptr);
-    okno_->Prikaz(kVelkeIkony);
-    EXPECT_EQ(g_konfigurace.toolbar, 2u);
-    okno_->Prikaz(kMaleIkony);
-    EXPECT_EQ(g_konfigurace.toolbar, 1u);
-    // Hide and show.
-    okno_->Prikaz(kSkrytOkno);
-    EXPECT_FALSE(IsWindowVisible(okno_->Handle()));
-    okno_->Prikaz(kZobrazitSkryt);
-    EXPECT_TRUE(IsWindowVisible(okno_->Handle()));
-    // Without recording profiles the profile switch is shown, greyed.
-    HWND toolbar = FindWindowExW(FindWindowExW(okno_->Handle(), nullptr, REBARCLASSNAMEW, nullptr), nullptr,
-                                 TOOLBARCLASSNAMEW, nullptr);
-    ASSERT_NE(toolbar, nullptr);
-    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, kPrepnoutProfil, 0));
-    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONENABLED, kPrepnoutProfil, 0));
-    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
-}
-
-TEST_F(HlavniOkno, DelRemovesExactlyTheChosenFileWhileTheFolderChanges)
-{
-    tonbar::test::TestModul modul;
-    for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
-        ASSERT_TRUE(Zapsat(j, 100));
-    Otevrit();
-    Kliknout(L"a.wma");
-    // Del asks (No preselected); while it asks, a file is written every
-    // 100 ms and the list follows them. Yes deletes the file chosen.
-    modul.odpoved = IDYES;
-    modul.priZprave = [&] {
-        for (int i = 0; i < 12; ++i) {
-            Zapsat(L"n" + std::to_wstring(i) + L".wma", 10);
-            Pumpovat(100);
-        }
-    };
-    SendMessageW(Seznam(), WM_KEYDOWN, VK_DELETE, 0);
-    ASSERT_EQ(modul.zpravy.size(), 1u);
-    EXPECT_EQ(modul.zpravy[0].text, L"Opravdu chcete smazat z disku vybraný soubor(-y)?\nPočet souborů: 1");
-    EXPECT_EQ(modul.zpravy[0].flags & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
-    EXPECT_FALSE(Existuje(slozka_.File(L"a.wma")));
-    for (const wchar_t* j : {L"b.wma", L"c.wma", L"n0.wma", L"n11.wma"})
-        EXPECT_TRUE(Existuje(slozka_.File(j))) << j;
-    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
-}
-
-TEST_F(HlavniOkno, ACloseWhileTheQuestionIsOpenWaitsForItsAnswer)
-{
-    tonbar::test::TestModul modul;
-    ASSERT_TRUE(Zapsat(L"a.wma", 10));
-    Otevrit();
-    HWND h = okno_->Handle();
-    bool otevreneBehem = false;
-    modul.odpoved = IDNO;
-    modul.priZprave = [&] {
-        // "Konec" while the box's loop runs.
-        PostMessageW(h, WM_COMMAND, kKonec, 0);
-        Pumpovat(300);
-        otevreneBehem = IsWindow(h) && okno_->Seznam() != nullptr;
-    };
-    SendMessageW(Seznam(), WM_KEYDOWN, VK_DELETE, 0);
-    ASSERT_EQ(modul.zpravy.size(), 1u);
-    EXPECT_TRUE(otevreneBehem);
-    // Once the command has returned, the close runs.
-    Pumpovat(300);
-    EXPECT_FALSE(IsWindow(h));
-    EXPECT_TRUE(Existuje(slozka_.File(L"a.wma")));
-}
-
-TEST_F(HlavniOkno, TheMenuBarsDeviceSubmenuListsTheDevicesAndAChoiceSetsTheDevice)
-{
-    a_.zarizeni->Add({L"Mikrofon", L"", L""});
-    a_.zarizeni->Add({L"Linka", L"", L""});
-    a_.zarizeni->SortAndNumber();
-    Otevrit();
     // The menu-bar popup that holds "Zvukové zařízení" and its submenu.
     HMENU rodic = nullptr;
     int pozice = -1;
@@ -456,10 +313,52 @@ TEST_F(HlavniOkno, TheMenuBarsDeviceSubmenuListsTheDevicesAndAChoiceSetsTheDevic
     ASSERT_NE(zarizeni, nullptr);
     EXPECT_TRUE(GetMenuState(zarizeni, kZakladZarizeni + 1, MF_BYCOMMAND) & MF_CHECKED);
     EXPECT_FALSE(GetMenuState(zarizeni, kZakladZarizeni, MF_BYCOMMAND) & MF_CHECKED);
-    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
+    // Stop and rename-while-recording are disabled while idle; they do nothing.
+    okno_->Prikaz(kUkoncit);
+    okno_->Prikaz(kPrejmenovatNahravany);
+    EXPECT_FALSE(okno_->Rizeni().NahravaSe());
+    // The plain panel and back.
+    okno_->Prikaz(kSeznamSouboru);
+    EXPECT_EQ(okno_->Seznam(), nullptr);
+    EXPECT_EQ(g_konfigurace.zobrazit_seznam_souboru, 0u);
+    EXPECT_NE(FindWindowExW(okno_->Handle(), nullptr, L"tonbar_kl_obl", nullptr), nullptr);
+    okno_->Prikaz(kSeznamSouboru);
+    EXPECT_NE(okno_->Seznam(), nullptr);
+    okno_->Prikaz(kVelkeIkony);
+    EXPECT_EQ(g_konfigurace.toolbar, 2u);
+    okno_->Prikaz(kMaleIkony);
+    EXPECT_EQ(g_konfigurace.toolbar, 1u);
+    // Hide and show.
+    okno_->Prikaz(kSkrytOkno);
+    EXPECT_FALSE(IsWindowVisible(okno_->Handle()));
+    okno_->Prikaz(kZobrazitSkryt);
+    EXPECT_TRUE(IsWindowVisible(okno_->Handle()));
+    // Without recording profiles the profile switch is shown, greyed.
+    HWND toolbar = FindWindowExW(FindWindowExW(okno_->Handle(), nullptr, REBARCLASSNAMEW, nullptr), nullptr,
+                                 TOOLBARCLASSNAMEW, nullptr);
+    ASSERT_NE(toolbar, nullptr);
+    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, kPrepnoutProfil, 0));
+    EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONENABLED, kPrepnoutProfil, 0));
+    SendMessageW(h, WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(okno_->KlavesyRegistrovany());
+    EXPECT_NE(okno_->Seznam(), nullptr);
+    EXPECT_EQ(IkonaHlavnihoOkna(), okno_->Ikona());
+
+    SendMessageW(h, WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(okno_->KlavesyRegistrovany());
+    EXPECT_EQ(okno_->Seznam(), nullptr);
+    EXPECT_EQ(IkonaHlavnihoOkna(), nullptr);
+    // The key is free again.
+    EXPECT_TRUE(RegisterHotKey(nullptr, 3, MOD_CONTROL | MOD_ALT, 'K'));
+    UnregisterHotKey(nullptr, 3);
+    // A later close finds nothing left to do: no second delete of the icon, no fatal box.
+    SendMessageW(h, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(h));
 }
 
-TEST_F(HlavniOkno, AProfilesFolderThatIsMissingIsNeitherStoredNorShown)
+// Del deletes exactly the file chosen while the folder changes; a profile's
+// folder that is missing is neither stored nor shown.
+TEST_F(HlavniOkno, DelRemovesTheChosenFileAndAMissingProfilesFolderIsNotShown)
 {
     tonbar::test::TestModul modul;
     tonbar::test::TestFolder jina;
@@ -470,7 +369,28 @@ TEST_F(HlavniOkno, AProfilesFolderThatIsMissingIsNeitherStoredNorShown)
     je.folder = jina.Path();
     a_.profilyZaznamu.Append(chybi);
     a_.profilyZaznamu.Append(je);
+    for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
+        ASSERT_TRUE(slozka_.Vytvorit(j, 100));
     Otevrit();
+    list_test::Kliknout(*okno_->Seznam(), L"a.wma");
+    // Del asks (No preselected); while it asks, a file is written every
+    // 100 ms and the list follows them. Yes deletes the file chosen.
+    modul.odpoved = IDYES;
+    modul.priZprave = [&] {
+        for (int i = 0; i < 12; ++i) {
+            slozka_.Vytvorit(L"n" + std::to_wstring(i) + L".wma", 10);
+            Pumpovat(100);
+        }
+    };
+    SendMessageW(Seznam(), WM_KEYDOWN, VK_DELETE, 0);
+    modul.priZprave = nullptr;
+    ASSERT_EQ(modul.zpravy.size(), 1u);
+    EXPECT_EQ(modul.zpravy[0].text, L"Opravdu chcete smazat z disku vybraný soubor(-y)?\nPočet souborů: 1");
+    EXPECT_EQ(modul.zpravy[0].flags & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
+    EXPECT_FALSE(Existuje(slozka_.File(L"a.wma")));
+    for (const wchar_t* j : {L"b.wma", L"c.wma", L"n0.wma", L"n11.wma"})
+        EXPECT_TRUE(Existuje(slozka_.File(j))) << j;
+
     const std::wstring stav = okno_->TextStavu();
     for (UINT prikaz : {kZakladSlozkaProfilu, kZakladPrepnoutProfil}) {
         modul.zpravy.clear();

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -92,13 +93,34 @@ public:
     TestKonfigurace(const TestKonfigurace&) = delete;
     TestKonfigurace& operator=(const TestKonfigurace&) = delete;
 
-    bool KlicExistuje() const
+    bool KlicExistuje(const wchar_t* podklic = nullptr) const
     {
         HKEY h = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, k.registrovaCesta.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, Klic(podklic).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
             return false;
         RegCloseKey(h);
         return true;
+    }
+    // The value names of a key (none when the key is missing).
+    std::set<std::wstring> Hodnoty(const wchar_t* podklic) const
+    {
+        std::set<std::wstring> nazvy;
+        HKEY h = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, Klic(podklic).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+            return nazvy;
+        wchar_t nazev[256];
+        DWORD delka = 256;
+        for (DWORD i = 0; RegEnumValueW(h, i, nazev, &delka, nullptr, nullptr, nullptr, nullptr) == 0; ++i) {
+            nazvy.insert(nazev);
+            delka = 256;
+        }
+        RegCloseKey(h);
+        return nazvy;
+    }
+    bool Zapsat(const wchar_t* podklic, const wchar_t* nazev, DWORD typ, const void* data, DWORD velikost) const
+    {
+        return RegSetKeyValueW(HKEY_CURRENT_USER, Klic(podklic).c_str(), nazev, typ, data, velikost) ==
+               ERROR_SUCCESS;
     }
     std::wstring Klic(const wchar_t* podklic) const
     {
@@ -135,6 +157,14 @@ public:
 
     Konfigurace k;
 };
+
+inline const HorkaKlavesa* Klavesa(const Konfigurace& k, uint32_t prikaz)
+{
+    for (uint32_t i = 0; i < k.pocetHorkychKlaves; ++i)
+        if (k.horke_klavesy[i].prikaz == prikaz)
+            return &k.horke_klavesy[i];
+    return nullptr;
+}
 
 // A hidden window on its own thread that runs a modal dialog as its owner
 // and counts the messages posted to it.

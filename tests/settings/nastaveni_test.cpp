@@ -3,8 +3,8 @@
 // user would and reads the registry the dialog wrote.
 #include "settings/DlgNastaveni.h"
 #include "settings/NastaveniTest.h"
+#include "harness/Dialogy.h"
 
-#include "controls/StaticText.h"
 #include "resources/resource.h"
 #include "stores/rxml/RxmlStore.h"
 
@@ -82,11 +82,6 @@ void Klik(HWND stranka, int id)
     SendMessageW(GetDlgItem(stranka, id), BM_CLICK, 0, 0);
 }
 
-void NastavitText(HWND stranka, int id, const wchar_t* text)
-{
-    SetWindowTextW(GetDlgItem(stranka, id), text);
-}
-
 void ZaskrtnoutVSeznamu(HWND stranka, int id, LPARAM data, bool ano)
 {
     HWND seznam = GetDlgItem(stranka, id);
@@ -105,17 +100,12 @@ void ZaskrtnoutVSeznamu(HWND stranka, int id, LPARAM data, bool ano)
 // Selects the hot-key entry of `prikaz` in the list (group "all").
 bool VybratHorkouKlavesu(HWND stranka, uint32_t prikaz)
 {
-    HWND seznam = GetDlgItem(stranka, IDC_HK_SEZNAM);
-    int pocet = static_cast<int>(SendMessageW(seznam, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < pocet; ++i) {
-        wchar_t text[256] = {};
-        SendMessageW(seznam, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
-        if (NacistRetezec(prikaz).rfind(text, 0) == 0) {
-            SendMessageW(seznam, LB_SETCURSEL, i, 0);
-            Prikaz(stranka, IDC_HK_SEZNAM, LBN_SELCHANGE);
+    std::vector<std::wstring> radky = Polozky(stranka, IDC_HK_SEZNAM);
+    for (size_t i = 0; i < radky.size(); ++i)
+        if (NacistRetezec(prikaz).rfind(radky[i], 0) == 0) {
+            Vybrat(stranka, IDC_HK_SEZNAM, static_cast<int>(i));
             return true;
         }
-    }
     return false;
 }
 
@@ -125,14 +115,6 @@ void NastavitHorkouKlavesu(HWND stranka, BYTE vk, BYTE hotkeyf)
     SendDlgItemMessageW(stranka, IDC_HK_KLAVESA, HKM_SETHOTKEY, MAKEWORD(vk, hotkeyf), 0);
     Prikaz(stranka, IDC_HK_KLAVESA, EN_CHANGE);
     Prikaz(stranka, IDC_HK_NASTAVIT, BN_CLICKED);
-}
-
-const HorkaKlavesa* Klavesa(const Konfigurace& k, uint32_t prikaz)
-{
-    for (uint32_t i = 0; i < k.pocetHorkychKlaves; ++i)
-        if (k.horke_klavesy[i].prikaz == prikaz)
-            return &k.horke_klavesy[i];
-    return nullptr;
 }
 
 class NastaveniTest : public ::testing::Test {
@@ -166,9 +148,11 @@ protected:
 
 // Opening and the pages -----------------------------------------------------------
 
-TEST_F(NastaveniTest, EveryPageOpensUnderItsTitle)
+// An unknown page shows "Aplikace" first; the others are opened by name below.
+TEST_F(NastaveniTest, EveryPageOpensUnderItsTitleAndOkWithoutVisitingSaves)
 {
-    Otevrit();
+    Otevrit(4242);
+    EXPECT_EQ(TextOkna(dlg_), L"Tonbar - Předvolby - Všeobecné předvolby aplikace");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)));
     const std::pair<UINT, const wchar_t*> stranky[] = {
         {IDD_NAST_APLIKACE, L"Všeobecné předvolby aplikace"},
@@ -200,21 +184,8 @@ TEST_F(NastaveniTest, EveryPageOpensUnderItsTitle)
     EXPECT_FALSE(konf_.KlicExistuje()) << "Storno writes nothing";
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 0);
     EXPECT_TRUE(zpravy_.Zpravy().empty());
-}
 
-TEST_F(NastaveniTest, ParameterChoosesTheFirstPage)
-{
-    Otevrit(IDD_NAST_SMTP_UCET);
-    EXPECT_EQ(TextOkna(dlg_), L"Tonbar - Předvolby - SMTP účet pro odesílání emailem");
-    EXPECT_NE(GetDlgItem(NajitViditelnouStranku(dlg_), IDC_SMTP_EMAIL), nullptr);
-    Zavrit(IDCANCEL);
-    Otevrit(4242);  // any other value shows "Aplikace"
-    EXPECT_EQ(TextOkna(dlg_), L"Tonbar - Předvolby - Všeobecné předvolby aplikace");
-    Zavrit(IDCANCEL);
-}
-
-TEST_F(NastaveniTest, OkWithoutVisitingSavesTheRecordAndTellsTheOwner)
-{
+    // OK without visiting saves the record and tells the owner.
     konf_.k.max_pocet_souboru = 77;  // an untouched page leaves its fields alone
     Otevrit();
     EXPECT_EQ(Zavrit(IDOK), IDOK);
@@ -226,12 +197,11 @@ TEST_F(NastaveniTest, OkWithoutVisitingSavesTheRecordAndTellsTheOwner)
 }
 
 // Every page: a change reaches the registry after OK, and nothing after Storno.
-class ZmenyNaStrankach : public NastaveniTest {
-protected:
-    void ZmenitVse()
-    {
+TEST_F(NastaveniTest, ChangesOnEveryPageAreNotWrittenAfterStornoAndReachTheRegistryAfterOk)
+{
+    auto zmenitVse = [this] {
         HWND s = VybratStranku(dlg_, IDD_NAST_APLIKACE);
-        NastavitText(s, IDC_APL_SLOZKA, L"C:\\zaznamy\\nova");
+        Napsat(s, IDC_APL_SLOZKA, L"C:\\zaznamy\\nova");
         ASSERT_TRUE(VybratVCombu(s, IDC_APL_PRIORITA, BELOW_NORMAL_PRIORITY_CLASS));
         Klik(s, IDC_APL_ZVUK);
         ASSERT_TRUE(VybratVCombu(s, IDC_APL_UDALOST_MYSI, 1));   // Ctrl + left button
@@ -255,19 +225,19 @@ protected:
 
         s = VybratStranku(dlg_, IDD_NAST_SOUBOR);
         ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 0));
-        NastavitText(s, IDC_SOUBOR_JMENO, L"Pokus");
-        NastavitText(s, IDC_SOUBOR_MAX, L"1234");
+        Napsat(s, IDC_SOUBOR_JMENO, L"Pokus");
+        Napsat(s, IDC_SOUBOR_MAX, L"1234");
         Klik(s, IDC_SOUBOR_PREPSAT);
-        NastavitText(s, IDC_SOUBOR_TICHO, L"5");
+        Napsat(s, IDC_SOUBOR_TICHO, L"5");
 
         s = VybratStranku(dlg_, IDD_NAST_SEZNAM_SOUBORU);
         Klik(s, IDC_SEZNAM_FORMATY);
         Klik(s, IDC_SEZNAM_SLOZKA_PROFILU);
 
         s = VybratStranku(dlg_, IDD_NAST_SMTP_UCET);
-        NastavitText(s, IDC_SMTP_EMAIL, L"odesilatel@example.com");
-        NastavitText(s, IDC_SMTP_SERVER, L"smtp.example.com");
-        NastavitText(s, IDC_SMTP_HESLO, L"tajne");
+        Napsat(s, IDC_SMTP_EMAIL, L"odesilatel@example.com");
+        Napsat(s, IDC_SMTP_SERVER, L"smtp.example.com");
+        Napsat(s, IDC_SMTP_HESLO, L"tajne");
         Klik(s, IDC_SMTP_ZOBRAZIT);
         EXPECT_EQ(SendDlgItemMessageW(s, IDC_SMTP_HESLO, EM_GETPASSWORDCHAR, 0, 0), 0) << "shown in plain text";
 
@@ -275,13 +245,23 @@ protected:
         ASSERT_TRUE(VybratVCombu(s, IDC_PREHRAVANI_ZPUSOB, 0));
         // The pages' reports have reached the dialog.
         EXPECT_TRUE(Cekat([this] { return IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)) != FALSE; }));
-    }
-};
-
-TEST_F(ZmenyNaStrankach, ReachTheRegistryAfterOk)
-{
+    };
     Otevrit();
-    ZmenitVse();
+    zmenitVse();
+    ASSERT_EQ(Zavrit(IDCANCEL), IDCANCEL);
+    EXPECT_FALSE(konf_.KlicExistuje());
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 0);
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 5), 0);
+    // Nor is the record in memory changed.
+    EXPECT_EQ(konf_.k.process_priority, 32u);
+    EXPECT_EQ(konf_.k.akce_ikona_hlavni[1], 40009u);
+    EXPECT_EQ(Klavesa(konf_.k, 40011)->klavesa, 0u);
+    EXPECT_EQ(konf_.k.max_pocet_souboru, 500u);
+    EXPECT_EQ(konf_.k.varovani_ticho, 30u);
+    EXPECT_EQ(konf_.k.smtp_ucet.email, L"");
+    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
+    Otevrit();
+    zmenitVse();
     ASSERT_EQ(Zavrit(IDOK), IDOK);
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 1);
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 5), 1) << "the supported-formats box was clicked";
@@ -323,24 +303,6 @@ TEST_F(ZmenyNaStrankach, ReachTheRegistryAfterOk)
     EXPECT_EQ(konf_.Dword(L"smtp_ucet", L"parametry"), 1u);
     EXPECT_EQ(konf_.Dword(L"prehravani", L"prehravac"), 0u);
     EXPECT_TRUE(zpravy_.Zpravy().empty());
-}
-
-TEST_F(ZmenyNaStrankach, AreNotWrittenAfterStorno)
-{
-    Otevrit();
-    ZmenitVse();
-    ASSERT_EQ(Zavrit(IDCANCEL), IDCANCEL);
-    EXPECT_FALSE(konf_.KlicExistuje());
-    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 0);
-    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 5), 0);
-    // Nor is the record in memory changed.
-    EXPECT_EQ(konf_.k.process_priority, 32u);
-    EXPECT_EQ(konf_.k.akce_ikona_hlavni[1], 40009u);
-    EXPECT_EQ(Klavesa(konf_.k, 40011)->klavesa, 0u);
-    EXPECT_EQ(konf_.k.max_pocet_souboru, 500u);
-    EXPECT_EQ(konf_.k.varovani_ticho, 30u);
-    EXPECT_EQ(konf_.k.smtp_ucet.email, L"");
-    EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
 }
 
 TEST_F(NastaveniTest, ApplyWritesAtOnceAndStornoKeepsWhatWasApplied)
@@ -385,18 +347,15 @@ TEST_F(NastaveniTest, SmtpPageImportsASharedAccount)
     HWND s = NajitViditelnouStranku(dlg_);
     HWND combo = GetDlgItem(s, IDC_SMTP_UCTY);
     ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 2);
-    wchar_t text[128] = {};
-    SendMessageW(combo, CB_GETLBTEXT, 0, reinterpret_cast<LPARAM>(text));
-    EXPECT_STREQ(text, L"a@example.com") << "sorted by e-mail";
+    EXPECT_EQ(TextPolozky(combo, 0, true), L"a@example.com") << "sorted by e-mail";
     // The configured address is selected, whatever its letter case.
     EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 1);
-    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_UCET_SERVER)), L"smtp.b.example.com");
-    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_UCET_JMENO)), L"Bedřich");
-    SendMessageW(combo, CB_SETCURSEL, 0, 0);
-    Prikaz(s, IDC_SMTP_UCTY, CBN_SELCHANGE);
-    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_UCET_ID)), L"login-a");
+    EXPECT_EQ(Text(s, IDC_SMTP_UCET_SERVER), L"smtp.b.example.com");
+    EXPECT_EQ(Text(s, IDC_SMTP_UCET_JMENO), L"Bedřich");
+    Vybrat(s, IDC_SMTP_UCTY, 0, true);
+    EXPECT_EQ(Text(s, IDC_SMTP_UCET_ID), L"login-a");
     Prikaz(s, IDC_SMTP_IMPORT, BN_CLICKED);
-    EXPECT_EQ(TextOkna(GetDlgItem(s, IDC_SMTP_EMAIL)), L"a@example.com");
+    EXPECT_EQ(Text(s, IDC_SMTP_EMAIL), L"a@example.com");
     ASSERT_EQ(Zavrit(IDOK), IDOK);
     EXPECT_EQ(konf_.Text(L"smtp_ucet", L"email"), L"a@example.com");
     EXPECT_EQ(konf_.Text(L"smtp_ucet", L"heslo"), L"heslo-a");
@@ -407,10 +366,23 @@ TEST_F(NastaveniTest, SmtpPageImportsASharedAccount)
 
 // Hot keys --------------------------------------------------------------------------
 
+// Every default entry has no key: storing "no key" is never refused; a key
+// of another entry is.
 TEST_F(NastaveniTest, KeyOfAnotherEntryIsRefusedAndBothStay)
 {
     Otevrit(IDD_NAST_HORKE_KLAVESY);
     HWND s = NajitViditelnouStranku(dlg_);
+    ASSERT_TRUE(VybratHorkouKlavesu(s, 40008));
+    NastavitHorkouKlavesu(s, 0, 0);
+    Prikaz(s, IDC_HK_VYMAZAT, BN_CLICKED);
+    EXPECT_TRUE(zpravy_.Zpravy().empty());
+    // A group shows only its entries; the first is selected.
+    ASSERT_TRUE(VybratVCombu(s, IDC_HK_SKUPINA, 20022));
+    EXPECT_EQ(SendDlgItemMessageW(s, IDC_HK_SEZNAM, LB_GETCOUNT, 0, 0), 3);
+    EXPECT_EQ(SendDlgItemMessageW(s, IDC_HK_SEZNAM, LB_GETCURSEL, 0, 0), 0);
+    ASSERT_TRUE(VybratVCombu(s, IDC_HK_SKUPINA, 0));
+    EXPECT_EQ(SendDlgItemMessageW(s, IDC_HK_SEZNAM, LB_GETCOUNT, 0, 0), 6);
+
     ASSERT_TRUE(VybratHorkouKlavesu(s, 40001));
     NastavitHorkouKlavesu(s, 'Q', HOTKEYF_CONTROL | HOTKEYF_SHIFT);
     EXPECT_TRUE(zpravy_.Zpravy().empty());
@@ -432,78 +404,31 @@ TEST_F(NastaveniTest, KeyOfAnotherEntryIsRefusedAndBothStay)
     EXPECT_EQ(Klavesa(konf_.k, 40002)->modifikatory, static_cast<uint32_t>(MOD_ALT));
 }
 
-TEST_F(NastaveniTest, EmptyKeysNeverCollide)
-{
-    // Every default entry has no key: storing "no key" must not be refused.
-    Otevrit(IDD_NAST_HORKE_KLAVESY);
-    HWND s = NajitViditelnouStranku(dlg_);
-    ASSERT_TRUE(VybratHorkouKlavesu(s, 40008));
-    NastavitHorkouKlavesu(s, 0, 0);
-    Prikaz(s, IDC_HK_VYMAZAT, BN_CLICKED);
-    EXPECT_TRUE(zpravy_.Zpravy().empty());
-    // A group shows only its entries; the first is selected.
-    ASSERT_TRUE(VybratVCombu(s, IDC_HK_SKUPINA, 20022));
-    EXPECT_EQ(SendDlgItemMessageW(s, IDC_HK_SEZNAM, LB_GETCOUNT, 0, 0), 3);
-    EXPECT_EQ(SendDlgItemMessageW(s, IDC_HK_SEZNAM, LB_GETCURSEL, 0, 0), 0);
-    ASSERT_TRUE(VybratVCombu(s, IDC_HK_SKUPINA, 0));
-    EXPECT_EQ(SendDlgItemMessageW(s, IDC_HK_SEZNAM, LB_GETCOUNT, 0, 0), 6);
-    Zavrit(IDOK);
-}
-
 // File naming ------------------------------------------------------------------------
 
-TEST_F(NastaveniTest, NameFieldOnlyForNumbering)
+// The name field serves numbering only. The maximum-files edit holding no
+// valid number at OK keeps the last accepted value (0 would make every
+// recording overwrite one file).
+TEST_F(NastaveniTest, NameFieldOnlyForNumberingAndMaximumKeepsTheLastAcceptedValue)
 {
-    Otevrit(IDD_NAST_SOUBOR);
-    HWND s = NajitViditelnouStranku(dlg_);
-    EXPECT_EQ(VybranoVCombu(s, IDC_SOUBOR_ZPUSOB), 2);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
-    ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 0));
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO_POPIS)));
-    ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 1));
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
-    Zavrit(IDCANCEL);
-}
-
-// The maximum-files edit holding no valid number at apply time keeps the last
-// accepted value (0 would make every recording overwrite one file).
-class MaximumSouboru : public NastaveniTest,
-                       public ::testing::WithParamInterface<std::pair<const wchar_t*, DWORD>> {};
-
-TEST_P(MaximumSouboru, StoresTheLastAcceptedValue)
-{
-    Otevrit(IDD_NAST_SOUBOR);
-    HWND s = NajitViditelnouStranku(dlg_);
-    NastavitText(s, IDC_SOUBOR_MAX, GetParam().first);
-    ASSERT_EQ(Zavrit(IDOK), IDOK);
-    EXPECT_EQ(konf_.Dword(L"soubor", L"max_pocet_souboru"), GetParam().second) << GetParam().first;
-}
-
-INSTANTIATE_TEST_SUITE_P(Hodnoty, MaximumSouboru,
-                         ::testing::Values(std::make_pair(L"", 500u), std::make_pair(L"0", 500u),
-                                           std::make_pair(L"10000001", 500u),
-                                           std::make_pair(L"10000000", 10000000u), std::make_pair(L"1", 1u)));
-
-// Heading fonts -----------------------------------------------------------------------
-
-TEST(StaticTextPismo, FaceNamesLongerThanAFontHoldsAreRefused)
-{
-    HWND s = CreateWindowExW(0, L"STATIC", L"x", WS_POPUP, 0, 0, 50, 20, nullptr, nullptr, GetModuleHandleW(nullptr),
-                             nullptr);
-    ASSERT_NE(s, nullptr);
-    {
-        mirvak::winapi::StaticText text;
-        ASSERT_EQ(text.Attach(s), S_OK);
-        std::wstring nejdelsi(LF_FACESIZE - 1, L'a');
-        EXPECT_EQ(text.SetFaceName(nejdelsi.c_str()), S_OK);
-        std::wstring dlouhy(LF_FACESIZE, L'a');
-        EXPECT_EQ(text.SetFaceName(dlouhy.c_str()), E_INVALIDARG);
-        LOGFONTW lf{};
-        ASSERT_TRUE(GetObjectW(text.Font(), sizeof lf, &lf));
-        EXPECT_EQ(std::wstring(lf.lfFaceName), nejdelsi) << "the refused name left the font alone";
+    const std::pair<const wchar_t*, DWORD> pripady[] = {
+        {L"", 500u}, {L"0", 500u}, {L"10000001", 500u}, {L"10000000", 10000000u}, {L"1", 1u}};
+    for (const auto& [text, ulozeno] : pripady) {
+        Otevrit(IDD_NAST_SOUBOR);
+        HWND s = NajitViditelnouStranku(dlg_);
+        if (!*text) {
+            EXPECT_EQ(VybranoVCombu(s, IDC_SOUBOR_ZPUSOB), 2);
+            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
+            ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 0));
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
+            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO_POPIS)));
+            ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 1));
+            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
+        }
+        Napsat(s, IDC_SOUBOR_MAX, text);
+        ASSERT_EQ(Zavrit(IDOK), IDOK);
+        EXPECT_EQ(konf_.Dword(L"soubor", L"max_pocet_souboru"), ulozeno) << text;
     }
-    DestroyWindow(s);
 }
 
 } // namespace
