@@ -90,8 +90,14 @@ void OknoUrovne::Nastavit(const std::wstring& text, double decibely)
         return;
     text_ = text;
     decibely_ = decibely;
-    if (IsWindow())
-        InvalidateRect(m_hWnd, nullptr, FALSE);
+    // Drawn at once rather than through WM_PAINT: five times a second the
+    // update region's round trips would cost more than the drawing.
+    if (IsWindow() && IsWindowVisible(m_hWnd)) {
+        if (HDC dc = GetDC(m_hWnd)) {
+            Kreslit(dc, ClientRect());
+            ReleaseDC(m_hWnd, dc);
+        }
+    }
 }
 
 void OknoUrovne::Umistit(const RECT& r)
