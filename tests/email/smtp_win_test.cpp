@@ -471,51 +471,46 @@ TEST_F(SendEmailTest, FiftyMegabyteAttachment)
     EXPECT_EQ(Widen(One(s, "part2.filename")), L"Záznam 50.wma");
 }
 
+// An attachment above the cap is refused before connecting.
 TEST_F(SendEmailTest, FailuresEndInTheErrorBalloonWithoutThePassword)
 {
-    std::wstring file = folder_.File(L"a.wma");
+    std::wstring file = folder_.File(L"a.wma"), huge = folder_.File(L"huge.wma");
     WriteBytes(file, RandomBytes(5000, 3));
-    struct {
-        const char* server;
-        HRESULT hr;
-        const wchar_t* heslo;
-    } pripady[] = {{"greet554", E_FAIL, L"heslo-123"},
-                   {"garbage", E_FAIL, L"heslo-123"},
-                   {"auth", E_INVALIDARG, L"tajne-spatne"},
-                   {"data421", E_INVALIDARG, L"heslo-123"},
-                   {"garbagemail", E_INVALIDARG, L"heslo-123"}};
-    for (auto& p : pripady) {
-        Use(p.server);
-        int pred = SmtpServers::Count();
-        EmailSendTask t = Task(file);
-        t.account.heslo = p.heslo;
-        EXPECT_EQ(Odeslat(t), p.hr) << p.server;
-        auto b = Posledni();
-        EXPECT_EQ(b.druh, kBublinaChyba) << p.server;
-        EXPECT_NE(b.text.find(file), std::wstring::npos) << p.server;
-        EXPECT_EQ(b.text.find(p.heslo), std::wstring::npos) << p.server;
-        EXPECT_EQ(b.text.find(L"úspěšně"), std::wstring::npos) << p.server;
-        Sleep(200);
-        EXPECT_EQ(SmtpServers::Count(), pred) << p.server;
-    }
-}
-
-TEST_F(SendEmailTest, AttachmentAboveTheCapIsRefusedBeforeConnecting)
-{
-    Use("plain");
-    std::wstring file = folder_.File(L"huge.wma");
-    HANDLE f = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    HANDLE f = CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
     LARGE_INTEGER size;
     size.QuadPart = static_cast<LONGLONG>(kMaxAttachmentBytes) + 1;
     SetFilePointerEx(f, size, nullptr, FILE_BEGIN);
     SetEndOfFile(f);
     CloseHandle(f);
-    int pred = SmtpServers::Count();
-    EXPECT_EQ(Odeslat(Task(file)), kEFileTooLarge);
-    EXPECT_EQ(Posledni().druh, kBublinaChyba);
-    EXPECT_NE(Posledni().text.find(L"100 MB"), std::wstring::npos) << Narrow(Posledni().text);
-    EXPECT_EQ(SmtpServers::Count(), pred);
+    struct {
+        const char* server;
+        HRESULT hr;
+        const wchar_t* heslo;
+        const std::wstring& soubor;
+        const wchar_t* text;
+    } pripady[] = {{"greet554", E_FAIL, L"heslo-123", file, L""},
+                   {"garbage", E_FAIL, L"heslo-123", file, L""},
+                   {"auth", E_INVALIDARG, L"tajne-spatne", file, L""},
+                   {"data421", E_INVALIDARG, L"heslo-123", file, L""},
+                   {"garbagemail", E_INVALIDARG, L"heslo-123", file, L""},
+                   {"plain", kEFileTooLarge, L"heslo-123", huge, L"100 MB"}};
+    for (auto& p : pripady) {
+        SCOPED_TRACE(p.server);
+        Use(p.server);
+        int pred = SmtpServers::Count();
+        EmailSendTask t = Task(p.soubor);
+        t.account.heslo = p.heslo;
+        EXPECT_EQ(Odeslat(t), p.hr);
+        auto b = Posledni();
+        EXPECT_EQ(b.druh, kBublinaChyba);
+        EXPECT_NE(b.text.find(p.soubor), std::wstring::npos) << Narrow(b.text);
+        EXPECT_NE(b.text.find(p.text), std::wstring::npos) << Narrow(b.text);
+        EXPECT_EQ(b.text.find(p.heslo), std::wstring::npos);
+        EXPECT_EQ(b.text.find(L"úspěšně"), std::wstring::npos);
+        Sleep(200);
+        EXPECT_EQ(SmtpServers::Count(), pred);
+    }
 }
 
 TEST_F(SendEmailTest, TheCloseStopsASendingStalledInDataAtOnce)
