@@ -1,7 +1,7 @@
 // Store paths resolved against Wine's registry and real folders, and
 // backup/restore through the shell's real file dialogs driven from a second
 // thread.
-#include "stores/DatovaSlozka.h"
+#include "harness/Servery.h"
 
 #include "app/TestModul.h"
 #include "harness/TestFolder.h"
@@ -27,8 +27,6 @@ std::wstring LocalAppData()
     std::wstring s = p ? p : L"";
     return CoTaskMemFree(p), s;
 }
-
-bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Writes a store's folder value; the fixture removes the keys.
 void Presmerovat(const wchar_t* klic, const wchar_t* hodnota, const std::wstring& slozka)
