@@ -82,8 +82,6 @@ public:
     }
 };
 
-std::wstring Wide(const fs::path& p) { return p.wstring(); }
-
 } // namespace
 
 TEST(Base64, AgreesWithPythonAndReadsChallenges)
@@ -266,8 +264,6 @@ TEST(SmtpCommands, RefuseLineBreaksAndOverlongArguments)
 
 TEST(Checks, AddressesServersAndRecipientLists)
 {
-    EXPECT_EQ(CheckEmailAddress(nullptr), kEInvalidArg);
-    EXPECT_EQ(CheckSmtpServer(nullptr), kEInvalidArg);
     // "ab@c.cz": name, @, letter, period, two letters; "a@b.c" has five characters.
     const std::pair<const wchar_t*, int32_t> adresy[] = {
         {L"", kEInvalidArg}, {L"a@b.c", 1},    {L"ab@c.cz", 0},  {L"abcdef", 1},   {L"abc@.cz", 1},
@@ -390,7 +386,7 @@ TEST(SmtpMessage, StructuresParseWithPythonEmail)
     m.textParts.push_back({});
     m.textParts[0].text = L"Tonbar odeslaný z aplikace \"Tonbar\"";
     m.attachments.push_back({});
-    m.attachments[0].filePath = Wide(d / "5.12.2026 09-07-03.wma");
+    m.attachments[0].filePath = (d / "5.12.2026 09-07-03.wma").wstring();
     m.attachments[0].isInline = 1;
     // The content type comes from the extension after the last ".".
     ExpectLines(ParsedByPython(m, d), {"type multipart/mixed", "subject Záznam", "to Eva <eva@example.cz>, petr@example.cz",
@@ -408,7 +404,7 @@ TEST(SmtpMessage, StructuresParseWithPythonEmail)
     a.textParts[1].text = L"<p>html</p>";
     ExpectLines(ParsedByPython(a, d), {"type multipart/alternative"});
     a.attachments.push_back({});
-    a.attachments[0].filePath = Wide(d / "note.txt");
+    a.attachments[0].filePath = (d / "note.txt").wstring();
     a.attachments[0].fileName = L"poznámka.txt";
     a.multipartKind = 0;
     ExpectLines(ParsedByPython(a, d), {"type multipart/mixed", "multi multipart/alternative",
@@ -417,7 +413,7 @@ TEST(SmtpMessage, StructuresParseWithPythonEmail)
 
     // An attachment that cannot be read refuses the message: it never goes
     // without the file it was to carry.
-    a.attachments[0].filePath = Wide(d / "missing.wma");
+    a.attachments[0].filePath = (d / "missing.wma").wstring();
     std::string out = "x";
     EXPECT_EQ(a.ComposeBytes(out), kEFileNotFound);
     EXPECT_TRUE(out.empty());

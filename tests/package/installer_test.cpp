@@ -4,6 +4,7 @@
 // through its pages) that keeps the user's recordings, data files and
 // settings, and the first page in Czech. package_test.sh builds the packages.
 #include "harness/Dialogy.h"
+#include "harness/Servery.h"
 #include "harness/Snimek.h"
 #include "harness/TestFolder.h"
 #include "harness/TonbarProces.h"
@@ -15,14 +16,14 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <memory>
 #include <vector>
 
 using tonbar::test::CestaWine;
+using tonbar::test::Existuje;
+using tonbar::test::ReadBytes;
+using tonbar::test::WriteBytes;
 using tonbar::test::TonbarProces;
 
 namespace {
@@ -35,21 +36,6 @@ std::wstring CestaSetupu()
 {
     return CestaWine(TONBAR_BINARY_DIR "/Tonbar-" TONBAR_VERSION_TEXT "-setup.exe");
 }
-
-std::string Obsah(const std::wstring& soubor)
-{
-    std::ifstream f(std::filesystem::path(soubor), std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-bool Zapsat(const std::wstring& soubor, const std::string& obsah, bool pripojit = false)
-{
-    return static_cast<bool>(std::ofstream(std::filesystem::path(soubor),
-                                           std::ios::binary | (pripojit ? std::ios::app : std::ios::trunc))
-                             << obsah);
-}
-
-bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::wstring ZnamaSlozka(REFKNOWNFOLDERID id)
 {
@@ -177,17 +163,17 @@ struct SouborUzivatele {
     bool vytvoren = false;
     SouborUzivatele(const std::wstring& c, const std::string& novy) : cesta(c)
     {
-        if (Existuje(cesta))
-            obsah = Obsah(cesta);
-        else
-            vytvoren = Zapsat(cesta, obsah = novy);
+        vytvoren = !Existuje(cesta);
+        if (vytvoren)
+            WriteBytes(cesta, novy);
+        obsah = ReadBytes(cesta);
     }
     ~SouborUzivatele()
     {
         if (vytvoren)
             DeleteFileW(cesta.c_str());
     }
-    bool Nezmenen() const { return Existuje(cesta) && Obsah(cesta) == obsah; }
+    bool Nezmenen() const { return Existuje(cesta) && ReadBytes(cesta) == obsah; }
 };
 
 struct Rezim {
@@ -261,12 +247,12 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
 {
     const Rezim& r = GetParam();
     const std::wstring exe = slozka + L"\\Tonbar.exe";
-    const std::string dodany = Obsah(CestaWine(TONBAR_BINARY_DIR "/package/Tonbar.exe"));
+    const std::string dodany = ReadBytes(CestaWine(TONBAR_BINARY_DIR "/package/Tonbar.exe"));
     ASSERT_GT(dodany.size(), 100000u);
 
     // Silent installation.
     ASSERT_EQ(Dobehnout(CestaSetupu(), r.argumenty), 0u);
-    ASSERT_TRUE(Obsah(exe) == dodany) << "no or another Tonbar.exe in " << std::string(slozka.begin(), slozka.end());
+    ASSERT_TRUE(ReadBytes(exe) == dodany) << "no or another Tonbar.exe in " << std::string(slozka.begin(), slozka.end());
     EXPECT_TRUE(Existuje(slozka + L"\\Uninstall.exe"));
 
     // The entry of "Apps & features", in the mode's own hive only.
@@ -292,8 +278,9 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
     }
 
     // Marked, so that a replaced file shows (the setup keeps the file times).
-    ASSERT_TRUE(Zapsat(exe, "tonbar-package-test", true));
-    const std::string oznaceny = Obsah(exe);
+    WriteBytes(exe, dodany + "tonbar-package-test");
+    const std::string oznaceny = ReadBytes(exe);
+    ASSERT_EQ(oznaceny, dodany + "tonbar-package-test");
     {
         TonbarProces tonbar;
         ASSERT_TRUE(tonbar.Spustit(L"-all", cil.empty() ? exe : cil));
@@ -303,10 +290,10 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
 
         // Installing over the running program fails and leaves its file alone.
         EXPECT_NE(Dobehnout(CestaSetupu(), r.argumenty), 0u);
-        EXPECT_TRUE(Obsah(exe) == oznaceny) << "the running program's file was replaced";
+        EXPECT_TRUE(ReadBytes(exe) == oznaceny) << "the running program's file was replaced";
         // So does uninstalling (run in place, so that its exit code is its own).
         EXPECT_NE(Dobehnout(slozka + L"\\Uninstall.exe", L"/S _?=" + slozka), 0u);
-        EXPECT_TRUE(Obsah(exe) == oznaceny);
+        EXPECT_TRUE(ReadBytes(exe) == oznaceny);
         EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"InstallLocation"), slozka);
         EXPECT_TRUE(tonbar.Bezi());
 
@@ -331,7 +318,7 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
 
     // Upgrade in place: the program is replaced, nothing of the user's changes.
     ASSERT_EQ(Dobehnout(CestaSetupu(), r.argumenty), 0u);
-    EXPECT_TRUE(Obsah(exe) == dodany) << "the upgrade did not replace Tonbar.exe";
+    EXPECT_TRUE(ReadBytes(exe) == dodany) << "the upgrade did not replace Tonbar.exe";
     EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"InstallLocation"), slozka);
     EXPECT_FALSE(KlicExistuje(r.jinyKoren, kUninstKlic));
     EXPECT_EQ(Hodnoty(HKEY_CURRENT_USER, kNastaveni), nastaveni);

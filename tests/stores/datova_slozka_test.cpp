@@ -1,7 +1,7 @@
-// Store paths resolved against Wine's registry and real folders, the
-// program's folder and user name, and backup/restore through the shell's
-// real file dialogs driven from a second thread.
-#include "stores/DatovaSlozka.h"
+// Store paths resolved against Wine's registry and real folders, and
+// backup/restore through the shell's real file dialogs driven from a second
+// thread.
+#include "harness/Servery.h"
 
 #include "app/TestModul.h"
 #include "harness/TestFolder.h"
@@ -27,8 +27,6 @@ std::wstring LocalAppData()
     std::wstring s = p ? p : L"";
     return CoTaskMemFree(p), s;
 }
-
-bool Existuje(const std::wstring& cesta) { return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Writes a store's folder value; the fixture removes the keys.
 void Presmerovat(const wchar_t* klic, const wchar_t* hodnota, const std::wstring& slozka)
@@ -145,24 +143,6 @@ TEST_F(DatovaSlozka, StoreLoadAndSaveFollowTheResolvedPath)
     // A folder that does not exist: the save fails and reports it.
     Presmerovat(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path() + L"\\neni");
     EXPECT_LT(SaveStore(Uloziste::SmtpUcty, format, std::vector<Zaznam>{{L"c"}}), 0);
-}
-
-TEST_F(DatovaSlozka, ProgramFolderAndUserName)
-{
-    std::wstring slozka;
-    ASSERT_EQ(GetProgramFolder(slozka), S_OK);
-    wchar_t exe[MAX_PATH];
-    GetModuleFileNameW(nullptr, exe, MAX_PATH);
-    std::wstring plna = exe;
-    EXPECT_EQ(plna.substr(0, plna.find_last_of(L'\\')), slozka);
-    EXPECT_NE(slozka.back(), L'\\');
-
-    std::wstring jmeno;
-    wchar_t ocekavane[257];
-    DWORD n = 257;
-    ASSERT_EQ(GetWindowsUserName(jmeno), S_OK);
-    ASSERT_TRUE(GetUserNameW(ocekavane, &n));
-    EXPECT_EQ(jmeno, ocekavane);
 }
 
 // The shell's file dialog of this process: type `cesta` into its first

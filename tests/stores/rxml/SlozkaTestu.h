@@ -1,51 +1,39 @@
-// A temporary folder of the test's own on either side, removed with its files.
+// A temporary folder of the test's own on either side, removed with its files,
+// and the bytes of the files in it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include "harness/TestFolder.h"
-#else
-#include <cstdlib>
-#endif
-#include <filesystem>
-
 namespace tonbar::test {
 
-#ifdef _WIN32
-class SlozkaTestu {
-public:
-    std::wstring Soubor(const std::wstring& name) const { return folder_.File(name); }
-    const std::wstring& Cesta() const { return folder_.Path(); }
-
-private:
-    TestFolder folder_;
-};
-#else
 class SlozkaTestu {
 public:
     SlozkaTestu()
     {
-        std::string tmpl = std::filesystem::temp_directory_path().string() + "/tonbar-rxml-XXXXXX";
-        cesta_ = mkdtemp(tmpl.data()) ? std::wstring(tmpl.begin(), tmpl.end()) : std::wstring();
+        static int citac = 0;
+        auto cas = std::chrono::steady_clock::now().time_since_epoch().count();
+        cesta_ = std::filesystem::temp_directory_path() /
+                 ("tonbar-rxml-" + std::to_string(cas) + "-" + std::to_string(++citac));
+        std::filesystem::create_directories(cesta_);
     }
     ~SlozkaTestu()
     {
         std::error_code ec;
-        std::filesystem::remove_all(std::filesystem::path(cesta_), ec);
+        std::filesystem::remove_all(cesta_, ec);
     }
     SlozkaTestu(const SlozkaTestu&) = delete;
     SlozkaTestu& operator=(const SlozkaTestu&) = delete;
-    std::wstring Soubor(const std::wstring& name) const { return cesta_ + L"/" + name; }
-    const std::wstring& Cesta() const { return cesta_; }
+    std::wstring Soubor(const std::wstring& name) const { return (cesta_ / name).wstring(); }
+    std::wstring Cesta() const { return cesta_.wstring(); }
 
 private:
-    std::wstring cesta_;
+    std::filesystem::path cesta_;
 };
-#endif
 
 inline std::vector<uint8_t> CistBajty(const std::wstring& path)
 {
