@@ -244,42 +244,6 @@ TEST_F(AsfWriterTest, UnfinishedFileHoldsEveryCompletedPacket) {
     EXPECT_EQ(done.PayloadCount(), written);
 }
 
-TEST_F(AsfWriterTest, FormatsItCannotDescribeAreRefusedBeforeWriting) {
-    std::string out = dir_ / "bad.wma";
-    const AudioStreamFormat good = ref().format;
-    struct Args {
-        AudioStreamFormat f;
-        uint32_t fpb = kFpb, rate = 128000;
-        AsfContentDescription cd;
-    };
-    const std::pair<const char*, void (*)(Args&)> cases[] = {
-        {"block size 0", [](Args& a) { a.f.blockAlign = 0; }},
-        {"no channels", [](Args& a) { a.f.channels = 0; }},
-        {"nine channels", [](Args& a) { a.f.channels = 9; }},
-        {"rate 0", [](Args& a) { a.f.sampleRate = 0; }},
-        {"no format tag", [](Args& a) { a.f.formatTag = 0; }},
-        {"oversized codec data", [](Args& a) { a.f.extra.assign(4096, 0xAB); }},
-        {"zero frames a block", [](Args& a) { a.fpb = 0; }},
-        {"eleven-second blocks", [](Args& a) { a.fpb = 44100 * 11; }},
-        {"bit rate 0", [](Args& a) { a.rate = 0; }},
-        {"title too long", [](Args& a) { a.cd.title.assign(40000, u'a'); }},
-    };
-    for (const auto& [what, change] : cases) {
-        SCOPED_TRACE(what);
-        Args a{good};
-        change(a);
-        FileByteSink sink;
-        ASSERT_EQ(sink.Create(out), kOk);
-        AsfWriter w;
-        EXPECT_EQ(w.Open(&sink, a.f, a.fpb, a.rate, &a.cd), kEInvalidArg);
-        EXPECT_EQ(w.WriteBlock(ref().Block(0), good.blockAlign), kEUnexpected);
-        ASSERT_EQ(sink.CloseFile(), kOk);
-        EXPECT_EQ(ReadBytes(out).size(), 0u) << "nothing written";
-    }
-    AsfWriter w;
-    EXPECT_EQ(w.Open(nullptr, good, kFpb, 128000), kEInvalidArg);
-}
-
 // A sink that cannot take the bytes (a full disk) makes Open fail and every
 // later call report the same failure, without crashing.
 TEST_F(AsfWriterTest, FullDiskIsReportedNotCrashed) {
