@@ -90,11 +90,9 @@ inline double ProbeNumber(const std::string& probeOut, const std::string& key) {
 
 // ffmpeg's decode to 16-bit PCM at the file's own rate and channels; what it
 // complained about (or its exit code) in `errors`.
-inline std::vector<uint8_t> Decode(const TempDir& dir, const std::string& file, std::string* errors,
-                                   const std::string& options = "") {
+inline std::vector<uint8_t> Decode(const TempDir& dir, const std::string& file, std::string* errors) {
     std::string raw = dir / "decoded.raw";
-    CommandResult r = Shell(dir, "ffmpeg -nostdin -v error -y -i " + Quote(file) + " " + options + " -f s16le " +
-                                     Quote(raw));
+    CommandResult r = Shell(dir, "ffmpeg -nostdin -v error -y -i " + Quote(file) + " -f s16le " + Quote(raw));
     *errors = r.exitCode != 0 && r.err.empty() ? "ffmpeg exit " + std::to_string(r.exitCode) : r.err;
     auto pcm = ReadBytes(raw);
     fs::remove(raw);
