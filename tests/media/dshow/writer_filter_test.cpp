@@ -186,32 +186,6 @@ TEST(AsfWriterFilter, ProfilesSetThePinsPreferredFormat) {
 
 }
 
-// SetOutputFileNameAsf puts a writer named by the file into the builder's
-// graph; the file name goes through IFileSinkFilter.
-TEST(AsfWriterFilter, OutputFileNameGivesAWriterInTheGraph) {
-    ComScope com;
-    ComPtr<ICaptureGraphBuilder2> builder;
-    ComPtr<IGraphBuilder> graph;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_CaptureGraphBuilder2, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&builder)));
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&graph)));
-    ComPtr<IBaseFilter> writer;
-    ASSERT_EQ(S_OK, builder->SetFiltergraph(graph.Get()));
-    const wchar_t* path = L"C:\\nahrávky\\záznam 1.wma";
-    ASSERT_EQ(S_OK, SetOutputFileNameAsf(builder.Get(), path, &writer));
-    ComPtr<IBaseFilter> found;
-    ASSERT_EQ(S_OK, graph->FindFilterByName(L"ASF Writer", &found));
-    EXPECT_EQ(writer.Get(), found.Get());
-    ComPtr<IFileSinkFilter> sink;
-    ASSERT_EQ(S_OK, writer.As(&sink));
-    LPOLESTR name = nullptr;
-    AM_MEDIA_TYPE mt;
-    ASSERT_EQ(S_OK, sink->GetCurFile(&name, &mt));
-    EXPECT_STREQ(path, name);
-    EXPECT_EQ(MEDIASUBTYPE_Asf, mt.subtype);
-    CoTaskMemFree(name);
-    EXPECT_EQ(S_OK, graph->RemoveFilter(writer.Get()));
-}
-
 // An unwritable path (the recordings' folder is gone) fails the run and
 // leaves no file.
 TEST(AsfWriterFilter, UnwritablePathFailsTheRun) {
