@@ -80,18 +80,6 @@ protected:
         ASSERT_GT(ref().BlockCount(), 200u);
     }
     const Reference& ref() const { return *g_ref; }
-    // Every payload of `f`, compared with the reference blocks from the first.
-    void ExpectBlocks(const AsfFile& f, size_t count) {
-        size_t block = 0;
-        for (const Packet& pk : f.packets)
-            for (const Payload& pl : pk.payloads) {
-                ASSERT_LT(block, count);
-                ASSERT_EQ(pl.data.size(), ref().format.blockAlign);
-                EXPECT_TRUE(std::equal(pl.data.begin(), pl.data.end(), ref().Block(block))) << "block " << block;
-                ++block;
-            }
-        EXPECT_EQ(block, count);
-    }
     TempDir dir_;
 };
 
@@ -161,8 +149,7 @@ TEST_F(AsfWriterTest, FinishedFileHeaderPacketsAndIndexAreConsistent) {
     ASSERT_EQ(f.errorCorrectionData.size(), 8u);
     EXPECT_EQ(f.errorCorrectionData[0], 1) << "span";
 
-    // Every payload is one whole block with its presentation time.
-    ExpectBlocks(f, count);
+    // Every payload is the next reference block, whole, with its presentation time.
     size_t block = 0;
     uint32_t lastSend = 0;
     std::vector<uint64_t> firstBlockOfPacket;
@@ -173,6 +160,9 @@ TEST_F(AsfWriterTest, FinishedFileHeaderPacketsAndIndexAreConsistent) {
         lastSend = pk.sendTimeMs;
         EXPECT_EQ(pk.padding == 0, p + 1 < f.packets.size()) << "only the last packet is padded: " << p;
         for (const Payload& pl : pk.payloads) {
+            ASSERT_LT(block, count);
+            ASSERT_EQ(pl.data.size(), ref().format.blockAlign);
+            EXPECT_TRUE(std::equal(pl.data.begin(), pl.data.end(), ref().Block(block))) << "block " << block;
             EXPECT_EQ(pl.stream, 1);
             EXPECT_TRUE(pl.keyFrame);
             EXPECT_EQ(pl.objectOffset, 0u);
@@ -180,6 +170,7 @@ TEST_F(AsfWriterTest, FinishedFileHeaderPacketsAndIndexAreConsistent) {
             EXPECT_EQ(pl.presentationMs, f.prerollMs + block++ * kFpb * 1000ull / 44100);
         }
     }
+    EXPECT_EQ(block, count);
     // A packet holds at most about half a second, so a crash loses little.
     EXPECT_LE(f.packets[0].payloads.size() * kFpb / 44100.0, 0.55);
 
