@@ -150,8 +150,8 @@ struct ToneGraph {
 
 } // namespace
 
-// Profiles the encoder can take, by object or system GUID, prefer exactly
-// their PCM format at the pin; others are refused and leave the accepted one.
+// Each system profile makes the pin prefer exactly its PCM format; the pin
+// takes 16-bit PCM only, at any rate (the writer converts).
 TEST(AsfWriterFilter, ProfilesSetThePinsPreferredFormat) {
     ComScope com;
     ComPtr<IWMProfileManager> manager;
@@ -183,7 +183,6 @@ TEST(AsfWriterFilter, ProfilesSetThePinsPreferredFormat) {
         EXPECT_EQ(S_FALSE, in->QueryAccept(&pcm8.Get()));
         EXPECT_EQ(S_OK, in->QueryAccept(&MakePcmType(22050, 1).Get()));
     }
-
 }
 
 // An unwritable path (the recordings' folder is gone) fails the run and
