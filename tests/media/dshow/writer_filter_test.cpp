@@ -240,8 +240,8 @@ TEST(AsfWriterFilter, RunStopTwiceWritesCompleteFilesReadableWhileRecording) {
 // what was delivered. Behind a Smart Tee the writer takes the tee's input
 // type (Wine's tee lets its output connect with the writer's preferred type
 // all the same, which made 44100 Hz stereo run four times too long as
-// 22050 Hz mono). With TONBAR_TONE_WMA set (tone_test.sh), 22050 Hz mono into
-// a 32000 Hz stereo profile goes to that file for ffmpeg to judge.
+// 22050 Hz mono). With TONBAR_TONE_WMA set (tone_test.sh), only 22050 Hz mono
+// into a 32000 Hz stereo profile runs, into that file for ffmpeg to judge.
 TEST(AsfWriterFilter, ConvertsOtherPcmToTheProfileFormat) {
     ComScope com;
     TempDir dir;
@@ -254,6 +254,7 @@ TEST(AsfWriterFilter, ConvertsOtherPcmToTheProfileFormat) {
         SCOPED_TRACE(std::to_string(c.rate) + (c.tee ? " behind a tee" : ""));
         ToneGraph g;
         const bool tone = toneFile[0] && c.profileRate == 32000;
+        if (toneFile[0] && !tone) continue;  // tone_test.sh wants only its file
         const std::wstring file = tone ? toneFile : dir.File(L"conv.wma");
         ASSERT_EQ(S_OK, g.Build(c.rate, c.channels, Profile(c.bitRate, c.profileRate, c.profileChannels).Get(), file,
                                 c.tee));
