@@ -30,9 +30,7 @@ public:
     }
     HResult WriteAt(uint64_t offset, const void* data, size_t size) override {
         if (offset > bytes.size()) std::abort();   // never leaves a hole
-        if (offset + size > bytes.size()) {
-            bytes.resize(offset + size);
-        }
+        if (offset + size > bytes.size()) bytes.resize(offset + size);
         std::memcpy(bytes.data() + offset, data, size);
         return kOk;
     }

@@ -90,12 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     AsfContentDescription content;
     bool withContent = in.ConsumeBool();
-    if (withContent) {
-        content.title = FuzzedText(in);
-        content.author = FuzzedText(in);
-        content.copyright = FuzzedText(in);
-        content.description = FuzzedText(in);
-    }
+    if (withContent)
+        for (std::u16string* f : {&content.title, &content.author, &content.copyright, &content.description})
+            *f = FuzzedText(in);
 
     MemorySink sink;
     sink.failing = in.ConsumeIntegralInRange<int>(0, 15) == 0;

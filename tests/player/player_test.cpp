@@ -19,6 +19,7 @@
 
 #include <cmath>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -92,22 +93,16 @@ void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 // busy.
 class MessageHost : public mirvak::IMirvakModul {
 public:
-    explicit MessageHost(bool block = false)
-        : block_(block), thread_(GetCurrentThreadId()), shown_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-          release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), previous_(mirvak::g_modul) {
-        InitializeCriticalSection(&cs_);
-        mirvak::g_modul = this;
-    }
+    explicit MessageHost(bool block = false) : block_(block), previous_(mirvak::g_modul) { mirvak::g_modul = this; }
     ~MessageHost() {
         Release();
         mirvak::g_modul = previous_;
-        DeleteCriticalSection(&cs_);
     }
     const wchar_t* NazevProduktu() override { return L"Tonbar"; }
     HRESULT ObsluhaFatalniChyby(const wchar_t*) override { return E_NOTIMPL; }
     HRESULT ObsluhaZpravy(const wchar_t* text, UINT, int* result) override {
         {
-            mirvak::winapi::CriticalSectionLock lock(cs_);
+            std::lock_guard<std::mutex> lock(mutex_);
             texts_.push_back(text);
         }
         SetEvent(shown_.Get());
@@ -118,16 +113,17 @@ public:
     bool WaitShown(DWORD ms) { return WaitForSingleObject(shown_.Get(), ms) == WAIT_OBJECT_0; }
     void Release() { SetEvent(release_.Get()); }
     std::vector<std::wstring> Texts() {
-        mirvak::winapi::CriticalSectionLock lock(cs_);
+        std::lock_guard<std::mutex> lock(mutex_);
         return texts_;
     }
 
 private:
     bool block_;
-    DWORD thread_;
-    mirvak::winapi::Handle shown_, release_;
+    DWORD thread_ = GetCurrentThreadId();
+    mirvak::winapi::Handle shown_{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    mirvak::winapi::Handle release_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     mirvak::IMirvakModul* previous_;
-    CRITICAL_SECTION cs_;
+    std::mutex mutex_;
     std::vector<std::wstring> texts_;
 };
 
@@ -230,13 +226,6 @@ protected:
 
 } // namespace
 
-TEST_F(Playback, OwnEncoderFilePlaysSeeksStepsAndStops) {
-    TempDir dir;
-    const std::wstring path = dir.File(L"vlastni.wma");
-    ASSERT_TRUE(WriteOwnWma(path, 4.0));
-    PlayThrough(path, 4.0);
-}
-
 // Run by play_ffmpeg_test.sh, which makes the file with ffmpeg -c:a wmav2.
 TEST_F(Playback, DISABLED_FfmpegFilePlaysSeeksStepsAndStops) {
     const wchar_t* path = _wgetenv(L"TONBAR_PLAYER_FFMPEG_WMA");
@@ -245,14 +234,14 @@ TEST_F(Playback, DISABLED_FfmpegFilePlaysSeeksStepsAndStops) {
     PlayThrough(path, _wtof(seconds));
 }
 
-// A file that cannot be played gives an error and leaves no file open and
-// the file as it was; a second Open replaces the first file, and released
-// files are not held open (a recording may be renamed or deleted right
-// after it was played).
-TEST_F(Playback, BadFilesLeaveNoFileOpenAndOpenReplacesTheFile) {
+// A file that cannot be played gives an error and leaves no file open; a
+// second Open replaces the first file, which then plays through; released
+// files are not held open (a recording may be renamed or deleted right after
+// it was played).
+TEST_F(Playback, BadFilesFailCleanlyAndOwnEncoderFilePlaysThrough) {
     ASSERT_TRUE(SoundDevice());
     TempDir dir;
-    const std::wstring garbage = dir.File(L"smeti.wma"), a = dir.File(L"a.wma"), b = dir.File(L"b.wma");
+    const std::wstring garbage = dir.File(L"smeti.wma"), a = dir.File(L"a.wma"), b = dir.File(L"vlastni.wma");
     WriteGarbage(garbage);
     for (const std::wstring& bad : {dir.File(L"neni.wma"), garbage}) {
         HRESULT hr = playback.Open(bad);
@@ -263,13 +252,10 @@ TEST_F(Playback, BadFilesLeaveNoFileOpenAndOpenReplacesTheFile) {
     }
     EXPECT_TRUE(DeleteFileW(garbage.c_str()));
     ASSERT_TRUE(WriteOwnWma(a, 2.0));
-    ASSERT_TRUE(WriteOwnWma(b, 3.0));
+    ASSERT_TRUE(WriteOwnWma(b, 4.0));
     ASSERT_EQ(playback.Open(a), S_OK);
-    ASSERT_EQ(playback.Open(b), S_OK);
+    PlayThrough(b, 4.0);
     EXPECT_EQ(playback.Path(), b);
-    EXPECT_NEAR(double(playback.Duration()) / kSecond, 3.0, 0.2);
-    PumpFor(800);
-    EXPECT_GT(Position(), kSecond / 4);
     playback.Release();
     EXPECT_EQ(playback.State(), AudioPlayback::BezSouboru);
     EXPECT_TRUE(playback.Path().empty());
@@ -349,7 +335,14 @@ protected:
 
 } // namespace
 
-TEST_F(PlayerThread, OpensEmptyOnceAndClosesFromOutside) {
+// Opened empty, on a thread of its own, centred with nothing stored, with
+// menu help and tool-bar tips from the string table; closed from outside it
+// comes back where it was; it closes itself (a click on Konec, in the rebar
+// whose messages must reach the player) and the owner hears of it; a path
+// that is no file (missing, or a folder) opens it empty without a message.
+TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceAndClosesFromOutsideAndItself) {
+    const std::wstring key = g_konfigurace.registrovaCesta + L"\\parametry_oken";
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"prehravac_zvuku");
     HWND player = Open(L"");
     ASSERT_NE(player, nullptr);
     EXPECT_TRUE(IsPlayerOpen());
@@ -371,53 +364,6 @@ TEST_F(PlayerThread, OpensEmptyOnceAndClosesFromOutside) {
     EXPECT_EQ(commands, std::vector<UINT>{40006});
     EXPECT_EQ(opened, 1);
 
-    EXPECT_EQ(ClosePlayer(), S_OK);
-    EXPECT_FALSE(IsPlayerOpen());
-    EXPECT_EQ(PlayerWindow(), nullptr);
-    EXPECT_FALSE(IsWindow(player));
-    EXPECT_TRUE(PumpUntil([&] { return closed == 1; }, kWait));
-    EXPECT_FALSE(openWhenClosedNotice);
-    EXPECT_EQ(ClosePlayer(), S_FALSE);
-
-    // A path that is no file (missing, or a folder) opens the player empty,
-    // without a message.
-    TempDir dir;
-    for (const std::wstring& path : {dir.File(L"neni.wma"), dir.File(L"")}) {
-        player = Open(path);
-        ASSERT_NE(player, nullptr);
-        PumpFor(300);
-        EXPECT_FALSE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
-        EXPECT_EQ(ClosePlayer(), S_OK);
-    }
-    EXPECT_TRUE(host.Texts().empty());
-}
-
-// The player closes itself (a click on Konec, in the rebar whose messages
-// must reach the player): the thread ends on its own, the owner hears of it,
-// and a new player can be started.
-TEST_F(PlayerThread, ClosesItselfAndOpensAgain) {
-    HWND player = Open(L"");
-    ASSERT_NE(player, nullptr);
-    HWND toolbar = Child(player, TOOLBARCLASSNAMEW);
-    RECT button{};
-    ASSERT_TRUE(SendMessageW(toolbar, TB_GETRECT, ID_PREHRAVAC_KONEC, reinterpret_cast<LPARAM>(&button)));
-    const LPARAM at = MAKELPARAM((button.left + button.right) / 2, (button.top + button.bottom) / 2);
-    PostMessageW(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(toolbar, WM_LBUTTONUP, 0, at);
-    EXPECT_TRUE(PumpUntil([&] { return closed == 1; }, kWait));
-    EXPECT_FALSE(openWhenClosedNotice) << "still counted as open when its closing notice arrived";
-    EXPECT_FALSE(IsPlayerOpen());
-    ASSERT_NE(Open(L""), nullptr);
-    EXPECT_EQ(opened, 2);
-}
-
-// The window comes back where it was closed; with nothing stored it opens
-// centred. Menu help and tool-bar tips come from the string table.
-TEST_F(PlayerThread, RemembersItsPlacementAndShowsCommandHelp) {
-    const std::wstring key = g_konfigurace.registrovaCesta + L"\\parametry_oken";
-    RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"prehravac_zvuku");
-    HWND player = Open(L"");
-    ASSERT_NE(player, nullptr);
     RECT r{};
     GetWindowRect(player, &r);
     MONITORINFO mi{sizeof mi};
@@ -425,7 +371,6 @@ TEST_F(PlayerThread, RemembersItsPlacementAndShowsCommandHelp) {
     EXPECT_EQ(r.right - r.left, 800);
     EXPECT_EQ(r.left, (mi.rcWork.left + mi.rcWork.right) / 2 - 400);
     EXPECT_EQ(r.top, (mi.rcWork.top + mi.rcWork.bottom) / 2 - 300);
-
     SendMessageW(player, WM_MENUSELECT, MAKEWPARAM(ID_PREHRAVAC_SPUSTIT, MF_STRING), 0);
     EXPECT_EQ(StatusText(player, 1), L"Spustit přehrávání vybraného souboru.");
     SendMessageW(player, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
@@ -437,9 +382,16 @@ TEST_F(PlayerThread, RemembersItsPlacementAndShowsCommandHelp) {
     wchar_t text[128] = {};
     LoadStringW(tip.hinst, static_cast<UINT>(reinterpret_cast<UINT_PTR>(tip.lpszText)), text, ARRAYSIZE(text));
     EXPECT_STREQ(text, L"Posunout přehrávání o půl sekundy vpřed");
-
     SetWindowPos(player, nullptr, 120, 90, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
+
     EXPECT_EQ(ClosePlayer(), S_OK);
+    EXPECT_FALSE(IsPlayerOpen());
+    EXPECT_EQ(PlayerWindow(), nullptr);
+    EXPECT_FALSE(IsWindow(player));
+    EXPECT_TRUE(PumpUntil([&] { return closed == 1; }, kWait));
+    EXPECT_FALSE(openWhenClosedNotice);
+    EXPECT_EQ(ClosePlayer(), S_FALSE);
+
     player = Open(L"");
     ASSERT_NE(player, nullptr);
     GetWindowRect(player, &r);
@@ -447,7 +399,26 @@ TEST_F(PlayerThread, RemembersItsPlacementAndShowsCommandHelp) {
     EXPECT_EQ(r.top, 90);
     EXPECT_EQ(r.right - r.left, 640);
     EXPECT_EQ(r.bottom - r.top, 480);
-    EXPECT_EQ(ClosePlayer(), S_OK);
+    HWND toolbar = Child(player, TOOLBARCLASSNAMEW);
+    RECT button{};
+    ASSERT_TRUE(SendMessageW(toolbar, TB_GETRECT, ID_PREHRAVAC_KONEC, reinterpret_cast<LPARAM>(&button)));
+    const LPARAM at = MAKELPARAM((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    PostMessageW(toolbar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(toolbar, WM_LBUTTONUP, 0, at);
+    EXPECT_TRUE(PumpUntil([&] { return closed == 2; }, kWait));
+    EXPECT_FALSE(openWhenClosedNotice) << "still counted as open when its closing notice arrived";
+    EXPECT_FALSE(IsPlayerOpen());
+
+    TempDir dir;
+    for (const std::wstring& path : {dir.File(L"neni.wma"), dir.File(L"")}) {
+        player = Open(path);
+        ASSERT_NE(player, nullptr);
+        PumpFor(300);
+        EXPECT_FALSE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
+        EXPECT_EQ(ClosePlayer(), S_OK);
+    }
+    EXPECT_EQ(opened, 4);
+    EXPECT_TRUE(host.Texts().empty());
     EXPECT_EQ(RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"prehravac_zvuku"), ERROR_SUCCESS);
 }
 

@@ -18,7 +18,6 @@
 #ifndef _WIN32
 #include <sys/wait.h>
 
-#include <cctype>
 #include <cstdlib>
 #endif
 
@@ -89,31 +88,11 @@ inline double ProbeNumber(const std::string& probeOut, const std::string& key) {
     return std::stod(ProbeValue(probeOut, key).value_or("0"));
 }
 
-// Parses the hex dump ffprobe prints for extradata ("00000000: 0000 0100 ...  ..").
-inline std::vector<uint8_t> ProbeExtradata(const std::string& probeOut) {
-    std::vector<uint8_t> bytes;
-    std::istringstream in(probeOut);
-    std::string line;
-    bool inside = false;
-    while (std::getline(in, line)) {
-        if (line == "extradata=") { inside = true; continue; }
-        if (!inside) continue;
-        if (line.size() < 10 || line[8] != ':') break;
-        std::string digits;
-        for (char c : line.substr(10, 40)) if (std::isxdigit(static_cast<unsigned char>(c))) digits += c;
-        for (size_t i = 0; i + 1 < digits.size(); i += 2)
-            bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
-    }
-    return bytes;
-}
-
 // ffmpeg's decode to 16-bit PCM at the file's own rate and channels; what it
 // complained about (or its exit code) in `errors`.
-inline std::vector<uint8_t> Decode(const TempDir& dir, const std::string& file, std::string* errors,
-                                   const std::string& options = "") {
+inline std::vector<uint8_t> Decode(const TempDir& dir, const std::string& file, std::string* errors) {
     std::string raw = dir / "decoded.raw";
-    CommandResult r = Shell(dir, "ffmpeg -nostdin -v error -y -i " + Quote(file) + " " + options + " -f s16le " +
-                                     Quote(raw));
+    CommandResult r = Shell(dir, "ffmpeg -nostdin -v error -y -i " + Quote(file) + " -f s16le " + Quote(raw));
     *errors = r.exitCode != 0 && r.err.empty() ? "ffmpeg exit " + std::to_string(r.exitCode) : r.err;
     auto pcm = ReadBytes(raw);
     fs::remove(raw);
