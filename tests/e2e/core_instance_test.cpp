@@ -7,6 +7,7 @@
 using tonbar::test::ObsahujeUdalost;
 using tonbar::test::PockatNa;
 using tonbar::test::TonbarProces;
+using tonbar::test::Zprava;
 
 namespace {
 
@@ -96,7 +97,7 @@ TEST_F(Instance, PriorityAndStartEventAreAppliedAtStartAndAFailureIsReported)
     ASSERT_NE(nastaveni, nullptr);
     ASSERT_TRUE(TonbarProces::StisknoutTlacitko(nastaveni, IDOK));
     int boxu = 0;
-    for (std::optional<tonbar::test::Zprava> box; (box = p.CekatNaZpravu(boxu == 0 ? 10000 : 3000)) && boxu < 4;) {
+    for (std::optional<Zprava> box; (box = p.CekatNaZpravu(boxu == 0 ? 10000 : 3000)) && boxu < 4;) {
         EXPECT_EQ(box->text, L"Došlo k chybě při nastavení priority procesu aplikace.");
         ++boxu;
         ASSERT_TRUE(TonbarProces::StisknoutTlacitko(box->okno, IDOK));

@@ -50,7 +50,8 @@ protected:
     static bool PotvrditDialog(const TonbarProces& p, const std::wstring& titulek)
     {
         HWND dialog = p.CekatNaOkno(L"#32770");
-        return dialog && TonbarProces::TextOkna(dialog) == titulek && TonbarProces::StisknoutTlacitko(dialog, IDOK);
+        return dialog && TonbarProces::TextOkna(dialog) == titulek &&
+               TonbarProces::StisknoutTlacitko(dialog, IDOK);
     }
 
     // Starts the program with Wine's heap checking, lets `spustit` get a
