@@ -93,10 +93,9 @@ inline bool CekatNaZavreni(HWND okno, DWORD ms = 10000)
     return PockatNa([okno] { return !IsWindow(okno) || !IsWindowVisible(okno); }, ms);
 }
 
-inline bool Kliknout(HWND dialog, int id)
+inline void Kliknout(HWND dialog, int id)
 {
-    LPARAM tlacitko = reinterpret_cast<LPARAM>(GetDlgItem(dialog, id));
-    return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), tlacitko) != FALSE;
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 // Sets a control's text as typing would (an edit notifies its parent).

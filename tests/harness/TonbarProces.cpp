@@ -86,7 +86,8 @@ std::optional<Zprava> TonbarProces::CekatNaZpravu(DWORD ms) const
 
 bool TonbarProces::StisknoutTlacitko(HWND dialog, int id)
 {
-    return GetDlgItem(dialog, id) && Kliknout(dialog, id);
+    HWND tlacitko = GetDlgItem(dialog, id);
+    return tlacitko && PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(tlacitko));
 }
 
 std::wstring TonbarProces::TextOkna(HWND okno) { return Text(okno); }
