@@ -14,7 +14,7 @@ namespace tonbar::test {
 // A buffer in another process, freed with the object.
 class CiziPamet {
 public:
-    CiziPamet(HWND okno, size_t bajty) : velikost_(bajty)
+    CiziPamet(HWND okno, size_t bajty)
     {
         DWORD pid = 0;
         GetWindowThreadProcessId(okno, &pid);
@@ -46,7 +46,6 @@ public:
 private:
     HANDLE proces_ = nullptr;
     void* adresa_ = nullptr;
-    size_t velikost_;
 };
 
 inline HWND Potomek(HWND rodic, const wchar_t* trida)

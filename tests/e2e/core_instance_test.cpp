@@ -1,42 +1,18 @@
 // The real program: single instance, start and end events, exit codes.
+#include "harness/Dialogy.h"
 #include "harness/TonbarProces.h"
 
 #include <gtest/gtest.h>
 
 using tonbar::test::ObsahujeUdalost;
+using tonbar::test::PockatNa;
 using tonbar::test::TonbarProces;
+using tonbar::test::Zprava;
 
 namespace {
 
 constexpr wchar_t kUdalostSpusteni[] = L"Aplikace \"Tonbar\" byla úspěšně spuštěna.\r\n";
 constexpr wchar_t kUdalostUkonceni[] = L"Aplikace \"Tonbar\" byla úspěšně ukončena.\r\n";
-
-// A message box (a dialog with the text static 0xFFFF) of process `pid`.
-HWND CekatNaBox(DWORD pid, DWORD ms)
-{
-    struct Hledani {
-        DWORD pid;
-        HWND box;
-    };
-    for (DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(100)) {
-        Hledani h{pid, nullptr};
-        EnumWindows(
-            [](HWND w, LPARAM l) -> BOOL {
-                auto* h = reinterpret_cast<Hledani*>(l);
-                DWORD p = 0;
-                GetWindowThreadProcessId(w, &p);
-                wchar_t trida[16] = {};
-                GetClassNameW(w, trida, 16);
-                if (p == h->pid && IsWindowVisible(w) && wcscmp(trida, L"#32770") == 0 && GetDlgItem(w, 0xFFFF))
-                    h->box = w;
-                return h->box == nullptr;
-            },
-            reinterpret_cast<LPARAM>(&h));
-        if (h.box)
-            return h.box;
-    }
-    return nullptr;
-}
 
 class Instance : public ::testing::Test {
 protected:
@@ -54,9 +30,7 @@ TEST_F(Instance, SecondInstanceShowsBoxExitsWithOneAndWritesEndEvent)
     // The window answers once its start-up actions are done (seconds on a
     // loaded machine); until then the title cannot be read from here.
     std::wstring titulek;
-    for (ULONGLONG konec = GetTickCount64() + 30000; titulek.empty() && GetTickCount64() < konec; Sleep(100))
-        titulek = TonbarProces::TextOkna(okno);
-    ASSERT_FALSE(titulek.empty());
+    ASSERT_TRUE(PockatNa([&] { return !(titulek = TonbarProces::TextOkna(okno)).empty(); }, 30000));
 
     TonbarProces druha;
     ASSERT_TRUE(druha.Spustit(L"+eventlog"));
@@ -81,56 +55,41 @@ TEST_F(Instance, SecondInstanceShowsBoxExitsWithOneAndWritesEndEvent)
     EXPECT_EQ(prvni.CekatNaKonec().value_or(999), 0u);
 }
 
-// Value 2 writes the start event (after the window's start-up message) and, without 4, no end event; 1 neither.
-TEST_F(Instance, StartEventOnlyWhenItsBitIsSet)
+// The priority and the event bits are read at start. Event bit 2 writes the
+// start event (after the window's start-up message) and, without 4, no end
+// event; bit 1 neither.
+TEST_F(Instance, PriorityAndStartEventAreAppliedAtStartAndAFailureIsReported)
 {
-    for (DWORD bity : {2u, 1u}) {
-        ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"zapis_udalosti", bity));
+    ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"process_priority", BELOW_NORMAL_PRIORITY_CLASS));
+    ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"zapis_udalosti", 2));
+    {
         TonbarProces p;
         ASSERT_TRUE(p.Spustit(L"+eventlog"));
         ASSERT_NE(p.CekatNaHlavniOkno(), nullptr);
-        const bool spusteni = bity == 2;
-        for (int i = 0; i < (spusteni ? 100 : 10); ++i) {
-            if (ObsahujeUdalost(p.ChybovyVystup(), kUdalostSpusteni, EVENTLOG_INFORMATION_TYPE))
-                break;
-            Sleep(100);
-        }
-        ASSERT_TRUE(p.Zavrit());
-        EXPECT_EQ(p.CekatNaKonec().value_or(999), 0u);
-        std::string traces = p.ChybovyVystup();
-        EXPECT_EQ(ObsahujeUdalost(traces, kUdalostSpusteni, EVENTLOG_INFORMATION_TYPE), spusteni) << bity << traces;
-        EXPECT_FALSE(ObsahujeUdalost(traces, kUdalostUkonceni, EVENTLOG_INFORMATION_TYPE)) << bity;
-    }
-}
-
-TEST_F(Instance, ProcessPriorityIsAppliedAtStartAndAFailureIsReported)
-{
-    ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"process_priority", BELOW_NORMAL_PRIORITY_CLASS));
-    {
-        TonbarProces p;
-        ASSERT_TRUE(p.Spustit());
-        ASSERT_NE(p.CekatNaHlavniOkno(), nullptr);
+        EXPECT_TRUE(PockatNa([&] {
+            return ObsahujeUdalost(p.ChybovyVystup(), kUdalostSpusteni, EVENTLOG_INFORMATION_TYPE);
+        })) << p.ChybovyVystup();
         HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, p.Pid());
         ASSERT_NE(h, nullptr);
         DWORD trida = 0;
-        for (int i = 0; i < 50 && (trida = GetPriorityClass(h)) != BELOW_NORMAL_PRIORITY_CLASS; ++i)
-            Sleep(100);
+        PockatNa([&] { return (trida = GetPriorityClass(h)) == BELOW_NORMAL_PRIORITY_CLASS; }, 5000);
         CloseHandle(h);
         EXPECT_EQ(trida, static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
         ASSERT_TRUE(p.Zavrit());
         EXPECT_EQ(p.CekatNaKonec().value_or(999), 0u);
+        EXPECT_FALSE(ObsahujeUdalost(p.ChybovyVystup(), kUdalostUkonceni, EVENTLOG_INFORMATION_TYPE));
     }
     // A value that is no priority class: the error box, and the program runs on.
     ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"process_priority", 12345));
+    ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"zapis_udalosti", 1));
     TonbarProces p;
-    ASSERT_TRUE(p.Spustit());
+    ASSERT_TRUE(p.Spustit(L"+eventlog"));
     auto zprava = p.CekatNaZpravu();
     ASSERT_TRUE(zprava.has_value());
     EXPECT_EQ(zprava->text, L"Došlo k chybě při nastavení priority procesu aplikace.");
     ASSERT_TRUE(TonbarProces::StisknoutTlacitko(zprava->okno, IDOK));
     // Gone before the settings are opened, so the dialog found next is theirs.
-    for (int j = 0; j < 50 && IsWindow(zprava->okno); ++j)
-        Sleep(100);
+    tonbar::test::CekatNaZavreni(zprava->okno, 5000);
     ASSERT_NE(p.CekatNaHlavniOkno(), nullptr);
     // OK in the settings applies the (still invalid) priority once: one box.
     p.PoslatPrikaz(40002);
@@ -138,17 +97,18 @@ TEST_F(Instance, ProcessPriorityIsAppliedAtStartAndAFailureIsReported)
     ASSERT_NE(nastaveni, nullptr);
     ASSERT_TRUE(TonbarProces::StisknoutTlacitko(nastaveni, IDOK));
     int boxu = 0;
-    for (HWND box; (box = CekatNaBox(p.Pid(), boxu == 0 ? 10000 : 3000)) != nullptr && boxu < 4;) {
-        EXPECT_EQ(TonbarProces::TextOkna(GetDlgItem(box, 0xFFFF)),
-                  L"Došlo k chybě při nastavení priority procesu aplikace.");
+    for (std::optional<Zprava> box; (box = p.CekatNaZpravu(boxu == 0 ? 10000 : 3000)) && boxu < 4;) {
+        EXPECT_EQ(box->text, L"Došlo k chybě při nastavení priority procesu aplikace.");
         ++boxu;
-        ASSERT_TRUE(TonbarProces::StisknoutTlacitko(box, IDOK));
-        for (int j = 0; j < 50 && IsWindow(box); ++j)
-            Sleep(100);
+        ASSERT_TRUE(TonbarProces::StisknoutTlacitko(box->okno, IDOK));
+        tonbar::test::CekatNaZavreni(box->okno, 5000);
     }
     EXPECT_EQ(boxu, 1);
     ASSERT_TRUE(p.Zavrit());
     EXPECT_EQ(p.CekatNaKonec().value_or(999), 0u);
+    const std::string traces = p.ChybovyVystup();
+    EXPECT_FALSE(ObsahujeUdalost(traces, kUdalostSpusteni, EVENTLOG_INFORMATION_TYPE)) << traces;
+    EXPECT_FALSE(ObsahujeUdalost(traces, kUdalostUkonceni, EVENTLOG_INFORMATION_TYPE));
 }
 
 } // namespace

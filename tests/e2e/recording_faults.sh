@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# The real Tonbar.exe against the faults that cost users their recordings,
-# each injected for real: a second recording in the same minute, a full
-# disk (a small tmpfs), the sound server killed, a start that cannot open
-# the device, Tonbar itself killed with SIGKILL and the repair at the next
-# start. Every file left is judged by ffprobe/ffmpeg.
+# The real Tonbar.exe while it records, read from outside (tonbar-ctl, the
+# event log's traces) with a PulseAudio virtual microphone of its own:
+# - the input level: speech reads between -40 and 0 dB and "ticho" within
+#   1 s after it stops; with varovani_ticho 5 a silent microphone is warned
+#   about once after 5-7 s, and silence after sound a second time; the window
+#   keeps answering while a recording starts and stops (and leaves
+#   screenshots of the status bar and the window);
+# - the faults that cost users their recordings, each injected for real: a
+#   second recording in the same minute, a full disk (a small tmpfs), the
+#   sound server killed, a start that cannot open the device, Tonbar itself
+#   killed with SIGKILL and the repair at the next start. Every file left is
+#   judged by ffprobe/ffmpeg.
 #
 # usage: recording_faults.sh <Tonbar.exe> <tonbar-ctl.exe>
 # Needs root (it mounts a tmpfs). TONBAR_KILL_PROFILES=all measures the loss
@@ -12,7 +19,8 @@
 set -uo pipefail
 exe=$1
 ctl=$2
-. "$(dirname "$0")/../../scripts/lib/pulse.sh"
+root=$(cd "$(dirname "$0")/../.." && pwd)
+. "$root/scripts/lib/pulse.sh"
 tonbar_recording_test faults pactl paplay espeak-ng sox ffprobe ffmpeg wine python3
 [ "$(id -u)" = 0 ] || { echo "FAIL: this test mounts a tmpfs and must run as root"; exit 1; }
 export WINEDEBUG=-all
@@ -22,15 +30,10 @@ fail=0
 bad() { echo "FAIL $*"; fail=1; }
 ok() { echo "ok   $*"; }
 
-espeak-ng -v cs -w "$tmp/speech.wav" "Jedna, dva, tři, čtyři, pět, šest, sedm, osm, devět, deset." || exit 1
-sox "$tmp/speech.wav" -r 44100 -c 2 "$tmp/s.wav"
-sox "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/loop.wav"
 feed() {
   (while :; do paplay -d mic "$tmp/loop.wav" || sleep 0.5; done) >/dev/null 2>&1 &
-  feeder=$!
-  tonbar_kill_at_exit="$tonbar_kill_at_exit $feeder"
+  tonbar_kill_at_exit="$tonbar_kill_at_exit $!"
 }
-feed
 
 winpath() { echo "Z:${1//\//\\}"; }
 key='HKCU\Software\Mirvak\Tonbar\4'
@@ -57,16 +60,18 @@ start_tonbar() {  # LOG: Wine's traces and the program's output
   ctl wait 60000 >/dev/null || { bad "Tonbar did not show its window"; tail -n 20 "$1"; return 1; }
   sleep 1
 }
+now() { date +%s.%N; }
+since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.1f\n", b - a }'; }
+between() { awk -v x="$1" -v lo="$2" -v hi="$3" 'BEGIN { exit !(x >= lo && x <= hi) }'; }
 wait_for() {  # SECONDS COMMAND...: polls every 0.3 s; the seconds it took, or fails
-  local limit=$1 t0 now
+  local limit=$1 t0
   shift
-  t0=$(date +%s.%N)
-  while :; do
-    "$@" && { now=$(date +%s.%N); awk -v a="$t0" -v b="$now" 'BEGIN { printf "%.1f\n", b - a }'; return 0; }
-    now=$(date +%s.%N)
-    awk -v a="$t0" -v b="$now" -v l="$limit" 'BEGIN { exit !(b - a > l) }' && return 1
+  t0=$(now)
+  until "$@"; do
+    between "$(since "$t0")" 0 "$limit" || return 1
     sleep 0.3
   done
+  since "$t0"
 }
 not_recording() { ! recording; }
 close_tonbar() {
@@ -82,15 +87,18 @@ decoded() {  # seconds of sound ffmpeg decodes from the file
   awk -v b="$bytes" 'BEGIN { printf "%.2f\n", b / 176400 }'
 }
 ge() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
-event_logged() {  # LOG TEXT: Wine traces the event log's texts, non-ASCII escaped
+# How many event-log entries of LOG hold TEXT (Wine traces them, non-ASCII escaped).
+events() {
   python3 - "$1" "$2" <<'EOF'
 import sys
 text = sys.argv[2]
 quoted = ''.join(c if 32 <= ord(c) < 127 and c not in '"\\' else '\\%04x' % ord(c) for c in text)
-log = open(sys.argv[1], encoding='latin-1').read()
-sys.exit(0 if quoted in log else 1)
+print(sum(1 for line in open(sys.argv[1], encoding='latin-1') if 'ReportEventW L"' in line and quoted in line))
 EOF
 }
+event_logged() { [ "$(events "$1" "$2")" -ge 1 ]; }
+# The level in whole dB ("-18" for "−18 dB"), "ticho", or the text as read.
+level() { ctl level | sed -e 's/^\xe2\x88\x92/-/' -e 's/^\(-\{0,1\}[0-9]*\) dB$/\1/'; }
 # The header's flags: 2 is seekable (finished), 1 is broadcast (still being written).
 asf_flags() {
   python3 - "$1" <<'EOF'
@@ -102,6 +110,88 @@ print(struct.unpack_from('<I', b, i + 88)[0] if i >= 0 else -1)
 EOF
 }
 finished() { [ "$(asf_flags "$1")" = 2 ]; }
+
+# --- 0. The input level and the silence warning (nothing is played yet) ------
+# Speech without pauses at commas, cut where its sound begins and ends.
+espeak-ng -v cs -w "$tmp/level.wav" "Dobrý den zkouška úrovně vstupu jedna dva tři čtyři pět šest sedm osm" || exit 1
+sox "$tmp/level.wav" -r 44100 -c 2 "$tmp/l.wav" silence 1 0.05 1% reverse silence 1 0.05 1% reverse
+dir=$tmp/out/level
+mkdir -p "$dir"
+fresh_config "$dir"
+reg "" varovani_ticho REG_DWORD 5
+reg "" zapis_udalosti REG_DWORD 1
+warning="Záznam zvuku je už 5 s potichu. Zkontrolujte zvukové zařízení "
+log=$tmp/level.log
+start_tonbar "$log" || exit 1
+[ -z "$(ctl level)" ] && ok "idle: the level part is empty" || bad "idle: the level part reads '$(ctl level)'"
+# A silent microphone: one warning after 5-7 s.
+t0=$(now)
+read -r slowest pings < <(ctl ping 40011 3000)
+echo "     start: the slowest of $pings answers to WM_NULL took $slowest ms"
+[ "${slowest:-99999}" -lt 250 ] && ok "start: the window answered throughout" ||
+  bad "start: the window did not answer for ${slowest:-?} ms"
+recording || bad "no recording started: $(status)"
+took=
+while between "$(since "$t0")" 0 10; do
+  event_logged "$log" "$warning" && { took=$(since "$t0"); break; }
+  sleep 0.2
+done
+if [ -n "$took" ] && between "$took" 5 7; then ok "silence: warned after $took s"; else bad "silence: warned after ${took:-no} s"; fi
+[ "$(level)" = ticho ] && ok "silence: the level reads ticho" || bad "silence: the level reads '$(ctl level)'"
+sleep 3
+n=$(events "$log" "$warning")
+[ "$n" = 1 ] && ok "silence: warned once in $(since "$t0") s" || bad "silence: $n warnings"
+# Speech: the level between -40 and 0 dB, ticho soon after.
+paplay -d mic "$tmp/l.wav" &
+player=$!
+tonbar_kill_at_exit="$tonbar_kill_at_exit $player"
+sleep 1
+shots=${TONBAR_SCREENSHOT_DIR:-$root/build/screenshots}
+mkdir -p "$shots"
+ctl shot status "$(winpath "$shots")\\uroven_status.png" || bad "no screenshot of the status bar"
+ctl shot window "$(winpath "$shots")\\uroven_okno.png" || bad "no screenshot of the window"
+readings=()
+while kill -0 "$player" 2>/dev/null; do
+  readings+=("$(level)")
+done
+stopped=$(now)
+wait "$player"
+quiet=
+while between "$(since "$stopped")" 0 3; do
+  [ "$(level)" = ticho ] && { quiet=$(since "$stopped"); break; }
+done
+echo "     while speech played: ${readings[*]}"
+in_range=0
+for r in "${readings[@]}"; do
+  [[ "$r" =~ ^-?[0-9]+$ ]] && between "$r" -40 0 && in_range=$((in_range + 1))
+done
+# Pauses between words may read lower: most readings must be speech.
+[ "$in_range" -ge 3 ] && [ $((in_range * 4)) -ge $((${#readings[@]} * 3)) ] &&
+  ok "speech: $in_range of ${#readings[@]} readings between -40 and 0 dB" ||
+  bad "speech: $in_range of ${#readings[@]} readings between -40 and 0 dB"
+[ -n "$quiet" ] && between "$quiet" 0 1 && ok "speech stopped: ticho after $quiet s" ||
+  bad "speech stopped: ticho after ${quiet:-3+} s"
+# Silence again: a second warning.
+t1=$(now)
+while between "$(since "$t1")" 0 9; do
+  [ "$(events "$log" "$warning")" -ge 2 ] && break
+  sleep 0.2
+done
+n=$(events "$log" "$warning")
+[ "$n" = 2 ] && ok "silence after speech: a second warning $(since "$t1") s after the speech" ||
+  bad "silence after speech: $n warnings in all"
+read -r slowest pings < <(ctl ping 40013 3000)
+echo "     stop: the slowest of $pings answers to WM_NULL took $slowest ms"
+[ "${slowest:-99999}" -lt 250 ] && ok "stop: the window answered throughout" ||
+  bad "stop: the window did not answer for ${slowest:-?} ms"
+[ -z "$(ctl level)" ] && ok "stopped: the level part is empty" || bad "stopped: the level part reads '$(ctl level)'"
+close_tonbar
+
+# From here on the microphone hears speech over and over.
+espeak-ng -v cs -w "$tmp/speech.wav" "Jedna, dva, tři, čtyři, pět, šest, sedm, osm, devět, deset." || exit 1
+sox "$tmp/speech.wav" -r 44100 -c 2 "$tmp/s.wav"
+sox "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/s.wav" "$tmp/loop.wav"
+feed
 
 # --- 1. Two recordings in the same minute keep both files ---------------------
 dir=$tmp/out/minute

@@ -3,6 +3,7 @@
 // silent one. Each time the program ends with code 0 within 10 s and Wine's
 // heap checking (warn+heap) reports nothing. The servers come from
 // workers_e2e.sh.
+#include "harness/Dialogy.h"
 #include "harness/Servery.h"
 #include "harness/TestFolder.h"
 #include "harness/TonbarProces.h"
@@ -13,34 +14,13 @@
 #include <cstdlib>
 #include <functional>
 #include <iostream>
-#include <random>
 
+using tonbar::test::PockatNa;
 using tonbar::test::SmtpServers;
+using tonbar::test::ZapsatText;
 using tonbar::test::TonbarProces;
 
 namespace {
-
-constexpr wchar_t kKlic[] = L"Software\\Mirvak\\Tonbar\\4";
-
-bool ZapsatText(const wchar_t* podklic, const wchar_t* nazev, const std::wstring& hodnota)
-{
-    std::wstring cesta = kKlic;
-    if (podklic)
-        cesta += std::wstring(L"\\") + podklic;
-    return RegSetKeyValueW(HKEY_CURRENT_USER, cesta.c_str(), nazev, REG_SZ, hodnota.c_str(),
-                           static_cast<DWORD>((hodnota.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-}
-
-bool CekatNa(const std::function<bool()>& podminka, DWORD ms)
-{
-    ULONGLONG konec = GetTickCount64() + ms;
-    while (!podminka()) {
-        if (GetTickCount64() > konec)
-            return false;
-        Sleep(100);
-    }
-    return true;
-}
 
 uint64_t Velikost(const std::wstring& cesta)
 {
@@ -60,14 +40,7 @@ protected:
     std::wstring Zaznam(size_t bajtu, const wchar_t* jmeno = L"záznam.wma")
     {
         std::wstring soubor = slozka_.File(jmeno);
-        std::string data(bajtu, '\0');
-        std::mt19937 rng(7);
-        for (auto& b : data)
-            b = static_cast<char>(rng());
-        HANDLE f = CreateFileW(soubor.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD zapsano = 0;
-        WriteFile(f, data.data(), static_cast<DWORD>(data.size()), &zapsano, nullptr);
-        CloseHandle(f);
+        tonbar::test::WriteBytes(soubor, tonbar::test::RandomBytes(bajtu, 7));
         EXPECT_TRUE(ZapsatText(L"seznam_souboru", L"slozka", slozka_.Path()));
         EXPECT_TRUE(tonbar::test::ZapsatDword(L"zobrazit", L"seznam_souboru", 1));
         return soubor;
@@ -77,9 +50,8 @@ protected:
     static bool PotvrditDialog(const TonbarProces& p, const std::wstring& titulek)
     {
         HWND dialog = p.CekatNaOkno(L"#32770");
-        if (!dialog || TonbarProces::TextOkna(dialog) != titulek)
-            return false;
-        return TonbarProces::StisknoutTlacitko(dialog, IDOK);
+        return dialog && TonbarProces::TextOkna(dialog) == titulek &&
+               TonbarProces::StisknoutTlacitko(dialog, IDOK);
     }
 
     // Starts the program with Wine's heap checking, lets `spustit` get a
@@ -120,7 +92,8 @@ TEST_F(ZavreniBehemPrace, EmailStalledInData)
         PostMessageW(okno, WM_COMMAND, 40031, 0);
         if (!PotvrditDialog(p, L"Odeslání emailem - Tonbar"))
             return false;
-        return CekatNa([] { return SmtpServers::Log("datastall").find("-- stalled") != std::string::npos; }, 30000);
+        return PockatNa([] { return SmtpServers::Log("datastall").find("-- stalled") != std::string::npos; },
+                        30000);
     });
 }
 
@@ -146,7 +119,7 @@ TEST_F(ZavreniBehemPrace, FtpUploadToASlowServer)
         PostMessageW(okno, WM_COMMAND, 40032, 0);
         if (!PotvrditDialog(p, L"Odeslání na FTP - Tonbar"))
             return false;
-        return CekatNa([&] { return Velikost(naServeru) > 0; }, 30000);
+        return PockatNa([&] { return Velikost(naServeru) > 0; }, 30000);
     });
     // The upload was cut short, not finished.
     EXPECT_LT(Velikost(naServeru), 30u * 1024 * 1024);
@@ -162,7 +135,7 @@ TEST_F(ZavreniBehemPrace, UpdateCheckOnASilentServer)
     std::wstring spojeni = tonbar::test::Widen(log);
     ZavritBehem([&](const TonbarProces&, HWND okno) {
         PostMessageW(okno, WM_COMMAND, 40005, 0);
-        return CekatNa([&] { return Velikost(spojeni) > 0; }, 30000);
+        return PockatNa([&] { return Velikost(spojeni) > 0; }, 30000);
     });
 }
 

@@ -21,34 +21,55 @@ inline std::wstring Text(HWND okno, int prvek = 0)
     return t;
 }
 
+inline DWORD ProcesOkna(HWND okno)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(okno, &pid);
+    return pid;
+}
+
+inline std::wstring TridaOkna(HWND okno)
+{
+    wchar_t trida[64] = {};
+    GetClassNameW(okno, trida, 64);
+    return trida;
+}
+
+// The one search of top-level windows: the first for which `vyhovuje` holds.
+inline HWND NajitOkno(const std::function<bool(HWND)>& vyhovuje)
+{
+    struct Hledani {
+        const std::function<bool(HWND)>& vyhovuje;
+        HWND nalez = nullptr;
+    } h{vyhovuje};
+    EnumWindows(
+        [](HWND okno, LPARAM l) -> BOOL {
+            auto* h = reinterpret_cast<Hledani*>(l);
+            if (!h->vyhovuje(okno))
+                return TRUE;
+            h->nalez = okno;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&h));
+    return h.nalez;
+}
+
+// The visible top-level window of class `trida` of process `pid`.
+inline HWND OknoProcesu(DWORD pid, const wchar_t* trida)
+{
+    return NajitOkno([&](HWND o) { return ProcesOkna(o) == pid && TridaOkna(o) == trida && IsWindowVisible(o); });
+}
+
 // The visible, enabled dialog (#32770) whose title begins with `titulek`
 // and that holds control `prvek` (0: any); of this process unless
 // `jinyProces`. Enabled: of nested modal dialogs, the innermost.
 inline HWND NajitDialog(const std::wstring& titulek = L"", int prvek = 0, bool jinyProces = false)
 {
-    struct Hledani {
-        const std::wstring& titulek;
-        int prvek;
-        bool jinyProces;
-        HWND nalez = nullptr;
-    } h{titulek, prvek, jinyProces};
-    EnumWindows(
-        [](HWND okno, LPARAM l) -> BOOL {
-            auto* h = reinterpret_cast<Hledani*>(l);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(okno, &pid);
-            wchar_t trida[16] = {};
-            GetClassNameW(okno, trida, 16);
-            if ((h->jinyProces || pid == GetCurrentProcessId()) && lstrcmpW(trida, L"#32770") == 0 &&
-                IsWindowVisible(okno) && IsWindowEnabled(okno) && Text(okno).rfind(h->titulek, 0) == 0 &&
-                (!h->prvek || GetDlgItem(okno, h->prvek))) {
-                h->nalez = okno;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&h));
-    return h.nalez;
+    return NajitOkno([&](HWND o) {
+        return (jinyProces || ProcesOkna(o) == GetCurrentProcessId()) && TridaOkna(o) == L"#32770" &&
+               IsWindowVisible(o) && IsWindowEnabled(o) && Text(o).rfind(titulek, 0) == 0 &&
+               (!prvek || GetDlgItem(o, prvek));
+    });
 }
 
 // Polls `podminka` every 20 ms for at most `ms`.

@@ -10,40 +10,6 @@
 
 namespace tonbar::test {
 
-namespace {
-
-struct Hledani {
-    DWORD pid;
-    const wchar_t* trida;
-    HWND nalezeno;
-};
-
-BOOL CALLBACK NajitOkno(HWND okno, LPARAM l)
-{
-    auto* h = reinterpret_cast<Hledani*>(l);
-    DWORD pid = 0;
-    wchar_t trida[64];
-    GetWindowThreadProcessId(okno, &pid);
-    if (pid == h->pid && GetClassNameW(okno, trida, 64) && wcscmp(trida, h->trida) == 0)
-        return h->nalezeno = okno, FALSE;
-    return TRUE;
-}
-
-BOOL CALLBACK NajitStatic(HWND okno, LPARAM l)
-{
-    // The message text of a message box is its static control 0xFFFF.
-    if (GetDlgCtrlID(okno) == 0xFFFF) {
-        wchar_t trida[32];
-        if (GetClassNameW(okno, trida, 32) && _wcsicmp(trida, L"Static") == 0) {
-            *reinterpret_cast<HWND*>(l) = okno;
-            return FALSE;
-        }
-    }
-    return TRUE;
-}
-
-} // namespace
-
 std::wstring CestaWine(const std::string& unixCesta)
 {
     std::wstring vysledek = L"Z:";
@@ -97,32 +63,25 @@ bool TonbarProces::Bezi() const { return proces_ && WaitForSingleObject(proces_,
 
 HWND TonbarProces::CekatNaOkno(const wchar_t* trida, DWORD ms) const
 {
-    DWORD start = GetTickCount();
-    do {
-        Hledani h{pid_, trida, nullptr};
-        EnumWindows(NajitOkno, reinterpret_cast<LPARAM>(&h));
-        if (h.nalezeno && IsWindowVisible(h.nalezeno))
-            return h.nalezeno;
-        if (!Bezi())
-            return nullptr;
-        Sleep(50);
-    } while (GetTickCount() - start < ms);
-    return nullptr;
+    HWND nalez = nullptr;
+    PockatNa([&] { return (nalez = OknoProcesu(pid_, trida)) != nullptr || !Bezi(); }, ms);
+    return nalez;
 }
 
 std::optional<Zprava> TonbarProces::CekatNaZpravu(DWORD ms) const
 {
-    HWND dialog = CekatNaOkno(L"#32770", ms);
-    if (!dialog)
+    // A message box: a dialog with the text static 0xFFFF.
+    HWND box = nullptr;
+    PockatNa([&] {
+        box = NajitOkno([&](HWND o) {
+            return ProcesOkna(o) == pid_ && TridaOkna(o) == L"#32770" && IsWindowVisible(o) &&
+                   GetDlgItem(o, 0xFFFF);
+        });
+        return box || !Bezi();
+    }, ms);
+    if (!box)
         return std::nullopt;
-    Zprava z;
-    z.okno = dialog;
-    z.titulek = TextOkna(dialog);
-    HWND text = nullptr;
-    EnumChildWindows(dialog, NajitStatic, reinterpret_cast<LPARAM>(&text));
-    if (text)
-        z.text = TextOkna(text);
-    return z;
+    return Zprava{box, Text(box), Text(box, 0xFFFF)};
 }
 
 bool TonbarProces::StisknoutTlacitko(HWND dialog, int id)
@@ -131,10 +90,7 @@ bool TonbarProces::StisknoutTlacitko(HWND dialog, int id)
     return tlacitko && PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(tlacitko));
 }
 
-std::wstring TonbarProces::TextOkna(HWND okno)
-{
-    return Text(okno);
-}
+std::wstring TonbarProces::TextOkna(HWND okno) { return Text(okno); }
 
 void TonbarProces::PoslatPrikaz(WORD prikaz) const
 {
@@ -217,17 +173,24 @@ bool ObsahujeUdalost(const std::string& traces, const std::wstring& text, WORD t
     return false;
 }
 
-void SmazatKonfiguraci()
+std::wstring KlicKonfigurace(const wchar_t* podklic)
 {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Mirvak\\Tonbar\\4");
+    std::wstring klic = L"Software\\Mirvak\\Tonbar\\4";
+    return podklic && *podklic ? klic + L"\\" + podklic : klic;
+}
+
+void SmazatKonfiguraci() { RegDeleteTreeW(HKEY_CURRENT_USER, KlicKonfigurace().c_str()); }
+
+bool ZapsatText(const wchar_t* podklic, const wchar_t* nazev, const std::wstring& hodnota)
+{
+    return RegSetKeyValueW(HKEY_CURRENT_USER, KlicKonfigurace(podklic).c_str(), nazev, REG_SZ, hodnota.c_str(),
+                           static_cast<DWORD>((hodnota.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 bool ZapsatDword(const wchar_t* podklic, const wchar_t* nazev, DWORD hodnota)
 {
-    std::wstring cesta = std::wstring(L"Software\\Mirvak\\Tonbar\\4") + (podklic && *podklic ? L"\\" : L"") +
-                         (podklic ? podklic : L"");
-    return RegSetKeyValueW(HKEY_CURRENT_USER, cesta.c_str(), nazev, REG_DWORD, &hodnota, sizeof hodnota) ==
-           ERROR_SUCCESS;
+    return RegSetKeyValueW(HKEY_CURRENT_USER, KlicKonfigurace(podklic).c_str(), nazev, REG_DWORD, &hodnota,
+                           sizeof hodnota) == ERROR_SUCCESS;
 }
 
 } // namespace tonbar::test

@@ -42,7 +42,7 @@ public:
     // The top-level window of class `trida` owned by the process, waiting up to `ms`.
     HWND CekatNaOkno(const wchar_t* trida, DWORD ms = 20000) const;
     HWND CekatNaHlavniOkno(DWORD ms = 20000) const { return CekatNaOkno(L"tonbar", ms); }
-    // A message box of the process, waiting up to `ms`.
+    // A message box (a dialog with the text static 0xFFFF) of the process, waiting up to `ms`.
     std::optional<Zprava> CekatNaZpravu(DWORD ms = 20000) const;
     // Presses a button of a dialog (IDOK, IDYES, ...).
     static bool StisknoutTlacitko(HWND dialog, int id);
@@ -69,8 +69,11 @@ std::string WineDebugstr(const std::wstring& text);
 // True when the traces hold a ReportEventW of exactly this text and type.
 bool ObsahujeUdalost(const std::string& traces, const std::wstring& text, WORD typ);
 
+// The program's configuration key, or its subkey `podklic`.
+std::wstring KlicKonfigurace(const wchar_t* podklic = nullptr);
 // Removes the program's configuration key, for a test to start from nothing.
 void SmazatKonfiguraci();
+bool ZapsatText(const wchar_t* podklic, const wchar_t* nazev, const std::wstring& hodnota);
 bool ZapsatDword(const wchar_t* podklic, const wchar_t* nazev, DWORD hodnota);
 
 } // namespace tonbar::test

@@ -22,6 +22,7 @@
 #include <windows.h>
 
 #include "e2e/OknoZvenku.h"
+#include "harness/Dialogy.h"
 #include "harness/Snimek.h"
 
 #include <algorithm>
@@ -33,10 +34,15 @@
 
 namespace {
 
+using tonbar::test::NajitOkno;
+using tonbar::test::PockatNa;
+using tonbar::test::ProcesOkna;
+using tonbar::test::Text;
+using tonbar::test::TridaOkna;
+
 HWND HlavniOkno()
 {
-    HWND okno = FindWindowW(L"tonbar", nullptr);
-    return okno && IsWindowVisible(okno) ? okno : nullptr;
+    return NajitOkno([](HWND o) { return TridaOkna(o) == L"tonbar" && IsWindowVisible(o); });
 }
 
 void Vypsat(const std::wstring& text)
@@ -45,53 +51,6 @@ void Vypsat(const std::wstring& text)
     std::string utf8(n > 0 ? n - 1 : 0, '\0');
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), n, nullptr, nullptr);
     std::printf("%s\n", utf8.c_str());
-}
-
-// A dialog (class #32770) of the process that owns `hlavni`.
-HWND DialogProcesu(HWND hlavni)
-{
-    struct Hledani {
-        DWORD pid;
-        HWND dialog;
-    } h{0, nullptr};
-    GetWindowThreadProcessId(hlavni, &h.pid);
-    EnumWindows(
-        [](HWND okno, LPARAM l) -> BOOL {
-            auto* h = reinterpret_cast<Hledani*>(l);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(okno, &pid);
-            wchar_t trida[16] = {};
-            GetClassNameW(okno, trida, 16);
-            if (pid == h->pid && lstrcmpW(trida, L"#32770") == 0 && IsWindowVisible(okno)) {
-                h->dialog = okno;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&h));
-    return h.dialog;
-}
-
-// A visible top-level window without an owner, of the process `pid`.
-HWND ViditelneOknoProcesu(DWORD pid)
-{
-    struct Hledani {
-        DWORD pid;
-        HWND okno;
-    } h{pid, nullptr};
-    EnumWindows(
-        [](HWND okno, LPARAM l) -> BOOL {
-            auto* h = reinterpret_cast<Hledani*>(l);
-            DWORD p = 0;
-            GetWindowThreadProcessId(okno, &p);
-            if (p == h->pid && IsWindowVisible(okno) && !GetWindow(okno, GW_OWNER)) {
-                h->okno = okno;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&h));
-    return h.okno;
 }
 
 double Ms(const LARGE_INTEGER& a, const LARGE_INTEGER& b)
@@ -113,8 +72,12 @@ bool Spustit(const std::wstring& exe, double& viditelne, double& odpoved)
     QueryPerformanceCounter(&t0);
     if (!CreateProcessW(nullptr, prikaz.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
+    // Polled every millisecond: the figure is the point.
+    auto prvniOkno = [&](HWND o) {
+        return ProcesOkna(o) == pi.dwProcessId && IsWindowVisible(o) && !GetWindow(o, GW_OWNER);
+    };
     HWND okno = nullptr;
-    while (!(okno = ViditelneOknoProcesu(pi.dwProcessId)) && WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT) {
+    while (!(okno = NajitOkno(prvniOkno)) && WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT) {
     }
     QueryPerformanceCounter(&t1);
     DWORD_PTR r = 0;
@@ -152,13 +115,6 @@ int Spousteni(int n, const std::vector<std::wstring>& programy)
     return 0;
 }
 
-std::wstring Titulek(HWND okno)
-{
-    wchar_t text[1024] = {};
-    SendMessageTimeoutW(okno, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
-    return text;
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -172,13 +128,10 @@ int wmain(int argc, wchar_t** argv)
         return Spousteni(std::max(1, _wtoi(argv[2])), std::vector<std::wstring>(argv + 3, argv + argc));
     DWORD limit = argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : 30000;
     if (prikaz == L"wait") {
-        DWORD start = GetTickCount();
-        while (GetTickCount() - start < limit) {
-            if (HWND okno = HlavniOkno()) {
-                Vypsat(Titulek(okno));
-                return 0;
-            }
-            Sleep(100);
+        HWND okno = nullptr;
+        if (PockatNa([&] { return (okno = HlavniOkno()) != nullptr; }, limit)) {
+            Vypsat(Text(okno));
+            return 0;
         }
         std::fprintf(stderr, "tonbar-ctl: no main window after %lu ms\n", static_cast<unsigned long>(limit));
         return 1;
@@ -189,7 +142,7 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
     if (prikaz == L"title") {
-        Vypsat(Titulek(okno));
+        Vypsat(Text(okno));
         return 0;
     }
     if (prikaz == L"command" && argc > 2) {
@@ -234,25 +187,21 @@ int wmain(int argc, wchar_t** argv)
         const int id = tlacitko == L"ok" ? IDOK : tlacitko == L"cancel" ? IDCANCEL : tlacitko == L"yes" ? IDYES : IDNO;
         const DWORD cekat = argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 5000;
         HWND dialog = nullptr;
-        for (DWORD start = GetTickCount(); !(dialog = DialogProcesu(okno)) && GetTickCount() - start < cekat;)
-            Sleep(100);
-        if (!dialog)
+        auto najit = [&] { return (dialog = tonbar::test::OknoProcesu(ProcesOkna(okno), L"#32770")) != nullptr; };
+        if (!PockatNa(najit, cekat))
             return 1;
         for (HWND dite = GetWindow(dialog, GW_CHILD); dite; dite = GetWindow(dite, GW_HWNDNEXT)) {
             wchar_t trida[16] = {};
             GetClassNameW(dite, trida, 16);
             if (lstrcmpiW(trida, L"Static") == 0 && GetWindowTextLengthW(dite) > 0)
-                Vypsat(Titulek(dite));
+                Vypsat(Text(dite));
         }
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+        tonbar::test::Kliknout(dialog, id);
         return 0;
     }
     if (prikaz == L"close") {
         PostMessageW(okno, WM_CLOSE, 0, 0);
-        DWORD start = GetTickCount();
-        while (IsWindow(okno) && GetTickCount() - start < limit)
-            Sleep(100);
-        return IsWindow(okno) ? 1 : 0;
+        return PockatNa([&] { return !IsWindow(okno); }, limit) ? 0 : 1;
     }
     std::fprintf(stderr, "tonbar-ctl: unknown command\n");
     return 2;

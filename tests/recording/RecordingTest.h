@@ -1,5 +1,5 @@
 // Shared pieces of the recording tests: COM for a test, a temporary folder
-// of the test's own, small file helpers.
+// of the test's own, small file helpers, a custom profile file.
 #pragma once
 
 #include <windows.h>
@@ -46,6 +46,28 @@ inline bool NotHeldOpen(const std::wstring& path)
         return false;
     CloseHandle(h);
     return true;
+}
+
+// A custom profile: one WMA stream, 22050 Hz stereo at 32 kbit/s.
+inline const wchar_t kPrx[] =
+    L"<profile version=\"589824\" storageformat=\"1\" name=\"Hlas a hudba\" description=\"Vlastní profil\">\r\n"
+    L" <streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\"\r\n"
+    L"   streamname=\"Audio Stream\" inputname=\"Audio409\" bitrate=\"32024\" bufferwindow=\"-1\">\r\n"
+    L"  <wmmediatype subtype=\"{00000161-0000-0010-8000-00AA00389B71}\" bfixedsizesamples=\"1\"\r\n"
+    L"    btemporalcompression=\"0\" lsamplesize=\"1487\">\r\n"
+    L"   <waveformatex wFormatTag=\"353\" nChannels=\"2\" nSamplesPerSec=\"22050\" nAvgBytesPerSec=\"4003\"\r\n"
+    L"     nBlockAlign=\"1487\" wBitsPerSample=\"16\" codecdata=\"0044000017003D170000\"/>\r\n"
+    L"  </wmmediatype>\r\n"
+    L" </streamconfig>\r\n"
+    L"</profile>";
+
+inline std::string Bajty(const std::wstring& text, bool bom)
+{
+    std::string b;
+    if (bom)
+        b = "\xFF\xFE";
+    b.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    return b;
 }
 
 } // namespace recording_test

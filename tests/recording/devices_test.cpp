@@ -5,6 +5,7 @@
 #include "recording/ComboBoxZarizeniZvuk.h"
 
 #include "RecordingTest.h"
+#include "harness/Dialogy.h"
 
 #include <gtest/gtest.h>
 
@@ -121,13 +122,6 @@ protected:
         ASSERT_TRUE(rodic_) << "no window: Wine needs an X display (scripts/test gives one)";
     }
     void TearDown() override { DestroyWindow(rodic_); }
-
-    std::wstring Text(HWND combo, int i)
-    {
-        wchar_t b[256] = {};
-        SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(b));
-        return b;
-    }
     HWND rodic_ = nullptr;
 };
 
@@ -151,9 +145,8 @@ TEST_F(OknoTest, ComboShowsTheListAndSelectsTheCurrentDevice)
         EXPECT_EQ(cb.GetSelected(vybrane), S_FALSE);  // no list yet
         cb.SetList(&seznam);
         cb.Fill({L"mikrofon #2"});
-        ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 4);
-        EXPECT_EQ(Text(combo, 0), L"Linka");
-        EXPECT_EQ(Text(combo, 3), L"Zvuk");
+        EXPECT_EQ(tonbar::test::Polozky(rodic_, 1037, true),
+                  (Jmena_t{L"Linka", L"Mikrofon", L"Mikrofon #2", L"Zvuk"}));
         EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 2);
         ASSERT_EQ(cb.GetSelected(vybrane), S_OK);
         EXPECT_EQ(vybrane.friendlyName, L"Mikrofon #2");

@@ -175,15 +175,8 @@ TEST_F(Mikrofon, DISABLED_FailingStepsLeaveTheRecorderIdle)
     EXPECT_EQ(r.Stop(), S_OK);  // a second stop has nothing to do
 
     // A .prx profile records with its own parameters.
-    const wchar_t prx[] =
-        L"\xFEFF<profile version=\"589824\" storageformat=\"1\" name=\"Vlastní\" description=\"\">"
-        L"<streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\" bitrate=\"32024\">"
-        L"<wmmediatype subtype=\"{00000161-0000-0010-8000-00AA00389B71}\" bfixedsizesamples=\"1\" "
-        L"btemporalcompression=\"0\" lsamplesize=\"1487\"><waveformatex wFormatTag=\"353\" nChannels=\"2\" "
-        L"nSamplesPerSec=\"22050\" nAvgBytesPerSec=\"4003\" nBlockAlign=\"1487\" wBitsPerSample=\"16\" "
-        L"codecdata=\"0044000017003D170000\"/></wmmediatype></streamconfig></profile>";
     const std::wstring prxSoubor = Vystup() + L"\\vlastni.prx";
-    WriteText(prxSoubor, std::string(reinterpret_cast<const char*>(prx), sizeof prx - sizeof(wchar_t)));
+    WriteText(prxSoubor, Bajty(kPrx, true));
     ASSERT_EQ(r.LoadCustomProfile(prxSoubor), S_OK);
     Nahrat(r, L"vlastni.wma", 1200, "profiles.txt");
 }

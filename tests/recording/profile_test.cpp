@@ -16,27 +16,6 @@ using namespace recording_test;
 
 namespace {
 
-const wchar_t kPrx[] =
-    L"<profile version=\"589824\" storageformat=\"1\" name=\"Hlas a hudba\" description=\"Vlastní profil\">\r\n"
-    L" <streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\"\r\n"
-    L"   streamname=\"Audio Stream\" inputname=\"Audio409\" bitrate=\"32024\" bufferwindow=\"-1\">\r\n"
-    L"  <wmmediatype subtype=\"{00000161-0000-0010-8000-00AA00389B71}\" bfixedsizesamples=\"1\"\r\n"
-    L"    btemporalcompression=\"0\" lsamplesize=\"1487\">\r\n"
-    L"   <waveformatex wFormatTag=\"353\" nChannels=\"2\" nSamplesPerSec=\"22050\" nAvgBytesPerSec=\"4003\"\r\n"
-    L"     nBlockAlign=\"1487\" wBitsPerSample=\"16\" codecdata=\"0044000017003D170000\"/>\r\n"
-    L"  </wmmediatype>\r\n"
-    L" </streamconfig>\r\n"
-    L"</profile>";
-
-std::string Bajty(const std::wstring& text, bool bom)
-{
-    std::string b;
-    if (bom)
-        b = "\xFF\xFE";
-    b.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-    return b;
-}
-
 class ProfilTest : public ::testing::Test {
 protected:
     ComScope com_;
