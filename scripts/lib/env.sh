@@ -7,6 +7,7 @@
 tonbar_env_cleanup() {
   set +e
   if [ -n "${TONBAR_RUN_DIR:-}" ] && [ -d "$TONBAR_RUN_DIR" ]; then
+    [ -n "${TONBAR_KEEPER_PID:-}" ] && kill "$TONBAR_KEEPER_PID" >/dev/null 2>&1
     [ -n "${WINEPREFIX:-}" ] && WINEPREFIX="$WINEPREFIX" wineserver -k >/dev/null 2>&1
     [ -n "${TONBAR_PULSE_PID:-}" ] && kill "$TONBAR_PULSE_PID" >/dev/null 2>&1
     [ -n "${TONBAR_XVFB_PID:-}" ] && kill "$TONBAR_XVFB_PID" >/dev/null 2>&1
@@ -57,6 +58,15 @@ tonbar_env_start() {
   mkdir -p "$WINEPREFIX"
   wineserver -p </dev/null >/dev/null 2>&1 || { echo "wineserver did not start" >&2; return 1; }
   wineboot -i </dev/null >/dev/null 2>&1
+  # Wine stops its services a little after the last program ends, and the
+  # next program starts them again with its own standard handles: ctest then
+  # waits for them, about 20 s a test. A program that waits for input during
+  # the whole run keeps them running; it reads from a fifo that a sleep
+  # holds open, and ends when the sleep is killed.
+  mkfifo "$TONBAR_RUN_DIR/keep"
+  sleep 86400 >"$TONBAR_RUN_DIR/keep" </dev/null 2>/dev/null &
+  TONBAR_KEEPER_PID=$!
+  wine cmd.exe /q <"$TONBAR_RUN_DIR/keep" >/dev/null 2>&1 &
   # No window manager runs on Xvfb: let Wine draw the window frames itself.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f </dev/null >/dev/null 2>&1
