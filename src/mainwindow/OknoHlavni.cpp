@@ -984,9 +984,9 @@ LRESULT OknoHlavni::OnUdalostZaznamu(UINT, WPARAM, LPARAM, BOOL&)
     return 0;
 }
 
-LRESULT OknoHlavni::OnUrovenZaznamu(UINT, WPARAM w, LPARAM, BOOL&)
+LRESULT OknoHlavni::OnUrovenZaznamu(UINT, WPARAM w, LPARAM l, BOOL&)
 {
-    rizeni_.Urovne(LOWORD(w), HIWORD(w));
+    rizeni_.Urovne(LOWORD(w), HIWORD(w), static_cast<unsigned>(l));
     return 0;
 }
 

@@ -5,6 +5,7 @@
 #include "app/Aplikace.h"
 #include "app/Chyby.h"
 #include "app/Konfigurace.h"
+#include "media/dshow/LevelMeterFilter.h"
 #include "mainwindow/IkonaOznameni.h"
 #include "resources/resource.h"
 
@@ -153,13 +154,16 @@ HRESULT RizeniZaznamu::UdalostGrafu()
     return hr;
 }
 
-void RizeniZaznamu::Urovne(uint32_t prvni, uint32_t druha)
+void RizeniZaznamu::Urovne(uint32_t prvni, uint32_t druha, unsigned pocet)
 {
+    namespace ds = mirvak::direct_show;
     if (!NahravaSe())
         return;   // a level posted just before the stop
+    if (pocet == 0 || pocet > ds::kLevelWindowsPerMessage)
+        return;
     const uint64_t ted = GetTickCount64();
-    const HlidaniUrovne::Uroven a = uroven_.Pridat(prvni, ted - 100);
-    const HlidaniUrovne::Uroven b = uroven_.Pridat(druha, ted);
+    const HlidaniUrovne::Uroven a = uroven_.Pridat(prvni, pocet > 1 ? ted - ds::kLevelWindowMs : ted);
+    const HlidaniUrovne::Uroven b = pocet > 1 ? uroven_.Pridat(druha, ted) : a;
     const HlidaniUrovne::Uroven& hlasitejsi = a.decibely > b.decibely ? a : b;
     okno_.NastavitUroven(TextUrovne(hlasitejsi), hlasitejsi.decibely);
     if (!a.varovat && !b.varovat)

@@ -69,10 +69,10 @@ public:
     // A recording whose device never delivered sound failed to start: its
     // file is removed, its number given back and the start's error shown.
     HRESULT UdalostGrafu();
-    // The peaks of the last two 100 ms of the input (0..32768), the later
-    // second: the level part shows the louder and, after a silence of
-    // `varovani_ticho` seconds, the warning.
-    void Urovne(uint32_t prvni, uint32_t druha);
+    // The peaks (0..32768) of the last `pocet` (one or two) windows of the
+    // meter, the later second: the level part shows the louder and, after a
+    // silence of `varovani_ticho` seconds, the warning.
+    void Urovne(uint32_t prvni, uint32_t druha, unsigned pocet);
     // 40039: a new name for the running recording.
     HRESULT PrejmenovatNahravany(const ZadaniTextu& zadani = {});
     // A rename dialog is open: the recording commands wait for it.

@@ -408,7 +408,6 @@ HRESULT BaseOutputPin::TryConnection(IPin* receivePin, const AM_MEDIA_TYPE& mt) 
 }
 
 HRESULT BaseOutputPin::DecideAllocator(IMemInputPin* input) {
-    shared_ = false;
     ALLOCATOR_PROPERTIES req{};
     input->GetAllocatorRequirements(&req);   // E_NOTIMPL leaves zeros
     ComPtr<IMemAllocator> alloc;
