@@ -148,11 +148,13 @@ tonbar_kill_at_exit="$tonbar_kill_at_exit $player"
 sleep 1
 shots=${TONBAR_SCREENSHOT_DIR:-$root/build/screenshots}
 mkdir -p "$shots"
-ctl shot status "$(winpath "$shots")\\uroven_status.png" || bad "no screenshot of the status bar"
-ctl shot window "$(winpath "$shots")\\uroven_okno.png" || bad "no screenshot of the window"
 readings=()
 while kill -0 "$player" 2>/dev/null; do
   readings+=("$(level)")
+  # Taken during the speech, once a few readings are in (slow on a busy machine).
+  [ "${#readings[@]}" = 3 ] || continue
+  ctl shot status "$(winpath "$shots")\\uroven_status.png" || bad "no screenshot of the status bar"
+  ctl shot window "$(winpath "$shots")\\uroven_okno.png" || bad "no screenshot of the window"
 done
 stopped=$(now)
 wait "$player"
