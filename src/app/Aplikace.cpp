@@ -120,10 +120,8 @@ HRESULT Aplikace::Inicializovat(HINSTANCE inst)
 
         NacistHodnotuVerze(L"ProductName", nazevProduktu);
         maleObrazky = NacistObrazky(instance, IDB_TOOLBAR_SMALL);
-        velkeObrazky = NacistObrazky(instance, IDB_TOOLBAR_LARGE);
         velkaIkona = NacistIkonu(instance, IDI_TONBAR, SM_CXICON, SM_CYICON);
         malaIkona = NacistIkonu(instance, IDI_TONBAR, SM_CXSMICON, SM_CYSMICON);
-        ikonaZaznamu = NacistIkonu(instance, IDI_RECORDING, SM_CXSMICON, SM_CYSMICON);
 
         wchar_t jmeno[257];
         DWORD delka = 257;
@@ -183,6 +181,22 @@ HRESULT Aplikace::Inicializovat(HINSTANCE inst)
         ZrusitKritickouSekci();
         return KodNeboFail(code);
     }
+}
+
+HIMAGELIST Aplikace::VelkeObrazky()
+{
+    if (!velkeObrazky)
+        velkeObrazky = NacistObrazky(instance, IDB_TOOLBAR_LARGE);
+    return velkeObrazky;
+}
+
+HICON Aplikace::IkonaZaznamu()
+{
+    // Asked for by the blink timer: no exception out of here.
+    if (!ikonaZaznamu)
+        ikonaZaznamu = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_RECORDING), IMAGE_ICON,
+                                                     GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    return ikonaZaznamu ? ikonaZaznamu : malaIkona;
 }
 
 bool Aplikace::PrevzitZarizeni()

@@ -73,6 +73,9 @@ public:
     WSADATA wsaData{};
     HIMAGELIST maleObrazky = nullptr;
     HIMAGELIST velkeObrazky = nullptr;
+    // Loaded when first needed: the start does without them.
+    HIMAGELIST VelkeObrazky();
+    HICON IkonaZaznamu();
 
 private:
     AudioCaptureDeviceEnumeration vyctovaniZarizeni_;

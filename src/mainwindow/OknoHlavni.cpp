@@ -325,13 +325,8 @@ void OknoHlavni::VytvoritRebar()
     comboZarizeni_.SetList(a_.zarizeni.get());
     comboZarizeni_.Fill(g_konfigurace.zarizeni);
     Fatalni(SUCCEEDED(comboProfilu_->Create(rebar_, 0, 0, IDC_PROFIL_KODOVANI)));
-    comboProfilu_->FillFromConfiguration();
-
-    tooltip_ = mirvak::winapi::VytvoritTooltip(m_hWnd);
-    if (tooltip_) {
-        mirvak::winapi::PridatTooltip(tooltip_, rebar_, IDC_ZARIZENI_ZVUK, MAKEINTRESOURCEW(20029));
-        mirvak::winapi::PridatTooltip(tooltip_, rebar_, IDC_PROFIL_KODOVANI, MAKEINTRESOURCEW(20028));
-    }
+    // The profiles' names and the tool tips come after the window shows
+    // (WM_SPUSTENI), before its first paint.
     for (HWND combo : {comboZarizeni_.Handle(), comboProfilu_->Handle()}) {
         RECT r{};
         GetWindowRect(combo, &r);
@@ -365,7 +360,7 @@ void OknoHlavni::VytvoritToolbar()
     SendMessageW(toolbar_, TB_SETPARENT, reinterpret_cast<WPARAM>(m_hWnd), 0);
     SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(toolbar_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
-    HIMAGELIST obrazky = g_konfigurace.toolbar == 2 ? a_.velkeObrazky : a_.maleObrazky;
+    HIMAGELIST obrazky = g_konfigurace.toolbar == 2 ? a_.VelkeObrazky() : a_.maleObrazky;
     SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(obrazky));
     std::vector<TBBUTTON> tlacitka;
     int obrazek = 0;
@@ -491,7 +486,7 @@ void OknoHlavni::UplatnitPisma()
     for (HWND dite : {status_, toolbar_, comboZarizeni_.Handle(), comboProfilu_ ? comboProfilu_->Handle() : nullptr,
                       seznam_ ? seznam_->Handle() : nullptr}) {
         if (dite)
-            SendMessageW(dite, WM_SETFONT, reinterpret_cast<WPARAM>(pismo), TRUE);
+            SendMessageW(dite, WM_SETFONT, reinterpret_cast<WPARAM>(pismo), IsWindowVisible(m_hWnd));
     }
     if (panel_)
         panel_->NastavitPismo(pismo);
@@ -946,6 +941,11 @@ LRESULT OknoHlavni::OnSpusteni(UINT, WPARAM, LPARAM, BOOL&)
     // What the first paint did not need waited until the window showed.
     if (a_.PrevzitZarizeni())
         comboZarizeni_.Fill(k.zarizeni);
+    comboProfilu_->FillFromConfiguration();
+    if (!tooltip_ && (tooltip_ = mirvak::winapi::VytvoritTooltip(m_hWnd)) != nullptr) {
+        mirvak::winapi::PridatTooltip(tooltip_, rebar_, IDC_ZARIZENI_ZVUK, MAKEINTRESOURCEW(20029));
+        mirvak::winapi::PridatTooltip(tooltip_, rebar_, IDC_PROFIL_KODOVANI, MAKEINTRESOURCEW(20028));
+    }
     if (ikona_ && !ikona_->Zobrazena()) {
         ikona_->Pridat(m_hWnd, 1, (k.parametry & 2) != 0, (k.parametry & 1) != 0);
         ikona_->NastavitTitulek(a_.nazevProduktu.c_str());

@@ -252,7 +252,7 @@ HRESULT RizeniZaznamu::Prepnout()
 void RizeniZaznamu::Bliknout()
 {
     IkonaOznameni* ikona = okno_.Ikona();
-    HICON dalsi = ikona && ikona->Ikona() != a_.malaIkona ? a_.malaIkona : a_.ikonaZaznamu;
+    HICON dalsi = ikona && ikona->Ikona() != a_.malaIkona ? a_.malaIkona : a_.IkonaZaznamu();
     if (ikona)
         ikona->NastavitIkonu(dalsi);
     if (okno_.Viditelne())
