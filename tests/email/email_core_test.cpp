@@ -228,7 +228,7 @@ TEST(SmtpReplyReader, ReadsUntilTheFinalLineHoweverItArrives)
     EXPECT_FALSE(HasExtension("250 8BITMIME", "8BITMIME"));  // the first line names the server
 }
 
-TEST(SmtpCommands, RefuseLineBreaksAndOverlongArguments)
+TEST(Checks, AddressesServersRecipientListsAndCommandArguments)
 {
     std::string out;
     EXPECT_TRUE(BuildCommand("MAIL FROM: <", "a@b.cz", ">", 264, out));
@@ -238,10 +238,6 @@ TEST(SmtpCommands, RefuseLineBreaksAndOverlongArguments)
         EXPECT_FALSE(BuildCommand("RCPT TO: <", zly, ">", 264, out)) << zly.substr(0, 20);
         EXPECT_TRUE(out.empty());
     }
-}
-
-TEST(Checks, AddressesServersAndRecipientLists)
-{
     // "ab@c.cz": name, @, letter, period, two letters; "a@b.c" has five characters.
     const std::pair<const wchar_t*, int32_t> adresy[] = {
         {L"", kEInvalidArg}, {L"a@b.c", 1},    {L"ab@c.cz", 0},  {L"abcdef", 1},   {L"abc@.cz", 1},

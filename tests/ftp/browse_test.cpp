@@ -9,6 +9,7 @@
 #include <commctrl.h>
 
 #include <map>
+#include <vector>
 
 using namespace tonbar::test;
 
@@ -57,9 +58,10 @@ HWND Prohlizec(DWORD ms) { return CekatNaDialog(L"Tonbar", IDC_FTP_STROM, ms); }
 
 } // namespace
 
-// Wrong credentials open nothing, nor does a click on the text part of the folder edit; its "..."
-// part browses with what is typed. The tree shows two levels, lists each folder once and gives the
-// backslash path; cancelling the browser keeps the text.
+// The dialog shows the record and toggles the password's mask. Wrong credentials open nothing, nor
+// does a click on the text part of the folder edit; its "..." part browses with what is typed. The
+// tree shows two levels, lists each folder once and gives the backslash path; a cancelled browser
+// keeps the text.
 TEST(FtpServerBrowse, FolderButtonBrowsesTheServerWithWhatIsTyped)
 {
     FtpServer server;
@@ -72,21 +74,28 @@ TEST(FtpServerBrowse, FolderButtonBrowsesTheServerWithWhatIsTyped)
     WriteBytes(server.Cesta(koren + L"\\soubor.txt"), RandomBytes(10, 1));
     WriteBytes(server.Cesta(koren + L"\\alfa\\soubor2.txt"), RandomBytes(10, 2));
 
-    FtpPlace misto;
-    misto.nazev = L"Prochazeni";
-    misto.slozka = L"puvodni";
-    std::wstring poVyberu, poZruseni, vyber, prvni, prvniZnovu, druhaUroven, beta, prazdna = L"?";
+    FtpPlace misto{L"tajne", L"Archiv", true, L"ftp.archiv.cz", L"a\\b", L"archivar"};
+    std::wstring videno, poVyberu, poZruseni, vyber, prvni, prvniZnovu, druhaUroven, beta, prazdna = L"?";
     size_t korenu = 0;
-    bool seSpatnymHeslem = true, poKliknutiNaText = true, otevren = false;
+    bool seSpatnymHeslem = true, poKliknutiNaText = true, otevren = false, pasivni = false;
+    std::vector<WPARAM> maska;  // hidden, shown, hidden again
     INT_PTR r = Ridit([&] { return DlgFtpMisto(&misto).DoModal(nullptr); }, [&] {
-        HWND dlg = CekatNaDialog(L"Tonbar - FTP místo - Prochazeni");
+        HWND dlg = CekatNaDialog(L"Tonbar - FTP místo - Archiv");
         if (!dlg)
             return;
-        // The stored record has no server: what is typed counts.
+        for (int id : {IDC_FTP_SERVER, IDC_FTP_UZIVATEL, IDC_FTP_HESLO, IDC_FTP_SLOZKA})
+            videno += Text(dlg, id) + L"|";
+        pasivni = IsDlgButtonChecked(dlg, IDC_FTP_PASIVNI) == BST_CHECKED;
+        maska.push_back(SendDlgItemMessageW(dlg, IDC_FTP_HESLO, EM_GETPASSWORDCHAR, 0, 0));
+        for (WPARAM stav : {BST_CHECKED, BST_UNCHECKED}) {
+            SendDlgItemMessageW(dlg, IDC_FTP_ZOBRAZIT_HESLO, BM_SETCHECK, stav, 0);
+            SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_FTP_ZOBRAZIT_HESLO, BN_CLICKED), 0);
+            maska.push_back(SendDlgItemMessageW(dlg, IDC_FTP_HESLO, EM_GETPASSWORDCHAR, 0, 0));
+        }
+        // What is typed counts, not what is stored.
         Napsat(dlg, IDC_FTP_SERVER, L"127.0.0.1");
         Napsat(dlg, IDC_FTP_UZIVATEL, server.uzivatel);
         Napsat(dlg, IDC_FTP_HESLO, L"spatne");
-        CheckDlgButton(dlg, IDC_FTP_PASIVNI, BST_CHECKED);
         PostMessageW(dlg, WM_APP + 2005, 0, 0);
         seSpatnymHeslem = Prohlizec(3000) != nullptr;
         Napsat(dlg, IDC_FTP_HESLO, server.heslo);
@@ -131,6 +140,12 @@ TEST(FtpServerBrowse, FolderButtonBrowsesTheServerWithWhatIsTyped)
         Kliknout(dlg, IDOK);
     });
     EXPECT_EQ(r, IDOK);
+    EXPECT_EQ(videno, L"ftp.archiv.cz|archivar|tajne|a\\b|");
+    EXPECT_TRUE(pasivni);
+    ASSERT_EQ(maska.size(), 3u);
+    EXPECT_NE(maska[0], 0u);
+    EXPECT_EQ(maska[1], 0u);
+    EXPECT_EQ(maska[2], maska[0]);
     EXPECT_FALSE(seSpatnymHeslem);
     EXPECT_FALSE(poKliknutiNaText);
     ASSERT_TRUE(otevren);

@@ -1,7 +1,5 @@
-// The FTP places: the stored form of a place, the commands of the list
-// dialog that the other list dialogs lack (rename, edit), the place dialog
-// and the upload dialog, driven through their controls. Adding and removing
-// are in stores/seznamy_test.cpp, the generic store in stores/rxml.
+// The FTP places: the stored form, the list dialog's commands that the other list dialogs lack
+// (rename, edit) and the upload dialog. Adding and removing: stores/seznamy_test.cpp.
 #include "harness/Dialogy.h"
 #include "harness/Servery.h"
 
@@ -11,7 +9,6 @@
 #include "harness/TestFolder.h"
 #include "resources/resource.h"
 #include "stores/DlgFtpMista.h"
-#include "stores/DlgFtpMisto.h"
 #include "stores/FtpPlace.h"
 
 #include <vector>
@@ -140,38 +137,6 @@ TEST_F(FtpMista, DialogRenamesEditsAndRefusesEmptyNames)
     EXPECT_EQ(Nazvy(ulozene), (std::vector<std::wstring>{L"Archiv 2", L"Zaloha"}));
     EXPECT_EQ(ulozene.At(0).heslo, L" <b>&amp; žluť ");
     EXPECT_EQ(ulozene.At(1).server, L"127.0.0.1");
-}
-
-TEST(DlgFtpMistoTest, ShowsTheRecordTogglesThePasswordAndCancelLeavesItUntouched)
-{
-    FtpPlace m{L"tajne", L"Archiv", true, L"ftp.archiv.cz", L"a\\b", L"archivar"};
-    std::wstring videno;
-    bool pasivni = false;
-    WPARAM skryty = 0, zobrazeny = 1, znovuSkryty = 0;
-    INT_PTR r = Ridit([&] { return DlgFtpMisto(&m).DoModal(nullptr); }, [&] {
-        HWND dlg = CekatNaDialog(L"Tonbar - FTP místo - Archiv");
-        if (!dlg)
-            return;
-        for (int id : {IDC_FTP_SERVER, IDC_FTP_UZIVATEL, IDC_FTP_HESLO, IDC_FTP_SLOZKA})
-            videno += Text(dlg, id) + L"|";
-        pasivni = IsDlgButtonChecked(dlg, IDC_FTP_PASIVNI) == BST_CHECKED;
-        HWND h = GetDlgItem(dlg, IDC_FTP_HESLO);
-        skryty = SendMessageW(h, EM_GETPASSWORDCHAR, 0, 0);
-        for (WPARAM stav : {BST_CHECKED, BST_UNCHECKED}) {
-            SendDlgItemMessageW(dlg, IDC_FTP_ZOBRAZIT_HESLO, BM_SETCHECK, stav, 0);
-            SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_FTP_ZOBRAZIT_HESLO, BN_CLICKED), 0);
-            (stav == BST_CHECKED ? zobrazeny : znovuSkryty) = SendMessageW(h, EM_GETPASSWORDCHAR, 0, 0);
-        }
-        Napsat(dlg, IDC_FTP_SERVER, L"zmeneno");
-        Kliknout(dlg, IDCANCEL);
-    });
-    EXPECT_EQ(r, IDCANCEL);
-    EXPECT_EQ(videno, L"ftp.archiv.cz|archivar|tajne|a\\b|");
-    EXPECT_TRUE(pasivni);
-    EXPECT_NE(skryty, 0u);
-    EXPECT_EQ(zobrazeny, 0u);
-    EXPECT_EQ(znovuSkryty, skryty);
-    EXPECT_EQ(m.server, L"ftp.archiv.cz");
 }
 
 // With places: each shown as chosen, the choice and the typed name returned.

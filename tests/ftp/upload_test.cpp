@@ -22,9 +22,6 @@ protected:
     {
         ASSERT_TRUE(server.Bezi()) << "no FTP server: run through tests/harness/servers.sh ftp (ctest -R ftp_server)";
         ASSERT_EQ(server.Prikaz("ping"), "ok");
-        // A folder of the server root of this test's own.
-        for (const char* z = ::testing::UnitTest::GetInstance()->current_test_info()->name(); *z; ++z)
-            slozka += static_cast<wchar_t>(*z);
         CreateDirectoryW(server.Cesta(slozka).c_str(), nullptr);
     }
 
@@ -56,14 +53,14 @@ protected:
     FtpServer server;
     IkonaTestu ikona;
     TestFolder mistni;
-    std::wstring slozka;
+    std::wstring slozka = L"nahravani";  // of this test's own, in the server's root
 };
 
 } // namespace
 
-// Byte-identical in both modes, into the login folder, a new last folder
-// level, over an existing file, from a file the player holds open.
-TEST_F(FtpServerUpload, ArrivesByteIdentical)
+// Byte-identical in both modes, into the login folder, a new last folder level, over an existing
+// file, from a file the player holds open; failures; one upload at a time.
+TEST_F(FtpServerUpload, UploadsArriveByteIdenticalAndFailuresCreateNothing)
 {
     struct Pripad {
         const wchar_t* lokalni;
@@ -104,12 +101,9 @@ TEST_F(FtpServerUpload, ArrivesByteIdentical)
     }
     EXPECT_FALSE(Existuje(server.Cesta(slozka + L"\\x")));
     EXPECT_FALSE(FtpUploadBezi());
-}
 
-// Every failure ends in the failure balloon, leaves nothing on the server and frees the marker;
-// line breaks in any argument never reach the wire; one upload runs at a time.
-TEST_F(FtpServerUpload, FailuresEndInTheFailureBalloonCreateNothingAndOneRunsAtATime)
-{
+    // Every failure ends in the failure balloon, leaves nothing on the server and frees the marker;
+    // line breaks in any argument never reach the wire.
     std::wstring lokalni = mistni.File(L"chyba.wma");
     WriteBytes(lokalni, RandomBytes(1000, 6));
     struct Pripad {

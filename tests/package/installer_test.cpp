@@ -47,12 +47,15 @@ bool KlicExistuje(HKEY koren, const wchar_t* klic)
 // A value of the 64-bit view as text, a DWORD in decimal; "<chybí>" when it is missing.
 std::wstring Retezec(HKEY koren, const wchar_t* klic, const wchar_t* hodnota)
 {
-    wchar_t buf[2048] = {};
+    union {
+        wchar_t text[2048];
+        DWORD cislo;
+    } buf{};
     DWORD velikost = sizeof buf, typ = 0;
     const DWORD druhy = RRF_RT_REG_SZ | RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY;
-    if (RegGetValueW(koren, klic, hodnota, druhy, &typ, buf, &velikost) != ERROR_SUCCESS)
+    if (RegGetValueW(koren, klic, hodnota, druhy, &typ, &buf, &velikost) != ERROR_SUCCESS)
         return L"<chybí>";
-    return typ == REG_DWORD ? std::to_wstring(*reinterpret_cast<DWORD*>(buf)) : buf;
+    return typ == REG_DWORD ? std::to_wstring(buf.cislo) : buf.text;
 }
 
 // The values (name -> data and type) directly under a key.
