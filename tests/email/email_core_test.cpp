@@ -256,7 +256,7 @@ TEST(Checks, AddressesServersRecipientListsAndCommandArguments)
         EXPECT_EQ(UtcOffsetFromBias(bias), posun) << bias;
 }
 
-TEST(SmtpMessage, OneTextPartHasNoBoundary)
+TEST(SmtpMessage, OneTextPartHasNoBoundaryAndHeaderInjectionIsRefused)
 {
     FixedPlatform p;
     SmtpMessage m(p);
@@ -282,11 +282,8 @@ TEST(SmtpMessage, OneTextPartHasNoBoundary)
     EXPECT_EQ(m.headers.Find(L"Content-Type"), nullptr);
     EXPECT_EQ(FormatDate(MimeTime{2026, 1, 4, 1, 23, 0, 0, 0}, 0), "Thu, 1 Jan 2026 23:00:00 -0000");
     EXPECT_EQ(FormatDate(MimeTime{2026, 1, 4, 1, 23, 0, 0, 0}, -500), "Thu, 1 Jan 2026 23:00:00 -0500");
-}
 
-TEST(SmtpMessage, RefusesHeaderInjection)
-{
-    FixedPlatform p;
+    // A line break in any header's text refuses the message.
     const std::function<void(SmtpMessage&)> pokusy[] = {
         [](SmtpMessage& m) { m.subject = L"Hi\r\nBcc: victim@x.cz"; },
         [](SmtpMessage& m) { m.to.name = L"Eva\nX-Evil: 1"; },
@@ -297,11 +294,11 @@ TEST(SmtpMessage, RefusesHeaderInjection)
         },
     };
     for (const auto& pokus : pokusy) {
-        SmtpMessage m(p);
-        m.from.address = L"a@b.cz";
-        pokus(m);
-        std::string out = "x";
-        EXPECT_EQ(m.ComposeBytes(out), kEInvalidArg);
+        SmtpMessage z(p);
+        z.from.address = L"a@b.cz";
+        pokus(z);
+        out = "x";
+        EXPECT_EQ(z.ComposeBytes(out), kEInvalidArg);
         EXPECT_TRUE(out.empty());
     }
 }
