@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <mutex>
 
 using namespace mirvak::email;
@@ -390,13 +391,8 @@ TEST_F(SendEmailTest, FailuresEndInTheErrorBalloonWithoutThePassword)
     WriteBytes(zamceny, RandomBytes(5000, 4));
     HANDLE zamek = CreateFileW(zamceny.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(zamek, INVALID_HANDLE_VALUE);
-    HANDLE f = CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(f, INVALID_HANDLE_VALUE);
-    LARGE_INTEGER size;
-    size.QuadPart = static_cast<LONGLONG>(kMaxAttachmentBytes) + 1;
-    SetFilePointerEx(f, size, nullptr, FILE_BEGIN);
-    SetEndOfFile(f);
-    CloseHandle(f);
+    WriteBytes(huge, "");
+    std::filesystem::resize_file(huge, kMaxAttachmentBytes + 1);
     const wchar_t* kNecitelny = L"Soubor záznamu nelze přečíst (";
     struct {
         const char* server;
