@@ -1,6 +1,5 @@
-// The portable e-mail core: encoders against Python's base64, quopri and
-// email packages, the encoding choice, the composed structure and the
-// reply reader.
+// The portable e-mail core: encoders against Python's base64, quopri and email packages, the
+// encoding choice, the composed structure and the reply reader.
 #include "email/mime/Base64.h"
 #include "email/mime/Checks.h"
 #include "email/mime/Encoders.h"
@@ -15,7 +14,6 @@
 #include <fstream>
 #include <functional>
 #include <random>
-#include <sstream>
 
 using namespace mirvak::email;
 namespace fs = std::filesystem;
@@ -28,63 +26,62 @@ struct TempDir {
         return fs::path(mkdtemp(tmpl));
     }();
     ~TempDir() { fs::remove_all(path_); }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
 };
 
-void WriteFile(const fs::path& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
+void WriteFile(const std::string& p, const std::string& bytes) { std::ofstream(p, std::ios::binary) << bytes; }
 
-std::string ReadFile(const fs::path& p)
+std::string ReadFile(const std::string& p)
 {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Runs a Python snippet with the argument list; its standard output.
+// Runs a Python script, given on its standard input, with the arguments; its standard output.
 std::string Python(const std::string& code, const std::string& args)
 {
-    TempDir d;
-    WriteFile(d / "s.py", code);
-    std::string cmd = "/usr/bin/python3 " + (d / "s.py").string() + " " + args;
+    std::string cmd = "/usr/bin/python3 - " + args + " <<'PY'\n" + code + "\nPY\n", out;
     FILE* p = popen(cmd.c_str(), "r");
     EXPECT_NE(p, nullptr);
-    std::string out;
     char buf[4096];
-    size_t n;
-    while (p && (n = fread(buf, 1, sizeof buf, p)) > 0)
+    for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;)
         out.append(buf, n);
     if (p) {
-        EXPECT_EQ(pclose(p), 0) << cmd;
+        EXPECT_EQ(pclose(p), 0) << code;
     }
     return out;
 }
 
-std::string RandomBytes(std::mt19937& rng, size_t n, int lo = 0, int hi = 255)
+std::string RandomBytes(std::mt19937& rng, size_t n)
 {
-    std::uniform_int_distribution<int> d(lo, hi);
     std::string s(n, '\0');
     for (auto& c : s)
-        c = static_cast<char>(d(rng));
+        c = static_cast<char>(rng());
     return s;
 }
 
 // A platform with a fixed clock for the composed-structure tests.
 class FixedPlatform : public MimePlatform {
+    const MimePlatform& p_ = PortableMimePlatform();
+
 public:
-    std::string ToCodePage(const std::wstring& t) const override { return PortableMimePlatform().ToCodePage(t); }
-    std::wstring FromCodePage(const std::string& b) const override { return PortableMimePlatform().FromCodePage(b); }
+    std::string ToCodePage(const std::wstring& t) const override { return p_.ToCodePage(t); }
+    std::wstring FromCodePage(const std::string& b) const override { return p_.FromCodePage(b); }
     std::wstring CharsetName() const override { return L"iso-8859-1"; }
-    std::wstring ContentTypeOf(const std::wstring& e) const override { return PortableMimePlatform().ContentTypeOf(e); }
+    std::wstring ContentTypeOf(const std::wstring& e) const override { return p_.ContentTypeOf(e); }
     uint32_t Milliseconds() const override { return 0x1234ABCD; }
     void Now(MimeTime& t, int32_t& off) const override { t = MimeTime{2026, 12, 6, 5, 9, 5, 7, 0}, off = 100; }
     int32_t ReadWholeFile(const std::wstring& p, std::string& b, uint64_t cap) const override
     {
-        return PortableMimePlatform().ReadWholeFile(p, b, cap);
+        return p_.ReadWholeFile(p, b, cap);
     }
 };
 
 } // namespace
 
-TEST(Base64, AgreesWithPythonAndReadsChallenges)
+// Python reads back what we wrote: base64 of random data, in one piece and in lines of 76 with
+// CR LF, and quoted-printable of text-like data (whose line rules are the MIME fuzzer's).
+TEST(Encoders, AgreeWithPythonsBase64AndQuopri)
 {
     std::mt19937 rng(20261205);
     TempDir d;
@@ -102,17 +99,32 @@ TEST(Base64, AgreesWithPythonAndReadsChallenges)
         WriteFile(d / ("lines" + k), lines);
         sizes += " " + k;
     }
-    // Python encodes as we do and reads our line form: lines of 76 and CR LF.
+    for (int round = 0; round < 30; ++round) {
+        // Printable bytes, high bytes, '=', blanks, CR LF; some with trailing blanks at the very end.
+        std::string data;
+        for (size_t i = 0, n = 1 + rng() % 3000; i < n; ++i) {
+            int k = static_cast<int>(rng() % 100);
+            data += k < 5 ? "\r\n" : k < 12 ? " " : k < 14 ? "=" : k < 16 ? "\t"
+                  : std::string(1, static_cast<char>(k < 22 ? 0x80 + rng() % 128 : k < 23 ? rng() % 32 : 33 + rng() % 94));
+        }
+        data += round % 3 ? "" : "  ";
+        WriteFile(d / ("text" + std::to_string(round)), data);
+        WriteFile(d / ("qp" + std::to_string(round)), EncodeQuotedPrintable(data));
+    }
+    // quopri turns our CR LF line ends into LF: compared on that form.
     EXPECT_EQ(Python(R"(
-import base64, os, sys
+import base64, os, quopri, sys
 r = lambda n: open(os.path.join(sys.argv[1], n), 'rb').read()
 for n in sys.argv[2:]:
     data, lines = r('in' + n), r('lines' + n)
     if base64.b64encode(data) != r('one' + n) or base64.b64decode(lines.replace(b'\r\n', b'')) != data \
             or any(len(l) > 76 for l in lines.split(b'\r\n')) or (data and not lines.endswith(b'\r\n')):
-        print('differs at', n)
+        print('base64 differs at', n)
+for i in range(30):
+    if quopri.decodestring(r('qp%d' % i)).replace(b'\r\n', b'\n') != r('text%d' % i).replace(b'\r\n', b'\n'):
+        print('quoted-printable differs at', i)
 )",
-                     (d / "").string() + sizes),
+                     d / "" + sizes),
               "");
 
     Base64 b;
@@ -126,40 +138,6 @@ for n in sys.argv[2:]:
     b.EncodeString("abc");
     EXPECT_EQ(b.EncodedLength(), 4u);
     EXPECT_EQ(b.Encoded()[4], '\0');
-}
-
-// The line rules of quoted-printable are the MIME fuzzer's; here Python's
-// quopri reads back what we wrote.
-TEST(QuotedPrintable, RoundTripsThroughPythonQuopriAndEscapesAnsiBytes)
-{
-    std::mt19937 rng(7);
-    TempDir d;
-    std::vector<std::string> texts;
-    for (int round = 0; round < 30; ++round) {
-        // Text-like data: printable bytes, high bytes, '=', blanks, CR LF.
-        std::string data;
-        for (size_t i = 0, n = 1 + rng() % 3000; i < n; ++i) {
-            int k = static_cast<int>(rng() % 100);
-            data += k < 5 ? "\r\n" : k < 12 ? " " : k < 14 ? "=" : k < 16 ? "\t"
-                  : std::string(1, static_cast<char>(k < 22 ? 0x80 + rng() % 128 : k < 23 ? rng() % 32 : 33 + rng() % 94));
-        }
-        if (round % 3 == 0)
-            data += "  ";  // trailing blanks at the very end
-        WriteFile(d / ("qp" + std::to_string(round)), EncodeQuotedPrintable(data));
-        texts.push_back(data);
-    }
-    Python("import quopri, os, sys\nfor i in range(30):\n p = os.path.join(sys.argv[1], 'qp%d' % i)\n"
-           " open(p + '.back', 'wb').write(quopri.decodestring(open(p, 'rb').read()))",
-           (d / "").string());
-    // quopri turns our CR LF line ends into LF; compare on that form.
-    auto lf = [](std::string s) {
-        for (size_t i = 0; (i = s.find("\r\n", i)) != std::string::npos;)
-            s.erase(i, 1);
-        return s;
-    };
-    for (int round = 0; round < 30; ++round)
-        ASSERT_EQ(lf(ReadFile(d / ("qp" + std::to_string(round) + ".back"))), lf(texts[round])) << round;
-
     // "č" in code page 1250 is 0xE8; it must never become a control byte.
     EXPECT_EQ(EncodeQuotedPrintable("\xE8" "a=b"), "=E8a=3Db");
     EXPECT_EQ(EncodeQuotedPrintable("end \r\nx\t"), "end=20\r\nx=09");
@@ -250,7 +228,7 @@ TEST(SmtpReplyReader, ReadsUntilTheFinalLineHoweverItArrives)
     EXPECT_FALSE(HasExtension("250 8BITMIME", "8BITMIME"));  // the first line names the server
 }
 
-TEST(SmtpCommands, RefuseLineBreaksAndOverlongArguments)
+TEST(Checks, AddressesServersRecipientListsAndCommandArguments)
 {
     std::string out;
     EXPECT_TRUE(BuildCommand("MAIL FROM: <", "a@b.cz", ">", 264, out));
@@ -260,10 +238,6 @@ TEST(SmtpCommands, RefuseLineBreaksAndOverlongArguments)
         EXPECT_FALSE(BuildCommand("RCPT TO: <", zly, ">", 264, out)) << zly.substr(0, 20);
         EXPECT_TRUE(out.empty());
     }
-}
-
-TEST(Checks, AddressesServersAndRecipientLists)
-{
     // "ab@c.cz": name, @, letter, period, two letters; "a@b.c" has five characters.
     const std::pair<const wchar_t*, int32_t> adresy[] = {
         {L"", kEInvalidArg}, {L"a@b.c", 1},    {L"ab@c.cz", 0},  {L"abcdef", 1},   {L"abc@.cz", 1},
@@ -282,7 +256,7 @@ TEST(Checks, AddressesServersAndRecipientLists)
         EXPECT_EQ(UtcOffsetFromBias(bias), posun) << bias;
 }
 
-TEST(SmtpMessage, OneTextPartHasNoBoundary)
+TEST(SmtpMessage, OneTextPartHasNoBoundaryAndHeaderInjectionIsRefused)
 {
     FixedPlatform p;
     SmtpMessage m(p);
@@ -308,11 +282,8 @@ TEST(SmtpMessage, OneTextPartHasNoBoundary)
     EXPECT_EQ(m.headers.Find(L"Content-Type"), nullptr);
     EXPECT_EQ(FormatDate(MimeTime{2026, 1, 4, 1, 23, 0, 0, 0}, 0), "Thu, 1 Jan 2026 23:00:00 -0000");
     EXPECT_EQ(FormatDate(MimeTime{2026, 1, 4, 1, 23, 0, 0, 0}, -500), "Thu, 1 Jan 2026 23:00:00 -0500");
-}
 
-TEST(SmtpMessage, RefusesHeaderInjection)
-{
-    FixedPlatform p;
+    // A line break in any header's text refuses the message.
     const std::function<void(SmtpMessage&)> pokusy[] = {
         [](SmtpMessage& m) { m.subject = L"Hi\r\nBcc: victim@x.cz"; },
         [](SmtpMessage& m) { m.to.name = L"Eva\nX-Evil: 1"; },
@@ -323,19 +294,18 @@ TEST(SmtpMessage, RefusesHeaderInjection)
         },
     };
     for (const auto& pokus : pokusy) {
-        SmtpMessage m(p);
-        m.from.address = L"a@b.cz";
-        pokus(m);
-        std::string out = "x";
-        EXPECT_EQ(m.ComposeBytes(out), kEInvalidArg);
+        SmtpMessage z(p);
+        z.from.address = L"a@b.cz";
+        pokus(z);
+        out = "x";
+        EXPECT_EQ(z.ComposeBytes(out), kEInvalidArg);
         EXPECT_TRUE(out.empty());
     }
 }
 
-// Python's email package (strict) reads the composed text as the server
-// stores it, periods undoubled: one line per header and per part, each
-// part's decoded bytes in the file part<k>.
-std::string ParsedByPython(SmtpMessage& m, const TempDir& d)
+// Python's email package (strict) reads the composed text as the server stores it, periods
+// undoubled: one line per header and per part; each part's decoded bytes go to the file part<k>.
+void ExpectParsed(SmtpMessage& m, const TempDir& d, std::initializer_list<std::string> lines)
 {
     std::string out, stored;
     EXPECT_EQ(m.ComposeBytes(out), kOk);
@@ -343,10 +313,9 @@ std::string ParsedByPython(SmtpMessage& m, const TempDir& d)
         if (!(start && out[i] == '.' && i + 1 < out.size() && out[i + 1] == '.'))
             stored += out[i];
     WriteFile(d / "m.eml", stored);
-    return Python(R"(
+    std::string parsed = Python(R"(
 import email, email.policy, email.utils, os, sys
-raw = open(sys.argv[1], 'rb').read()
-m = email.message_from_bytes(raw, policy=email.policy.strict)
+m = email.message_from_bytes(open(sys.argv[1], 'rb').read(), policy=email.policy.strict)
 print('type', m.get_content_type())
 print('subject', m['subject'])
 print('to', m['to'])
@@ -361,11 +330,7 @@ for p in m.walk():
           name and email.utils.collapse_rfc2231_value(name), p['content-transfer-encoding'])
     open(os.path.join(os.path.dirname(sys.argv[1]), 'part%d' % k), 'wb').write(p.get_payload(decode=True))
 )",
-                  (d / "m.eml").string());
-}
-
-void ExpectLines(const std::string& parsed, std::initializer_list<std::string> lines)
-{
+                                d / "m.eml");
     for (const std::string& l : lines)
         EXPECT_NE(parsed.find(l + "\n"), std::string::npos) << l << "\nin:\n" << parsed;
 }
@@ -386,12 +351,12 @@ TEST(SmtpMessage, StructuresParseWithPythonEmail)
     m.textParts.push_back({});
     m.textParts[0].text = L"Tonbar odeslaný z aplikace \"Tonbar\"";
     m.attachments.push_back({});
-    m.attachments[0].filePath = (d / "5.12.2026 09-07-03.wma").wstring();
+    m.attachments[0].filePath = fs::path(d / "5.12.2026 09-07-03.wma").wstring();
     m.attachments[0].isInline = 1;
     // The content type comes from the extension after the last ".".
-    ExpectLines(ParsedByPython(m, d), {"type multipart/mixed", "subject Záznam", "to Eva <eva@example.cz>, petr@example.cz",
-                                       "part 1 text/plain None None None 8bit",
-                                       "part 2 audio/x-ms-wma inline 5.12.2026 09-07-03.wma 5.12.2026 09-07-03.wma base64"});
+    ExpectParsed(m, d, {"type multipart/mixed", "subject Záznam", "to Eva <eva@example.cz>, petr@example.cz",
+                        "part 1 text/plain None None None 8bit",
+                        "part 2 audio/x-ms-wma inline 5.12.2026 09-07-03.wma 5.12.2026 09-07-03.wma base64"});
     EXPECT_EQ(ReadFile(d / "part2"), binary);
     EXPECT_EQ(m.multipartKind, 1);
 
@@ -402,18 +367,18 @@ TEST(SmtpMessage, StructuresParseWithPythonEmail)
     a.textParts[0].text = L"plain";
     a.textParts[1].contentType = L"text/html";
     a.textParts[1].text = L"<p>html</p>";
-    ExpectLines(ParsedByPython(a, d), {"type multipart/alternative"});
+    ExpectParsed(a, d, {"type multipart/alternative"});
     a.attachments.push_back({});
-    a.attachments[0].filePath = (d / "note.txt").wstring();
+    a.attachments[0].filePath = fs::path(d / "note.txt").wstring();
     a.attachments[0].fileName = L"poznámka.txt";
     a.multipartKind = 0;
-    ExpectLines(ParsedByPython(a, d), {"type multipart/mixed", "multi multipart/alternative",
-                                       "part 3 text/plain attachment poznámka.txt poznámka.txt 7bit"});
+    ExpectParsed(a, d, {"type multipart/mixed", "multi multipart/alternative",
+                        "part 3 text/plain attachment poznámka.txt poznámka.txt 7bit"});
     EXPECT_EQ(ReadFile(d / "part3"), "line one\r\n.dot line\r\n");
 
     // An attachment that cannot be read refuses the message: it never goes
     // without the file it was to carry.
-    a.attachments[0].filePath = (d / "missing.wma").wstring();
+    a.attachments[0].filePath = fs::path(d / "missing.wma").wstring();
     std::string out = "x";
     EXPECT_EQ(a.ComposeBytes(out), kEFileNotFound);
     EXPECT_TRUE(out.empty());

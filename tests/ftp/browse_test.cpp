@@ -1,28 +1,24 @@
-// The server folder browser against the real FTP server of servers.sh ftp
-// (passive), and the FTP place dialog's "..." button that opens it (active).
+// The server folder browser against the real FTP server of servers.sh ftp, opened by the FTP place
+// dialog's "..." button: first in passive mode, then in active mode.
 #include "harness/Dialogy.h"
 #include "harness/Servery.h"
 
-#include "ftp/DlgVyberSlozkyFtp.h"
-#include "ftp/FtpPripojeni.h"
 #include "resources/resource.h"
 #include "stores/DlgFtpMisto.h"
 
 #include <commctrl.h>
 
-#include <algorithm>
+#include <map>
 #include <vector>
 
 using namespace tonbar::test;
 
 namespace {
 
-// The names of `rodic`'s children (the roots for null); `nalez` gets the one
-// named `hledany`.
-std::vector<std::wstring> Deti(HWND strom, HTREEITEM rodic, const std::wstring& hledany = L"",
-                               HTREEITEM* nalez = nullptr)
+// The children of `rodic` (the roots for null) by name; a name listed twice appears twice.
+std::multimap<std::wstring, HTREEITEM> Deti(HWND strom, HTREEITEM rodic)
 {
-    std::vector<std::wstring> nazvy;
+    std::multimap<std::wstring, HTREEITEM> deti;
     HTREEITEM p = rodic ? TreeView_GetChild(strom, rodic) : TreeView_GetRoot(strom);
     for (; p; p = TreeView_GetNextSibling(strom, p)) {
         wchar_t text[MAX_PATH] = {};
@@ -32,146 +28,111 @@ std::vector<std::wstring> Deti(HWND strom, HTREEITEM rodic, const std::wstring& 
         it.pszText = text;
         it.cchTextMax = MAX_PATH;
         TreeView_GetItem(strom, &it);
-        nazvy.push_back(text);
-        if (nalez && hledany == text)
-            *nalez = p;
+        deti.emplace(text, p);
     }
+    return deti;
+}
+
+// The names of `rodic`'s children, sorted, once `rozbalit` has selected or expanded it.
+std::wstring Nazvy(HWND strom, HTREEITEM rodic, bool rozbalit = false)
+{
+    if (rozbalit)
+        TreeView_Expand(strom, rodic, TVE_EXPAND);
+    else
+        TreeView_SelectItem(strom, rodic);
+    std::wstring nazvy;
+    for (auto& [nazev, uzel] : Deti(strom, rodic))
+        nazvy += nazev + L" ";
     return nazvy;
 }
 
 HTREEITEM Najit(HWND strom, HTREEITEM rodic, const std::wstring& nazev)
 {
-    HTREEITEM p = nullptr;
-    Deti(strom, rodic, nazev, &p);
-    return p;
+    auto deti = Deti(strom, rodic);
+    auto it = deti.find(nazev);
+    return it == deti.end() ? nullptr : it->second;
 }
 
 // The folder browser when one opens within `ms`.
 HWND Prohlizec(DWORD ms) { return CekatNaDialog(L"Tonbar", IDC_FTP_STROM, ms); }
 
-std::vector<std::wstring> Serazene(std::vector<std::wstring> v)
-{
-    std::sort(v.begin(), v.end());
-    return v;
-}
-
-class FtpServerBrowse : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.Bezi()) << "no FTP server: run through tests/harness/servers.sh ftp (ctest -R ftp_server)";
-        // A tree of the test's own under the login folder: the browser
-        // lists the login folder, so the top level holds everything other
-        // tests left there too; this test looks only at its own branch.
-        koren_ = L"prochazeni";
-        for (const wchar_t* s : {L"", L"\\alfa", L"\\alfa\\a1", L"\\alfa\\a2", L"\\alfa\\a2\\hluboko", L"\\beta",
-                                 L"\\beta\\b1", L"\\.skryta", L"\\prazdna"})
-            CreateDirectoryW(server.Cesta(koren_ + s).c_str(), nullptr);
-        WriteBytes(server.Cesta(koren_ + L"\\soubor.txt"), RandomBytes(10, 1));
-        WriteBytes(server.Cesta(koren_ + L"\\alfa\\soubor2.txt"), RandomBytes(10, 2));
-    }
-
-    FtpServer server;
-    std::wstring koren_;
-};
-
 } // namespace
 
-TEST_F(FtpServerBrowse, TreeShowsTwoLevelsListsEachFolderOnceAndGivesTheBackslashPath)
+// The dialog shows the record and toggles the password's mask. Wrong credentials open nothing, nor
+// does a click on the text part of the folder edit; its "..." part browses with what is typed. The
+// tree shows two levels, lists each folder once and gives the backslash path; a cancelled browser
+// keeps the text.
+TEST(FtpServerBrowse, FolderButtonBrowsesTheServerWithWhatIsTyped)
 {
-    mirvak::ftp::FtpPripojeni p;
-    ASSERT_EQ(mirvak::ftp::FtpConnect(p, L"127.0.0.1", server.uzivatel, server.heslo, true), S_OK);
-    mirvak::ftp::DlgVyberSlozkyFtp dialog(p.Spojeni());
-    std::vector<std::wstring> koreny, prvni, prvniZnovu, druhaUroven, beta, prazdna = {L"?"};
-    std::wstring vyber;
-    INT_PTR r = Ridit([&] { return dialog.DoModal(nullptr); }, [&] {
-        HWND dlg = CekatNaDialog(L"Tonbar", IDC_FTP_STROM);
-        if (!dlg)
-            return;
-        HWND strom = GetDlgItem(dlg, IDC_FTP_STROM);
-        koreny = Deti(strom, nullptr);
-        HTREEITEM vetev = Najit(strom, nullptr, koren_);
-        if (vetev) {
-            // Selecting lists the folder's children, once.
-            SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(vetev));
-            prvni = Deti(strom, vetev);
-            HTREEITEM alfa = Najit(strom, vetev, L"alfa");
-            SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(alfa));
-            SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(vetev));
-            SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(alfa));
-            prvniZnovu = Deti(strom, vetev);
-            druhaUroven = Deti(strom, alfa);
-            // Expanding lists too.
-            HTREEITEM b = Najit(strom, vetev, L"beta");
-            SendMessageW(strom, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(b));
-            beta = Deti(strom, b);
-            HTREEITEM nic = Najit(strom, vetev, L"prazdna");
-            SendMessageW(strom, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(nic));
-            prazdna = Deti(strom, nic);
-            HTREEITEM a2 = Najit(strom, alfa, L"a2");
-            SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(a2));
-            vyber = Text(dlg, IDC_FTP_VYBER);
-        }
-        Kliknout(dlg, IDOK);
-    });
-    EXPECT_EQ(r, IDOK);
-    EXPECT_NE(std::find(koreny.begin(), koreny.end(), koren_), koreny.end());
-    EXPECT_EQ(std::count(koreny.begin(), koreny.end(), koren_), 1);
-    EXPECT_EQ(Serazene(prvni), (std::vector<std::wstring>{L"alfa", L"beta", L"prazdna"}));
-    EXPECT_EQ(prvniZnovu.size(), 3u);
-    EXPECT_EQ(Serazene(druhaUroven), (std::vector<std::wstring>{L"a1", L"a2"}));
-    EXPECT_EQ(beta, std::vector<std::wstring>{L"b1"});
-    EXPECT_TRUE(prazdna.empty());
-    std::wstring ocekavana = koren_ + L"\\alfa\\a2";
-    EXPECT_EQ(vyber, ocekavana);
-    EXPECT_EQ(dialog.VybranaSlozka(), ocekavana);
-}
+    FtpServer server;
+    ASSERT_TRUE(server.Bezi()) << "no FTP server: run through tests/harness/servers.sh ftp (ctest -R ftp_server)";
+    // A tree of the test's own under the login folder, which holds what other tests left there too.
+    const std::wstring koren = L"prochazeni";
+    for (const wchar_t* s : {L"", L"\\alfa", L"\\alfa\\a1", L"\\alfa\\a2", L"\\alfa\\a2\\hluboko", L"\\beta",
+                             L"\\beta\\b1", L"\\.skryta", L"\\prazdna"})
+        CreateDirectoryW(server.Cesta(koren + s).c_str(), nullptr);
+    WriteBytes(server.Cesta(koren + L"\\soubor.txt"), RandomBytes(10, 1));
+    WriteBytes(server.Cesta(koren + L"\\alfa\\soubor2.txt"), RandomBytes(10, 2));
 
-TEST_F(FtpServerBrowse, FolderEditButtonBrowsesWithWhatIsTypedAndCancelKeepsTheText)
-{
-    FtpPlace misto;
-    misto.nazev = L"Prochazeni";
-    misto.slozka = L"puvodni";
-    DlgFtpMisto dialog(&misto);
-    std::wstring poVyberu, poZruseni;
-    bool prohlizecOtevren = false, prohlizecSeSpatnymHeslem = true;
-    INT_PTR r = Ridit([&] { return dialog.DoModal(nullptr); }, [&] {
-        HWND dlg = CekatNaDialog(L"Tonbar - FTP místo - Prochazeni");
+    FtpPlace misto{L"tajne", L"Archiv", true, L"ftp.archiv.cz", L"a\\b", L"archivar"};
+    std::wstring videno, poVyberu, poZruseni, vyber, prvni, prvniZnovu, druhaUroven, beta, prazdna = L"?";
+    size_t korenu = 0;
+    bool seSpatnymHeslem = true, poKliknutiNaText = true, otevren = false, pasivni = false;
+    std::vector<WPARAM> maska;  // hidden, shown, hidden again
+    INT_PTR r = Ridit([&] { return DlgFtpMisto(&misto).DoModal(nullptr); }, [&] {
+        HWND dlg = CekatNaDialog(L"Tonbar - FTP místo - Archiv");
         if (!dlg)
             return;
-        // The stored record has no server: what is typed counts.
-        SetDlgItemTextW(dlg, IDC_FTP_SERVER, L"127.0.0.1");
-        SetDlgItemTextW(dlg, IDC_FTP_UZIVATEL, server.uzivatel.c_str());
-        SetDlgItemTextW(dlg, IDC_FTP_HESLO, L"spatne");
-        // Wrong credentials: nothing opens.
+        for (int id : {IDC_FTP_SERVER, IDC_FTP_UZIVATEL, IDC_FTP_HESLO, IDC_FTP_SLOZKA})
+            videno += Text(dlg, id) + L"|";
+        pasivni = IsDlgButtonChecked(dlg, IDC_FTP_PASIVNI) == BST_CHECKED;
+        maska.push_back(SendDlgItemMessageW(dlg, IDC_FTP_HESLO, EM_GETPASSWORDCHAR, 0, 0));
+        for (WPARAM stav : {BST_CHECKED, BST_UNCHECKED}) {
+            SendDlgItemMessageW(dlg, IDC_FTP_ZOBRAZIT_HESLO, BM_SETCHECK, stav, 0);
+            SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(IDC_FTP_ZOBRAZIT_HESLO, BN_CLICKED), 0);
+            maska.push_back(SendDlgItemMessageW(dlg, IDC_FTP_HESLO, EM_GETPASSWORDCHAR, 0, 0));
+        }
+        // What is typed counts, not what is stored.
+        Napsat(dlg, IDC_FTP_SERVER, L"127.0.0.1");
+        Napsat(dlg, IDC_FTP_UZIVATEL, server.uzivatel);
+        Napsat(dlg, IDC_FTP_HESLO, L"spatne");
         PostMessageW(dlg, WM_APP + 2005, 0, 0);
-        prohlizecSeSpatnymHeslem = Prohlizec(3000) != nullptr;
-        SetDlgItemTextW(dlg, IDC_FTP_HESLO, server.heslo.c_str());
-        // A click on the text part of the folder edit does not browse ...
+        seSpatnymHeslem = Prohlizec(3000) != nullptr;
+        Napsat(dlg, IDC_FTP_HESLO, server.heslo);
         HWND edit = GetDlgItem(dlg, IDC_FTP_SLOZKA);
         RECT rc{};
         GetClientRect(edit, &rc);
-        PostMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, rc.bottom / 2));
-        PostMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(5, rc.bottom / 2));
-        EXPECT_EQ(Prohlizec(2000), nullptr);
-        // ... a click on its "..." part does.
-        PostMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(rc.right - 5, rc.bottom / 2));
-        PostMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(rc.right - 5, rc.bottom / 2));
-        HWND prohlizec = Prohlizec(10000);
-        prohlizecOtevren = prohlizec != nullptr;
-        if (prohlizec) {
+        for (int x : {5, static_cast<int>(rc.right) - 5}) {
+            PostMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, rc.bottom / 2));
+            PostMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(x, rc.bottom / 2));
+            if (x == 5)
+                poKliknutiNaText = Prohlizec(2000) != nullptr;
+        }
+        if (HWND prohlizec = Prohlizec(10000)) {
+            otevren = true;
             HWND strom = GetDlgItem(prohlizec, IDC_FTP_STROM);
-            HTREEITEM vetev = Najit(strom, nullptr, koren_);
-            SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(vetev));
-            HTREEITEM beta = Najit(strom, vetev, L"beta");
-            SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(beta));
+            korenu = Deti(strom, nullptr).count(koren);
+            HTREEITEM vetev = Najit(strom, nullptr, koren);
+            // Selecting lists a folder's children, once; expanding lists too.
+            prvni = Nazvy(strom, vetev);
+            HTREEITEM alfa = Najit(strom, vetev, L"alfa");
+            Nazvy(strom, alfa);
+            Nazvy(strom, vetev);
+            druhaUroven = Nazvy(strom, alfa);
+            prvniZnovu = Nazvy(strom, vetev, true);
+            beta = Nazvy(strom, Najit(strom, vetev, L"beta"), true);
+            prazdna = Nazvy(strom, Najit(strom, vetev, L"prazdna"), true);
+            TreeView_SelectItem(strom, Najit(strom, alfa, L"a2"));
+            vyber = Text(prohlizec, IDC_FTP_VYBER);
             Kliknout(prohlizec, IDOK);
             CekatNaZavreni(prohlizec);
         }
         poVyberu = Text(dlg, IDC_FTP_SLOZKA);
-        // Cancelling the browser leaves the folder as it is.
+        CheckDlgButton(dlg, IDC_FTP_PASIVNI, BST_UNCHECKED);
         PostMessageW(dlg, WM_APP + 2005, 0, 0);
         if (HWND w = Prohlizec(10000)) {
+            HWND strom = GetDlgItem(w, IDC_FTP_STROM);
+            TreeView_SelectItem(strom, Najit(strom, nullptr, koren));
             Kliknout(w, IDCANCEL);
             CekatNaZavreni(w);
         }
@@ -179,10 +140,24 @@ TEST_F(FtpServerBrowse, FolderEditButtonBrowsesWithWhatIsTypedAndCancelKeepsTheT
         Kliknout(dlg, IDOK);
     });
     EXPECT_EQ(r, IDOK);
-    EXPECT_FALSE(prohlizecSeSpatnymHeslem);
-    EXPECT_TRUE(prohlizecOtevren);
-    EXPECT_EQ(poVyberu, koren_ + L"\\beta");
-    EXPECT_EQ(poZruseni, koren_ + L"\\beta");
-    EXPECT_EQ(misto.slozka, koren_ + L"\\beta");
+    EXPECT_EQ(videno, L"ftp.archiv.cz|archivar|tajne|a\\b|");
+    EXPECT_TRUE(pasivni);
+    ASSERT_EQ(maska.size(), 3u);
+    EXPECT_NE(maska[0], 0u);
+    EXPECT_EQ(maska[1], 0u);
+    EXPECT_EQ(maska[2], maska[0]);
+    EXPECT_FALSE(seSpatnymHeslem);
+    EXPECT_FALSE(poKliknutiNaText);
+    ASSERT_TRUE(otevren);
+    EXPECT_EQ(korenu, 1u);
+    EXPECT_EQ(prvni, L"alfa beta prazdna ");
+    EXPECT_EQ(prvniZnovu, prvni);
+    EXPECT_EQ(druhaUroven, L"a1 a2 ");
+    EXPECT_EQ(beta, L"b1 ");
+    EXPECT_EQ(prazdna, L"");
+    EXPECT_EQ(vyber, koren + L"\\alfa\\a2");
+    EXPECT_EQ(poVyberu, koren + L"\\alfa\\a2");
+    EXPECT_EQ(poZruseni, poVyberu);
+    EXPECT_EQ(misto.slozka, poVyberu);
     EXPECT_EQ(misto.server, L"127.0.0.1");
 }

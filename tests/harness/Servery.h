@@ -139,20 +139,24 @@ public:
         return Count() >= count;
     }
 
-    // key -> values of message n's summary (rcpt repeats).
-    static std::multimap<std::string, std::string> Summary(int n)
+    // Message n's summary, once stored (waiting at most `ms`): key -> values,
+    // "rcpt" repeats; s["key"] is the first value or "<missing>".
+    struct Souhrn : std::multimap<std::string, std::string> {
+        std::string operator[](const std::string& key) const
+        {
+            auto it = find(key);
+            return it == end() ? std::string("<missing>") : it->second;
+        }
+    };
+    static Souhrn Summary(int n, DWORD ms = 20000)
     {
-        std::multimap<std::string, std::string> m;
+        Souhrn m;
+        WaitCount(n, ms);
         std::istringstream in(ReadBytes(Spool() + L"\\" + std::to_wstring(n) + L".txt"));
         for (std::string line; std::getline(in, line);)
             if (size_t eq = line.find('='); eq != std::string::npos)
                 m.emplace(line.substr(0, eq), line.substr(eq + 1));
         return m;
-    }
-    static std::string One(const std::multimap<std::string, std::string>& m, const std::string& key)
-    {
-        auto it = m.find(key);
-        return it == m.end() ? std::string("<missing>") : it->second;
     }
     // Text part k of message n as a mail client shows it, without the line
     // end the parser adds.

@@ -1,19 +1,15 @@
 #!/usr/bin/env python3
-"""Real servers on 127.0.0.1 for the network tests; servers.sh starts them.
+"""Real servers on 127.0.0.1 for the network tests (servers.sh starts them). Ends with exit 1 and
+the reason when one cannot start, else runs until SIGTERM.
 
 usage: servers.py [SPOOL] [--root DIR --user U --password P --ctl-file F [--throttle N]]
 
-SPOOL: SMTP. aiosmtpd with AUTH LOGIN (nahravky/heslo-123, no TLS) as "auth",
-one without authentication as "plain", and scripted servers (SCRIPTS) for the
-faults aiosmtpd cannot produce. Message n is stored as n.eml with a summary
-n.txt by Python's email package; a scripted server logs what it reads to
-fault-<name>.log. The ports go to SPOOL/ports.txt (name=port), written last.
-
---root: FTP. pyftpdlib on 127.0.0.1:21 with one user, a child process that
-the control port (in --ctl-file once port 21 accepts) stops and starts with
-one-line commands "stop", "start", "ping", answered "ok" or "err ...".
---throttle N reads uploads at N bytes a second. A server that cannot start
-ends this with exit 1 and the reason. Runs until SIGTERM.
+SPOOL: SMTP. aiosmtpd "auth" (AUTH LOGIN nahravky/heslo-123, no TLS) and "plain" (no authentication),
+and the scripted fault servers of SCRIPTS, each logging what it reads to fault-<name>.log. Message n
+is stored as n.eml with a summary n.txt by Python's email package; SPOOL/ports.txt (name=port) last.
+--root: FTP. pyftpdlib on 127.0.0.1:21 with one user, in a child that the control port (written to
+--ctl-file once port 21 accepts) stops and starts: one-line "stop", "start", "ping" -> "ok"/"err ...".
+--throttle N reads uploads at N bytes a second.
 """
 import warnings
 warnings.simplefilter('ignore')
