@@ -8,6 +8,7 @@
 #include "app/Konfigurace.h"
 #include "app/TestModul.h"
 #include "resources/resource.h"
+#include "settings/NastaveniTest.h"
 
 #include <gtest/gtest.h>
 
@@ -26,21 +27,7 @@ void WINAPI PevneHodiny(LPSYSTEMTIME t) { *t = g_pevnyCas; }
 
 class NazevTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        klic_ = L"Software\\Mirvak\\TonbarTest\\rec_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                std::to_wstring(++citac_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, klic_.c_str());
-        InicializovatKonfiguraci(k_);
-        k_.registrovaCesta = klic_;
-        NastavitVychozi(k_, L"tester");
-        k_.slozka_data = dir_.Path();
-    }
-    void TearDown() override
-    {
-        UvolnitKonfiguraci(k_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, klic_.c_str());
-    }
+    void SetUp() override { k_.slozka_data = dir_.Path(); }
 
     // The file names of the next `n` name + number recordings.
     std::vector<std::wstring> Dalsi(int n)
@@ -56,10 +43,9 @@ protected:
 
     TestModul modul_;
     TempDir dir_;
-    Konfigurace k_{};
+    TestKonfigurace konf_;
+    Konfigurace& k_ = konf_.k;
     Aplikace a_;
-    std::wstring klic_;
-    static inline int citac_ = 0;
 };
 
 using Jmena = std::vector<std::wstring>;
@@ -169,7 +155,7 @@ TEST_F(NazevTest, ResetAsksAndOnlyYesResetsAndSaves)
     EXPECT_EQ(k_.posledni_cislo, 1u);
     Konfigurace ulozena{};
     InicializovatKonfiguraci(ulozena);
-    ulozena.registrovaCesta = klic_;
+    ulozena.registrovaCesta = k_.registrovaCesta;
     NastavitVychozi(ulozena, L"tester");
     ulozena.posledni_cislo = 77;
     ASSERT_EQ(Nacist(ulozena), S_OK);
