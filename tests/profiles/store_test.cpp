@@ -129,10 +129,17 @@ TEST_F(StoreTest, SavesTheRegistryLayoutAndLoadsItBack)
 
 TEST_F(StoreTest, SaveReplacesWhatWasStoredAndRenameAndRemoveFollow)
 {
+    // No store key yet: the open failure comes back.
+    EXPECT_EQ(store_.DeleteKey(L"A"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     store_.Append(Profil(L"A", kProfilyKodovani[0], L"C:\\a"));
     store_.Append(Profil(L"B", kProfilyKodovani[1], L"C:\\b"));
     store_.Append(Profil(L"C", kProfilyKodovani[2], L"C:\\c"));
     ASSERT_EQ(store_.Save(), S_OK);
+    // DeleteKey never reaches beyond one profile: an empty name would remove them all, "\\" a nested key.
+    EXPECT_EQ(store_.DeleteKey(L""), E_INVALIDARG);
+    EXPECT_EQ(store_.DeleteKey(L"A\\.."), E_INVALIDARG);
+    EXPECT_EQ(store_.DeleteKey(L"neni"), S_OK);
+    EXPECT_EQ(Znovu().Count(), 3);
 
     // Rename as the dialog does it: the old key goes first.
     ASSERT_EQ(store_.DeleteKey(L"B"), S_OK);
@@ -199,20 +206,6 @@ TEST_F(StoreTest, LoadCopesWithAMissingKeyAndMalformedValues)
     ASSERT_EQ(store_.Count(), 2);
     // Whatever cannot be read is empty, the profile the default (row 6).
     EXPECT_EQ(Ulozene(), L"Prázdný||6||;Ručně||6|Mikrofon|;");
-}
-
-TEST_F(StoreTest, DeleteKeyNeverReachesBeyondOneProfile)
-{
-    // No store key yet: the open failure comes back.
-    EXPECT_EQ(store_.DeleteKey(L"A"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    store_.Append(Profil(L"A", kProfilyKodovani[0], L"C:\\a"));
-    store_.Append(Profil(L"B", kProfilyKodovani[0], L"C:\\b"));
-    ASSERT_EQ(store_.Save(), S_OK);
-    // An empty name would remove every profile, a "\" a nested key.
-    EXPECT_EQ(store_.DeleteKey(L""), E_INVALIDARG);
-    EXPECT_EQ(store_.DeleteKey(L"A\\.."), E_INVALIDARG);
-    EXPECT_EQ(store_.DeleteKey(L"neni"), S_OK);
-    EXPECT_EQ(Znovu().Count(), 2);
 }
 
 TEST_F(StoreTest, ACommandOfARangeNamesAProfileIndex)
