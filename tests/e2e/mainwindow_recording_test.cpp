@@ -247,7 +247,8 @@ TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, c.odpoved)));
         // A fatal box would hold the process and fail the wait.
         EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
-        EXPECT_EQ(tonbar::test::Soubory(dir.Path()), c.zbyva ? std::vector<std::wstring>{c.zbyva} : std::vector<std::wstring>{});
+        EXPECT_EQ(tonbar::test::Soubory(dir.Path()),
+                  c.zbyva ? std::vector<std::wstring>{c.zbyva} : std::vector<std::wstring>{});
         // No profile was added by a dialog cut short.
         HKEY profily = nullptr;
         const std::wstring klic = tonbar::test::KlicKonfigurace(L"profily_zaznamu");

@@ -116,7 +116,8 @@ TEST(VazbaZarizeni, RefusesWhatCannotBeBoundAndKeepsAFilterHeld)
 TEST(ComboZarizeni, ShowsTheListAndSelectsTheCurrentDevice)
 {
     std::unique_ptr<HWND__, decltype(&DestroyWindow)> okno(
-        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr), &DestroyWindow);
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr),
+        &DestroyWindow);
     HWND rodic = okno.get();
     ASSERT_TRUE(rodic) << "no window: Wine needs an X display (scripts/test gives one)";
     auto seznam = Seznam({{L"Mikrofon", L"d1", L"p1"}, {L"Linka"}, {L"Mikrofon", L"d2", L"p2"}, {L"Zvuk"}});

@@ -27,9 +27,9 @@ std::wstring LocalAppData()
 }
 
 // Writes a store's folder value; the fixture removes the keys.
-void Presmerovat(const wchar_t* klic, const wchar_t* hodnota, const std::wstring& slozka)
+void Presmerovat(const wchar_t* klic, const wchar_t* hodnota, const std::wstring& slozka, DWORD typ = REG_SZ)
 {
-    RegSetKeyValueW(HKEY_CURRENT_USER, klic, hodnota, REG_SZ, slozka.c_str(),
+    RegSetKeyValueW(HKEY_CURRENT_USER, klic, hodnota, typ, slozka.c_str(),
                     static_cast<DWORD>((slozka.size() + 1) * sizeof(wchar_t)));
 }
 
@@ -92,18 +92,10 @@ TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
     Presmerovat(L"Software\\Mirvak\\kontakty", L"SlozkaData", slozka_.Path());
     ResolveStoreFile(Uloziste::Kontakty, cesta);
     EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\kontakty.rxml");
-    {
-        HKEY h = nullptr;
-        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Mirvak\\ftp_mista", 0, KEY_WRITE, &h), ERROR_SUCCESS);
-        RegDeleteValueW(h, L"SlozkaData");
-        std::wstring jina = slozka_.Path() + L"\\jinde";
-        RegSetValueExW(h, L"slozka_data", 0, REG_SZ, reinterpret_cast<const BYTE*>(jina.c_str()),
-                       static_cast<DWORD>((jina.size() + 1) * 2));
-        // A value of another type is not a folder name.
-        RegSetValueExW(h, L"SlozkaData", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(jina.c_str()),
-                       static_cast<DWORD>((jina.size() + 1) * 2));
-        RegCloseKey(h);
-    }
+    ASSERT_EQ(RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Mirvak\\ftp_mista", L"SlozkaData"), ERROR_SUCCESS);
+    Presmerovat(L"Software\\Mirvak\\ftp_mista", L"slozka_data", slozka_.Path() + L"\\jinde");
+    // A value of another type is not a folder name.
+    Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path() + L"\\jinde", REG_EXPAND_SZ);
     ResolveStoreFile(Uloziste::FtpMista, cesta);
     EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\ftp_mista.rxml");
 
