@@ -134,7 +134,9 @@ std::string TonbarProces::ChybovyVystup() const
     return radky;
 }
 
-std::string WineDebugstr(const std::wstring& text)
+// Wine traces each event-log text as: trace:eventlog:ReportEventW L"..." with
+// non-ASCII characters escaped; this gives that quoted form of `text`.
+static std::string WineDebugstr(const std::wstring& text)
 {
     std::string s = "L\"";
     for (wchar_t c : text) {
