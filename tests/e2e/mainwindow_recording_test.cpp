@@ -1,10 +1,6 @@
-// The real Tonbar.exe records, lists and plays: driven from outside through
-// its windows, with a PulseAudio virtual microphone that the wrapper script
-// (tests/recording/record_test.sh) starts and feeds with speech. Tests that record skip
-// without it. The wrapper judges every file left in TONBAR_E2E_OUT with
-// ffprobe afterwards. Closing while a modal dialog is open needs no
-// microphone and runs only without it.
-#include "e2e/OknoZvenku.h"
+// The real Tonbar.exe records, lists and plays, driven through its windows with the virtual
+// microphone of tests/recording/record_test.sh, which judges every file left in TONBAR_E2E_OUT
+// (the recording tests skip without it). Closing under a modal dialog runs only without it.
 #include "harness/Dialogy.h"
 #include "harness/TestFolder.h"
 #include "harness/TonbarProces.h"
@@ -33,19 +29,15 @@ std::wstring Vystup()
     return v ? v : L"";
 }
 
-INPUT Klavesa(WORD vk, bool nahoru)
-{
-    INPUT i{};
-    i.type = INPUT_KEYBOARD;
-    i.ki.wVk = vk;
-    i.ki.dwFlags = nahoru ? KEYEVENTF_KEYUP : 0;
-    return i;
-}
-
 void StisknoutCtrlAltR()
 {
-    INPUT vstup[] = {Klavesa(VK_CONTROL, false), Klavesa(VK_MENU, false), Klavesa('R', false),
-                     Klavesa('R', true),         Klavesa(VK_MENU, true),  Klavesa(VK_CONTROL, true)};
+    const WORD klavesy[] = {VK_CONTROL, VK_MENU, 'R', 'R', VK_MENU, VK_CONTROL};
+    INPUT vstup[6] = {};
+    for (int i = 0; i < 6; ++i) {
+        vstup[i].type = INPUT_KEYBOARD;
+        vstup[i].ki.wVk = klavesy[i];
+        vstup[i].ki.dwFlags = i < 3 ? 0 : KEYEVENTF_KEYUP;
+    }
     SendInput(6, vstup, sizeof(INPUT));
 }
 
@@ -186,11 +178,9 @@ TEST_F(Okno, StartsHiddenAndRecordingAndClosingKeepsACompleteFile)
     // Closing stops the recording first; the file is whole (judged by the wrapper).
     PostMessageW(okno, WM_CLOSE, 0, 0);
     EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
-    WIN32_FIND_DATAW fd;
-    HANDLE h = FindFirstFileW((slozka + L"\\*.wma").c_str(), &fd);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    FindClose(h);
-    EXPECT_GT(fd.nFileSizeLow, 8000u);
+    const auto soubory = tonbar::test::Soubory(slozka);
+    ASSERT_EQ(soubory.size(), 1u);
+    EXPECT_GT(tonbar::test::FileSize(slozka + L"\\" + soubory[0]), 8000u);
 }
 
 TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
@@ -257,15 +247,8 @@ TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, c.odpoved)));
         // A fatal box would hold the process and fail the wait.
         EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
-        std::vector<std::wstring> soubory;
-        WIN32_FIND_DATAW fd;
-        HANDLE h = FindFirstFileW(dir.File(L"*").c_str(), &fd);
-        for (BOOL dalsi = h != INVALID_HANDLE_VALUE; dalsi; dalsi = FindNextFileW(h, &fd))
-            if (fd.cFileName[0] != L'.')
-                soubory.push_back(fd.cFileName);
-        if (h != INVALID_HANDLE_VALUE)
-            FindClose(h);
-        EXPECT_EQ(soubory, c.zbyva ? std::vector<std::wstring>{c.zbyva} : std::vector<std::wstring>{});
+        EXPECT_EQ(tonbar::test::Soubory(dir.Path()),
+                  c.zbyva ? std::vector<std::wstring>{c.zbyva} : std::vector<std::wstring>{});
         // No profile was added by a dialog cut short.
         HKEY profily = nullptr;
         const std::wstring klic = tonbar::test::KlicKonfigurace(L"profily_zaznamu");

@@ -1,21 +1,10 @@
 #!/usr/bin/env bash
-# The real Tonbar.exe while it records, read from outside (tonbar-ctl, the
-# event log's traces) with a PulseAudio virtual microphone of its own:
-# - the input level: speech reads between -40 and 0 dB and "ticho" within
-#   1 s after it stops; with varovani_ticho 5 a silent microphone is warned
-#   about once after 5-7 s, and silence after sound a second time; the window
-#   keeps answering while a recording starts and stops (and leaves
-#   screenshots of the status bar and the window);
-# - the faults that cost users their recordings, each injected for real: a
-#   second recording in the same minute, a full disk (a small tmpfs), the
-#   sound server killed, a start that cannot open the device, Tonbar itself
-#   killed with SIGKILL and the repair at the next start. Every file left is
-#   judged by ffprobe/ffmpeg.
-#
-# usage: recording_faults.sh <Tonbar.exe> <tonbar-ctl.exe>
-# Needs root (it mounts a tmpfs). TONBAR_KILL_PROFILES=all measures the loss
-# of a killed recording at each of the seven profiles instead of only the
-# default one.
+# The real Tonbar.exe recording from a virtual microphone of its own, read through tonbar-ctl and
+# the event log: the input level and silence warning, then the faults that cost users recordings,
+# each injected for real (same minute, full tmpfs, sound server killed or stalled, Tonbar killed
+# and repaired). Every file left is judged by ffprobe/ffmpeg.
+# usage (as root): recording_faults.sh <Tonbar.exe> <tonbar-ctl.exe>
+# TONBAR_KILL_PROFILES=all measures the loss of a killed recording at each of the seven profiles.
 set -uo pipefail
 exe=$1
 ctl=$2
@@ -42,7 +31,8 @@ reg() {  # reg SUBKEY NAME TYPE VALUE
   [ -n "$1" ] && k="$key\\$1"
   wine reg add "$k" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1
 }
-fresh_config() {  # FOLDER: recordings go there and the list shows it
+fresh_config() {  # FOLDER (created): recordings go there and the list shows it
+  mkdir -p "$1"
   wine reg delete "$key" /f >/dev/null 2>&1
   reg "" slozka_data REG_SZ "$(winpath "$1")"
   reg seznam_souboru slozka REG_SZ "$(winpath "$1")"
@@ -74,6 +64,10 @@ wait_for() {  # SECONDS COMMAND...: polls every 0.3 s; the seconds it took, or f
   since "$t0"
 }
 not_recording() { ! recording; }
+start_recording() {  # WHAT [STATE]: the start command, then STATE (sounding) within 15 s
+  ctl command 40011
+  wait_for 15 "${2:-sounding}" >/dev/null || bad "$1: no recording started: $(status)"
+}
 close_tonbar() {
   ctl close 30000 >/dev/null
   local rc=0
@@ -116,7 +110,6 @@ finished() { [ "$(asf_flags "$1")" = 2 ]; }
 espeak-ng -v cs -w "$tmp/level.wav" "Dobrý den zkouška úrovně vstupu jedna dva tři čtyři pět šest sedm osm" || exit 1
 sox "$tmp/level.wav" -r 44100 -c 2 "$tmp/l.wav" silence 1 0.05 1% reverse silence 1 0.05 1% reverse
 dir=$tmp/out/level
-mkdir -p "$dir"
 fresh_config "$dir"
 reg "" varovani_ticho REG_DWORD 5
 reg "" zapis_udalosti REG_DWORD 1
@@ -197,7 +190,6 @@ feed
 
 # --- 1. Two recordings in the same minute keep both files ---------------------
 dir=$tmp/out/minute
-mkdir -p "$dir"
 fresh_config "$dir"
 reg soubor vytv_jmena REG_DWORD 1
 start_tonbar "$tmp/minute.log"
@@ -244,8 +236,7 @@ fresh_config "$full"
 reg 'profily_zaznamu\Jinde' slozka REG_SZ "$(winpath "$other")"
 reg 'profily_zaznamu\Jinde' nazev REG_SZ Jinde
 start_tonbar "$tmp/full.log"
-ctl command 40011
-wait_for 15 recording >/dev/null || bad "full: no recording started: $(status)"
+start_recording full recording
 file=$(ls "$full"/*.wma 2>/dev/null | head -n 1)
 # The moment the disk is full, then how long until the program says so.
 largest=0
@@ -279,14 +270,12 @@ umount "$full"
 
 # --- 3. The sound server killed during a recording -------------------------
 dir=$tmp/out/server
-mkdir -p "$dir"
 fresh_config "$dir"
 reg soubor vytv_jmena REG_DWORD 0
 reg soubor jmeno REG_SZ Zkouska
 reg soubor posledni_cislo REG_DWORD 5
 start_tonbar "$tmp/server.log"
-ctl command 40011
-wait_for 15 sounding >/dev/null || bad "server: no recording started: $(status)"
+start_recording server
 sleep 3
 kill -9 "$TONBAR_PULSE_PID"
 took=$(wait_for 6 not_recording) && ok "server: the recording ended $took s after the server died: $(status)" ||
@@ -321,11 +310,9 @@ n=$(wine reg query "$key\\soubor" /v posledni_cislo 2>/dev/null | tr -d '\r' | a
 
 # --- 5. A sound server that stalls: the stop still takes about 2 s at most ---
 dir=$tmp/out/stall
-mkdir -p "$dir"
 fresh_config "$dir"
 start_tonbar "$tmp/stall.log"
-ctl command 40011
-wait_for 15 sounding >/dev/null || bad "stall: no recording started: $(status)"
+start_recording stall
 sleep 3
 kill -STOP "$TONBAR_PULSE_PID"
 ctl command 40013
@@ -347,13 +334,11 @@ if [ "${TONBAR_KILL_PROFILES:-}" = all ]; then
 fi
 for profile in $profiles; do
   dir=$tmp/out/killed$profile
-  mkdir -p "$dir"
   fresh_config "$dir"
   hex=$(python3 -c "import uuid,sys; print(uuid.UUID(sys.argv[1]).bytes_le.hex())" "$profile")
   reg wma profil REG_BINARY "$hex"
   start_tonbar "$tmp/killed.log"
-  ctl command 40011
-  wait_for 15 sounding >/dev/null || bad "killed: no recording started: $(status)"
+  start_recording killed
   t0=$(date +%s.%N)
   sleep 6
   kill -9 "$app"

@@ -1,8 +1,5 @@
-// Closing the real program while a worker waits on a server that stalls: an
-// e-mail in DATA, an FTP upload to a slow server, an update check on a
-// silent one. Each time the program ends with code 0 within 10 s and Wine's
-// heap checking (warn+heap) reports nothing. The servers come from
-// workers_e2e.sh.
+// Closing the real program while a worker waits on a stalling server of workers_e2e.sh: it ends
+// with code 0 within 10 s and Wine's heap checking (warn+heap) reports nothing.
 #include "harness/Dialogy.h"
 #include "harness/Servery.h"
 #include "harness/TestFolder.h"
@@ -21,14 +18,6 @@ using tonbar::test::ZapsatText;
 using tonbar::test::TonbarProces;
 
 namespace {
-
-uint64_t Velikost(const std::wstring& cesta)
-{
-    WIN32_FILE_ATTRIBUTE_DATA d{};
-    if (!GetFileAttributesExW(cesta.c_str(), GetFileExInfoStandard, &d))
-        return 0;
-    return (static_cast<uint64_t>(d.nFileSizeHigh) << 32) | d.nFileSizeLow;
-}
 
 class ZavreniBehemPrace : public ::testing::Test {
 protected:
@@ -119,10 +108,10 @@ TEST_F(ZavreniBehemPrace, FtpUploadToASlowServer)
         PostMessageW(okno, WM_COMMAND, 40032, 0);
         if (!PotvrditDialog(p, L"Odeslání na FTP - Tonbar"))
             return false;
-        return PockatNa([&] { return Velikost(naServeru) > 0; }, 30000);
+        return PockatNa([&] { return tonbar::test::FileSize(naServeru) > 0; }, 30000);
     });
     // The upload was cut short, not finished.
-    EXPECT_LT(Velikost(naServeru), 30u * 1024 * 1024);
+    EXPECT_LT(tonbar::test::FileSize(naServeru), 30u * 1024 * 1024);
 }
 
 TEST_F(ZavreniBehemPrace, UpdateCheckOnASilentServer)
@@ -135,7 +124,7 @@ TEST_F(ZavreniBehemPrace, UpdateCheckOnASilentServer)
     std::wstring spojeni = tonbar::test::Widen(log);
     ZavritBehem([&](const TonbarProces&, HWND okno) {
         PostMessageW(okno, WM_COMMAND, 40005, 0);
-        return PockatNa([&] { return Velikost(spojeni) > 0; }, 30000);
+        return PockatNa([&] { return tonbar::test::FileSize(spojeni) > 0; }, 30000);
     });
 }
 

@@ -1,12 +1,7 @@
 #!/usr/bin/env bash
-# Runs the worker-close end-to-end tests against servers that stall on
-# 127.0.0.1: the SMTP servers of the e-mail tests (one stops reading during
-# DATA), pyftpdlib on port 21 reading uploads at 200 KB/s, and an HTTP port
-# that accepts and never answers.
-#
+# The worker-close tests against servers that stall on 127.0.0.1: SMTP (stops reading in DATA),
+# pyftpdlib on port 21 at 200 KB/s, HTTP that never answers. A server that cannot start fails.
 # usage: workers_e2e.sh <e2e_workers_tests.exe> <winrun>
-# Every server must start (CI runs as root on a machine of its own): one that
-# cannot, or a missing aiosmtpd or pyftpdlib, fails the test.
 set -uo pipefail
 exe=$1
 winrun=$2

@@ -1,11 +1,14 @@
 // The one way the Windows-side tests drive a modal dialog: the dialog runs
 // on the test's thread while a driver thread finds it, types, clicks (posted,
-// so a nested dialog runs its own loop) and waits for it to close.
+// so a nested dialog runs its own loop) and waits for it to close; and the
+// status bar and list of the real program, read from another process.
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -144,6 +147,62 @@ inline INT_PTR Ridit(const std::function<INT_PTR()>& modal, const std::function<
     INT_PTR r = modal();
     t.join();
     return r;
+}
+
+inline HWND Potomek(HWND rodic, const wchar_t* trida) { return FindWindowExW(rodic, nullptr, trida, nullptr); }
+
+// Sends `zprava` to a window of another process with a zeroed buffer of `bajtu` bytes there, into
+// which `vstup` (given the buffer's address there) writes first; what the buffer holds afterwards.
+inline std::vector<char> SCiziPameti(HWND okno, UINT zprava, WPARAM w, size_t bajtu,
+                                     const std::function<std::vector<char>(char*)>& vstup)
+{
+    std::unique_ptr<void, decltype(&CloseHandle)> proces(
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, ProcesOkna(okno)), &CloseHandle);
+    std::vector<char> data(bajtu, 0);
+    auto* adresa = proces ? static_cast<char*>(VirtualAllocEx(proces.get(), nullptr, bajtu, MEM_COMMIT | MEM_RESERVE,
+                                                              PAGE_READWRITE))
+                          : nullptr;
+    if (!adresa)
+        return data;
+    std::vector<char> pred = vstup(adresa);
+    DWORD_PTR r = 0;
+    if (WriteProcessMemory(proces.get(), adresa, pred.data(), pred.size(), nullptr) &&
+        SendMessageTimeoutW(okno, zprava, w, reinterpret_cast<LPARAM>(adresa), SMTO_ABORTIFHUNG, 5000, &r))
+        ReadProcessMemory(proces.get(), adresa, data.data(), bajtu, nullptr);
+    VirtualFreeEx(proces.get(), adresa, 0, MEM_RELEASE);
+    return data;
+}
+
+// The text of part `cast` of a status bar of another process.
+inline std::wstring TextCastiStatusu(HWND status, int cast)
+{
+    constexpr size_t kZnaku = 2048;
+    DWORD_PTR delka = 0;
+    if (!SendMessageTimeoutW(status, SB_GETTEXTLENGTHW, cast, 0, SMTO_ABORTIFHUNG, 5000, &delka) ||
+        LOWORD(delka) >= kZnaku)
+        return L"<too long>";
+    auto b = SCiziPameti(status, SB_GETTEXTW, cast, kZnaku * 2, [](char*) { return std::vector<char>(2, 0); });
+    b.insert(b.end(), 2, 0);  // terminated even if the text grew meanwhile
+    return reinterpret_cast<const wchar_t*>(b.data());
+}
+
+// The first-column texts of a list view of another process.
+inline std::vector<std::wstring> PolozkySeznamu(HWND seznam)
+{
+    constexpr int kZnaku = 512;
+    std::vector<std::wstring> v;
+    DWORD_PTR pocet = 0;
+    SendMessageTimeoutW(seznam, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &pocet);
+    for (DWORD_PTR i = 0; i < pocet; ++i) {
+        auto b = SCiziPameti(seznam, LVM_GETITEMTEXTW, i, sizeof(LVITEMW) + kZnaku * 2, [](char* adresa) {
+            LVITEMW polozka{};
+            polozka.pszText = reinterpret_cast<wchar_t*>(adresa + sizeof(LVITEMW));
+            polozka.cchTextMax = kZnaku;
+            return std::vector<char>(reinterpret_cast<char*>(&polozka), reinterpret_cast<char*>(&polozka + 1));
+        });
+        v.emplace_back(reinterpret_cast<const wchar_t*>(b.data() + sizeof(LVITEMW)));
+    }
+    return v;
 }
 
 } // namespace tonbar::test

@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cwchar>
-#include <vector>
 
 namespace tonbar::test {
 
@@ -31,26 +29,15 @@ TonbarProces::~TonbarProces()
 
 bool TonbarProces::Spustit(const std::wstring& winedebug, const std::wstring& program, const std::wstring& argumenty)
 {
-    // The child's environment: ours with WINEDEBUG replaced.
-    std::vector<wchar_t> prostredi;
-    wchar_t* blok = GetEnvironmentStringsW();
-    for (const wchar_t* p = blok; *p; p += wcslen(p) + 1) {
-        if (_wcsnicmp(p, L"WINEDEBUG=", 10) == 0)
-            continue;
-        prostredi.insert(prostredi.end(), p, p + wcslen(p) + 1);
-    }
-    FreeEnvironmentStringsW(blok);
-    std::wstring debug = L"WINEDEBUG=+pid," + winedebug;
-    prostredi.insert(prostredi.end(), debug.c_str(), debug.c_str() + debug.size() + 1);
-    prostredi.push_back(L'\0');
-
+    // The child inherits our environment with WINEDEBUG replaced for it.
+    wchar_t nase[1024] = {};
+    const bool meli = GetEnvironmentVariableW(L"WINEDEBUG", nase, 1024) > 0;
+    SetEnvironmentVariableW(L"WINEDEBUG", (L"+pid," + winedebug).c_str());
     STARTUPINFOW si{sizeof si};
     PROCESS_INFORMATION pi{};
-    std::wstring prikaz = L"\"" + program + L"\"";
-    if (!argumenty.empty())
-        prikaz += L" " + argumenty;
-    BOOL ok = CreateProcessW(program.c_str(), prikaz.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                             prostredi.data(), nullptr, &si, &pi);
+    std::wstring prikaz = L"\"" + program + L"\"" + (argumenty.empty() ? L"" : L" " + argumenty);
+    BOOL ok = CreateProcessW(program.c_str(), prikaz.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+    SetEnvironmentVariableW(L"WINEDEBUG", meli ? nase : nullptr);
     if (!ok)
         return false;
     CloseHandle(pi.hThread);
@@ -147,7 +134,9 @@ std::string TonbarProces::ChybovyVystup() const
     return radky;
 }
 
-std::string WineDebugstr(const std::wstring& text)
+// Wine traces each event-log text as: trace:eventlog:ReportEventW L"..." with
+// non-ASCII characters escaped; this gives that quoted form of `text`.
+static std::string WineDebugstr(const std::wstring& text)
 {
     std::string s = "L\"";
     for (wchar_t c : text) {

@@ -63,9 +63,6 @@ private:
     DWORD pid_ = 0;
 };
 
-// Wine prints each event-log text as: trace:eventlog:ReportEventW L"..."
-// with non-ASCII characters escaped; this gives that quoted form of `text`.
-std::string WineDebugstr(const std::wstring& text);
 // True when the traces hold a ReportEventW of exactly this text and type.
 bool ObsahujeUdalost(const std::string& traces, const std::wstring& text, WORD typ);
 

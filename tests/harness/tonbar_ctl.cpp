@@ -1,27 +1,17 @@
 // tonbar-ctl: drives a running Tonbar from scripts (scripts/run).
-//   tonbar-ctl wait [ms]        wait for the main window; prints its title
-//   tonbar-ctl command ID       send WM_COMMAND ID to the main window
-//   tonbar-ctl title            print the main window's title
-//   tonbar-ctl close [ms]       WM_CLOSE, then wait until the window is gone
-//   tonbar-ctl status           print the status bar's text (its second part)
-//   tonbar-ctl level            print the input level (the status bar's third part)
-//   tonbar-ctl ping ID [ms]     post WM_COMMAND ID (0: none), then send WM_NULL
-//                               back to back for ms (default 3000): prints the
-//                               slowest answer in ms and how many were sent
-//   tonbar-ctl launch N EXE...  start each program N times, taking turns, each
-//                               time until its first visible top-level window
-//                               and then until it answers WM_NULL; closes it;
-//                               prints the best of N of both figures in ms,
-//                               a line per program
-//   tonbar-ctl shot window|status FILE
-//                               save a PNG of the main window or its status bar
-//   tonbar-ctl dialog BUTTON [ms]
-//                               wait for a dialog or message box of Tonbar,
-//                               print its texts and press BUTTON (ok, cancel,
-//                               yes, no); exit 1 when none came
+//   wait [ms]            wait for the main window; prints its title
+//   command ID, title    send WM_COMMAND ID to the main window; print its title
+//   close [ms]           WM_CLOSE, then wait until the window is gone
+//   status, level        print the status bar's second part, or its third (the input level)
+//   ping ID [ms]         post WM_COMMAND ID (0: none), then send WM_NULL back to back for ms
+//                        (3000): prints the slowest answer in ms and how many were sent
+//   launch N EXE...      start each program N times, taking turns, until its first visible window
+//                        and then its first answer; prints the best of both in ms, a line each
+//   shot window|status FILE   save a PNG of the main window or its status bar
+//   dialog BUTTON [ms]   wait for a dialog or message box of Tonbar, print its texts and press
+//                        BUTTON (ok, cancel, yes, no); exit 1 when none came
 #include <windows.h>
 
-#include "e2e/OknoZvenku.h"
 #include "harness/Dialogy.h"
 #include "harness/Snimek.h"
 

@@ -74,8 +74,15 @@ protected:
         ASSERT_EQ(mirvak::media::CreateProfileManager(&manager_), S_OK);
     }
     void TearDown() override { host_.Destroy(); }
+    bool Ulozen(const GUID& g) const
+    {
+        std::vector<BYTE> data = konf_.Binarni(L"wma", L"profil");
+        return data.size() == sizeof g && std::memcmp(data.data(), &g, sizeof g) == 0;
+    }
 
     ComScope com_;
+    TestModul modul_;
+    TestKonfigurace konf_;
     Hostitel host_;
     HWND combo_ = nullptr;
     ComPtr<IWMProfileManager> manager_;
@@ -141,27 +148,7 @@ TEST_F(EncodingComboTest, ProfilesTheManagerCannotLoadOrNameStillGetARow)
     EXPECT_EQ(EncodingProfileName(&vadny, kProfilyKodovani[2], nazev), E_POINTER);
 }
 
-class ToolbarComboTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(host_.Vytvorit(600, 200), S_OK); }
-    void TearDown() override { host_.Destroy(); }
-
-    GUID UlozenyProfil() const
-    {
-        std::vector<BYTE> data = konf_.Binarni(L"wma", L"profil");
-        GUID g{};
-        if (data.size() == sizeof g)
-            std::memcpy(&g, data.data(), sizeof g);
-        return g;
-    }
-
-    ComScope com_;
-    TestModul modul_;
-    TestKonfigurace konf_;
-    Hostitel host_;
-};
-
-TEST_F(ToolbarComboTest, SelectingAnItemWritesProfilAtOnce)
+TEST_F(EncodingComboTest, SelectingAnItemOfTheToolBarComboWritesProfilAtOnce)
 {
     konf_.k.profil = kVychoziProfil;
     mirvak::winapi::ComboBoxProfilKodovani combo(&konf_.k);
@@ -177,12 +164,12 @@ TEST_F(ToolbarComboTest, SelectingAnItemWritesProfilAtOnce)
     SendMessageW(h, CB_SETCURSEL, 3, 0);
     SendMessageW(host_, WM_COMMAND, MAKEWPARAM(1017, CBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
     EXPECT_TRUE(IsEqualGUID(konf_.k.profil, kProfilyKodovani[3]));
-    EXPECT_TRUE(IsEqualGUID(UlozenyProfil(), kProfilyKodovani[3]));
+    EXPECT_TRUE(Ulozen(kProfilyKodovani[3]));
 
     // The parent may call the handler itself instead.
     SendMessageW(h, CB_SETCURSEL, 0, 0);
     EXPECT_EQ(combo.OnSelChange(), S_OK);
-    EXPECT_TRUE(IsEqualGUID(UlozenyProfil(), kProfilyKodovani[0]));
+    EXPECT_TRUE(Ulozen(kProfilyKodovani[0]));
 
     // Nothing selected: nothing changes.
     SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);

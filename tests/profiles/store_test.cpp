@@ -1,7 +1,5 @@
-// The recording-profile store against Wine's registry, its command ranges,
-// the file a start by profile records into, and both profile dialogs driven
-// through their controls from a second thread. Adding and removing as all
-// list dialogs do are in stores/seznamy_test.cpp.
+// The recording-profile store against Wine's registry, its command ranges, the file a start by
+// profile records into, and both profile dialogs (add and remove as all lists: stores/seznamy_test.cpp).
 #include "harness/Dialogy.h"
 #include "settings/NastaveniTest.h"
 
@@ -15,9 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <set>
+#include <string>
 
 using namespace tonbar::test;
 using mirvak::winapi::SpravovatProfilyZaznamu;
@@ -40,6 +40,16 @@ bool KlicExistuje(const std::wstring& klic)
     return RegOpenKeyExW(HKEY_CURRENT_USER, klic.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS && !RegCloseKey(k);
 }
 
+// A profile as one line: name|folder|row of its encoding profile (7: none)|device name|device path;
+std::wstring Radek(const RecordingProfile& p)
+{
+    int i = 0;
+    while (i < kPocetProfiluKodovani && !IsEqualGUID(p.profileId, kProfilyKodovani[i]))
+        ++i;
+    return p.name + L"|" + p.folder + L"|" + std::to_wstring(i) + L"|" + p.device.friendlyName + L"|" +
+           p.device.devicePath + L";";
+}
+
 class StoreTest : public ::testing::Test {
 protected:
     TestModul modul_;
@@ -52,6 +62,18 @@ protected:
         RecordingProfileStore s(konf_.k.registrovaCesta);
         EXPECT_EQ(s.Load(), S_OK);
         return s;
+    }
+    // What a fresh load finds: the lines of its profiles in name order.
+    std::wstring Ulozene() const
+    {
+        RecordingProfileStore s = Znovu();
+        std::multiset<std::wstring> radky;
+        for (int i = 0; i < s.Count(); ++i)
+            radky.insert(Radek(s.At(i)));
+        std::wstring v;
+        for (const std::wstring& r : radky)
+            v += r;
+        return v;
     }
     // A text value as stored: REG_SZ, its size in bytes with the terminating zero.
     std::wstring Hodnota(const std::wstring& klic, const wchar_t* nazev, DWORD* velikost = nullptr) const
@@ -94,30 +116,30 @@ TEST_F(StoreTest, SavesTheRegistryLayoutAndLoadsItBack)
     ASSERT_EQ(guid.size(), 16u);
     EXPECT_EQ(std::memcmp(guid.data(), &kProfilyKodovani[6], 16), 0);
 
+    EXPECT_EQ(Ulozene(), L"Bez zařízení|C:\\x|3||;Porada|C:\\Zaznamy\\Porady|0|Mikrofon|\\\\?\\usb#1;"
+                         L"Živě ČR|D:\\Rádio|6|Monitor of Mikrofon|;");
     RecordingProfileStore nacteny = Znovu();
-    ASSERT_EQ(nacteny.Count(), 3);
     // Found whatever the letter case, Czech letters too; no index outside.
     EXPECT_EQ(nacteny.Find(L"ŽIVĚ čr"), nacteny.Find(L"Živě ČR"));
     EXPECT_GE(nacteny.Find(L"živě čr"), 0);
     EXPECT_EQ(nacteny.Find(L"Živě"), -1);
     EXPECT_THROW(nacteny.At(3), long);
     EXPECT_THROW(nacteny.At(-1), long);
-    for (int i = 0; i < store_.Count(); ++i) {
-        const RecordingProfile &puvodni = store_.At(i), &p = nacteny.At(nacteny.Find(puvodni.name));
-        EXPECT_EQ(p.name + p.folder + L"|" + p.device.friendlyName + L"|" + p.device.devicePath + L"|" +
-                      p.device.description,
-                  puvodni.name + puvodni.folder + L"|" + puvodni.device.friendlyName + L"|" + puvodni.device.devicePath +
-                      L"|");
-        EXPECT_TRUE(IsEqualGUID(p.profileId, puvodni.profileId)) << i;
-    }
 }
 
 TEST_F(StoreTest, SaveReplacesWhatWasStoredAndRenameAndRemoveFollow)
 {
+    // No store key yet: the open failure comes back.
+    EXPECT_EQ(store_.DeleteKey(L"A"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     store_.Append(Profil(L"A", kProfilyKodovani[0], L"C:\\a"));
     store_.Append(Profil(L"B", kProfilyKodovani[1], L"C:\\b"));
     store_.Append(Profil(L"C", kProfilyKodovani[2], L"C:\\c"));
     ASSERT_EQ(store_.Save(), S_OK);
+    // DeleteKey never reaches beyond one profile: an empty name would remove them all, "\\" a nested key.
+    EXPECT_EQ(store_.DeleteKey(L""), E_INVALIDARG);
+    EXPECT_EQ(store_.DeleteKey(L"A\\.."), E_INVALIDARG);
+    EXPECT_EQ(store_.DeleteKey(L"neni"), S_OK);
+    EXPECT_EQ(Znovu().Count(), 3);
 
     // Rename as the dialog does it: the old key goes first.
     ASSERT_EQ(store_.DeleteKey(L"B"), S_OK);
@@ -129,12 +151,7 @@ TEST_F(StoreTest, SaveReplacesWhatWasStoredAndRenameAndRemoveFollow)
     ASSERT_EQ(store_.Erase(0), S_OK);
     ASSERT_EQ(store_.Save(), S_OK);
 
-    RecordingProfileStore s = Znovu();
-    std::set<std::wstring> jmena;
-    for (int i = 0; i < s.Count(); ++i)
-        jmena.insert(s.At(i).name);
-    EXPECT_EQ(jmena, (std::set<std::wstring>{L"Béčko", L"C"}));
-    EXPECT_EQ(s.At(s.Find(L"béčko")).folder, L"C:\\b");
+    EXPECT_EQ(Ulozene(), L"Béčko|C:\\b|1||;C|C:\\c|2||;");
 
     // An empty store saves as an empty key, and loads as no profiles.
     ASSERT_EQ(store_.Erase(1), S_OK);
@@ -142,7 +159,7 @@ TEST_F(StoreTest, SaveReplacesWhatWasStoredAndRenameAndRemoveFollow)
     EXPECT_EQ(store_.Erase(0), E_INVALIDARG);
     ASSERT_EQ(store_.Save(), S_OK);
     EXPECT_TRUE(KlicExistuje(konf_.Klic(L"profily_zaznamu")));
-    EXPECT_EQ(Znovu().Count(), 0);
+    EXPECT_EQ(Ulozene(), L"");
 }
 
 TEST_F(StoreTest, ABadNameOrADuplicateStopsTheSaveBeforeAnythingIsLost)
@@ -166,9 +183,7 @@ TEST_F(StoreTest, ABadNameOrADuplicateStopsTheSaveBeforeAnythingIsLost)
     store_.Append(Profil(L"STÁVAJÍCÍ", kProfilyKodovani[0], L"C:\\n"));
     EXPECT_EQ(store_.SaveQuiet(), E_INVALIDARG);
 
-    RecordingProfileStore s = Znovu();
-    ASSERT_EQ(s.Count(), 1);
-    EXPECT_EQ(s.At(0).name, L"Stávající");
+    EXPECT_EQ(Ulozene(), L"Stávající|C:\\s|2||;");
     EXPECT_FALSE(KlicExistuje(KlicProfilu(L"vnořený")));
 }
 
@@ -189,28 +204,8 @@ TEST_F(StoreTest, LoadCopesWithAMissingKeyAndMalformedValues)
 
     ASSERT_EQ(store_.Load(), S_OK);
     ASSERT_EQ(store_.Count(), 2);
-    const RecordingProfile& p = store_.At(store_.Find(L"ručně"));
-    EXPECT_TRUE(IsEqualGUID(p.profileId, kVychoziProfil));
-    EXPECT_EQ(p.folder, L"");
-    EXPECT_EQ(p.device.friendlyName, L"Mikrofon");
-    EXPECT_EQ(p.device.devicePath, L"");
-    const RecordingProfile& q = store_.At(store_.Find(L"Prázdný"));
-    EXPECT_EQ(q.folder, L"");
-    EXPECT_TRUE(IsEqualGUID(q.profileId, kVychoziProfil));
-}
-
-TEST_F(StoreTest, DeleteKeyNeverReachesBeyondOneProfile)
-{
-    // No store key yet: the open failure comes back.
-    EXPECT_EQ(store_.DeleteKey(L"A"), HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    store_.Append(Profil(L"A", kProfilyKodovani[0], L"C:\\a"));
-    store_.Append(Profil(L"B", kProfilyKodovani[0], L"C:\\b"));
-    ASSERT_EQ(store_.Save(), S_OK);
-    // An empty name would remove every profile, a "\" a nested key.
-    EXPECT_EQ(store_.DeleteKey(L""), E_INVALIDARG);
-    EXPECT_EQ(store_.DeleteKey(L"A\\.."), E_INVALIDARG);
-    EXPECT_EQ(store_.DeleteKey(L"neni"), S_OK);
-    EXPECT_EQ(Znovu().Count(), 2);
+    // Whatever cannot be read is empty, the profile the default (row 6).
+    EXPECT_EQ(Ulozene(), L"Prázdný||6||;Ručně||6|Mikrofon|;");
 }
 
 TEST_F(StoreTest, ACommandOfARangeNamesAProfileIndex)
@@ -345,22 +340,19 @@ TEST_F(DialogyTest, AddingChecksTheNameAndSavesWhatTheProfileDialogChose)
     EXPECT_EQ(profil, L"Upravit profil záznamu - Schůzka|Parametry vlastního profilu záznamu|" + slozka_.Path() +
                           L"|7|3|0");
     ASSERT_EQ(zpravy.size(), 3u);
-    EXPECT_NE(zpravy[0].find(NacistRetezec(IDS_NEPLATNY_NAZEV_PROFILU)), std::wstring::npos);
-    EXPECT_NE(zpravy[1].find(NacistRetezec(IDS_NEPLATNY_NAZEV_PROFILU)), std::wstring::npos);
-    EXPECT_NE(zpravy[2].find(NacistRetezec(IDS_PROFIL_BEZ_SLOZKY)), std::wstring::npos);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(zpravy[i].find(NacistRetezec(i < 2 ? IDS_NEPLATNY_NAZEV_PROFILU : IDS_PROFIL_BEZ_SLOZKY)),
+                  std::wstring::npos) << i;
     EXPECT_EQ(poPridani.rfind(L"Schůzka|" + novaSlozka + L"|" + zvoleneZarizeni + L"|", 0), 0u);
     EXPECT_NE(poPridani.find(L"FM Radio Stereo"), std::wstring::npos);
     EXPECT_TRUE(vysledek.zarizeniObnovena);
     EXPECT_TRUE(vysledek.profilyZmeneny);
 
-    // Saved to the registry at once.
-    RecordingProfileStore znovu = Znovu();
-    ASSERT_EQ(znovu.Count(), 2);
-    const RecordingProfile& p = znovu.At(znovu.Find(L"Schůzka"));
-    EXPECT_EQ(p.folder, novaSlozka);
-    EXPECT_TRUE(IsEqualGUID(p.profileId, kProfilyKodovani[1]));
-    EXPECT_EQ(p.device.friendlyName, zvoleneZarizeni);
-    EXPECT_EQ(znovu.At(znovu.Find(L"Porada")).device.friendlyName, L"Neexistující mikrofon");
+    // Saved to the registry at once (the device path is the system's).
+    const std::wstring u = Ulozene();
+    EXPECT_EQ(u.rfind(L"Porada|" + slozka_.Path() + L"\\porady|5|Neexistující mikrofon|;Schůzka|" + novaSlozka +
+                          L"|1|" + zvoleneZarizeni + L"|", 0), 0u) << u;
+    EXPECT_EQ(std::count(u.begin(), u.end(), L';'), 2) << u;
 }
 
 // A cancelled edit changes nothing, a kept one is saved; a rename to another
@@ -417,13 +409,10 @@ TEST_F(DialogyTest, EditAndRenameSaveTheirChanges)
     EXPECT_EQ(zpravy[2], L"");
     EXPECT_EQ(vybrana, L"Porada týmu");
     EXPECT_TRUE(vysledek.profilyZmeneny);
-
-    RecordingProfileStore znovu = Znovu();
-    ASSERT_EQ(znovu.Count(), 2);
-    const RecordingProfile& p = znovu.At(znovu.Find(L"Porada týmu"));
-    EXPECT_EQ(p.folder, upravena);
-    EXPECT_TRUE(IsEqualGUID(p.profileId, kProfilyKodovani[6]));
-    EXPECT_FALSE(KlicExistuje(KlicProfilu(L"Porada")));
+    // The device is what the combo box showed: with the stored one missing, the system's first.
+    const std::wstring u = Ulozene();
+    EXPECT_EQ(u.rfind(L"Porada týmu|" + upravena + L"|6|", 0), 0u) << u;
+    EXPECT_EQ(u.substr(u.find(L';') + 1), L"Zkouška|" + slozka_.Path() + L"\\zkousky|0||;") << u;
 }
 
 // With nothing selected, edit, rename and remove only beep; the command

@@ -4,16 +4,17 @@
 #include "recording/AudioCaptureDeviceList.h"
 #include "recording/ComboBoxZarizeniZvuk.h"
 
-#include "RecordingTest.h"
 #include "harness/Dialogy.h"
+#include "harness/TestFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 using mirvak::direct_show::ComboBoxZarizeniZvuk;
 using Microsoft::WRL::ComPtr;
-using recording_test::ComScope;
+using tonbar::test::ComScope;
 
 namespace {
 
@@ -112,28 +113,18 @@ TEST(VazbaZarizeni, RefusesWhatCannotBeBoundAndKeepsAFilterHeld)
     EXPECT_EQ(filtr.Get(), drive);
 }
 
-namespace {
-
-class OknoTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        rodic_ = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
-        ASSERT_TRUE(rodic_) << "no window: Wine needs an X display (scripts/test gives one)";
-    }
-    void TearDown() override { DestroyWindow(rodic_); }
-    HWND rodic_ = nullptr;
-};
-
-} // namespace
-
-TEST_F(OknoTest, ComboShowsTheListAndSelectsTheCurrentDevice)
+TEST(ComboZarizeni, ShowsTheListAndSelectsTheCurrentDevice)
 {
+    std::unique_ptr<HWND__, decltype(&DestroyWindow)> okno(
+        CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr),
+        &DestroyWindow);
+    HWND rodic = okno.get();
+    ASSERT_TRUE(rodic) << "no window: Wine needs an X display (scripts/test gives one)";
     auto seznam = Seznam({{L"Mikrofon", L"d1", L"p1"}, {L"Linka"}, {L"Mikrofon", L"d2", L"p2"}, {L"Zvuk"}});
     HWND combo = nullptr;
     {
         ComboBoxZarizeniZvuk cb;
-        ASSERT_EQ(cb.Create(rodic_, RECT{0, 0, 220, 600}, 1037), S_OK);
+        ASSERT_EQ(cb.Create(rodic, RECT{0, 0, 220, 600}, 1037), S_OK);
         combo = cb.Handle();
         wchar_t trida[64] = {};
         GetClassNameW(combo, trida, 64);
@@ -145,7 +136,7 @@ TEST_F(OknoTest, ComboShowsTheListAndSelectsTheCurrentDevice)
         EXPECT_EQ(cb.GetSelected(vybrane), S_FALSE);  // no list yet
         cb.SetList(&seznam);
         cb.Fill({L"mikrofon #2"});
-        EXPECT_EQ(tonbar::test::Polozky(rodic_, 1037, true),
+        EXPECT_EQ(tonbar::test::Polozky(rodic, 1037, true),
                   (Jmena_t{L"Linka", L"Mikrofon", L"Mikrofon #2", L"Zvuk"}));
         EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 2);
         ASSERT_EQ(cb.GetSelected(vybrane), S_OK);

@@ -1,55 +1,33 @@
 // File names of recordings, the running number and its survival across a
 // restart (Wine's registry, a key of the test's own), and the renames.
+#include "harness/Servery.h"
+#include "harness/TestFolder.h"
 #include "recording/NazevZaznamu.h"
 
 #include "app/Aplikace.h"
 #include "app/Konfigurace.h"
 #include "app/TestModul.h"
 #include "resources/resource.h"
-#include "RecordingTest.h"
+#include "settings/NastaveniTest.h"
 
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
 
-using namespace recording_test;
-using tonbar::test::TestModul;
+using namespace tonbar::test;
+using TempDir = TestFolder;
 
 namespace {
 
-SYSTEMTIME Cas(WORD d, WORD m, WORD y, WORD h, WORD min, WORD s)
-{
-    SYSTEMTIME t{};
-    t.wDay = d;
-    t.wMonth = m;
-    t.wYear = y;
-    t.wHour = h;
-    t.wMinute = min;
-    t.wSecond = s;
-    return t;
-}
+SYSTEMTIME Cas(WORD d, WORD m, WORD y, WORD h, WORD min, WORD s) { return {y, m, 0, d, h, min, s, 0}; }
 
 SYSTEMTIME g_pevnyCas = Cas(5, 12, 2026, 9, 7, 3);
 void WINAPI PevneHodiny(LPSYSTEMTIME t) { *t = g_pevnyCas; }
 
 class NazevTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        klic_ = L"Software\\Mirvak\\TonbarTest\\rec_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
-                std::to_wstring(++citac_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, klic_.c_str());
-        InicializovatKonfiguraci(k_);
-        k_.registrovaCesta = klic_;
-        NastavitVychozi(k_, L"tester");
-        k_.slozka_data = dir_.Path();
-    }
-    void TearDown() override
-    {
-        UvolnitKonfiguraci(k_);
-        RegDeleteTreeW(HKEY_CURRENT_USER, klic_.c_str());
-    }
+    void SetUp() override { k_.slozka_data = dir_.Path(); }
 
     // The file names of the next `n` name + number recordings.
     std::vector<std::wstring> Dalsi(int n)
@@ -65,10 +43,9 @@ protected:
 
     TestModul modul_;
     TempDir dir_;
-    Konfigurace k_{};
+    TestKonfigurace konf_;
+    Konfigurace& k_ = konf_.k;
     Aplikace a_;
-    std::wstring klic_;
-    static inline int citac_ = 0;
 };
 
 using Jmena = std::vector<std::wstring>;
@@ -178,7 +155,7 @@ TEST_F(NazevTest, ResetAsksAndOnlyYesResetsAndSaves)
     EXPECT_EQ(k_.posledni_cislo, 1u);
     Konfigurace ulozena{};
     InicializovatKonfiguraci(ulozena);
-    ulozena.registrovaCesta = klic_;
+    ulozena.registrovaCesta = k_.registrovaCesta;
     NastavitVychozi(ulozena, L"tester");
     ulozena.posledni_cislo = 77;
     ASSERT_EQ(Nacist(ulozena), S_OK);
@@ -223,14 +200,12 @@ struct Zadani {
             dotazy.push_back({text, popis, vybrat, max});
             if (behem)
                 behem();
-            if (odpovedi.empty() || odpovedi.front().empty()) {
-                if (!odpovedi.empty())
-                    odpovedi.pop_front();
-                return 1;
-            }
-            text = odpovedi.front();
-            odpovedi.pop_front();
-            return 0;
+            const std::wstring odpoved = odpovedi.empty() ? L"" : odpovedi.front();
+            if (!odpovedi.empty())
+                odpovedi.pop_front();
+            if (!odpoved.empty())
+                text = odpoved;
+            return odpoved.empty() ? 1 : 0;
         };
     }
 };
@@ -240,7 +215,7 @@ struct Zadani {
 TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
 {
     a_.souborZaznamu = dir_.File(L"5.12.2026 09-07-03.wma");
-    WriteText(a_.souborZaznamu, "zaznam");
+    WriteBytes(a_.souborZaznamu, "zaznam");
     Zadani z;
     EXPECT_EQ(PrejmenovatNahravany(a_, k_, false, z.Funkce()), S_FALSE);
     EXPECT_TRUE(z.dotazy.empty());
@@ -258,12 +233,12 @@ TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
     ASSERT_EQ(modul_.zpravy.size(), 1u);
     EXPECT_NE(modul_.zpravy[0].text.find(L"není platný"), std::wstring::npos);
     EXPECT_EQ(a_.noveJmenoZaznamu, dir_.File(L"Porada.wma"));
-    EXPECT_TRUE(Exists(a_.souborZaznamu));  // nothing moves before the stop
+    EXPECT_TRUE(Existuje(a_.souborZaznamu));  // nothing moves before the stop
 
     ASSERT_EQ(DokoncitPrejmenovani(a_), S_OK);
     EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Porada.wma"));
-    EXPECT_TRUE(Exists(dir_.File(L"Porada.wma")));
-    EXPECT_FALSE(Exists(dir_.File(L"5.12.2026 09-07-03.wma")));
+    EXPECT_TRUE(Existuje(dir_.File(L"Porada.wma")));
+    EXPECT_FALSE(Existuje(dir_.File(L"5.12.2026 09-07-03.wma")));
     EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
     EXPECT_EQ(DokoncitPrejmenovani(a_), S_FALSE);
 
@@ -278,12 +253,12 @@ TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
 TEST_F(NazevTest, FailedMoveIsReportedAndTheFileKeepsItsName)
 {
     a_.souborZaznamu = dir_.File(L"zaznam.wma");
-    WriteText(a_.souborZaznamu, "zaznam");
-    WriteText(dir_.File(L"obsazeno.wma"), "jiny");
+    WriteBytes(a_.souborZaznamu, "zaznam");
+    WriteBytes(dir_.File(L"obsazeno.wma"), "jiny");
     a_.noveJmenoZaznamu = dir_.File(L"obsazeno.wma");
     EXPECT_EQ(DokoncitPrejmenovani(a_), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
     EXPECT_EQ(a_.souborZaznamu, dir_.File(L"zaznam.wma"));
-    EXPECT_TRUE(Exists(a_.souborZaznamu));
+    EXPECT_TRUE(Existuje(a_.souborZaznamu));
     EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
     ASSERT_EQ(modul_.zpravy.size(), 1u);
     EXPECT_NE(modul_.zpravy[0].text.find(L"Soubor záznamu se nepodařilo přejmenovat."), std::wstring::npos);
@@ -293,7 +268,7 @@ TEST_F(NazevTest, FailedMoveIsReportedAndTheFileKeepsItsName)
 TEST_F(NazevTest, RenameAfterRecordingOnlyWhenChosen)
 {
     a_.souborZaznamu = dir_.File(L"hotovo.wma");
-    WriteText(a_.souborZaznamu, "zaznam");
+    WriteBytes(a_.souborZaznamu, "zaznam");
     Zadani z;
     k_.soubor_parametry = 0;
     EXPECT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_FALSE);
@@ -302,12 +277,12 @@ TEST_F(NazevTest, RenameAfterRecordingOnlyWhenChosen)
     k_.soubor_parametry = 2;
     z.odpovedi = {L""};
     EXPECT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_FALSE);
-    EXPECT_TRUE(Exists(dir_.File(L"hotovo.wma")));
+    EXPECT_TRUE(Existuje(dir_.File(L"hotovo.wma")));
 
     z.odpovedi = {L"Přednáška.wma"};
     ASSERT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_OK);
-    EXPECT_TRUE(Exists(dir_.File(L"Přednáška.wma")));
-    EXPECT_FALSE(Exists(dir_.File(L"hotovo.wma")));
+    EXPECT_TRUE(Existuje(dir_.File(L"Přednáška.wma")));
+    EXPECT_FALSE(Existuje(dir_.File(L"hotovo.wma")));
     EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Přednáška.wma"));
 }
 
@@ -329,7 +304,7 @@ TEST_F(NazevTest, ATakenDateAndTimeNameGetsTheNextFreeNumber)
     for (const auto& p : pripady) {
         TempDir slozka;
         for (const auto& jmeno : p.existujici)
-            WriteText(slozka.File(jmeno), "starsi zaznam");
+            WriteBytes(slozka.File(jmeno), "starsi zaznam");
         k_.vytv_jmena = p.rezim;
         k_.slozka_data = slozka.Path();
         a_.cisloZaznamu = 7;
@@ -337,7 +312,7 @@ TEST_F(NazevTest, ATakenDateAndTimeNameGetsTheNextFreeNumber)
         EXPECT_EQ(a_.souborZaznamu, slozka.File(p.ocekavane));
     }
     // The start by a recording profile names its file the same way.
-    WriteText(dir_.File(L"5.12.2026 09-07-03.wma"), "starsi zaznam");
+    WriteBytes(dir_.File(L"5.12.2026 09-07-03.wma"), "starsi zaznam");
     std::wstring cesta;
     ASSERT_EQ(SestavitJmenoPodleCasu(dir_.Path(), g_pevnyCas, true, cesta), S_OK);
     EXPECT_EQ(cesta, dir_.File(L"5.12.2026 09-07-03 (2).wma"));
@@ -357,19 +332,19 @@ TEST_F(NazevTest, RenameDialogsNameTheFileTheyWereOpenedFor)
         TempDir slozka;
         a_.souborZaznamu = slozka.File(L"prvni.wma");
         a_.noveJmenoZaznamu.clear();
-        WriteText(a_.souborZaznamu, "prvni");
+        WriteBytes(a_.souborZaznamu, "prvni");
         k_.soubor_parametry = 2;
         Zadani z;
         z.odpovedi = {L"Porada.wma"};
         z.behem = [&] {
             a_.souborZaznamu = slozka.File(L"druhy.wma");
-            WriteText(a_.souborZaznamu, "druhy zaznam");
+            WriteBytes(a_.souborZaznamu, "druhy zaznam");
         };
         HRESULT hr = behemZaznamu ? PrejmenovatNahravany(a_, k_, true, z.Funkce())
                                   : PrejmenovatPoZaznamu(a_, k_, z.Funkce());
         ASSERT_EQ(hr, S_OK);
-        EXPECT_EQ(FileSize(slozka.File(L"Porada.wma")), 5u);   // "prvni"
-        EXPECT_EQ(FileSize(slozka.File(L"druhy.wma")), 12u);   // untouched
+        EXPECT_EQ(ReadBytes(slozka.File(L"Porada.wma")), "prvni");
+        EXPECT_EQ(ReadBytes(slozka.File(L"druhy.wma")), "druhy zaznam");  // untouched
         EXPECT_EQ(a_.souborZaznamu, slozka.File(L"druhy.wma"));
         EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
     }

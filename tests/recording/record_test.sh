@@ -1,15 +1,7 @@
 #!/usr/bin/env bash
-# The microphone wrapper of the recording tests (recording_tests.exe) and of
-# the main window's end-to-end tests (e2e_mainwindow_tests.exe): a PulseAudio
-# virtual microphone of the run's own fed with speech, then every file judged
-# on the Linux side with ffprobe/ffmpeg.
-# - recording: 5 s of speech (codec and parameters of the profile, duration
-#   against the wall clock, the sound against the speech played in), every
-#   system profile and a .prx profile, the recorder after failing starts, and
-#   two devices each bound by its own name.
-# - e2e: every recording the program left is one wmav2 stream, the speech
-#   recording at least 3 s long.
-#
+# The virtual microphone (PulseAudio, fed with speech) of recording_tests.exe and
+# e2e_mainwindow_tests.exe; then ffprobe/ffmpeg judge every file they left: codec, the profile's
+# parameters, duration against the wall clock, the sound against what was played in.
 # usage: record_test.sh <recording_tests.exe | e2e_mainwindow_tests.exe> <winrun>
 set -uo pipefail
 
@@ -99,12 +91,8 @@ if mode == "e2e":
     sys.exit(1 if failures else 0)
 
 def facts(name):
-    rows = []
-    for line in open(f"{out}/{name}", encoding="utf-8"):
-        f = line.split()
-        if f:
-            rows.append((f[0], int(f[1]), int(f[2]), int(f[3]), float(f[4])))
-    return rows
+    rows = [line.split() for line in open(f"{out}/{name}", encoding="utf-8") if line.strip()]
+    return [(f[0], int(f[1]), int(f[2]), int(f[3]), float(f[4])) for f in rows]
 
 def judge(name, rate, channels, bitrate, wall, min_share):
     info = probe(f"{out}/{name}")

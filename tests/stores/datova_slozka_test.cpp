@@ -7,14 +7,12 @@
 #include "harness/TestFolder.h"
 #include "resources/resource.h"
 #include "harness/Dialogy.h"
-#include "stores/rxml/SlozkaTestu.h"
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
 #include <functional>
-#include <thread>
 
 using namespace tonbar::test;
 
@@ -29,9 +27,9 @@ std::wstring LocalAppData()
 }
 
 // Writes a store's folder value; the fixture removes the keys.
-void Presmerovat(const wchar_t* klic, const wchar_t* hodnota, const std::wstring& slozka)
+void Presmerovat(const wchar_t* klic, const wchar_t* hodnota, const std::wstring& slozka, DWORD typ = REG_SZ)
 {
-    RegSetKeyValueW(HKEY_CURRENT_USER, klic, hodnota, REG_SZ, slozka.c_str(),
+    RegSetKeyValueW(HKEY_CURRENT_USER, klic, hodnota, typ, slozka.c_str(),
                     static_cast<DWORD>((slozka.size() + 1) * sizeof(wchar_t)));
 }
 
@@ -66,7 +64,7 @@ TEST_F(DatovaSlozka, WithoutAKeyTheStoreLivesInTheUserFolder)
     ASSERT_EQ(GetUserDataFolder(uzivatelska), S_OK);
     EXPECT_EQ(uzivatelska, mirvak);
 
-    ZapsatBajty(soubor, {0x3C, 0x00});
+    WriteBytes(soubor, std::string("<\0", 2));
     EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_OK);
     DeleteFileW(soubor.c_str());
 
@@ -87,25 +85,17 @@ TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
     std::wstring cesta;
     EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_FALSE);
     EXPECT_EQ(cesta, slozka_.File(L"ftp_mista.rxml"));
-    ZapsatBajty(cesta, {});
+    WriteBytes(cesta, "");
     EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_OK);
 
     // Each store reads its own value name only.
     Presmerovat(L"Software\\Mirvak\\kontakty", L"SlozkaData", slozka_.Path());
     ResolveStoreFile(Uloziste::Kontakty, cesta);
     EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\kontakty.rxml");
-    {
-        HKEY h = nullptr;
-        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Mirvak\\ftp_mista", 0, KEY_WRITE, &h), ERROR_SUCCESS);
-        RegDeleteValueW(h, L"SlozkaData");
-        std::wstring jina = slozka_.Path() + L"\\jinde";
-        RegSetValueExW(h, L"slozka_data", 0, REG_SZ, reinterpret_cast<const BYTE*>(jina.c_str()),
-                       static_cast<DWORD>((jina.size() + 1) * 2));
-        // A value of another type is not a folder name.
-        RegSetValueExW(h, L"SlozkaData", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(jina.c_str()),
-                       static_cast<DWORD>((jina.size() + 1) * 2));
-        RegCloseKey(h);
-    }
+    ASSERT_EQ(RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Mirvak\\ftp_mista", L"SlozkaData"), ERROR_SUCCESS);
+    Presmerovat(L"Software\\Mirvak\\ftp_mista", L"slozka_data", slozka_.Path() + L"\\jinde");
+    // A value of another type is not a folder name.
+    Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path() + L"\\jinde", REG_EXPAND_SZ);
     ResolveStoreFile(Uloziste::FtpMista, cesta);
     EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\ftp_mista.rxml");
 
@@ -132,32 +122,29 @@ TEST_F(DatovaSlozka, StoreLoadAndSaveFollowTheResolvedPath)
     // Locked by another program: loading fails with E_FAIL, saving with the
     // sharing violation, and the file keeps its content.
     std::wstring soubor = slozka_.File(L"smtp_ucty.rxml");
-    std::vector<uint8_t> pred = CistBajty(soubor);
+    const std::string pred = ReadBytes(soubor);
     HANDLE zamek = CreateFileW(soubor.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(zamek, INVALID_HANDLE_VALUE);
     EXPECT_EQ(LoadStore(Uloziste::SmtpUcty, format, seznam), E_FAIL);
     EXPECT_LT(SaveStore(Uloziste::SmtpUcty, format, std::vector<Zaznam>{{L"c"}}), 0);
     CloseHandle(zamek);
-    EXPECT_EQ(CistBajty(soubor), pred);
+    EXPECT_EQ(ReadBytes(soubor), pred);
 
     // A folder that does not exist: the save fails and reports it.
     Presmerovat(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path() + L"\\neni");
     EXPECT_LT(SaveStore(Uloziste::SmtpUcty, format, std::vector<Zaznam>{{L"c"}}), 0);
 }
 
-// The shell's file dialog of this process: type `cesta` into its first
-// edit and press its default button, or cancel it when `cesta` is empty.
-void OdpovedetDialogu(std::wstring cesta, bool* nalezen)
+// Runs `akce` while a thread answers the shell's file dialog it opens: `cesta` typed into its
+// first edit and OK, or cancelled when `cesta` is empty.
+HRESULT SDialogem(const std::wstring& cesta, const std::function<HRESULT()>& akce)
 {
-    HWND dialog = CekatNaDialog();
-    *nalezen = dialog != nullptr;
-    if (!dialog)
-        return;
-    Sleep(300);
-    if (cesta.empty()) {
-        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    } else {
-        HWND edit = nullptr;
+    bool nalezen = false;
+    HRESULT hr = static_cast<HRESULT>(Ridit([&] { return static_cast<INT_PTR>(akce()); }, [&] {
+        HWND dialog = CekatNaDialog(), edit = nullptr;
+        if (!(nalezen = dialog != nullptr))
+            return;
+        Sleep(300);
         EnumChildWindows(
             dialog,
             [](HWND okno, LPARAM l) -> BOOL {
@@ -172,19 +159,9 @@ void OdpovedetDialogu(std::wstring cesta, bool* nalezen)
             reinterpret_cast<LPARAM>(&edit));
         if (edit)
             SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cesta.c_str()));
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    }
-    CekatNaZavreni(dialog);
-}
-
-// Runs `akce` while a thread answers the file dialog it opens with `cesta`.
-template <typename Akce>
-HRESULT SDialogem(const std::wstring& cesta, Akce akce)
-{
-    bool nalezen = false;
-    std::thread t(OdpovedetDialogu, cesta, &nalezen);
-    HRESULT hr = akce();
-    t.join();
+        Kliknout(dialog, cesta.empty() ? IDCANCEL : IDOK);
+        CekatNaZavreni(dialog);
+    }));
     EXPECT_TRUE(nalezen) << "no file dialog";
     return hr;
 }
@@ -200,15 +177,16 @@ TEST_F(DatovaSlozka, BackupAndRestoreRoundTrip)
     modul_.zpravy.clear();
 
     std::wstring store = slozka_.File(L"ftp_mista.rxml");
-    std::vector<uint8_t> obsah = Utf16Le(u"<ftp_misto>\r\n <nazev>Zaloha</nazev>\r\n</ftp_misto>\r\n");
-    ZapsatBajty(store, obsah);
+    const std::wstring text = L"<ftp_misto>\r\n <nazev>Zaloha</nazev>\r\n</ftp_misto>\r\n";
+    const std::string obsah(reinterpret_cast<const char*>(text.data()), text.size() * 2);
+    WriteBytes(store, obsah);
     std::wstring zaloha = slozka_.File(L"zaloha.rxml");
 
     // Cancel changes nothing and shows nothing.
     EXPECT_EQ(SDialogem(L"", [] { return BackupStoreFile(nullptr, Uloziste::FtpMista); }), S_FALSE);
     EXPECT_FALSE(Existuje(zaloha));
     EXPECT_EQ(SDialogem(zaloha, [] { return BackupStoreFile(nullptr, Uloziste::FtpMista); }), S_OK);
-    EXPECT_EQ(CistBajty(zaloha), obsah);
+    EXPECT_EQ(ReadBytes(zaloha), obsah);
     EXPECT_TRUE(modul_.zpravy.empty());
 
     // Restoring onto a store that is gone creates it and reloads.
@@ -217,7 +195,7 @@ TEST_F(DatovaSlozka, BackupAndRestoreRoundTrip)
     auto obnovit = [&] { return RestoreStoreFile(nullptr, Uloziste::FtpMista, [&] { ++nacteno; }); };
     EXPECT_EQ(SDialogem(zaloha, obnovit), S_OK);
     EXPECT_EQ(nacteno, 1);
-    EXPECT_EQ(CistBajty(store), obsah);
+    EXPECT_EQ(ReadBytes(store), obsah);
     EXPECT_EQ(SDialogem(L"", obnovit), S_FALSE);
     EXPECT_EQ(nacteno, 1);
     EXPECT_TRUE(modul_.zpravy.empty());

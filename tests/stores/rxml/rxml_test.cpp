@@ -2,18 +2,36 @@
 // load/save procedure, against real files in a folder of each test's own.
 #include "stores/rxml/RxmlStore.h"
 
-#include "stores/rxml/SlozkaTestu.h"
-
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 
-using tonbar::test::CistBajty;
-using tonbar::test::SlozkaTestu;
-using tonbar::test::Utf16Le;
-using tonbar::test::ZapsatBajty;
+namespace fs = std::filesystem;
 
 namespace {
+
+std::vector<uint8_t> CistBajty(const std::wstring& path)
+{
+    std::ifstream f(fs::path(path), std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+void ZapsatBajty(const std::wstring& path, const std::vector<uint8_t>& b)
+{
+    std::ofstream(fs::path(path), std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+}
+
+// UTF-16LE bytes of a literal, built independently of the code under test.
+std::vector<uint8_t> Utf16Le(const std::u16string& s)
+{
+    std::vector<uint8_t> b;
+    for (char16_t c : s)
+        b.insert(b.end(), {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)});
+    return b;
+}
 
 // The records of two real stores: FTP places (header, a boolean) and
 // contacts (no header, multi-line text).
@@ -41,18 +59,17 @@ const RxmlStoreFormat<Osoba> kOsoby{
     nullptr, L"kontakt", {{L"adresa", &Osoba::adresa}, {L"email", &Osoba::email}, {L"nazev", &Osoba::nazev}},
     &Osoba::nazev};
 
+// Each test in a folder of its own, removed with its files.
 class Rxml : public ::testing::Test {
 protected:
-    SlozkaTestu slozka_;
-    std::wstring soubor_ = slozka_.Soubor(L"ftp_mista.rxml");
+    void SetUp() override { fs::create_directories(slozka_); }
+    void TearDown() override { fs::remove_all(slozka_); }
+    std::wstring Soubor(const std::wstring& nazev) const { return (slozka_ / nazev).wstring(); }
+    size_t PocetSouboru() const { return std::distance(fs::directory_iterator(slozka_), fs::directory_iterator()); }
 
-    size_t PocetSouboru() const
-    {
-        size_t n = 0;
-        for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(std::filesystem::path(slozka_.Cesta())))
-            ++n;
-        return n;
-    }
+    const fs::path slozka_ = fs::temp_directory_path() /
+        ("tonbar-rxml-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::wstring soubor_ = Soubor(L"ftp_mista.rxml");
 };
 
 const char16_t kHlavicka[] = u"<rxml_data>\r\n <nazev>ftp_mista</nazev>\r\n</rxml_data>\r\n";
@@ -63,7 +80,7 @@ TEST_F(Rxml, EmptyListsWriteTheHeaderOrNothing)
     // UTF-16 little-endian, no byte-order mark.
     EXPECT_EQ(CistBajty(soubor_), Utf16Le(kHlavicka));
 
-    std::wstring kontakty = slozka_.Soubor(L"kontakty.rxml");
+    std::wstring kontakty = Soubor(L"kontakty.rxml");
     ASSERT_EQ(SaveRxmlStore(kontakty, kOsoby, {}), rxml::kOk);
     EXPECT_TRUE(rxml::SouborExistuje(kontakty));
     EXPECT_TRUE(CistBajty(kontakty).empty());
@@ -205,8 +222,8 @@ TEST_F(Rxml, AnUnfinishedSaveKeepsThePreviousFile)
     EXPECT_EQ(PocetSouboru(), 1u) << "the temporary file is removed";
 
     // The target cannot be replaced (a folder of that name): the error comes back, nothing is left over.
-    std::wstring slozka = slozka_.Soubor(L"jako_slozka.rxml");
-    std::filesystem::create_directory(std::filesystem::path(slozka));
+    std::wstring slozka = Soubor(L"jako_slozka.rxml");
+    fs::create_directory(fs::path(slozka));
     EXPECT_LT(SaveRxmlStore(slozka, kMista, {a}), 0);
     EXPECT_EQ(PocetSouboru(), 2u);
 }
@@ -214,27 +231,27 @@ TEST_F(Rxml, AnUnfinishedSaveKeepsThePreviousFile)
 TEST_F(Rxml, MissingUnreadableAndOversizedFiles)
 {
     std::vector<Misto> mista{{}};
-    EXPECT_EQ(LoadRxmlStore(slozka_.Soubor(L"neni.rxml"), kMista, mista), rxml::kEInvalidArg);
+    EXPECT_EQ(LoadRxmlStore(Soubor(L"neni.rxml"), kMista, mista), rxml::kEInvalidArg);
     EXPECT_TRUE(mista.empty());
     RxmlReader reader;
-    EXPECT_EQ(reader.Load(slozka_.Soubor(L"neni.rxml")), rxml::kEFail);
+    EXPECT_EQ(reader.Load(Soubor(L"neni.rxml")), rxml::kEFail);
     EXPECT_EQ(reader.Position(), -1);
 
     // A folder is not a store file.
-    std::wstring slozka = slozka_.Soubor(L"slozka.rxml");
-    std::filesystem::create_directory(std::filesystem::path(slozka));
+    std::wstring slozka = Soubor(L"slozka.rxml");
+    fs::create_directory(fs::path(slozka));
     EXPECT_EQ(LoadRxmlStore(slozka, kMista, mista), rxml::kEInvalidArg);
 
     // Above the limit: refused without reading it in.
     {
         std::vector<uint8_t> hlava = Utf16Le(u"<ftp_misto><nazev>A</nazev></ftp_misto>");
         ZapsatBajty(soubor_, hlava);
-        std::filesystem::resize_file(std::filesystem::path(soubor_), rxml::kMaxVelikostSouboru + 2);
+        fs::resize_file(fs::path(soubor_), rxml::kMaxVelikostSouboru + 2);
     }
     mista.assign(1, Misto{});
     EXPECT_EQ(LoadRxmlStore(soubor_, kMista, mista), rxml::kEFileTooLarge);
     EXPECT_TRUE(mista.empty());
-    std::filesystem::resize_file(std::filesystem::path(soubor_), rxml::kMaxVelikostSouboru);
+    fs::resize_file(fs::path(soubor_), rxml::kMaxVelikostSouboru);
     EXPECT_EQ(LoadRxmlStore(soubor_, kMista, mista), rxml::kOk) << "exactly at the limit is read";
     EXPECT_EQ(mista.size(), 1u);
 }
