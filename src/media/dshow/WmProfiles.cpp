@@ -329,7 +329,10 @@ HRESULT CreateBuiltInProfileManager(IWMProfileManager** out) {
 HRESULT CreateProfileManager(IWMProfileManager** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    UniqueLibrary library(LoadLibraryW(L"wmvcore.dll"));
+    // Whether the system has the profiles does not change while we run: once
+    // it has been found without them, the library is not loaded again.
+    static std::atomic<bool> systemLacksProfiles{false};
+    UniqueLibrary library(systemLacksProfiles ? nullptr : LoadLibraryW(L"wmvcore.dll"));
     if (library) {
         using CreateFn = HRESULT(WINAPI*)(IWMProfileManager**);
         auto create = reinterpret_cast<CreateFn>(
@@ -346,6 +349,7 @@ HRESULT CreateProfileManager(IWMProfileManager** out) {
             }
         }
         // `system` and `probe` are released here, before the library is freed.
+        systemLacksProfiles = true;
     }
     return CreateBuiltInProfileManager(out);
 }
