@@ -18,6 +18,8 @@
 #include <mmsystem.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -58,11 +60,7 @@ std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end(
 }
 
 void WriteGarbage(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    const char text[] = "this is not a sound file, only text that carries the .wma extension\r\n";
-    DWORD written = 0;
-    for (int i = 0; i < 100; ++i) WriteFile(f, text, sizeof text - 1, &written, nullptr);
-    CloseHandle(f);
+    std::ofstream(std::filesystem::path(path), std::ios::binary) << std::string(7000, 'x');
 }
 
 // The run's sound server (scripts/test starts one): without it these tests
@@ -339,8 +337,9 @@ protected:
 // menu help and tool-bar tips from the string table; closed from outside it
 // comes back where it was; it closes itself (a click on Konec, in the rebar
 // whose messages must reach the player) and the owner hears of it; a path
-// that is no file (missing, or a folder) opens it empty without a message.
-TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceAndClosesFromOutsideAndItself) {
+// that is no file (missing, or a folder) opens it empty without a message;
+// then a real file.
+TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
     const std::wstring key = g_konfigurace.registrovaCesta + L"\\parametry_oken";
     RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"prehravac_zvuku");
     HWND player = Open(L"");
@@ -418,7 +417,47 @@ TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceAndClosesFromOutsideAndItself) {
         EXPECT_EQ(ClosePlayer(), S_OK);
     }
     EXPECT_EQ(opened, 4);
+
+    // A real file: controls follow the playback; closing the file resets
+    // them; the player closes while playing and opens again.
+    ASSERT_TRUE(SoundDevice());
+    const std::wstring path = dir.File(L"zaznam.wma");
+    ASSERT_TRUE(WriteOwnWma(path, 6.0));
+    player = Open(path);
+    ASSERT_NE(player, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
+    EXPECT_EQ(StatusText(player, 1), L"zaznam.wma");
+    for (UINT id : {ID_PREHRAVAC_ZAVRIT, ID_PREHRAVAC_VPRED, ID_PREHRAVAC_POZASTAVIT, ID_PREHRAVAC_UKONCIT})
+        EXPECT_TRUE(Enabled(player, id)) << id;
+    // The timer moves the trackbar and shows the time.
+    EXPECT_TRUE(PumpUntil([&] { return Trackbar(player, TBM_GETPOS) > 1000; }, 5000));
+    EXPECT_NE(StatusText(player, 0), L"Zastaveno");
+    // The trackbar seeks: End moves it to the end, the timer then shows the
+    // playback there.
+    SendMessageW(Child(player, TRACKBAR_CLASSW), WM_KEYDOWN, VK_END, 0);
+    SendMessageW(Child(player, TRACKBAR_CLASSW), WM_KEYUP, VK_END, 0);
+    PumpFor(1500);
+    EXPECT_GT(Trackbar(player, TBM_GETPOS), 9000);
+    // Stop returns to the start; run again, then close from outside.
+    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_UKONCIT, 0);
+    EXPECT_TRUE(PumpUntil([&] { return Trackbar(player, TBM_GETPOS) < 200; }, 3000));
+    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_SPUSTIT, 0);
+    PumpFor(1500);
+    EXPECT_EQ(ClosePlayer(), S_OK);
+    EXPECT_TRUE(PumpUntil([&] { return closed == opened; }, kWait));
     EXPECT_TRUE(host.Texts().empty());
+
+    // Opened again with the same file, then the file closed in the player.
+    player = Open(path);
+    ASSERT_NE(player, nullptr);
+    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_ZAVRIT, 0);
+    EXPECT_FALSE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
+    EXPECT_EQ(Trackbar(player, TBM_GETPOS), 0);
+    EXPECT_EQ(StatusText(player, 0), L"Zastaveno");
+    EXPECT_EQ(StatusText(player, 1), L"Přehrávač zvukových souborů - Připraven");
+    EXPECT_FALSE(Enabled(player, ID_PREHRAVAC_ZAVRIT));
+    EXPECT_EQ(ClosePlayer(), S_OK);
+    EXPECT_TRUE(DeleteFileW(path.c_str())) << "the file is held open";
     EXPECT_EQ(RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"prehravac_zvuku"), ERROR_SUCCESS);
 }
 
@@ -459,48 +498,4 @@ TEST_F(BusyPlayerThread, CloseTimesOutAndTheHandleStaysOwned) {
     EXPECT_FALSE(IsPlayerOpen());
     EXPECT_TRUE(PumpUntil([&] { return closed == 1; }, kWait));
     EXPECT_TRUE(DeleteFileW(garbage.c_str())) << "the failed file is held open";
-}
-
-// A real file in the window: controls follow the playback; closing the file
-// resets them; the player closes while playing and opens again.
-TEST_F(PlayerThread, PlaysAFileAndClosesWhilePlaying) {
-    ASSERT_TRUE(SoundDevice());
-    TempDir dir;
-    const std::wstring path = dir.File(L"zaznam.wma");
-    ASSERT_TRUE(WriteOwnWma(path, 6.0));
-    HWND player = Open(path);
-    ASSERT_NE(player, nullptr);
-    EXPECT_TRUE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
-    EXPECT_EQ(StatusText(player, 1), L"zaznam.wma");
-    for (UINT id : {ID_PREHRAVAC_ZAVRIT, ID_PREHRAVAC_VPRED, ID_PREHRAVAC_POZASTAVIT, ID_PREHRAVAC_UKONCIT})
-        EXPECT_TRUE(Enabled(player, id)) << id;
-    // The timer moves the trackbar and shows the time.
-    EXPECT_TRUE(PumpUntil([&] { return Trackbar(player, TBM_GETPOS) > 1000; }, 5000));
-    EXPECT_NE(StatusText(player, 0), L"Zastaveno");
-    // The trackbar seeks: End moves it to the end, the timer then shows the
-    // playback there.
-    SendMessageW(Child(player, TRACKBAR_CLASSW), WM_KEYDOWN, VK_END, 0);
-    SendMessageW(Child(player, TRACKBAR_CLASSW), WM_KEYUP, VK_END, 0);
-    PumpFor(1500);
-    EXPECT_GT(Trackbar(player, TBM_GETPOS), 9000);
-    // Stop returns to the start; run again, then close from outside.
-    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_UKONCIT, 0);
-    EXPECT_TRUE(PumpUntil([&] { return Trackbar(player, TBM_GETPOS) < 200; }, 3000));
-    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_SPUSTIT, 0);
-    PumpFor(1500);
-    EXPECT_EQ(ClosePlayer(), S_OK);
-    EXPECT_TRUE(PumpUntil([&] { return closed == 1; }, kWait));
-    EXPECT_TRUE(host.Texts().empty());
-
-    // Opened again with the same file, then the file closed in the player.
-    player = Open(path);
-    ASSERT_NE(player, nullptr);
-    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_ZAVRIT, 0);
-    EXPECT_FALSE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
-    EXPECT_EQ(Trackbar(player, TBM_GETPOS), 0);
-    EXPECT_EQ(StatusText(player, 0), L"Zastaveno");
-    EXPECT_EQ(StatusText(player, 1), L"Přehrávač zvukových souborů - Připraven");
-    EXPECT_FALSE(Enabled(player, ID_PREHRAVAC_ZAVRIT));
-    EXPECT_EQ(ClosePlayer(), S_OK);
-    EXPECT_TRUE(DeleteFileW(path.c_str())) << "the file is held open";
 }
