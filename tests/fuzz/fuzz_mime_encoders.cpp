@@ -15,16 +15,11 @@
 namespace {
 
 // The text without its CR LF pairs.
-std::string WithoutBreaks(std::string_view s)
+std::string WithoutBreaks(std::string s)
 {
-    std::string out;
-    for (size_t k = 0; k < s.size(); ++k) {
-        if (s[k] == '\r' && k + 1 < s.size() && s[k + 1] == '\n')
-            ++k;
-        else
-            out += s[k];
-    }
-    return out;
+    for (size_t k = s.find("\r\n"); k != std::string::npos; k = s.find("\r\n", k))
+        s.erase(k, 2);
+    return s;
 }
 
 } // namespace
@@ -55,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         start = end + 2;
     }
 
-    if (WithoutBreaks(WrapLines(in)) != WithoutBreaks(in))
+    if (WithoutBreaks(WrapLines(in)) != WithoutBreaks(std::string(in)))
         abort();
     // A receiver drops the first period of a line that starts with one.
     std::string doubled = DoubleLeadingPeriods(in), received;
