@@ -125,30 +125,46 @@ private:
     std::vector<std::wstring> texts_;
 };
 
-// Playback on the test thread; graph events arrive at a window of the test's
-// own so that the notification path is exercised too.
-class Playback : public ::testing::Test {
+// Stands in for the main window: graph events of `playback` arrive here, so
+// that the notification path is exercised too, and the player's notices.
+class PlayerTest : public ::testing::Test {
 protected:
+    explicit PlayerTest(bool block = false) : host(block) {}
     void SetUp() override {
+        g_konfigurace.cekani_na_prehravac = kWait;
         WNDCLASSW wc{};
         wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            auto* self = reinterpret_cast<Playback*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-            if (m != WM_UDALOST_GRAFU || !self) return DefWindowProcW(h, m, w, l);
-            ++self->notices;
-            self->drained += self->playback.DrainEvents();
-            return 0;
+            auto* self = reinterpret_cast<PlayerTest*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+            if (self && m == WM_UDALOST_GRAFU) {
+                ++self->notices;
+                self->drained += self->playback.DrainEvents();
+                return 0;
+            }
+            if (self && m == WM_PREHRAVAC_ZMENA) {
+                (w ? self->opened : self->closed)++;
+                // As the main window does: refresh command states from it.
+                self->openWhenClosedNotice = !w && IsPlayerOpen();
+                return 0;
+            }
+            if (self && m == WM_COMMAND) return self->commands.push_back(LOWORD(w)), 0;
+            return DefWindowProcW(h, m, w, l);
         };
         wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"player_test_events";
+        wc.lpszClassName = L"player_test_owner";
         RegisterClassW(&wc);
-        window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
-        ASSERT_NE(window, nullptr);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        playback.SetNotifyWindow(window);
+        owner = CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+        ASSERT_NE(owner, nullptr);
+        SetWindowLongPtrW(owner, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        playback.SetNotifyWindow(owner);
     }
     void TearDown() override {
+        // Never leave a player behind for the next test.
         playback.Release();
-        DestroyWindow(window);
+        host.Release();
+        g_konfigurace.cekani_na_prehravac = kWait;
+        EXPECT_NE(ClosePlayer(), HRESULT_FROM_WIN32(WAIT_TIMEOUT));
+        DestroyWindow(owner);
     }
     LONGLONG Position() {
         LONGLONG p = -1;
@@ -216,11 +232,43 @@ protected:
         EXPECT_LT(Position(), kSecond / 20);
     }
 
+    // Opens the player and waits for its window and its "opened" notice.
+    HWND Open(const std::wstring& path) {
+        const int before = opened;
+        EXPECT_EQ(OpenPlayer(path, owner), S_OK);
+        EXPECT_TRUE(PumpUntil([&] { return opened > before && PlayerWindow() != nullptr; }, kWait));
+        return PlayerWindow();
+    }
+    static HWND Child(HWND player, const wchar_t* cls) {
+        HWND rebar = FindWindowExW(player, nullptr, REBARCLASSNAMEW, nullptr);
+        return rebar ? FindWindowExW(rebar, nullptr, cls, nullptr) : nullptr;
+    }
+    static std::wstring StatusText(HWND player, int part) {
+        HWND status = FindWindowExW(player, nullptr, STATUSCLASSNAMEW, nullptr);
+        wchar_t text[512] = {};
+        if (status && LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, part, 0)) < ARRAYSIZE(text))
+            SendMessageW(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    // The command in the menu and on the tool bar.
+    static bool Enabled(HWND player, UINT id) {
+        UINT state = GetMenuState(GetMenu(player), id, MF_BYCOMMAND);
+        bool menu = state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+        EXPECT_EQ(menu, SendMessageW(Child(player, TOOLBARCLASSNAMEW), TB_ISBUTTONENABLED, id, 0) != 0) << id;
+        return menu;
+    }
+    LRESULT Trackbar(HWND player, UINT message) { return SendMessageW(Child(player, TRACKBAR_CLASSW), message, 0, 0); }
+
     ComScope com;
-    HWND window = nullptr;
+    MessageHost host;
+    HWND owner = nullptr;
     AudioPlayback playback;
-    int notices = 0, drained = 0;
+    int notices = 0, drained = 0, opened = 0, closed = 0;
+    bool openWhenClosedNotice = false;
+    std::vector<UINT> commands;
 };
+using Playback = PlayerTest;
+using PlayerThread = PlayerTest;
 
 } // namespace
 
@@ -260,78 +308,6 @@ TEST_F(Playback, BadFilesFailCleanlyAndOwnEncoderFilePlaysThrough) {
     EXPECT_TRUE(DeleteFileW(a.c_str()));
     EXPECT_TRUE(DeleteFileW(b.c_str()));
 }
-
-namespace {
-
-// Stands in for the main window: counts the player's notices.
-class PlayerThread : public ::testing::Test {
-protected:
-    explicit PlayerThread(bool block = false) : host(block) {}
-    void SetUp() override {
-        g_konfigurace.cekani_na_prehravac = kWait;
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            auto* self = reinterpret_cast<PlayerThread*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-            if (self && m == WM_PREHRAVAC_ZMENA) {
-                (w ? self->opened : self->closed)++;
-                // As the main window does: refresh command states from it.
-                self->openWhenClosedNotice = !w && IsPlayerOpen();
-                return 0;
-            }
-            if (self && m == WM_COMMAND) return self->commands.push_back(LOWORD(w)), 0;
-            return DefWindowProcW(h, m, w, l);
-        };
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"player_test_owner";
-        RegisterClassW(&wc);
-        owner = CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-        ASSERT_NE(owner, nullptr);
-        SetWindowLongPtrW(owner, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    void TearDown() override {
-        // Never leave a player behind for the next test.
-        host.Release();
-        g_konfigurace.cekani_na_prehravac = kWait;
-        EXPECT_NE(ClosePlayer(), HRESULT_FROM_WIN32(WAIT_TIMEOUT));
-        DestroyWindow(owner);
-    }
-    // Opens the player and waits for its window and its "opened" notice.
-    HWND Open(const std::wstring& path) {
-        const int before = opened;
-        EXPECT_EQ(OpenPlayer(path, owner), S_OK);
-        EXPECT_TRUE(PumpUntil([&] { return opened > before && PlayerWindow() != nullptr; }, kWait));
-        return PlayerWindow();
-    }
-    static HWND Child(HWND player, const wchar_t* cls) {
-        HWND rebar = FindWindowExW(player, nullptr, REBARCLASSNAMEW, nullptr);
-        return rebar ? FindWindowExW(rebar, nullptr, cls, nullptr) : nullptr;
-    }
-    static std::wstring StatusText(HWND player, int part) {
-        HWND status = FindWindowExW(player, nullptr, STATUSCLASSNAMEW, nullptr);
-        wchar_t text[512] = {};
-        if (status && LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, part, 0)) < ARRAYSIZE(text))
-            SendMessageW(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-    // The command in the menu and on the tool bar.
-    static bool Enabled(HWND player, UINT id) {
-        UINT state = GetMenuState(GetMenu(player), id, MF_BYCOMMAND);
-        bool menu = state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
-        EXPECT_EQ(menu, SendMessageW(Child(player, TOOLBARCLASSNAMEW), TB_ISBUTTONENABLED, id, 0) != 0) << id;
-        return menu;
-    }
-    LRESULT Trackbar(HWND player, UINT message) { return SendMessageW(Child(player, TRACKBAR_CLASSW), message, 0, 0); }
-
-    ComScope com;
-    MessageHost host;
-    HWND owner = nullptr;
-    int opened = 0, closed = 0;
-    bool openWhenClosedNotice = false;
-    std::vector<UINT> commands;
-};
-
-} // namespace
 
 // Opened empty, on a thread of its own, centred with nothing stored, with
 // menu help and tool-bar tips from the string table; closed from outside it
@@ -464,9 +440,9 @@ TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
 // The player thread is busy (its open-error message is up): the outside close
 // times out with WAIT_TIMEOUT, the thread stays tracked, the commands show
 // the failed close, and once the thread is free a second close ends it.
-class BusyPlayerThread : public PlayerThread {
+class BusyPlayerThread : public PlayerTest {
 protected:
-    BusyPlayerThread() : PlayerThread(true) {}
+    BusyPlayerThread() : PlayerTest(true) {}
 };
 
 TEST_F(BusyPlayerThread, CloseTimesOutAndTheHandleStaysOwned) {
