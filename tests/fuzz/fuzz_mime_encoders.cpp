@@ -1,8 +1,5 @@
-// libFuzzer target: the transfer encoders over arbitrary bytes. Base64 must
-// decode back to the input; quoted-printable lines stay within 76
-// characters of printable ASCII without trailing blanks; wrapping only
-// inserts line breaks; period doubling is undone by the receiver's
-// un-stuffing.
+// libFuzzer target: the transfer encoders over arbitrary bytes, each checked against what its receiver
+// needs (decoding back, line limits, only breaks inserted, period doubling undone).
 #include "email/mime/Base64.h"
 #include "email/mime/Encoders.h"
 

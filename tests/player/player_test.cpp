@@ -1,6 +1,5 @@
-// The player: its playback graph on its own (real files through Wine's
-// DirectShow into the run's PulseAudio sink), and its window on a thread of
-// its own, driven from the test thread the way the main window drives it.
+// The player: its playback graph (real files through Wine's DirectShow into the run's PulseAudio sink),
+// and its window on a thread of its own, driven the way the main window drives it.
 #include "app/Chyby.h"
 #include "app/Handles.h"
 #include "app/IMirvakModul.h"

@@ -1,6 +1,5 @@
-// The ASF writer, alone on ffmpeg's own wmav2 blocks (so independent of our
-// encoder), and tonbar-wmaenc end to end (encoder, writer, profile catalogue
-// and repair together), judged by ffprobe/ffmpeg and our own reading.
+// The ASF writer alone on ffmpeg's wmav2 blocks (independent of our encoder), and tonbar-wmaenc end to
+// end (encoder, writer, catalogue, repair), judged by ffprobe/ffmpeg and our own reading.
 #include "media/asf/AsfWriter.h"
 
 #include "media/asf/asf_test_support.h"

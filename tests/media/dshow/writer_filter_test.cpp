@@ -1,6 +1,5 @@
-// The built-in profile objects (Wine's own profile manager cannot load
-// profiles) and ASF writer filter in real Wine filter graphs, fed by a tone
-// source on the same base classes; files read back with the ASF reader.
+// The built-in profile objects (Wine's own manager cannot load profiles) and ASF writer filter in real
+// Wine filter graphs, fed by a tone source on the same base classes; files read back with the ASF reader.
 #include "media/asf/asf_test_support.h"
 #include "media/dshow/AsfWriterFilter.h"
 #include "media/dshow/MediaLayer.h"
