@@ -29,6 +29,7 @@ std::wstring ReadName(IWMProfile* p, bool description = false) {
     EXPECT_EQ(description ? p->GetDescription(nullptr, &n) : p->GetName(nullptr, &n), S_OK);
     std::vector<WCHAR> buf(n + 1);
     EXPECT_EQ(description ? p->GetDescription(buf.data(), &n) : p->GetName(buf.data(), &n), S_OK);
+    EXPECT_EQ(std::wstring(buf.data()).size() + 1, n) << "the length counts the terminator";
     return buf.data();
 }
 
