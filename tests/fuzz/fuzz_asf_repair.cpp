@@ -1,7 +1,5 @@
-// libFuzzer target for the repair of unfinished recordings: the input is
-// the file as a crash left it. Whatever it holds, the repair must stay
-// inside the file, only shorten it or append the index, and leave a file it
-// did not finish as it was.
+// libFuzzer target for the repair of unfinished recordings: the input is the file as a crash left it;
+// the repair stays inside it, only shortens it or appends the index, and leaves alone what it did not finish.
 #include "media/asf/AsfRepair.h"
 
 #include <cstdlib>

@@ -1,9 +1,5 @@
-// libFuzzer target for the ASF writer: fuzzed stream formats, content
-// descriptions, block sizes, call orders and sink failures, written into
-// memory. Besides the sanitizers it checks what must hold whatever the
-// input: patches stay inside what was written, a refused call is refused,
-// and a file that closed cleanly starts with a well-sized header object
-// followed by the data object.
+// libFuzzer target for the ASF writer: fuzzed formats, tags, block sizes, call orders and sink failures,
+// written into memory; patches stay inside what was written and a cleanly closed file is well laid out.
 #include "media/asf/AsfWriter.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -1,7 +1,5 @@
-// libFuzzer target for the .prx profile reader. The first byte picks how the
-// rest becomes text: raw UTF-16 little-endian (odd byte dropped, as a file
-// would be read), or one character per byte, which lets byte-level mutations
-// and the ASCII dictionary work on the XML itself.
+// libFuzzer target for the .prx reader. The first byte picks raw UTF-16LE (as a file is read) or one
+// character per byte, which lets byte-level mutations and the ASCII dictionary work on the XML itself.
 #include "media/profiles/ProfileCatalogue.h"
 
 #include <cstdlib>

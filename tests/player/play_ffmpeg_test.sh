@@ -1,32 +1,24 @@
 #!/usr/bin/env bash
 # Plays a .wma made by ffmpeg (-c:a wmav2) through the player's playback graph
-# under Wine. The sound server comes from the environment (scripts/test starts
-# one); without one this test fails rather than passing on silence.
+# under Wine, into the run's sound server (the test fails without one).
 #
 # usage: play_ffmpeg_test.sh <player_tests.exe> <winrun>
 set -uo pipefail
 
 exe=$1
 winrun=$2
-
 for tool in pactl ffmpeg ffprobe wine; do
   command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
 done
-if ! pactl info >/dev/null 2>&1; then
-  echo "FAIL: no PulseAudio server reachable (XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-unset}, PULSE_SERVER=${PULSE_SERVER:-unset})"
-  exit 1
-fi
-
+pactl info >/dev/null 2>&1 || { echo "FAIL: no PulseAudio server reachable"; exit 1; }
 tmp=$(mktemp -d /tmp/tonbar-player.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
 
 wma=$tmp/ffmpeg.wma
 ffmpeg -v error -f lavfi -i "sine=frequency=523:sample_rate=44100:duration=5" -ac 2 \
   -c:a wmav2 -b:a 128k "$wma" || { echo "FAIL: ffmpeg could not write $wma"; exit 1; }
-codec=$(ffprobe -v error -select_streams a:0 -show_entries stream=codec_name -of csv=p=0 "$wma")
 seconds=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$wma")
-[ "$codec" = wmav2 ] || { echo "FAIL: ffprobe says $codec, not wmav2"; exit 1; }
-echo "ffmpeg file: $codec, $seconds s"
+echo "ffmpeg file: $seconds s"
 
 TONBAR_PLAYER_FFMPEG_WMA="Z:${wma//\//\\}" TONBAR_PLAYER_FFMPEG_SECONDS=$seconds \
   "$winrun" "$exe" --gtest_color=no --gtest_also_run_disabled_tests \

@@ -1,6 +1,5 @@
-// The player: its playback graph on its own (real files through Wine's
-// DirectShow into the run's PulseAudio sink), and its window on a thread of
-// its own, driven from the test thread the way the main window drives it.
+// The player: its playback graph (real files through Wine's DirectShow into the run's PulseAudio sink),
+// and its window on a thread of its own, driven the way the main window drives it.
 #include "app/Chyby.h"
 #include "app/Handles.h"
 #include "app/IMirvakModul.h"
@@ -18,6 +17,8 @@
 #include <mmsystem.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -58,11 +59,7 @@ std::string Narrow(const std::wstring& s) { return std::string(s.begin(), s.end(
 }
 
 void WriteGarbage(const std::wstring& path) {
-    HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    const char text[] = "this is not a sound file, only text that carries the .wma extension\r\n";
-    DWORD written = 0;
-    for (int i = 0; i < 100; ++i) WriteFile(f, text, sizeof text - 1, &written, nullptr);
-    CloseHandle(f);
+    std::ofstream(std::filesystem::path(path), std::ios::binary) << std::string(7000, 'x');
 }
 
 // The run's sound server (scripts/test starts one): without it these tests
@@ -127,30 +124,46 @@ private:
     std::vector<std::wstring> texts_;
 };
 
-// Playback on the test thread; graph events arrive at a window of the test's
-// own so that the notification path is exercised too.
-class Playback : public ::testing::Test {
+// Stands in for the main window: graph events of `playback` arrive here, so
+// that the notification path is exercised too, and the player's notices.
+class PlayerTest : public ::testing::Test {
 protected:
+    explicit PlayerTest(bool block = false) : host(block) {}
     void SetUp() override {
+        g_konfigurace.cekani_na_prehravac = kWait;
         WNDCLASSW wc{};
         wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            auto* self = reinterpret_cast<Playback*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-            if (m != WM_UDALOST_GRAFU || !self) return DefWindowProcW(h, m, w, l);
-            ++self->notices;
-            self->drained += self->playback.DrainEvents();
-            return 0;
+            auto* self = reinterpret_cast<PlayerTest*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+            if (self && m == WM_UDALOST_GRAFU) {
+                ++self->notices;
+                self->drained += self->playback.DrainEvents();
+                return 0;
+            }
+            if (self && m == WM_PREHRAVAC_ZMENA) {
+                (w ? self->opened : self->closed)++;
+                // As the main window does: refresh command states from it.
+                self->openWhenClosedNotice = !w && IsPlayerOpen();
+                return 0;
+            }
+            if (self && m == WM_COMMAND) return self->commands.push_back(LOWORD(w)), 0;
+            return DefWindowProcW(h, m, w, l);
         };
         wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"player_test_events";
+        wc.lpszClassName = L"player_test_owner";
         RegisterClassW(&wc);
-        window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
-        ASSERT_NE(window, nullptr);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        playback.SetNotifyWindow(window);
+        owner = CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                                wc.hInstance, nullptr);
+        ASSERT_NE(owner, nullptr);
+        SetWindowLongPtrW(owner, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        playback.SetNotifyWindow(owner);
     }
     void TearDown() override {
+        // Never leave a player behind for the next test.
         playback.Release();
-        DestroyWindow(window);
+        host.Release();
+        g_konfigurace.cekani_na_prehravac = kWait;
+        EXPECT_NE(ClosePlayer(), HRESULT_FROM_WIN32(WAIT_TIMEOUT));
+        DestroyWindow(owner);
     }
     LONGLONG Position() {
         LONGLONG p = -1;
@@ -218,11 +231,43 @@ protected:
         EXPECT_LT(Position(), kSecond / 20);
     }
 
+    // Opens the player and waits for its window and its "opened" notice.
+    HWND Open(const std::wstring& path) {
+        const int before = opened;
+        EXPECT_EQ(OpenPlayer(path, owner), S_OK);
+        EXPECT_TRUE(PumpUntil([&] { return opened > before && PlayerWindow() != nullptr; }, kWait));
+        return PlayerWindow();
+    }
+    static HWND Child(HWND player, const wchar_t* cls) {
+        HWND rebar = FindWindowExW(player, nullptr, REBARCLASSNAMEW, nullptr);
+        return rebar ? FindWindowExW(rebar, nullptr, cls, nullptr) : nullptr;
+    }
+    static std::wstring StatusText(HWND player, int part) {
+        HWND status = FindWindowExW(player, nullptr, STATUSCLASSNAMEW, nullptr);
+        wchar_t text[512] = {};
+        if (status && LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, part, 0)) < ARRAYSIZE(text))
+            SendMessageW(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+    // The command in the menu and on the tool bar.
+    static bool Enabled(HWND player, UINT id) {
+        UINT state = GetMenuState(GetMenu(player), id, MF_BYCOMMAND);
+        bool menu = state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
+        EXPECT_EQ(menu, SendMessageW(Child(player, TOOLBARCLASSNAMEW), TB_ISBUTTONENABLED, id, 0) != 0) << id;
+        return menu;
+    }
+    LRESULT Trackbar(HWND player, UINT message) { return SendMessageW(Child(player, TRACKBAR_CLASSW), message, 0, 0); }
+
     ComScope com;
-    HWND window = nullptr;
+    MessageHost host;
+    HWND owner = nullptr;
     AudioPlayback playback;
-    int notices = 0, drained = 0;
+    int notices = 0, drained = 0, opened = 0, closed = 0;
+    bool openWhenClosedNotice = false;
+    std::vector<UINT> commands;
 };
+using Playback = PlayerTest;
+using PlayerThread = PlayerTest;
 
 } // namespace
 
@@ -263,84 +308,13 @@ TEST_F(Playback, BadFilesFailCleanlyAndOwnEncoderFilePlaysThrough) {
     EXPECT_TRUE(DeleteFileW(b.c_str()));
 }
 
-namespace {
-
-// Stands in for the main window: counts the player's notices.
-class PlayerThread : public ::testing::Test {
-protected:
-    explicit PlayerThread(bool block = false) : host(block) {}
-    void SetUp() override {
-        g_konfigurace.cekani_na_prehravac = kWait;
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            auto* self = reinterpret_cast<PlayerThread*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-            if (self && m == WM_PREHRAVAC_ZMENA) {
-                (w ? self->opened : self->closed)++;
-                // As the main window does: refresh command states from it.
-                self->openWhenClosedNotice = !w && IsPlayerOpen();
-                return 0;
-            }
-            if (self && m == WM_COMMAND) return self->commands.push_back(LOWORD(w)), 0;
-            return DefWindowProcW(h, m, w, l);
-        };
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"player_test_owner";
-        RegisterClassW(&wc);
-        owner = CreateWindowExW(0, wc.lpszClassName, L"owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-        ASSERT_NE(owner, nullptr);
-        SetWindowLongPtrW(owner, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    void TearDown() override {
-        // Never leave a player behind for the next test.
-        host.Release();
-        g_konfigurace.cekani_na_prehravac = kWait;
-        EXPECT_NE(ClosePlayer(), HRESULT_FROM_WIN32(WAIT_TIMEOUT));
-        DestroyWindow(owner);
-    }
-    // Opens the player and waits for its window and its "opened" notice.
-    HWND Open(const std::wstring& path) {
-        const int before = opened;
-        EXPECT_EQ(OpenPlayer(path, owner), S_OK);
-        EXPECT_TRUE(PumpUntil([&] { return opened > before && PlayerWindow() != nullptr; }, kWait));
-        return PlayerWindow();
-    }
-    static HWND Child(HWND player, const wchar_t* cls) {
-        HWND rebar = FindWindowExW(player, nullptr, REBARCLASSNAMEW, nullptr);
-        return rebar ? FindWindowExW(rebar, nullptr, cls, nullptr) : nullptr;
-    }
-    static std::wstring StatusText(HWND player, int part) {
-        HWND status = FindWindowExW(player, nullptr, STATUSCLASSNAMEW, nullptr);
-        wchar_t text[512] = {};
-        if (status && LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, part, 0)) < ARRAYSIZE(text))
-            SendMessageW(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-    // The command in the menu and on the tool bar.
-    static bool Enabled(HWND player, UINT id) {
-        UINT state = GetMenuState(GetMenu(player), id, MF_BYCOMMAND);
-        bool menu = state != static_cast<UINT>(-1) && !(state & (MF_GRAYED | MF_DISABLED));
-        EXPECT_EQ(menu, SendMessageW(Child(player, TOOLBARCLASSNAMEW), TB_ISBUTTONENABLED, id, 0) != 0) << id;
-        return menu;
-    }
-    LRESULT Trackbar(HWND player, UINT message) { return SendMessageW(Child(player, TRACKBAR_CLASSW), message, 0, 0); }
-
-    ComScope com;
-    MessageHost host;
-    HWND owner = nullptr;
-    int opened = 0, closed = 0;
-    bool openWhenClosedNotice = false;
-    std::vector<UINT> commands;
-};
-
-} // namespace
-
 // Opened empty, on a thread of its own, centred with nothing stored, with
 // menu help and tool-bar tips from the string table; closed from outside it
 // comes back where it was; it closes itself (a click on Konec, in the rebar
 // whose messages must reach the player) and the owner hears of it; a path
-// that is no file (missing, or a folder) opens it empty without a message.
-TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceAndClosesFromOutsideAndItself) {
+// that is no file (missing, or a folder) opens it empty without a message;
+// then a real file.
+TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
     const std::wstring key = g_konfigurace.registrovaCesta + L"\\parametry_oken";
     RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"prehravac_zvuku");
     HWND player = Open(L"");
@@ -418,16 +392,56 @@ TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceAndClosesFromOutsideAndItself) {
         EXPECT_EQ(ClosePlayer(), S_OK);
     }
     EXPECT_EQ(opened, 4);
+
+    // A real file: controls follow the playback; closing the file resets
+    // them; the player closes while playing and opens again.
+    ASSERT_TRUE(SoundDevice());
+    const std::wstring path = dir.File(L"zaznam.wma");
+    ASSERT_TRUE(WriteOwnWma(path, 6.0));
+    player = Open(path);
+    ASSERT_NE(player, nullptr);
+    EXPECT_TRUE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
+    EXPECT_EQ(StatusText(player, 1), L"zaznam.wma");
+    for (UINT id : {ID_PREHRAVAC_ZAVRIT, ID_PREHRAVAC_VPRED, ID_PREHRAVAC_POZASTAVIT, ID_PREHRAVAC_UKONCIT})
+        EXPECT_TRUE(Enabled(player, id)) << id;
+    // The timer moves the trackbar and shows the time.
+    EXPECT_TRUE(PumpUntil([&] { return Trackbar(player, TBM_GETPOS) > 1000; }, 5000));
+    EXPECT_NE(StatusText(player, 0), L"Zastaveno");
+    // The trackbar seeks: End moves it to the end, the timer then shows the
+    // playback there.
+    SendMessageW(Child(player, TRACKBAR_CLASSW), WM_KEYDOWN, VK_END, 0);
+    SendMessageW(Child(player, TRACKBAR_CLASSW), WM_KEYUP, VK_END, 0);
+    PumpFor(1500);
+    EXPECT_GT(Trackbar(player, TBM_GETPOS), 9000);
+    // Stop returns to the start; run again, then close from outside.
+    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_UKONCIT, 0);
+    EXPECT_TRUE(PumpUntil([&] { return Trackbar(player, TBM_GETPOS) < 200; }, 3000));
+    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_SPUSTIT, 0);
+    PumpFor(1500);
+    EXPECT_EQ(ClosePlayer(), S_OK);
+    EXPECT_TRUE(PumpUntil([&] { return closed == opened; }, kWait));
     EXPECT_TRUE(host.Texts().empty());
+
+    // Opened again with the same file, then the file closed in the player.
+    player = Open(path);
+    ASSERT_NE(player, nullptr);
+    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_ZAVRIT, 0);
+    EXPECT_FALSE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
+    EXPECT_EQ(Trackbar(player, TBM_GETPOS), 0);
+    EXPECT_EQ(StatusText(player, 0), L"Zastaveno");
+    EXPECT_EQ(StatusText(player, 1), L"Přehrávač zvukových souborů - Připraven");
+    EXPECT_FALSE(Enabled(player, ID_PREHRAVAC_ZAVRIT));
+    EXPECT_EQ(ClosePlayer(), S_OK);
+    EXPECT_TRUE(DeleteFileW(path.c_str())) << "the file is held open";
     EXPECT_EQ(RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"prehravac_zvuku"), ERROR_SUCCESS);
 }
 
 // The player thread is busy (its open-error message is up): the outside close
 // times out with WAIT_TIMEOUT, the thread stays tracked, the commands show
 // the failed close, and once the thread is free a second close ends it.
-class BusyPlayerThread : public PlayerThread {
+class BusyPlayerThread : public PlayerTest {
 protected:
-    BusyPlayerThread() : PlayerThread(true) {}
+    BusyPlayerThread() : PlayerTest(true) {}
 };
 
 TEST_F(BusyPlayerThread, CloseTimesOutAndTheHandleStaysOwned) {
@@ -459,48 +473,4 @@ TEST_F(BusyPlayerThread, CloseTimesOutAndTheHandleStaysOwned) {
     EXPECT_FALSE(IsPlayerOpen());
     EXPECT_TRUE(PumpUntil([&] { return closed == 1; }, kWait));
     EXPECT_TRUE(DeleteFileW(garbage.c_str())) << "the failed file is held open";
-}
-
-// A real file in the window: controls follow the playback; closing the file
-// resets them; the player closes while playing and opens again.
-TEST_F(PlayerThread, PlaysAFileAndClosesWhilePlaying) {
-    ASSERT_TRUE(SoundDevice());
-    TempDir dir;
-    const std::wstring path = dir.File(L"zaznam.wma");
-    ASSERT_TRUE(WriteOwnWma(path, 6.0));
-    HWND player = Open(path);
-    ASSERT_NE(player, nullptr);
-    EXPECT_TRUE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
-    EXPECT_EQ(StatusText(player, 1), L"zaznam.wma");
-    for (UINT id : {ID_PREHRAVAC_ZAVRIT, ID_PREHRAVAC_VPRED, ID_PREHRAVAC_POZASTAVIT, ID_PREHRAVAC_UKONCIT})
-        EXPECT_TRUE(Enabled(player, id)) << id;
-    // The timer moves the trackbar and shows the time.
-    EXPECT_TRUE(PumpUntil([&] { return Trackbar(player, TBM_GETPOS) > 1000; }, 5000));
-    EXPECT_NE(StatusText(player, 0), L"Zastaveno");
-    // The trackbar seeks: End moves it to the end, the timer then shows the
-    // playback there.
-    SendMessageW(Child(player, TRACKBAR_CLASSW), WM_KEYDOWN, VK_END, 0);
-    SendMessageW(Child(player, TRACKBAR_CLASSW), WM_KEYUP, VK_END, 0);
-    PumpFor(1500);
-    EXPECT_GT(Trackbar(player, TBM_GETPOS), 9000);
-    // Stop returns to the start; run again, then close from outside.
-    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_UKONCIT, 0);
-    EXPECT_TRUE(PumpUntil([&] { return Trackbar(player, TBM_GETPOS) < 200; }, 3000));
-    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_SPUSTIT, 0);
-    PumpFor(1500);
-    EXPECT_EQ(ClosePlayer(), S_OK);
-    EXPECT_TRUE(PumpUntil([&] { return closed == 1; }, kWait));
-    EXPECT_TRUE(host.Texts().empty());
-
-    // Opened again with the same file, then the file closed in the player.
-    player = Open(path);
-    ASSERT_NE(player, nullptr);
-    SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_ZAVRIT, 0);
-    EXPECT_FALSE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
-    EXPECT_EQ(Trackbar(player, TBM_GETPOS), 0);
-    EXPECT_EQ(StatusText(player, 0), L"Zastaveno");
-    EXPECT_EQ(StatusText(player, 1), L"Přehrávač zvukových souborů - Připraven");
-    EXPECT_FALSE(Enabled(player, ID_PREHRAVAC_ZAVRIT));
-    EXPECT_EQ(ClosePlayer(), S_OK);
-    EXPECT_TRUE(DeleteFileW(path.c_str())) << "the file is held open";
 }

@@ -1,6 +1,5 @@
-// The one way the media tests judge a file: an independent reader of the ASF
-// files we write (portable, also under Wine) and, on Linux, temporary
-// folders and ffprobe/ffmpeg.
+// An independent reader of the ASF files we write, for the media tests on
+// both sides (the ASF tests and, under Wine, the writer filter's).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,16 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
-
-#ifndef _WIN32
-#include <sys/wait.h>
-
-#include <cstdlib>
-#endif
 
 namespace asftest {
 
@@ -34,74 +25,6 @@ inline void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) 
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
-
-#ifndef _WIN32
-
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "tonbar-asf-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
-        path_ = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
-
-inline std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-struct CommandResult {
-    int exitCode = -1;
-    std::string out, err;
-};
-
-// Runs a shell command with stdout and stderr captured in files of `dir`.
-inline CommandResult Shell(const TempDir& dir, const std::string& command) {
-    std::string o = dir / ".cmd.out", e = dir / ".cmd.err";
-    int rc = std::system(("(" + command + ") >" + Quote(o) + " 2>" + Quote(e) + " </dev/null").c_str());
-    auto text = [](const std::string& p) { auto b = ReadBytes(p); return std::string(b.begin(), b.end()); };
-    return {rc != -1 && WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, text(o), text(e)};
-}
-
-// key=value lines of ffprobe's default writer.
-inline std::optional<std::string> ProbeValue(const std::string& probeOut, const std::string& key) {
-    std::istringstream in(probeOut);
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
-    return std::nullopt;
-}
-
-inline double ProbeNumber(const std::string& probeOut, const std::string& key) {
-    return std::stod(ProbeValue(probeOut, key).value_or("0"));
-}
-
-// ffmpeg's decode to 16-bit PCM at the file's own rate and channels; what it
-// complained about (or its exit code) in `errors`.
-inline std::vector<uint8_t> Decode(const TempDir& dir, const std::string& file, std::string* errors) {
-    std::string raw = dir / "decoded.raw";
-    CommandResult r = Shell(dir, "ffmpeg -nostdin -v error -y -i " + Quote(file) + " -f s16le " + Quote(raw));
-    *errors = r.exitCode != 0 && r.err.empty() ? "ffmpeg exit " + std::to_string(r.exitCode) : r.err;
-    auto pcm = ReadBytes(raw);
-    fs::remove(raw);
-    return pcm;
-}
-
-#endif  // _WIN32
-
-// ---- an independent ASF reader ------------------------------------------
 
 inline std::string GuidText(const uint8_t* p) {
     char s[40];

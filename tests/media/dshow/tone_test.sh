@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The writer filter's rate and channel conversion judged by ffmpeg: a 440 Hz
-# tone delivered at 22050 Hz mono into a 32000 Hz stereo profile is decoded
-# and must still be 440 Hz.
+# The writer filter's rate and channel conversion judged by ffmpeg: a 440 Hz tone delivered at 22050 Hz
+# mono into a 32000 Hz stereo profile must decode as 440 Hz.
 #
 # usage: tone_test.sh <media_dshow_tests.exe> <winrun>
 set -uo pipefail

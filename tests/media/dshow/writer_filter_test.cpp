@@ -1,37 +1,221 @@
-// The built-in ASF writer filter in real Wine filter graphs, fed by a tone
-// source built on the same base classes, its files read back with the
-// media tests' ASF reader.
+// The built-in profile objects (Wine's own manager cannot load profiles) and ASF writer filter in real
+// Wine filter graphs, fed by a tone source on the same base classes; files read back with the ASF reader.
 #include "media/asf/asf_test_support.h"
 #include "media/dshow/AsfWriterFilter.h"
 #include "media/dshow/MediaLayer.h"
 #include "media/dshow/WmProfiles.h"
 #include "harness/TestFolder.h"
 
+#include <mmreg.h>
+
 #include <atomic>
 #include <cmath>
 #include <thread>
 
 using namespace mirvak::direct_show;
+using namespace mirvak::media;
 using asftest::AsfFile;
 using tonbar::test::ComScope;
 using TempDir = tonbar::test::TestFolder;
 
 namespace {
 
+constexpr GUID kAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
+constexpr GUID kWaveFormatEx = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
+
+// GetName/GetDescription the way the recorder reads them.
+std::wstring ReadName(IWMProfile* p, bool description = false) {
+    DWORD n = 0;
+    EXPECT_EQ(description ? p->GetDescription(nullptr, &n) : p->GetName(nullptr, &n), S_OK);
+    std::vector<WCHAR> buf(n + 1);
+    EXPECT_EQ(description ? p->GetDescription(buf.data(), &n) : p->GetName(buf.data(), &n), S_OK);
+    EXPECT_EQ(std::wstring(buf.data()).size() + 1, n) << "the length counts the terminator";
+    return buf.data();
+}
+
+// The stream's media type; its WAVEFORMATEX must follow it inside the buffer.
+const WAVEFORMATEX* ReadWave(IWMProfile* profile, std::vector<BYTE>& buf) {
+    ComPtr<IWMStreamConfig> config;
+    ComPtr<IWMMediaProps> props;
+    DWORD size = 0;
+    if (profile->GetStream(0, &config) != S_OK || config.As(&props) != S_OK ||
+        props->GetMediaType(nullptr, &size) != S_OK)
+        return nullptr;
+    buf.assign(size, 0);
+    auto* mt = reinterpret_cast<WM_MEDIA_TYPE*>(buf.data());
+    EXPECT_EQ(props->GetMediaType(mt, &size), S_OK);
+    EXPECT_EQ(mt->majortype, kAudio);
+    EXPECT_EQ(mt->subtype, kWmaV2Subtype);
+    EXPECT_EQ(mt->formattype, kWaveFormatEx);
+    if (size < sizeof(WM_MEDIA_TYPE) + sizeof(WAVEFORMATEX) || mt->pbFormat != buf.data() + sizeof(WM_MEDIA_TYPE) ||
+        mt->cbFormat != size - sizeof(WM_MEDIA_TYPE))
+        return nullptr;
+    auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
+    EXPECT_EQ(wfx->wFormatTag, 0x0161);
+    EXPECT_EQ(wfx->cbSize, mt->cbFormat - sizeof(WAVEFORMATEX));
+    EXPECT_EQ(mt->lSampleSize, wfx->nBlockAlign);
+    return wfx;
+}
+
 // A built-in profile of the given stream.
 ComPtr<IWMProfile> Profile(uint32_t bitRate, uint32_t rate, uint16_t channels) {
-    mirvak::media::AudioProfile p;
+    AudioProfile p;
     p.bitRate = bitRate;
     p.sampleRate = rate;
     p.channels = channels;
     ComPtr<IWMProfile> out;
-    EXPECT_EQ(S_OK, mirvak::media::CreateBuiltInProfile(p, &out));
+    EXPECT_EQ(S_OK, CreateBuiltInProfile(p, &out));
     return out;
+}
+
+// The rate and channels of a 16-bit PCM type, {0, 0} for any other.
+std::pair<DWORD, WORD> Pcm16(const AM_MEDIA_TYPE& mt) {
+    DWORD rate = 0;
+    WORD channels = 0;
+    return GetPcm16Format(mt, &rate, &channels) ? std::pair{rate, channels} : std::pair<DWORD, WORD>{};
 }
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 AsfFile Read(const std::wstring& path) { return asftest::ParseAsf(asftest::ReadBytes(path)); }
+
+// Every test checks that no built-in profile object outlives it.
+class WmProfiles : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(CreateBuiltInProfileManager(&manager_), S_OK); }
+    void TearDown() override {
+        manager_.Reset();
+        EXPECT_EQ(BuiltInProfileObjectsAlive(), alive_) << "a built-in object leaked";
+    }
+    ComScope com_;
+    const long alive_ = BuiltInProfileObjectsAlive();
+    ComPtr<IWMProfileManager> manager_;
+};
+
+} // namespace
+
+// Each system profile by its ID: the catalogue's name, description and
+// stream, one stream only, found by index and by number; configured into a
+// writer filter its pin prefers exactly the profile's PCM format and takes
+// 16-bit PCM only, at any rate (the writer converts).
+TEST_F(WmProfiles, EverySystemProfileReadsLikeTheCatalogueAndSetsTheWritersFormat) {
+    const GUID ids[7] = {WMProfile_V80_288MonoAudio,  WMProfile_V80_288StereoAudio, WMProfile_V80_32StereoAudio,
+                         WMProfile_V80_48StereoAudio, WMProfile_V80_64StereoAudio,  WMProfile_V80_96StereoAudio,
+                         WMProfile_V80_128StereoAudio};
+    for (int i = 0; i < 7; ++i) {
+        SCOPED_TRACE(i);
+        const AudioProfile& expected = SystemAudioProfiles()[i];
+        ComPtr<IWMProfile> profile;
+        ComPtr<IWMProfile2> profile2;
+        GUID id{};
+        ASSERT_EQ(manager_->LoadProfileByID(ids[i], &profile), S_OK);
+        EXPECT_EQ(ReadName(profile.Get()), std::wstring(expected.name.begin(), expected.name.end()));
+        EXPECT_EQ(ReadName(profile.Get(), true),
+                  std::wstring(expected.description.begin(), expected.description.end()));
+        ASSERT_EQ(profile.As(&profile2), S_OK);
+        EXPECT_EQ(profile2->GetProfileID(&id), S_OK);
+        EXPECT_EQ(id, ids[i]);
+        DWORD streams = 0, bitRate = 0;
+        ASSERT_EQ(profile->GetStreamCount(&streams), S_OK);
+        EXPECT_EQ(streams, 1u);
+        ComPtr<IWMStreamConfig> config, none;
+        GUID type{};
+        ASSERT_EQ(profile->GetStreamByNumber(1, &config), S_OK);
+        EXPECT_EQ(config->GetStreamType(&type), S_OK);
+        EXPECT_EQ(type, kAudio);
+        EXPECT_EQ(config->GetBitrate(&bitRate), S_OK);
+        EXPECT_EQ(bitRate, expected.bitRate);
+        std::vector<BYTE> buf;
+        const WAVEFORMATEX* wfx = ReadWave(profile.Get(), buf);
+        ASSERT_NE(wfx, nullptr);
+        EXPECT_EQ(wfx->nChannels, expected.channels);
+        EXPECT_EQ(wfx->nSamplesPerSec, expected.sampleRate);
+        EXPECT_NEAR(double(wfx->nAvgBytesPerSec) * 8, double(expected.bitRate), expected.bitRate * 0.05);
+        EXPECT_TRUE(FAILED(profile->GetStream(1, &none)));
+        EXPECT_TRUE(FAILED(profile->GetStreamByNumber(2, &none)));
+        EXPECT_EQ(none, nullptr);
+
+        ComPtr<IBaseFilter> writer;
+        ComPtr<IConfigAsfWriter> cfg;
+        ComPtr<IPin> in;
+        ComPtr<IEnumMediaTypes> types;
+        AM_MEDIA_TYPE* mt = nullptr;
+        ASSERT_EQ(S_OK, CreateAsfWriterFilter(&writer));
+        ASSERT_EQ(S_OK, writer.As(&cfg));
+        EXPECT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(profile.Get()));
+        ASSERT_EQ(S_OK, writer->FindPin(L"Audio Input 01", &in));
+        ASSERT_EQ(S_OK, in->EnumMediaTypes(&types));
+        ASSERT_EQ(S_OK, types->Next(1, &mt, nullptr));
+        EXPECT_EQ(Pcm16(*mt), std::pair(DWORD(expected.sampleRate), WORD(expected.channels)));
+        DeleteMediaType(mt);
+        MediaType pcm8 = MakePcmType(44100, 2);
+        reinterpret_cast<WAVEFORMATEX*>(pcm8.Get().pbFormat)->wBitsPerSample = 8;
+        EXPECT_EQ(S_FALSE, in->QueryAccept(&pcm8.Get()));
+        EXPECT_EQ(S_OK, in->QueryAccept(&MakePcmType(22050, 1).Get()));
+    }
+    ComPtr<IWMProfile> profile;
+    GUID unknown = WMProfile_V80_128StereoAudio;
+    unknown.Data4[7] ^= 0xFF;
+    EXPECT_TRUE(FAILED(manager_->LoadProfileByID(unknown, &profile)));
+    EXPECT_TRUE(FAILED(manager_->LoadProfileByID(GUID_NULL, &profile)));
+    EXPECT_EQ(profile, nullptr);
+}
+
+TEST_F(WmProfiles, LoadsPrxTextAndRefusesGarbage) {
+    const std::wstring prx =
+        L"\xFEFF<profile version=\"589824\" name=\"Hlas &amp; hudba\" description=\"Vlastní\">"
+        L"<streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\" bitrate=\"32024\">"
+        L"<wmmediatype subtype=\"{00000161-0000-0010-8000-00AA00389B71}\" lsamplesize=\"1487\">"
+        L"<waveformatex wFormatTag=\"353\" nChannels=\"2\" nSamplesPerSec=\"22050\" nAvgBytesPerSec=\"4003\" "
+        L"nBlockAlign=\"1487\" wBitsPerSample=\"16\" codecdata=\"0044000017003D170000\"/>"
+        L"</wmmediatype></streamconfig></profile>\r\n";
+    ComPtr<IWMProfile> profile;
+    ASSERT_EQ(manager_->LoadProfileByData(prx.c_str(), &profile), S_OK);
+    EXPECT_EQ(ReadName(profile.Get()), L"Hlas & hudba");
+    ComPtr<IWMProfile2> profile2;
+    GUID id = WMProfile_V80_32StereoAudio;
+    ASSERT_EQ(profile.As(&profile2), S_OK);
+    EXPECT_EQ(profile2->GetProfileID(&id), S_OK);
+    EXPECT_EQ(id, GUID_NULL);
+    std::vector<BYTE> buf;
+    const WAVEFORMATEX* wfx = ReadWave(profile.Get(), buf);
+    ASSERT_NE(wfx, nullptr);
+    EXPECT_EQ(wfx->nSamplesPerSec, 22050u);
+
+    std::wstring pcm = prx;
+    pcm.replace(pcm.find(L"\"353\""), 5, L"\"1\"");
+    EXPECT_EQ(manager_->LoadProfileByData(L"this is not a profile", &profile), HRESULT(kEInvalidData));
+    EXPECT_EQ(profile, nullptr);
+    EXPECT_EQ(manager_->LoadProfileByData(prx.substr(0, 200).c_str(), &profile), HRESULT(kEInvalidData));
+    EXPECT_EQ(manager_->LoadProfileByData(pcm.c_str(), &profile), E_INVALIDARG);
+}
+
+// The stream outlives its profile; its two interfaces share one count.
+TEST_F(WmProfiles, ReleasingTheLastReferenceFreesEachObject) {
+    ComPtr<IWMProfile> profile;
+    ComPtr<IWMStreamConfig> config;
+    ComPtr<IWMMediaProps> props;
+    ComPtr<IUnknown> unknown;
+    ASSERT_EQ(manager_->LoadProfileByID(WMProfile_V80_96StereoAudio, &profile), S_OK);
+    ASSERT_EQ(profile->GetStream(0, &config), S_OK);
+    ASSERT_EQ(config.As(&props), S_OK);
+    ASSERT_EQ(profile.As(&unknown), S_OK);
+    EXPECT_EQ(BuiltInProfileObjectsAlive(), alive_ + 3);
+    unknown.Reset();
+    EXPECT_EQ(profile.Reset(), 0u);
+    EXPECT_EQ(BuiltInProfileObjectsAlive(), alive_ + 2);
+    DWORD bitRate = 0;
+    EXPECT_EQ(config->GetBitrate(&bitRate), S_OK);
+    EXPECT_EQ(bitRate, 96000u);
+    EXPECT_EQ(config.Reset(), 1u);
+    EXPECT_EQ(props.Reset(), 0u);
+    ComPtr<IWMProfile> unrelated;
+    EXPECT_EQ(manager_.As(&unrelated), E_NOINTERFACE);
+    EXPECT_EQ(manager_.Reset(), 0u);
+    EXPECT_EQ(BuiltInProfileObjectsAlive(), alive_);
+}
+
+namespace {
 
 // Source filter delivering a 440 Hz sine as 16-bit PCM, 100 ms a sample, five
 // times faster than real time, from Run until Pause/Stop.
@@ -58,9 +242,7 @@ private:
     struct Pin : BaseOutputPin {
         Pin(BaseFilter* f, DWORD r, WORD ch) : BaseOutputPin(f, L"Out"), rate(r), channels(ch), type(MakePcmType(r, ch)) {}
         HRESULT CheckMediaType(const AM_MEDIA_TYPE& mt) override {
-            DWORD r = 0;
-            WORD ch = 0;
-            return GetPcm16Format(mt, &r, &ch) && r == rate && ch == channels ? S_OK : S_FALSE;
+            return Pcm16(mt) == std::pair(rate, channels) ? S_OK : S_FALSE;
         }
         bool GetMediaType(int i, MediaType* out) override { return i == 0 && (*out = type, true); }
         HRESULT DecideBufferSize(IMemAllocator* a, ALLOCATOR_PROPERTIES* p) override {
@@ -150,63 +332,24 @@ struct ToneGraph {
 
 } // namespace
 
-// Each system profile makes the pin prefer exactly its PCM format; the pin
-// takes 16-bit PCM only, at any rate (the writer converts).
-TEST(AsfWriterFilter, ProfilesSetThePinsPreferredFormat) {
-    ComScope com;
-    ComPtr<IWMProfileManager> manager;
-    ASSERT_EQ(S_OK, mirvak::media::CreateBuiltInProfileManager(&manager));
-    for (const auto& p : mirvak::media::SystemAudioProfiles()) {
-        SCOPED_TRACE(p.bitRate);
-        ComPtr<IBaseFilter> f;
-        ASSERT_EQ(S_OK, CreateAsfWriterFilter(&f));
-        ComPtr<IConfigAsfWriter> cfg;
-        ASSERT_EQ(S_OK, f.As(&cfg));
-        ComPtr<IWMProfile> profile;
-        ASSERT_EQ(S_OK, manager->LoadProfileByID(mirvak::media::ToGuid(p.id), &profile));
-        EXPECT_EQ(S_OK, cfg->ConfigureFilterUsingProfile(profile.Get()));
-        ComPtr<IPin> in;
-        ComPtr<IEnumMediaTypes> types;
-        AM_MEDIA_TYPE* mt = nullptr;
-        ASSERT_EQ(S_OK, f->FindPin(L"Audio Input 01", &in));
-        ASSERT_EQ(S_OK, in->EnumMediaTypes(&types));
-        ASSERT_EQ(S_OK, types->Next(1, &mt, nullptr));
-        DWORD rate = 0;
-        WORD channels = 0;
-        EXPECT_TRUE(GetPcm16Format(*mt, &rate, &channels));
-        DeleteMediaType(mt);
-        EXPECT_EQ(p.sampleRate, rate);
-        EXPECT_EQ(p.channels, channels);
-        // The input pin takes 16-bit PCM only.
-        MediaType pcm8 = MakePcmType(44100, 2);
-        reinterpret_cast<WAVEFORMATEX*>(pcm8.Get().pbFormat)->wBitsPerSample = 8;
-        EXPECT_EQ(S_FALSE, in->QueryAccept(&pcm8.Get()));
-        EXPECT_EQ(S_OK, in->QueryAccept(&MakePcmType(22050, 1).Get()));
-    }
-}
-
 // An unwritable path (the recordings' folder is gone) fails the run and
-// leaves no file.
-TEST(AsfWriterFilter, UnwritablePathFailsTheRun) {
-    ComScope com;
-    TempDir dir;
-    ToneGraph g;
-    const std::wstring missing = dir.File(L"missing\\a.wma");
-    ASSERT_EQ(S_OK, g.Build(44100, 2, Profile(64000, 44100, 2).Get(), missing));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), g.control->Run());
-    g.control->Stop();
-    EXPECT_FALSE(FileExists(missing));
-}
-
-// Each Stop completes the file (size and duration in the header, the index
-// after the data); while running the file grows readable, and settings are
-// refused without harm to the recording.
+// leaves no file. Each Stop completes the file (size and duration in the
+// header, the index after the data); while running the file grows readable,
+// and settings are refused without harm to the recording.
 TEST(AsfWriterFilter, RunStopTwiceWritesCompleteFilesReadableWhileRecording) {
     ComScope com;
     TempDir dir;
     ToneGraph g;
-    const std::wstring file = dir.File(L"tone.wma");
-    ASSERT_EQ(S_OK, g.Build(44100, 2, Profile(128000, 44100, 2).Get(), file));
+    const std::wstring missing = dir.File(L"missing\\a.wma"), file = dir.File(L"tone.wma");
+    ASSERT_EQ(S_OK, g.Build(44100, 2, Profile(128000, 44100, 2).Get(), missing));
+    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), g.control->Run());
+    g.control->Stop();
+    EXPECT_FALSE(FileExists(missing));
+    ComPtr<IConfigAsfWriter> cfg;
+    ComPtr<IFileSinkFilter> sink;
+    g.writer.As(&cfg);
+    g.writer.As(&sink);
+    ASSERT_EQ(S_OK, sink->SetFileName(file.c_str(), nullptr));
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         const double before = g.source->Delivered();
@@ -214,11 +357,7 @@ TEST(AsfWriterFilter, RunStopTwiceWritesCompleteFilesReadableWhileRecording) {
         Sleep(500);
         const size_t early = asftest::ReadBytes(file).size();
         EXPECT_EQ(Read(file).topLevel.at(0).guid, asftest::kGuidHeader) << "readable while recording";
-        ComPtr<IConfigAsfWriter> cfg;
-        g.writer.As(&cfg);
         EXPECT_EQ(VFW_E_WRONG_STATE, cfg->ConfigureFilterUsingProfile(Profile(32000, 32000, 2).Get()));
-        ComPtr<IFileSinkFilter> sink;
-        g.writer.As(&sink);
         EXPECT_EQ(VFW_E_WRONG_STATE, sink->SetFileName(dir.File(L"other.wma").c_str(), nullptr));
         Sleep(700);
         const size_t later = asftest::ReadBytes(file).size();
@@ -262,12 +401,8 @@ TEST(AsfWriterFilter, ConvertsOtherPcmToTheProfileFormat) {
         AM_MEDIA_TYPE mt{};
         ASSERT_EQ(S_OK, g.writer->FindPin(L"Audio Input 01", &in));
         ASSERT_EQ(S_OK, in->ConnectionMediaType(&mt));
-        DWORD rate = 0;
-        WORD channels = 0;
-        EXPECT_TRUE(GetPcm16Format(mt, &rate, &channels));
+        EXPECT_EQ(Pcm16(mt), std::pair(c.rate, c.channels));
         FreeMediaTypeContents(mt);
-        EXPECT_EQ(c.rate, rate);
-        EXPECT_EQ(c.channels, channels);
         g.Record(tone ? 600 : 500);
         EXPECT_GT(g.source->Delivered(), 0.3);
         EXPECT_NEAR(g.source->Delivered(), Read(file).Seconds(), 0.15);

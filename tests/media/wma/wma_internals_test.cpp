@@ -1,6 +1,5 @@
-// The encoder's transform and fixed tables, its bit writer's bounds and the
-// stream's independence of chunking; the encoded sound itself is judged by
-// ffmpeg (media/asf/wmaenc_tool_test).
+// The encoder's transform, fixed tables, bit writer bounds and independence of chunking; the encoded
+// sound itself is judged by ffmpeg (media/asf/asf_test).
 #include "media/wma/BitWriter.h"
 #include "media/wma/Mdct.h"
 #include "media/wma/WmaEncoder.h"
