@@ -505,18 +505,15 @@ TEST_F(Seznam, StoppingNeverWaitsOnTheMainThread)
     EXPECT_EQ(list.Count(), 0);
 }
 
-TEST(SeznamKonec, DestroyingTheObjectWhileWatchingEndsEverything)
+TEST_F(Seznam, DestroyingTheObjectWhileWatchingEndsEverything)
 {
-    Hostitel host;
-    ASSERT_EQ(host.Vytvorit(), S_OK);
-    Slozka dir;
     HWND okno = nullptr;
     {
-        ListViewObsahSlozky list;
-        ASSERT_EQ(list.Create(host), S_OK);
-        list.SetCallbacks(&host);
-        okno = list;
-        ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
+        ListViewObsahSlozky druhy;
+        ASSERT_EQ(druhy.Create(host), S_OK);
+        druhy.SetCallbacks(&host);
+        okno = druhy;
+        ASSERT_EQ(druhy.SetFolder(dir.Path()), S_OK);
         ASSERT_TRUE(dir.Vytvorit(L"a.wma"));
         Sleep(50);
     }
@@ -524,7 +521,6 @@ TEST(SeznamKonec, DestroyingTheObjectWhileWatchingEndsEverything)
     ASSERT_TRUE(dir.Vytvorit(L"b.wma"));
     Sleep(50);
     Pumpovat();  // a late post to the gone window is dropped
-    host.Destroy();
 }
 
 TEST_F(Prikazy, DeleteAsksWithBitOneOnlyAndGoesOnAfterAFailure)

@@ -160,25 +160,9 @@ protected:
 
 } // namespace
 
-// The text comes in the ANSI code page; a body over 4096 bytes fails rather
-// than being cut; no server fails with a code.
-TEST_F(HttpTest, DownloadReadsTheFileAndCapsItsSize)
-{
-    std::wstring text;
-    Zapsat("posledni_verze 4.0.0.2");
-    ASSERT_EQ(DownloadTextFile(text, AdresaSouboruVerze().c_str()), S_OK);
-    EXPECT_EQ(text, L"posledni_verze 4.0.0.2");
-    Zapsat(std::string(4096, 'x'), L"velky.txt");
-    ASSERT_EQ(DownloadTextFile(text, (url_ + L"velky.txt").c_str()), S_OK);
-    EXPECT_EQ(text.size(), 4096u);
-    Zapsat(std::string(4097, 'x'), L"velky.txt");
-    EXPECT_EQ(DownloadTextFile(text, (url_ + L"velky.txt").c_str()), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
-    EXPECT_TRUE(text.empty()) << "no truncated text";
-    // Nothing listens on port 1 of the loopback address.
-    EXPECT_LT(DownloadTextFile(text, L"http://127.0.0.1:1/software/tonbar/posledni_verze.txt"), 0);
-}
-
-TEST_F(HttpTest, DialogShowsOwnAndPublishedVersionOnceAtATime)
+// One server for the whole scenario: the dialog with both versions, the
+// download and its cap, then a 404 page and no server at all.
+TEST_F(HttpTest, DialogDownloadAndErrorBoxUnlessSilent)
 {
     Zapsat("posledni_verze 4.0.0.2");
     EXPECT_EQ(StartUpdateCheck(false), S_OK);
@@ -193,20 +177,30 @@ TEST_F(HttpTest, DialogShowsOwnAndPublishedVersionOnceAtATime)
     PostMessageW(dlg, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(Cekat([] { return !KontrolaAktualizaciBezi(); }));
     EXPECT_TRUE(zpravy_.Zpravy().empty());
-}
 
-// No file: the server answers 404 with an HTML page, taken as the text and
-// refused. The error box shows unless the check is silent (lParam 0xFFFF);
-// so does an unreachable server.
-TEST_F(HttpTest, ErrorPageOrNoServerGiveTheErrorBoxUnlessSilent)
-{
-    std::vector<std::wstring> z = NeuspesnaKontrola(false);
-    ASSERT_EQ(z.size(), 1u);
-    EXPECT_EQ(z[0].rfind(kChyba, 0), 0u);
-    EXPECT_TRUE(NeuspesnaKontrola(true).empty());
-    klic_.NastavitAdresu(L"http://127.0.0.1:1/software/tonbar/posledni_verze.txt");
-    EXPECT_TRUE(NeuspesnaKontrola(true).empty());
-    z = NeuspesnaKontrola(false);
-    ASSERT_EQ(z.size(), 1u);
-    EXPECT_EQ(z[0].rfind(kChyba, 0), 0u);
+    // The text comes in the ANSI code page; a body over 4096 bytes fails
+    // rather than being cut; no server fails with a code.
+    std::wstring text;
+    ASSERT_EQ(DownloadTextFile(text, AdresaSouboruVerze().c_str()), S_OK);
+    EXPECT_EQ(text, L"posledni_verze 4.0.0.2");
+    Zapsat(std::string(4096, 'x'), L"velky.txt");
+    ASSERT_EQ(DownloadTextFile(text, (url_ + L"velky.txt").c_str()), S_OK);
+    EXPECT_EQ(text.size(), 4096u);
+    Zapsat(std::string(4097, 'x'), L"velky.txt");
+    EXPECT_EQ(DownloadTextFile(text, (url_ + L"velky.txt").c_str()), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
+    EXPECT_TRUE(text.empty()) << "no truncated text";
+    const wchar_t* nikdo = L"http://127.0.0.1:1/software/tonbar/posledni_verze.txt";  // nothing listens on port 1
+    EXPECT_LT(DownloadTextFile(text, nikdo), 0);
+
+    // No file: the server answers 404 with an HTML page, taken as the text and
+    // refused; then no server. The error box shows unless the check is silent.
+    ASSERT_TRUE(DeleteFileW((slozka_ + L"\\posledni_verze.txt").c_str()));
+    for (const wchar_t* adresa : {L"404", nikdo}) {
+        if (adresa == nikdo)
+            klic_.NastavitAdresu(nikdo);
+        EXPECT_TRUE(NeuspesnaKontrola(true).empty()) << adresa;
+        std::vector<std::wstring> z = NeuspesnaKontrola(false);
+        ASSERT_EQ(z.size(), 1u) << adresa;
+        EXPECT_EQ(z[0].rfind(kChyba, 0), 0u) << adresa;
+    }
 }
