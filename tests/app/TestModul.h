@@ -1,9 +1,11 @@
-// A host module for tests: takes over the message boxes, recording them.
+// A host module for tests: takes over the message boxes, recording them
+// (from any thread: a dialog under test may run on a thread of its own).
 #pragma once
 
 #include "app/IMirvakModul.h"
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,11 +25,28 @@ public:
     HRESULT ObsluhaFatalniChyby(const wchar_t*) override { return E_NOTIMPL; }
     HRESULT ObsluhaZpravy(const wchar_t* text, UINT flags, int* vysledek) override
     {
-        zpravy.push_back({text, flags});
+        {
+            std::lock_guard<std::mutex> z(m_);
+            zpravy.push_back({text ? text : L"", flags});
+        }
         if (priZprave)
             priZprave();
         *vysledek = odpoved;
         return S_OK;
+    }
+    // The texts so far; safe while another thread may add one.
+    std::vector<std::wstring> Zpravy() const
+    {
+        std::lock_guard<std::mutex> z(m_);
+        std::vector<std::wstring> t;
+        for (const Zprava& p : zpravy)
+            t.push_back(p.text);
+        return t;
+    }
+    void Vymazat()
+    {
+        std::lock_guard<std::mutex> z(m_);
+        zpravy.clear();
     }
 
     std::vector<Zprava> zpravy;
@@ -37,6 +56,7 @@ public:
 
 private:
     mirvak::IMirvakModul* predchozi_;
+    mutable std::mutex m_;
 };
 
 } // namespace tonbar::test

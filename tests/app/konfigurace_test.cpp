@@ -1,4 +1,6 @@
-// The configuration record against Wine's real registry.
+// The application object: error codes, texts and boxes, the launcher of the
+// external contacts program, and the configuration against Wine's registry.
+#include "app/Aplikace.h"
 #include "app/Chyby.h"
 #include "app/Konfigurace.h"
 #include "app/TestModul.h"
@@ -206,3 +208,84 @@ TEST_F(KonfiguraceTest, ViewSaveWritesItsSubsetAndSaveAndLoadRoundTrip)
 }
 
 } // namespace
+
+TEST(Chyby, CodesAndTheirTexts)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(KodPosledniChyby(), static_cast<HRESULT>(0x80070005));
+    SetLastError(0);
+    EXPECT_EQ(KodPosledniChyby(), E_FAIL) << "no error is still a failure";
+    EXPECT_EQ(KodChyby(0x12345), static_cast<HRESULT>(0x80072345)) << "only the low word survives";
+    EXPECT_EQ(TextChyby(0), L"Nespecifikovaná chyba");
+    std::wstring text = TextChyby(ERROR_FILE_NOT_FOUND);
+    ASSERT_FALSE(text.empty());
+    EXPECT_TRUE(text.back() != L'\n' && text.back() != L'\r');
+    bool nalezen = true;
+    EXPECT_TRUE(NacistRetezec(29999, &nalezen).empty());
+    EXPECT_FALSE(nalezen);
+}
+
+// Boxes and events get exactly one full stop; a system error box joins the
+// system's description; only Yes answers a question.
+TEST(Chyby, BoxesAndEventsInTheProgramsForm)
+{
+    TestModul modul;
+    ZobrazitZpravuId(20015, MB_ICONWARNING);  // already ends with "."
+    ZobrazitChybuId(20004);                   // does not
+    ZobrazitChybuSystemu(20006, static_cast<HRESULT>(0xA0071234));  // no system text
+    ASSERT_EQ(modul.zpravy.size(), 3u);
+    EXPECT_EQ(modul.zpravy[0].text, L"Tato klávesová zkratka je již použita.");
+    EXPECT_EQ(modul.zpravy[0].flags, static_cast<UINT>(MB_ICONWARNING));
+    EXPECT_EQ(modul.zpravy[1].text, L"Nepodařilo se vytvořit datovou složku aplikace.");
+    EXPECT_EQ(modul.zpravy[1].flags, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(modul.zpravy[2].text, L"Došlo k chybě při načítání konfigurace z registru Windows.\n\n"
+                                    L"Systémový popis chyby:\nUnknown error 0xA0071234");
+
+    for (int odpoved : {IDCANCEL, IDNO, IDYES}) {
+        modul.odpoved = odpoved;
+        EXPECT_EQ(Otazka(L"Smazat?"), odpoved == IDYES);
+    }
+    EXPECT_EQ(modul.zpravy.back().flags | MB_TASKMODAL | MB_SETFOREGROUND, 0x12133u) << "No preselected";
+
+    EXPECT_EQ(TextUdalosti(L"Byl spuštěn záznam"), L"Byl spuštěn záznam.\r\n");
+    EXPECT_EQ(TextUdalosti(L"Hotovo."), L"Hotovo.\r\n");
+    EXPECT_EQ(NacistText(20024, 3), L"3 klávesové zkratky se nepodařilo zaregistrovat.");
+}
+
+// The external contacts program is started only when it really starts: absent (or a folder of that name) falls
+// back to the dialog, a file that is no program is a failure, a real one starts.
+TEST(Dizivuz, StartedOnlyWhenItReallyStarts)
+{
+    wchar_t slozka[MAX_PATH];
+    GetModuleFileNameW(nullptr, slozka, MAX_PATH);
+    PathRemoveFileSpecW(slozka);
+    const std::wstring cesta = std::wstring(slozka) + L"\\Dizivuz.exe";
+    Aplikace aplikace;
+    DeleteFileW(cesta.c_str());
+    EXPECT_EQ(aplikace.SpustitDizivuz(), E_INVALIDARG);
+    ASSERT_TRUE(CreateDirectoryW(cesta.c_str(), nullptr));
+    EXPECT_EQ(aplikace.SpustitDizivuz(), E_INVALIDARG);
+    RemoveDirectoryW(cesta.c_str());
+
+    HANDLE f = CreateFileW(cesta.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(f, INVALID_HANDLE_VALUE);
+    DWORD zapsano = 0;
+    WriteFile(f, "not a program", 13, &zapsano, nullptr);
+    CloseHandle(f);
+    EXPECT_LT(aplikace.SpustitDizivuz(), 0);
+
+    // Any small console program serves as the contacts program.
+    ASSERT_TRUE(CopyFileW((std::wstring(slozka) + L"\\harness\\tonbar-ctl.exe").c_str(), cesta.c_str(), FALSE));
+    EXPECT_EQ(aplikace.SpustitDizivuz(), S_OK);
+    Sleep(1500);  // let it start and exit before the file is removed
+    DeleteFileW(cesta.c_str());
+}
+
+// The rename dialog selects the name before the last dot.
+TEST(VstupTextu, RenameSelectsTheNameBeforeTheLastDot)
+{
+    EXPECT_EQ(KonecVyberuJmena(L"Záznam 12.wma"), 9);
+    EXPECT_EQ(KonecVyberuJmena(L"a.b.wma"), 3);
+    EXPECT_EQ(KonecVyberuJmena(L"bez tecky"), 9);
+    EXPECT_EQ(KonecVyberuJmena(L".wma"), 0);
+}

@@ -4,10 +4,6 @@
 #include "controls/Okno.h"
 #include "harness/TestFolder.h"
 
-#include <objbase.h>
-
-#include <gdiplus.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -114,20 +110,6 @@ private:
     HBITMAP bitmapa_ = nullptr;
     HGDIOBJ puvodni_ = nullptr;
     uint32_t* bity_ = nullptr;
-};
-
-// GDI+ for the tests that load pictures.
-class GdiPlus {
-public:
-    GdiPlus()
-    {
-        Gdiplus::GdiplusStartupInput vstup;
-        Gdiplus::GdiplusStartup(&token_, &vstup, nullptr);
-    }
-    ~GdiPlus() { Gdiplus::GdiplusShutdown(token_); }
-
-private:
-    ULONG_PTR token_ = 0;
 };
 
 } // namespace tonbar::test

@@ -1,24 +1,203 @@
-// The common controls attached to real system controls in a host window.
+// The window base (message maps, class registration, reflection, subclassing,
+// the end of a window's life; superclassing is exercised by the list of
+// recordings, dialogs by every dialog test), the common controls on real
+// system controls, and window placement against Wine's registry.
 #include "controls/CheckListView.h"
 #include "controls/Edit.h"
 #include "controls/StaticNahledObrazku.h"
 #include "controls/StaticText.h"
+#include "controls/Okno.h"
 #include "controls/TestOkna.h"
 
 #include "app/TestModul.h"
-#include "harness/Dialogy.h"
+#include "mainwindow/UmisteniOkna.h"
+#include "settings/NastaveniTest.h"
 
 #include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <gdiplus.h>
 
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <cstring>
 #include <thread>
+#include <vector>
 
 using namespace mirvak::winapi;
+using tonbar::test::Hostitel;
 using tonbar::test::Obraz;
 using tonbar::test::Pumpovat;
 using tonbar::test::TestFolder;
+
+namespace {
+
+constexpr UINT WM_TEST = WM_APP + 1;
+constexpr UINT WM_PROPUSTIT = WM_APP + 2;
+constexpr UINT WM_ZNICIT_SE = WM_APP + 3;
+
+class Mapa : public OknoImpl<Mapa> {
+public:
+    int prikazy = 0, rozsah = 0, konce = 0;
+    WORD posledniPrikaz = 0;
+    bool poZniceniBezel = false;
+
+    MV_BEGIN_MSG_MAP(Mapa)
+    MV_MESSAGE_HANDLER(WM_TEST, OnTest)
+    MV_MESSAGE_HANDLER(WM_PROPUSTIT, OnPropustit)
+    MV_MESSAGE_HANDLER(WM_ZNICIT_SE, OnZnicitSe)
+    MV_COMMAND_ID_HANDLER(100, OnPrikaz)
+    MV_COMMAND_RANGE_HANDLER(200, 299, OnRozsah)
+    MV_REFLECT_NOTIFICATIONS()
+    MV_END_MSG_MAP()
+
+    void OnFinalMessage(HWND) override { ++konce, poZniceniBezel = handlerBezi_; }
+
+private:
+    LRESULT OnTest(UINT, WPARAM w, LPARAM l, BOOL&) { return static_cast<LRESULT>(w + l); }
+    // Declines: the default procedure answers instead.
+    LRESULT OnPropustit(UINT, WPARAM, LPARAM, BOOL& zpracovano) { return zpracovano = FALSE, 777; }
+    LRESULT OnZnicitSe(UINT, WPARAM, LPARAM, BOOL&)
+    {
+        handlerBezi_ = true;
+        DestroyWindow(m_hWnd);
+        // The object must still be whole here, and the hook not yet run.
+        LRESULT r = konce;
+        handlerBezi_ = false;
+        return r + 10;
+    }
+    LRESULT OnPrikaz(WORD, WORD id, HWND, BOOL&) { return ++prikazy, posledniPrikaz = id, 0; }
+    LRESULT OnRozsah(WORD, WORD id, HWND, BOOL&) { return ++rozsah, posledniPrikaz = id, 0; }
+    bool handlerBezi_ = false;
+};
+
+class Pevna : public OknoImpl<Pevna> {
+public:
+    static const wchar_t* ClassName() { return L"tonbar_test_pevna"; }
+    static void ModifyClass(WNDCLASSEXW& t) { t.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1); }
+};
+
+// A control that handles its own reflected notifications.
+class Tlacitko : public OknoImplZaklad {
+public:
+    int kliknuti = 0, oznameni = 0, zpravy = 0;
+
+    MV_BEGIN_MSG_MAP(Tlacitko)
+    MV_MESSAGE_HANDLER(WM_TEST, OnTest)
+    MV_REFLECTED_COMMAND_CODE_HANDLER(BN_CLICKED, OnKlik)
+    MV_REFLECTED_NOTIFY_CODE_HANDLER(NM_CUSTOMDRAW, OnOznameni)
+    MV_END_MSG_MAP()
+
+private:
+    LRESULT OnTest(UINT, WPARAM, LPARAM, BOOL&) { return ++zpravy; }
+    LRESULT OnKlik(WORD, WORD, HWND, BOOL&) { return ++kliknuti, 0; }
+    LRESULT OnOznameni(int, NMHDR*, BOOL&) { return ++oznameni, CDRF_SKIPDEFAULT; }
+};
+
+std::wstring Trida(HWND okno)
+{
+    wchar_t jmeno[256] = {};
+    GetClassNameW(okno, jmeno, 256);
+    return jmeno;
+}
+
+constexpr RECT kMaly{0, 0, 100, 100};
+
+} // namespace
+
+TEST(Okno, MessagesReachTheirHandlersAndTheRestTheDefault)
+{
+    Mapa okno;
+    ASSERT_EQ(okno.Create(nullptr, RECT{10, 10, 310, 210}, L"titulek", WS_OVERLAPPEDWINDOW), S_OK);
+    EXPECT_EQ(okno.Send(WM_TEST, 40, 2), 42);
+    wchar_t text[32] = {};
+    EXPECT_EQ(okno.Send(WM_GETTEXT, 32, reinterpret_cast<LPARAM>(text)), 7) << "not in the map: the default";
+    EXPECT_EQ(okno.Send(WM_PROPUSTIT), 0) << "a handler that declines gives the default's answer";
+    okno.Send(WM_COMMAND, MAKEWPARAM(100, 0), 0);
+    okno.Send(WM_COMMAND, MAKEWPARAM(250, 0), 0);
+    okno.Send(WM_COMMAND, MAKEWPARAM(300, 0), 0);  // in no entry
+    okno.Post(WM_COMMAND, MAKEWPARAM(100, 0), 0);
+    Pumpovat();
+    EXPECT_EQ(okno.prikazy, 2);
+    EXPECT_EQ(okno.rozsah, 1);
+    EXPECT_EQ(okno.posledniPrikaz, 100);
+
+    // One generated class per window type; fixed names take the class changes.
+    Mapa b;
+    Pevna c;
+    ASSERT_EQ(b.Create(nullptr, kMaly), S_OK);
+    ASSERT_EQ(c.Create(nullptr, kMaly), S_OK);
+    EXPECT_EQ(Trida(okno), Trida(b));
+    EXPECT_NE(Trida(okno), std::wstring(Hostitel::RegisteredClassName()));
+    EXPECT_EQ(Trida(c), L"tonbar_test_pevna");
+    EXPECT_EQ(GetClassLongPtrW(c, GCLP_HBRBACKGROUND), static_cast<LONG_PTR>(COLOR_BTNFACE + 1));
+    EXPECT_EQ(b.Create(nullptr, kMaly), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) << "a second window";
+    okno.Destroy();
+    EXPECT_FALSE(okno.IsWindow());
+    EXPECT_EQ(okno.konce, 1);
+    EXPECT_EQ(okno.Handle(), nullptr);
+
+    // The final message comes once, after the handler that destroyed.
+    ASSERT_EQ(okno.Create(nullptr, kMaly), S_OK);
+    HWND h = okno.Handle();
+    EXPECT_EQ(SendMessageW(h, WM_ZNICIT_SE, 0, 0), 11) << "the hook ran while the handler was on the stack";
+    EXPECT_EQ(okno.konce, 2);
+    EXPECT_FALSE(okno.poZniceniBezel);
+    EXPECT_FALSE(IsWindow(h));
+    EXPECT_EQ(okno.Handle(), nullptr);
+}
+
+TEST(Okno, ParentReflectsNotificationsToTheChildAndSubclassingIsUndone)
+{
+    Hostitel host;
+    ASSERT_EQ(host.Vytvorit(), S_OK);
+    HWND hwndTlacitka = host.Prvek(L"BUTTON", 11, BS_PUSHBUTTON, RECT{10, 10, 90, 34}, L"OK");
+    Tlacitko tlacitko;
+    ASSERT_EQ(tlacitko.SubclassWindow(hwndTlacitka), S_OK);
+    SendMessageW(hwndTlacitka, BM_CLICK, 0, 0);
+    EXPECT_EQ(tlacitko.kliknuti, 1);
+    NMHDR hlavicka{hwndTlacitka, 11, static_cast<UINT>(NM_CUSTOMDRAW)};
+    EXPECT_EQ(host.Send(WM_NOTIFY, 11, reinterpret_cast<LPARAM>(&hlavicka)), CDRF_SKIPDEFAULT);
+    EXPECT_EQ(tlacitko.oznameni, 1);
+
+    // A reflected message the child does not handle gets the default answer
+    // of the original message: the edit's colours stay usable.
+    HWND edit = host.Prvek(L"EDIT", 12, 0, RECT{10, 40, 90, 64});
+    Tlacitko jinyPrvek;
+    ASSERT_EQ(jinyPrvek.SubclassWindow(edit), S_OK);
+    HDC dc = GetDC(edit);
+    EXPECT_NE(host.Send(WM_CTLCOLOREDIT, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(edit)), 0);
+    ReleaseDC(edit, dc);
+
+    // Subclassing is undone on request, by the object's end and by the control's end.
+    HWND prvni = host.Prvek(L"BUTTON", 14, BS_PUSHBUTTON, RECT{100, 10, 180, 34}, L"A");
+    HWND druhe = host.Prvek(L"BUTTON", 13, BS_PUSHBUTTON, RECT{100, 40, 180, 64}, L"B");
+    {
+        Tlacitko t;
+        ASSERT_EQ(t.SubclassWindow(prvni), S_OK);
+        EXPECT_EQ(SendMessageW(prvni, WM_TEST, 0, 0), 1);
+        t.UnsubclassWindow();
+        EXPECT_FALSE(t.IsSubclassed());
+        EXPECT_EQ(t.Handle(), nullptr);
+        EXPECT_EQ(SendMessageW(prvni, WM_TEST, 0, 0), 0);
+        // Re-attaching an attached object lets go of the first window.
+        ASSERT_EQ(t.SubclassWindow(prvni), S_OK);
+        ASSERT_EQ(t.SubclassWindow(druhe), S_OK);
+        EXPECT_EQ(SendMessageW(prvni, WM_TEST, 0, 0), 0);
+        EXPECT_EQ(SendMessageW(druhe, WM_TEST, 0, 0), 2);
+    }
+    // The object is gone; the control works on without it.
+    SendMessageW(druhe, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(druhe, WM_TEST, 0, 0), 0);
+
+    Tlacitko t;
+    ASSERT_EQ(t.SubclassWindow(prvni), S_OK);
+    DestroyWindow(prvni);
+    EXPECT_EQ(t.Handle(), nullptr);
+    EXPECT_FALSE(t.IsSubclassed());
+}
+
 
 namespace {
 
@@ -332,10 +511,7 @@ TEST_F(PrvkyTest, CheckListAddsChecksAndReadsByItemData)
     EXPECT_EQ(i, 0) << "in front";
     EXPECT_EQ(seznam.Count(), 3);
     wchar_t text[128] = {};
-    LVITEMW polozka{};
-    polozka.pszText = text;
-    polozka.cchTextMax = 128;
-    SendMessageW(lv, LVM_GETITEMTEXTW, 1, reinterpret_cast<LPARAM>(&polozka));
+    ListView_GetItemText(lv, 1, 0, text, 128);
     EXPECT_STREQ(text, L"Nepodařilo se vytvořit datovou složku aplikace");
 
     ASSERT_EQ(seznam.SetCheckByData(20005, true), S_OK);
@@ -398,7 +574,9 @@ bool Cervena(COLORREF c)
 
 TEST_F(PrvkyTest, PreviewDrawsThePictureShrunkAtTheTopLeft)
 {
-    tonbar::test::GdiPlus gdiplus;
+    Gdiplus::GdiplusStartupInput gdiplus;
+    ULONG_PTR token = 0;
+    ASSERT_EQ(Gdiplus::GdiplusStartup(&token, &gdiplus, nullptr), Gdiplus::Ok);
     TestFolder tmp;
     std::wstring siroky = tmp.File(L"siroky.bmp"), maly = tmp.File(L"maly.bmp"), spatny = tmp.File(L"x.png");
     ZapsatBmp(siroky, 4000, 1000);
@@ -435,4 +613,203 @@ TEST_F(PrvkyTest, PreviewDrawsThePictureShrunkAtTheTopLeft)
     // The object released the files: they can be deleted now.
     EXPECT_TRUE(DeleteFileW(maly.c_str()));
     EXPECT_TRUE(DeleteFileW(siroky.c_str()));
+    Gdiplus::GdiplusShutdown(token);
+}
+
+namespace {
+
+class OknoTestu : public OknoImpl<OknoTestu> {
+public:
+    static const wchar_t* ClassName() { return L"tonbar_test_umisteni"; }
+};
+
+RECT Obdelnik(HWND okno)
+{
+    RECT r{};
+    GetWindowRect(okno, &r);
+    return r;
+}
+
+::testing::AssertionResult Je(HWND okno, const RECT& b)
+{
+    RECT a = Obdelnik(okno);
+    if (EqualRect(&a, &b))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "(" << a.left << "," << a.top << "," << a.right << "," << a.bottom
+                                         << ") != (" << b.left << "," << b.top << "," << b.right << "," << b.bottom
+                                         << ")";
+}
+
+class UmisteniTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(okno_.Create(nullptr, RECT{0, 0, 800, 600}, L"umisteni", WS_OVERLAPPEDWINDOW), S_OK);
+        umisteni_ = {okno_.Handle(), konf_.Klic(L"parametry_oken")};
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &w_, 0);
+    }
+    void TearDown() override { okno_.Destroy(); }
+
+    void Zobrazit(int x, int y, int sirka, int vyska)
+    {
+        SetWindowPos(okno_, nullptr, x, y, sirka, vyska, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    }
+    void Zapsat(DWORD typ, const void* data, DWORD velikost)
+    {
+        ASSERT_TRUE(konf_.Zapsat(L"parametry_oken", L"tonbar_test_umisteni", typ, data, velikost));
+    }
+    // The stored bytes; empty when there is no binary value.
+    std::vector<BYTE> Precist() { return konf_.Binarni(L"parametry_oken", L"tonbar_test_umisteni"); }
+    // Centred on the work area, worked out here by hand.
+    RECT Stred(int sirka, int vyska) const
+    {
+        LONG x = (w_.left + w_.right) / 2 - sirka / 2, y = (w_.top + w_.bottom) / 2 - vyska / 2;
+        return RECT{x, y, x + sirka, y + vyska};
+    }
+
+    tonbar::test::TestModul modul_;
+    tonbar::test::TestKonfigurace konf_;
+    OknoTestu okno_;
+    WindowPlacement umisteni_;
+    RECT w_{};
+};
+
+} // namespace
+
+// A hidden or minimized window keeps what is stored; the 20 stored bytes,
+// and a second window of the class restored from them (topmost too).
+TEST_F(UmisteniTest, RoundTripThroughTheRegistryAndHiddenOrMinimizedKeepTheStoredPlacement)
+{
+    EXPECT_EQ(SavePlacement(umisteni_), 1);
+    EXPECT_TRUE(Precist().empty()) << "a hidden window writes nothing";
+    Zobrazit(100, 120, 400, 300);
+    ASSERT_EQ(SavePlacement(umisteni_), S_OK);
+    std::vector<BYTE> data = Precist();
+    ASSERT_EQ(data.size(), 20u);
+    const int32_t ocekavane[4] = {100, 120, 500, 420};
+    EXPECT_EQ(std::memcmp(data.data(), ocekavane, 16), 0);
+    EXPECT_EQ(data[16] | data[17] | data[18] | data[19], 0) << "not topmost, zero padding";
+
+    SetWindowPos(okno_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ASSERT_EQ(SavePlacement(umisteni_), S_OK);
+    EXPECT_EQ(Precist().at(16), 1);
+    OknoTestu druhe;
+    ASSERT_EQ(druhe.Create(nullptr, RECT{0, 0, 200, 150}, L"druhe", WS_OVERLAPPEDWINDOW), S_OK);
+    ASSERT_FALSE(GetWindowLongPtrW(druhe, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(RestorePlacement({druhe.Handle(), umisteni_.key}), S_OK);
+    EXPECT_TRUE(Je(druhe, RECT{100, 120, 500, 420}));
+    EXPECT_TRUE(GetWindowLongPtrW(druhe, GWL_EXSTYLE) & WS_EX_TOPMOST);
+
+    ShowWindow(okno_, SW_SHOWMINNOACTIVE);
+    ASSERT_TRUE(IsIconic(okno_));
+    EXPECT_EQ(SavePlacement(umisteni_), 1);
+    data = Precist();
+    ASSERT_EQ(data.size(), 20u);
+    EXPECT_EQ(reinterpret_cast<const int32_t*>(data.data())[2], 500);
+}
+
+// Where a window outside a work area is put back: a second monitor's work
+// area that does not start at 0, so every edge is measured from its own.
+TEST_F(UmisteniTest, FitMeasuresFromTheWorkAreasOwnEdges)
+{
+    const RECT w{1280, 100, 2560, 1000};
+    struct Pripad {
+        RECT okno;
+        bool posun;
+        LONG x, y;
+    } pripady[] = {
+        {{1300, 200, 1700, 500}, false, 1300, 200},   // inside
+        {{100, 50, 500, 350}, true, 1280, 100},       // left of and above it
+        {{2555, 995, 2558, 998}, true, 2550, 990},    // tiny, 10 pixels inside the far edges
+        {{3000, 2000, 3005, 2005}, true, 2555, 995},
+        {{3000, 2000, 3400, 2300}, true, 2160, 700},  // pulled in whole
+        {{1300, 200, 1700, 1500}, true, 1300, 100},   // taller: the top edge wins
+        {{1330, 150, 2730, 450}, true, 1280, 150},    // wider: the left edge wins
+    };
+    for (const Pripad& p : pripady) {
+        SCOPED_TRACE(p.okno.left);
+        POINT kam{};
+        EXPECT_EQ(PoziceVPracovniOblasti(p.okno, w, kam), p.posun);
+        EXPECT_EQ(kam.x, p.x);
+        EXPECT_EQ(kam.y, p.y);
+    }
+    // Restoring applies it on the real monitor.
+    UlozeneUmisteni daleko{w_.right + 3000, w_.bottom + 2000, w_.right + 3400, w_.bottom + 2300, 0, {0, 0, 0}};
+    Zapsat(REG_BINARY, &daleko, sizeof daleko);
+    ASSERT_EQ(RestorePlacement(umisteni_), S_OK);
+    EXPECT_TRUE(Je(okno_, RECT{w_.right - 400, w_.bottom - 300, w_.right, w_.bottom}));
+}
+
+TEST_F(UmisteniTest, UnusableStoredValueCentresTheWindow)
+{
+    SetWindowPos(okno_, nullptr, 0, 0, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
+    const RECT puvodni = Obdelnik(okno_);
+    // No value at all (first start).
+    EXPECT_LT(RestorePlacement(umisteni_), 0);
+    EXPECT_TRUE(Je(okno_, puvodni));
+    EXPECT_NE(RestoreOrCenter(umisteni_), S_OK);
+    EXPECT_TRUE(Je(okno_, Stred(640, 480)));
+
+    UlozeneUmisteni dobry{10, 20, 410, 320, 0, {0, 0, 0}};
+    auto bajty = [](const UlozeneUmisteni& z, size_t n) {
+        std::vector<BYTE> v(n, 0);
+        std::memcpy(v.data(), &z, std::min(n, sizeof z));
+        return v;
+    };
+    struct Pripad {
+        const char* nazev;
+        DWORD typ;
+        std::vector<BYTE> data;
+    } pripady[] = {
+        {"19 bytes", REG_BINARY, bajty(dobry, 19)},
+        {"24 bytes", REG_BINARY, bajty(dobry, 24)},
+        {"empty", REG_BINARY, {}},
+        {"20 bytes of another type", REG_SZ, bajty(dobry, 20)},
+        {"empty rectangle", REG_BINARY, bajty(UlozeneUmisteni{10, 20, 10, 320, 0, {0, 0, 0}}, 20)},
+        {"inverted rectangle", REG_BINARY, bajty(UlozeneUmisteni{410, 320, 10, 20, 0, {0, 0, 0}}, 20)},
+    };
+    for (const Pripad& p : pripady) {
+        SCOPED_TRACE(p.nazev);
+        SetWindowPos(okno_, nullptr, 0, 0, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
+        Zapsat(p.typ, p.data.data(), static_cast<DWORD>(p.data.size()));
+        EXPECT_LT(RestorePlacement(umisteni_), 0);
+        EXPECT_TRUE(Je(okno_, puvodni)) << "nothing applied";
+        EXPECT_NE(RestoreOrCenter(umisteni_), S_OK);
+        EXPECT_TRUE(Je(okno_, Stred(640, 480)));
+    }
+    Zapsat(REG_BINARY, &dobry, sizeof dobry);
+    EXPECT_EQ(RestoreOrCenter(umisteni_), S_OK);
+    EXPECT_TRUE(Je(okno_, RECT{10, 20, 410, 320}));
+}
+
+TEST_F(UmisteniTest, CentringOnTheWorkAreaAVisibleOwnerOrTheParent)
+{
+    // Larger than the work area: the left and top edges win.
+    SetWindowPos(okno_, nullptr, 0, 0, w_.right - w_.left + 100, w_.bottom - w_.top + 60,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_EQ(CenterWindow(okno_), S_OK);
+    EXPECT_EQ(Obdelnik(okno_).left, w_.left);
+    EXPECT_EQ(Obdelnik(okno_).top, w_.top);
+
+    // On the owner's window rectangle while it is visible, else the work area.
+    Zobrazit(w_.left + 100, w_.top + 100, 400, 300);
+    OknoTestu vlastneny;
+    ASSERT_EQ(vlastneny.Create(okno_, RECT{0, 0, 200, 100}, L"dialog", WS_POPUP | WS_CAPTION), S_OK);
+    ASSERT_EQ(CenterWindow(vlastneny), S_OK);
+    EXPECT_TRUE(Je(vlastneny, RECT{w_.left + 200, w_.top + 200, w_.left + 400, w_.top + 300}));
+    ShowWindow(okno_, SW_HIDE);
+    ASSERT_EQ(CenterWindow(vlastneny), S_OK);
+    EXPECT_TRUE(Je(vlastneny, Stred(200, 100)));
+
+    // A child: the parent's client area, in client coordinates.
+    ShowWindow(okno_, SW_SHOWNOACTIVATE);
+    RECT klient{};
+    GetClientRect(okno_, &klient);
+    HWND dite = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 50, okno_, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_EQ(CenterWindow(dite), S_OK);
+    RECT rd = Obdelnik(dite);
+    MapWindowPoints(nullptr, okno_, reinterpret_cast<POINT*>(&rd), 2);
+    EXPECT_EQ(rd.left, klient.right / 2 - 50);
+    EXPECT_EQ(rd.top, klient.bottom / 2 - 25);
 }

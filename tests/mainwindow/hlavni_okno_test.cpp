@@ -10,10 +10,15 @@
 #include "mainwindow/OknoHlavni.h"
 #include "mainwindow/OknoZaznamuTest.h"
 #include "mainwindow/Prikazy.h"
-#include "mainwindow/SeznamTest.h"
+#include "settings/NastaveniTest.h"
 #include "resources/resource.h"
 
 #include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -44,9 +49,8 @@ TEST(HorkeKlavesy, TakenElsewhereAreCountedShownAndTheOthersRegister)
     HWND okno_ = CreateWindowExW(0, L"STATIC", L"Tonbar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     HWND druhe_ = CreateWindowExW(0, L"STATIC", L"jiny", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(okno_, nullptr);
-    Konfigurace k_{};
-    InicializovatKonfiguraci(k_);
-    NastavitVychozi(k_);
+    tonbar::test::TestKonfigurace konf;
+    Konfigurace& k_ = konf.k;
     // Entries without a key are skipped; one of the two keys is taken.
     k_.horke_klavesy[3].modifikatory = MOD_CONTROL | MOD_ALT;
     k_.horke_klavesy[3].klavesa = 'Q';
@@ -71,7 +75,6 @@ TEST(HorkeKlavesy, TakenElsewhereAreCountedShownAndTheOthersRegister)
     UnregisterHotKey(druhe_, 8);
     UnregisterHotKey(druhe_, 7);
     EXPECT_EQ(TextSelhaniKlaves(true, 2), L"2 klávesové zkratky se nepodařilo zaregistrovat.");
-    UvolnitKonfiguraci(k_);
     DestroyWindow(okno_);
     DestroyWindow(druhe_);
 }
@@ -79,6 +82,18 @@ TEST(HorkeKlavesy, TakenElsewhereAreCountedShownAndTheOthersRegister)
 bool MaPolozku(HMENU m, UINT id)
 {
     return GetMenuState(m, id, MF_BYCOMMAND) != static_cast<UINT>(-1);
+}
+
+// One letter an item: '-' missing, 'x' checked, 'g' greyed, 'X' both, '.' neither.
+std::string Stavy(HMENU m, std::initializer_list<UINT> prikazy)
+{
+    std::string s;
+    for (UINT id : prikazy) {
+        UINT st = GetMenuState(m, id, MF_BYCOMMAND);
+        bool x = st & MF_CHECKED, g = st & MF_GRAYED;
+        s += st == static_cast<UINT>(-1) ? '-' : x && g ? 'X' : x ? 'x' : g ? 'g' : '.';
+    }
+    return s;
 }
 
 TEST(Nabidky, TrayPopupFollowsTheState)
@@ -94,24 +109,16 @@ TEST(Nabidky, TrayPopupFollowsTheState)
     {
         Nabidka koren = VytvoritNabidkuIkony(GetModuleHandleW(nullptr), s);
         HMENU m = GetSubMenu(koren.Get(), 0);
-        EXPECT_TRUE(GetMenuState(m, kZobrazitSkryt, MF_BYCOMMAND) & MF_CHECKED);
-        EXPECT_TRUE(GetMenuState(m, kUkoncit, MF_BYCOMMAND) & MF_GRAYED);
-        EXPECT_FALSE(GetMenuState(m, kSpustit, MF_BYCOMMAND) & MF_GRAYED);
-        EXPECT_FALSE(MaPolozku(m, kSpustitProfil));  // no profiles: the item is gone
-        EXPECT_TRUE(GetMenuState(m, 52000 + 1, MF_BYCOMMAND) & MF_CHECKED);  // "Mikrofon" sorts second
-        EXPECT_FALSE(GetMenuState(m, 52000, MF_BYCOMMAND) & MF_CHECKED);
+        // No profiles: their item is gone; "Mikrofon" sorts second.
+        EXPECT_EQ(Stavy(m, {kZobrazitSkryt, kUkoncit, kSpustit, kSpustitProfil, 52000 + 1, 52000}), "xg.-x.");
     }
     s.viditelne = false;
     s.nahravaSe = true;
     s.profily = {{L"Porada", L"C:\\p", {}, {}}, {L"Hudba", L"C:\\h", {}, {}}};
     Nabidka koren = VytvoritNabidkuIkony(GetModuleHandleW(nullptr), s);
     HMENU m = GetSubMenu(koren.Get(), 0);
-    EXPECT_FALSE(GetMenuState(m, kZobrazitSkryt, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_TRUE(GetMenuState(m, kSpustit, MF_BYCOMMAND) & MF_GRAYED);
-    EXPECT_TRUE(GetMenuState(m, kPredvolby, MF_BYCOMMAND) & MF_GRAYED);
-    EXPECT_FALSE(GetMenuState(m, kUkoncit, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(Stavy(m, {kZobrazitSkryt, kSpustit, kPredvolby, kUkoncit}), ".gg.");
     EXPECT_TRUE(MaPolozku(m, 52200));
-    EXPECT_TRUE(MaPolozku(m, 52201));
     wchar_t text[64] = {};
     GetMenuStringW(m, 52201, text, 64, MF_BYCOMMAND);
     EXPECT_STREQ(text, L"Hudba");
@@ -121,8 +128,7 @@ TEST(Nabidky, MenuBarHasTheProfileSubmenusAndFollowsTheState)
 {
     Nabidka bez = VytvoritHlavniMenu(GetModuleHandleW(nullptr), {});
     // Without profiles the two items stay, greyed.
-    EXPECT_TRUE(GetMenuState(bez.Get(), kSpustitProfil, MF_BYCOMMAND) & MF_GRAYED);
-    EXPECT_TRUE(GetMenuState(bez.Get(), kSlozkaProfilu, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(Stavy(bez.Get(), {kSpustitProfil, kSlozkaProfilu}), "gg");
     Nabidka s = VytvoritHlavniMenu(GetModuleHandleW(nullptr), {{L"Porada", L"C:\\p", {}, {}}});
     EXPECT_TRUE(MaPolozku(s.Get(), 52200));
     EXPECT_TRUE(MaPolozku(s.Get(), 52400));
@@ -133,15 +139,13 @@ TEST(Nabidky, MenuBarHasTheProfileSubmenusAndFollowsTheState)
     st.vybrany = L"C:\\z\\a.wma";
     st.nahravany = L"C:\\Z\\A.WMA";
     UplatnitStavyNaNabidku(s.Get(), st);
-    EXPECT_TRUE(GetMenuState(s.Get(), kSpustit, MF_BYCOMMAND) & MF_GRAYED);
-    EXPECT_FALSE(GetMenuState(s.Get(), kUkoncit, MF_BYCOMMAND) & MF_GRAYED);
-    EXPECT_TRUE(GetMenuState(s.Get(), kOdstranit, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(Stavy(s.Get(), {kSpustit, kUkoncit, kOdstranit}), "g.g");
     st.vybrany = L"C:\\z\\b.wma";
     UplatnitStavyNaNabidku(s.Get(), st);
-    EXPECT_FALSE(GetMenuState(s.Get(), kOdstranit, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(Stavy(s.Get(), {kOdstranit}), ".");
     st.seznam = false;
     UplatnitStavyNaNabidku(s.Get(), st);
-    EXPECT_TRUE(GetMenuState(s.Get(), kOdstranit, MF_BYCOMMAND) & MF_GRAYED);
+    EXPECT_EQ(Stavy(s.Get(), {kOdstranit}), "g");
 }
 
 TEST(Nabidky, ProfilePopupsListTheNamesInOrderWithTheirCommandsAtMostARange)
@@ -254,12 +258,27 @@ protected:
         ASSERT_EQ(okno_->Vytvorit(), S_OK);
         Pumpovat(300);
     }
-    static bool Existuje(const std::wstring& cesta) { return list_test::Seznam::Existuje(cesta); }
+    static bool Existuje(const std::wstring& cesta)
+    {
+        return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+    bool Vytvorit(const std::wstring& jmeno) const
+    {
+        return static_cast<bool>(std::ofstream(std::filesystem::path(slozka_.File(jmeno))) << "x");
+    }
+    // Selects and focuses the file alone, as a click does.
+    void Kliknout(const std::wstring& jmeno)
+    {
+        ListView_SetItemState(Seznam(), -1, 0, LVIS_SELECTED);
+        for (int i = 0; i < okno_->Seznam()->Count(); ++i)
+            if (okno_->Seznam()->ItemText(i, 0) == jmeno)
+                ListView_SetItemState(Seznam(), i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
     HWND Seznam() const { return okno_->Seznam()->Handle(); }
 
     tonbar::test::ComScope com_;
     tonbar::test::TestKonfigurace konf_;  // the key the window writes, removed at the end
-    list_test::Slozka slozka_;
+    tonbar::test::TestFolder slozka_;
     Aplikace a_;
     std::unique_ptr<OknoHlavni> okno_;
 };
@@ -311,8 +330,7 @@ TEST_F(HlavniOkno, DispatchDeviceMenuAndTheCloseSequence)
     SendMessageW(okno_->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(rodic), MAKELPARAM(pozice, FALSE));
     zarizeni = podnabidka();
     ASSERT_NE(zarizeni, nullptr);
-    EXPECT_TRUE(GetMenuState(zarizeni, kZakladZarizeni + 1, MF_BYCOMMAND) & MF_CHECKED);
-    EXPECT_FALSE(GetMenuState(zarizeni, kZakladZarizeni, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(Stavy(zarizeni, {kZakladZarizeni + 1, kZakladZarizeni}), "x.");
     // Stop and rename-while-recording are disabled while idle; they do nothing.
     okno_->Prikaz(kUkoncit);
     okno_->Prikaz(kPrejmenovatNahravany);
@@ -370,15 +388,15 @@ TEST_F(HlavniOkno, DelRemovesTheChosenFileAndAMissingProfilesFolderIsNotShown)
     a_.profilyZaznamu.Append(chybi);
     a_.profilyZaznamu.Append(je);
     for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
-        ASSERT_TRUE(slozka_.Vytvorit(j, 100));
+        ASSERT_TRUE(Vytvorit(j));
     Otevrit();
-    list_test::Kliknout(*okno_->Seznam(), L"a.wma");
+    Kliknout(L"a.wma");
     // Del asks (No preselected); while it asks, a file is written every
     // 100 ms and the list follows them. Yes deletes the file chosen.
     modul.odpoved = IDYES;
     modul.priZprave = [&] {
         for (int i = 0; i < 12; ++i) {
-            slozka_.Vytvorit(L"n" + std::to_wstring(i) + L".wma", 10);
+            Vytvorit(L"n" + std::to_wstring(i) + L".wma");
             Pumpovat(100);
         }
     };

@@ -1,13 +1,155 @@
-// The list of recordings on a host window: what is listed, sizes past 4 GiB,
-// sorting, selection after a refresh, and the folder watcher.
-#include "mainwindow/SeznamTest.h"
+// The list of recordings on a host window that owns it as the main window
+// does: what is listed, sizes past 4 GiB, sorting, selection after a refresh,
+// the folder watcher, and the file commands on the selection.
+#include "app/Konfigurace.h"
+#include "app/TestModul.h"
+#include "controls/Okno.h"
+#include "controls/TestOkna.h"
+#include "mainwindow/ListViewObsahSlozky.h"
+#include "player/OknoPrehravac.h"
+#include "settings/NastaveniTest.h"
 
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
 #include <cwchar>
+#include <filesystem>
+#include <fstream>
 
-using namespace list_test;
 using mirvak::winapi::ListViewObsahSlozky;
+using tonbar::test::Cekat;
+using tonbar::test::Pumpovat;
 
 namespace {
+
+class Hostitel : public mirvak::winapi::OknoImpl<Hostitel>, public mirvak::winapi::IListViewObsahSlozky {
+public:
+    uint32_t parametry = 1;
+    int zmen = 0;
+    int zmizelo = 0;  // notices that the folder has gone
+    int dotazu = 0;   // files the list looked at
+    std::vector<std::wstring> zobrazeno;
+
+    bool FilterFile(const wchar_t* jmeno) override
+    {
+        ++dotazu;
+        return mirvak::winapi::OdfiltrovatSoubor(parametry, jmeno);
+    }
+    void FolderShown(const wchar_t* slozka) override { zobrazeno.push_back(slozka); }
+
+    HRESULT Vytvorit()
+    {
+        RECT r{40, 40, 840, 640};
+        return Create(nullptr, r, L"seznam", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
+    }
+
+    MV_BEGIN_MSG_MAP(Hostitel)
+    MV_MESSAGE_HANDLER(mirvak::winapi::WM_SEZNAM_ZMENA, OnZmena)
+    MV_REFLECT_NOTIFICATIONS()
+    MV_END_MSG_MAP()
+
+private:
+    LRESULT OnZmena(UINT, WPARAM w, LPARAM, BOOL&)
+    {
+        ++zmen;
+        if (w == mirvak::winapi::kSlozkaZmizela)
+            ++zmizelo;
+        return 0;
+    }
+};
+
+// A folder of the test's own; its files of any size (past 4 GiB sparse on Wine's side).
+class Slozka : public tonbar::test::TestFolder {
+public:
+    bool Vytvorit(const std::wstring& jmeno, uint64_t velikost = 0) const
+    {
+        HANDLE h = CreateFileW(File(jmeno).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        LARGE_INTEGER p;
+        p.QuadPart = static_cast<LONGLONG>(velikost);
+        bool ok = SetFilePointerEx(h, p, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+        CloseHandle(h);
+        return ok;
+    }
+};
+
+// A host window with the list in it, as the main window creates it.
+struct Seznam : ::testing::Test {
+    Hostitel host;
+    mirvak::winapi::ListViewObsahSlozky list;
+    Slozka dir;
+
+    void SetUp() override
+    {
+        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&icc);
+        ASSERT_EQ(host.Vytvorit(), S_OK);
+        ASSERT_EQ(list.Create(host), S_OK);
+        list.SetCallbacks(&host);
+    }
+    void TearDown() override
+    {
+        list.StopWatch();
+        Pumpovat();
+    }
+
+    std::vector<std::wstring> Jmena() const
+    {
+        std::vector<std::wstring> v;
+        for (int i = 0; i < list.Count(); ++i)
+            v.push_back(list.ItemText(i, 0));
+        return v;
+    }
+    std::vector<std::wstring> Serazene() const
+    {
+        auto v = Jmena();
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+    int Vybrana(UINT stav = LVNI_SELECTED) const
+    {
+        return static_cast<int>(list.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), stav));
+    }
+    // The name of the one selected and focused file, as a click leaves it;
+    // "<...>" when the list shows anything else.
+    std::wstring VybranyAFokus() const
+    {
+        int i = Vybrana(), f = Vybrana(LVNI_FOCUSED);
+        if (list.Send(LVM_GETSELECTEDCOUNT) != 1 || i < 0 || f != i)
+            return L"<selected " + std::to_wstring(i) + L", focused " + std::to_wstring(f) + L">";
+        return list.ItemText(i, 0);
+    }
+    int Index(const std::wstring& jmeno) const
+    {
+        for (int i = 0; i < list.Count(); ++i)
+            if (list.ItemText(i, 0) == jmeno)
+                return i;
+        return -1;
+    }
+    // Selects exactly these files; the first is focused too, as a click leaves it.
+    void Vybrat(std::initializer_list<std::wstring> jmena)
+    {
+        ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+        UINT stav = LVIS_SELECTED | LVIS_FOCUSED;
+        for (const std::wstring& j : jmena) {
+            ListView_SetItemState(list, Index(j), stav, stav);
+            stav = LVIS_SELECTED;
+        }
+    }
+    void Kliknout(const std::wstring& jmeno) { Vybrat({jmeno}); }
+    // What the folder holds, sorted.
+    std::vector<std::wstring> VeSlozce() const
+    {
+        std::vector<std::wstring> v;
+        for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+            v.push_back(e.path().filename().wstring());
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+};
 
 // The digits of a text: sizes are judged whatever the locale's separators.
 std::wstring Cislice(const std::wstring& text)
@@ -33,19 +175,42 @@ ULONGLONG Sekundy(const SYSTEMTIME& st)
     return ((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime) / 10000000;
 }
 
+std::string Obsah(const std::wstring& cesta)
+{
+    std::ifstream f(std::filesystem::path(cesta), std::ios::binary);
+    return f ? std::string(std::istreambuf_iterator<char>(f), {}) : "<none>";
+}
+
+bool Zapsat(const std::wstring& cesta, const std::string& text)
+{
+    return static_cast<bool>(std::ofstream(std::filesystem::path(cesta), std::ios::binary) << text);
+}
+
+struct Prikazy : Seznam {
+    tonbar::test::TestModul modul;
+
+    void Naplnit(std::initializer_list<const wchar_t*> jmena)
+    {
+        for (auto j : jmena)
+            ASSERT_TRUE(Zapsat(dir.File(j), "obsah"));
+        ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
+        ASSERT_EQ(list.StopWatch(), S_OK);  // the tests look at the files, not the refresh
+    }
+};
+
 } // namespace
 
 TEST_F(Seznam, ListsFilesOnlyNeverDotNamesOrFolders)
 {
     for (const wchar_t* j : {L"a.wma", L"B.WMA", L"c.mp3", L".skryty.wma", L"wma", L"d.wma.txt"})
         ASSERT_TRUE(dir.Vytvorit(j, 10));
-    ASSERT_TRUE(CreateDirectoryW(dir.Soubor(L"slozka.wma").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(dir.File(L"slozka.wma").c_str(), nullptr));
 
     host.parametry = 1;  // bit 0: .wma only, in any case
-    ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+    ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
     EXPECT_EQ(Serazene(), (std::vector<std::wstring>{L"B.WMA", L"a.wma"}));
     ASSERT_EQ(host.zobrazeno.size(), 1u);
-    EXPECT_EQ(host.zobrazeno[0], dir.Cesta());
+    EXPECT_EQ(host.zobrazeno[0], dir.Path());
 
     // The options changed: all files, still no dot names or folders.
     host.parametry = 6;
@@ -70,7 +235,7 @@ TEST_F(Seznam, ColumnsShowSizeAndCreationTime)
     const uint64_t gib = 1ull << 30;
     ASSERT_TRUE(dir.Vytvorit(L"velky.wma", 5 * gib));
     ASSERT_TRUE(dir.Vytvorit(L"tesne.wma", 4 * gib + 1));  // low 32 bits: 1
-    ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+    ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
     const int maly = Index(L"maly.wma");
     ASSERT_GE(maly, 0);
     EXPECT_EQ(Cislice(list.ItemText(maly, 1)), L"3") << list.ItemText(maly, 1);
@@ -110,18 +275,18 @@ TEST_F(Seznam, SortsByEachColumnAndTheChosenFileStaysSelected)
     ASSERT_TRUE(dir.Vytvorit(L"a.wma", 200));
     Sleep(30);
     ASSERT_TRUE(dir.Vytvorit(L"C.wma", 100));
-    FILETIME tb = VytvorenFt(dir.Soubor(L"b.wma")), ta = VytvorenFt(dir.Soubor(L"a.wma")),
-             tc = VytvorenFt(dir.Soubor(L"C.wma"));
+    FILETIME tb = VytvorenFt(dir.File(L"b.wma")), ta = VytvorenFt(dir.File(L"a.wma")),
+             tc = VytvorenFt(dir.File(L"C.wma"));
     ASSERT_LT(CompareFileTime(&tb, &ta), 0);
     ASSERT_LT(CompareFileTime(&ta, &tc), 0);
-    ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+    ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
     EXPECT_EQ(list.SortColumn(), -1);
     Pumpovat();
     host.zmen = 0;
     Kliknout(L"a.wma");
     std::wstring cesta;
     ASSERT_EQ(list.GetCurrentFile(cesta, true), S_OK);
-    EXPECT_EQ(cesta, dir.Soubor(L"a.wma"));
+    EXPECT_EQ(cesta, dir.File(L"a.wma"));
     Pumpovat();
     EXPECT_GT(host.zmen, 0) << "the owner was told";
 
@@ -159,7 +324,7 @@ TEST_F(Seznam, SortsByEachColumnAndTheChosenFileStaysSelected)
     EXPECT_TRUE(list.Ascending());
     EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"C.wma", L"a.wma", L"b.wma"}));
     // So does the watcher's update when files come and go.
-    ASSERT_TRUE(DeleteFileW(dir.Soubor(L"b.wma").c_str()));
+    ASSERT_TRUE(DeleteFileW(dir.File(L"b.wma").c_str()));
     ASSERT_TRUE(dir.Vytvorit(L"d.wma", 50));
     EXPECT_TRUE(Cekat([&] { return Index(L"d.wma") >= 0 && Index(L"b.wma") < 0; }, 3000));
     EXPECT_EQ(VybranyAFokus(), L"a.wma");
@@ -167,7 +332,7 @@ TEST_F(Seznam, SortsByEachColumnAndTheChosenFileStaysSelected)
     // New files come at the end; when the chosen file itself goes, the one
     // that took its row is chosen.
     EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"C.wma", L"a.wma", L"d.wma"}));
-    ASSERT_TRUE(DeleteFileW(dir.Soubor(L"a.wma").c_str()));
+    ASSERT_TRUE(DeleteFileW(dir.File(L"a.wma").c_str()));
     EXPECT_TRUE(Cekat([&] { return Index(L"a.wma") < 0; }, 3000));
     EXPECT_EQ(VybranyAFokus(), L"d.wma");
 }
@@ -176,7 +341,7 @@ TEST_F(Seznam, TypingTheFirstLettersSelectsTheNextFileThatBeginsSo)
 {
     for (const wchar_t* j : {L"alfa.wma", L"beta.wma", L"Bravo.wma", L"brzda.wma", L"gama.wma"})
         ASSERT_TRUE(dir.Vytvorit(j));
-    ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+    ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
     list.SortByColumn(0);
     list.SortByColumn(0);
     ASSERT_EQ(Jmena(), (std::vector<std::wstring>{L"alfa.wma", L"beta.wma", L"Bravo.wma", L"brzda.wma", L"gama.wma"}));
@@ -199,10 +364,10 @@ TEST_F(Seznam, TypingTheFirstLettersSelectsTheNextFileThatBeginsSo)
 TEST_F(Seznam, MissingOrGoneFolderKeepsOrEmptiesTheListAndIsWatchedWhenChosenAgain)
 {
     ASSERT_TRUE(dir.Vytvorit(L"a.wma"));
-    ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+    ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
     ASSERT_EQ(list.Count(), 1);
-    EXPECT_EQ(list.SetFolder(dir.Soubor(L"neni")), E_INVALIDARG);
-    EXPECT_EQ(list.SetFolder(dir.Soubor(L"a.wma")), E_INVALIDARG);  // a file, not a folder
+    EXPECT_EQ(list.SetFolder(dir.File(L"neni")), E_INVALIDARG);
+    EXPECT_EQ(list.SetFolder(dir.File(L"a.wma")), E_INVALIDARG);  // a file, not a folder
     EXPECT_EQ(list.Count(), 1);
     EXPECT_TRUE(list.Watching());
     EXPECT_EQ(host.zobrazeno.size(), 1u);
@@ -210,21 +375,21 @@ TEST_F(Seznam, MissingOrGoneFolderKeepsOrEmptiesTheListAndIsWatchedWhenChosenAga
     // The folder goes away: Restart stops watching, leaves the list alone.
     Slozka jina;
     ASSERT_TRUE(jina.Vytvorit(L"x.wma"));
-    ASSERT_EQ(list.SetFolder(jina.Cesta()), S_OK);
+    ASSERT_EQ(list.SetFolder(jina.Path()), S_OK);
     ASSERT_EQ(list.StopWatch(), S_OK);
-    Slozka::Remove(jina.Cesta());
+    Slozka::Remove(jina.Path());
     EXPECT_EQ(list.Restart(), S_FALSE);
     EXPECT_FALSE(list.Watching());
     EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"x.wma"}));
     std::wstring slozka;
     EXPECT_EQ(list.GetFolder(slozka), S_FALSE);
-    EXPECT_EQ(slozka, jina.Cesta());
+    EXPECT_EQ(slozka, jina.Path());
     std::wstring s;
     list.Send(LVM_DELETEALLITEMS);
     EXPECT_EQ(list.GetCurrentFile(s, true), S_FALSE);
 
     // A watched folder that goes is shown as gone and watched again when chosen again.
-    const std::wstring zaznamy = dir.Soubor(L"zaznamy");
+    const std::wstring zaznamy = dir.File(L"zaznamy");
     ASSERT_TRUE(CreateDirectoryW(zaznamy.c_str(), nullptr));
     ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\a.wma"));
     ASSERT_EQ(list.SetFolder(zaznamy), S_OK);
@@ -233,7 +398,7 @@ TEST_F(Seznam, MissingOrGoneFolderKeepsOrEmptiesTheListAndIsWatchedWhenChosenAga
 
     // Deleted as Explorer deletes: moved to the recycle bin.
     host.zmizelo = 0;
-    ASSERT_TRUE(MoveFileW(zaznamy.c_str(), dir.Soubor(L"kos").c_str()));
+    ASSERT_TRUE(MoveFileW(zaznamy.c_str(), dir.File(L"kos").c_str()));
     EXPECT_TRUE(Cekat([&] { return host.zmizelo > 0; }, 3000));
     EXPECT_EQ(list.Count(), 0);
     EXPECT_FALSE(list.Watching());
@@ -251,7 +416,7 @@ TEST_F(Seznam, MissingOrGoneFolderKeepsOrEmptiesTheListAndIsWatchedWhenChosenAga
 
 TEST_F(Seznam, WatcherSeesABurstOfFiftyComeAndGo)
 {
-    ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+    ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
     ASSERT_EQ(list.Count(), 0);
     host.zmen = 0;
     for (int i = 0; i < 50; ++i)
@@ -263,13 +428,13 @@ TEST_F(Seznam, WatcherSeesABurstOfFiftyComeAndGo)
     EXPECT_EQ(Vybrana(), 0);
 
     for (int i = 0; i < 50; i += 2)
-        ASSERT_TRUE(DeleteFileW(dir.Soubor(L"z" + std::to_wstring(i) + L".wma").c_str()));
+        ASSERT_TRUE(DeleteFileW(dir.File(L"z" + std::to_wstring(i) + L".wma").c_str()));
     EXPECT_TRUE(Cekat([&] { return list.Count() == 25; }, 1500)) << "listed: " << list.Count();
     EXPECT_EQ(Index(L"z0.wma"), -1);
     EXPECT_GE(Index(L"z49.wma"), 0);
 
     // A rename is a change as well.
-    ASSERT_TRUE(MoveFileW(dir.Soubor(L"z1.wma").c_str(), dir.Soubor(L"novy.wma").c_str()));
+    ASSERT_TRUE(MoveFileW(dir.File(L"z1.wma").c_str(), dir.File(L"novy.wma").c_str()));
     EXPECT_TRUE(Cekat([&] { return Index(L"novy.wma") >= 0 && Index(L"z1.wma") < 0; }, 1500));
 }
 
@@ -278,7 +443,7 @@ TEST_F(Seznam, AFileBeingWrittenIsUpdatedOnceASecondAndNothingElseMoves)
     for (int i = 0; i < 300; ++i)
         ASSERT_TRUE(dir.Vytvorit(L"f" + std::to_wstring(1000 + i) + L".wma", static_cast<uint64_t>(i)));
     ASSERT_TRUE(dir.Vytvorit(L"rostouci.wma"));
-    ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+    ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
     list.Send(LVM_ENSUREVISIBLE, 200, FALSE);
     const std::wstring vybrany = list.ItemText(210, 0);
     Kliknout(vybrany);
@@ -287,7 +452,7 @@ TEST_F(Seznam, AFileBeingWrittenIsUpdatedOnceASecondAndNothingElseMoves)
     ASSERT_GT(horni, 100);
 
     // As a recording does: the file stays open and grows every 50 ms for 3 s.
-    HANDLE f = CreateFileW(dir.Soubor(L"rostouci.wma").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+    HANDLE f = CreateFileW(dir.File(L"rostouci.wma").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(f, INVALID_HANDLE_VALUE);
     host.dotazu = 0;
@@ -313,7 +478,7 @@ TEST_F(Seznam, AFileBeingWrittenIsUpdatedOnceASecondAndNothingElseMoves)
     // A file goes above the rows shown and another comes: the same files
     // stay on screen and chosen.
     const std::wstring nahore = list.ItemText(horni, 0);
-    ASSERT_TRUE(DeleteFileW(dir.Soubor(list.ItemText(3, 0)).c_str()));
+    ASSERT_TRUE(DeleteFileW(dir.File(list.ItemText(3, 0)).c_str()));
     ASSERT_TRUE(dir.Vytvorit(L"novy.wma"));
     EXPECT_TRUE(Cekat([&] { return list.Count() == 301 && Index(L"novy.wma") == 300; }, 3000)) << list.Count();
     EXPECT_EQ(list.ItemText(static_cast<int>(list.Send(LVM_GETTOPINDEX)), 0), nahore);
@@ -322,7 +487,7 @@ TEST_F(Seznam, AFileBeingWrittenIsUpdatedOnceASecondAndNothingElseMoves)
 
 TEST_F(Seznam, StoppingNeverWaitsOnTheMainThread)
 {
-    ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+    ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
     EXPECT_EQ(list.StartWatch(), S_FALSE);  // one worker per list
     // Changes pile up while this thread pumps nothing; the stop still ends
     // the worker at once.
@@ -340,18 +505,15 @@ TEST_F(Seznam, StoppingNeverWaitsOnTheMainThread)
     EXPECT_EQ(list.Count(), 0);
 }
 
-TEST(SeznamKonec, DestroyingTheObjectWhileWatchingEndsEverything)
+TEST_F(Seznam, DestroyingTheObjectWhileWatchingEndsEverything)
 {
-    Hostitel host;
-    ASSERT_EQ(host.Vytvorit(), S_OK);
-    Slozka dir;
     HWND okno = nullptr;
     {
-        ListViewObsahSlozky list;
-        ASSERT_EQ(list.Create(host), S_OK);
-        list.SetCallbacks(&host);
-        okno = list;
-        ASSERT_EQ(list.SetFolder(dir.Cesta()), S_OK);
+        ListViewObsahSlozky druhy;
+        ASSERT_EQ(druhy.Create(host), S_OK);
+        druhy.SetCallbacks(&host);
+        okno = druhy;
+        ASSERT_EQ(druhy.SetFolder(dir.Path()), S_OK);
         ASSERT_TRUE(dir.Vytvorit(L"a.wma"));
         Sleep(50);
     }
@@ -359,5 +521,149 @@ TEST(SeznamKonec, DestroyingTheObjectWhileWatchingEndsEverything)
     ASSERT_TRUE(dir.Vytvorit(L"b.wma"));
     Sleep(50);
     Pumpovat();  // a late post to the gone window is dropped
-    host.Destroy();
+}
+
+TEST_F(Prikazy, DeleteAsksWithBitOneOnlyAndGoesOnAfterAFailure)
+{
+    using V = std::vector<std::wstring>;
+    Naplnit({L"a.wma", L"b.wma", L"c.wma"});
+    Vybrat({L"a.wma", L"c.wma"});
+    modul.odpoved = IDNO;
+    EXPECT_EQ(list.PrikazSmazat(7), S_FALSE);
+    ASSERT_EQ(modul.zpravy.size(), 1u);
+    EXPECT_EQ(modul.zpravy[0].text, L"Opravdu chcete smazat z disku vybraný soubor(-y)?\nPočet souborů: 2");
+    EXPECT_EQ(modul.zpravy[0].flags & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(VeSlozce(), (V{L"a.wma", L"b.wma", L"c.wma"}));
+
+    // One of the two goes while the question is open: it is skipped without
+    // a word, the other is deleted.
+    modul.odpoved = IDYES;
+    modul.priZprave = [&] { DeleteFileW(dir.File(L"c.wma").c_str()); };
+    EXPECT_EQ(list.PrikazSmazat(7), S_OK);
+    EXPECT_EQ(VeSlozce(), V{L"b.wma"});
+    EXPECT_EQ(modul.zpravy.size(), 2u);
+
+    // Without bit 0 nothing is asked, and a file that cannot go stops nothing.
+    Naplnit({L"a.wma", L"c.wma"});
+    modul.zpravy.clear();
+    modul.priZprave = nullptr;
+    // Held open without delete sharing, as by the recorder.
+    HANDLE h = CreateFileW(dir.File(L"b.wma").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    Vybrat({L"a.wma", L"b.wma", L"c.wma"});
+    EXPECT_EQ(list.PrikazSmazat(5), E_FAIL);
+    CloseHandle(h);
+    ASSERT_EQ(modul.zpravy.size(), 1u);
+    EXPECT_EQ(modul.zpravy[0].text.rfind(L"Některé soubory se nepodařilo smazat", 0), 0u) << "shown as an error";
+    EXPECT_EQ(VeSlozce(), V{L"b.wma"});
+
+    Vybrat({});
+    EXPECT_EQ(list.PrikazSmazat(7), S_FALSE);  // nothing selected, nothing asked
+    EXPECT_EQ(modul.zpravy.size(), 1u);
+}
+
+TEST_F(Prikazy, RenamePreselectsByBitTwoAsksAgainForABadNameAndLosesNothing)
+{
+    Naplnit({L"stary.wma", L"jiny.wma"});
+    Vybrat({L"stary.wma"});
+    std::vector<std::wstring> nabidnuto, odpovedi{L"spatny:nazev.wma", L"novy.wma"};
+    std::vector<bool> vyber;
+    auto zadani = [&](std::wstring& text, const wchar_t*, bool vybratJmeno, int) {
+        nabidnuto.push_back(text);
+        vyber.push_back(vybratJmeno);
+        text = odpovedi[nabidnuto.size() - 1];
+        return 0;
+    };
+    EXPECT_EQ(list.PrikazPrejmenovat(4, zadani), S_OK);
+    // The refused text is offered again.
+    EXPECT_EQ(nabidnuto, (std::vector<std::wstring>{L"stary.wma", L"spatny:nazev.wma"}));
+    EXPECT_TRUE(vyber.at(0));
+    ASSERT_EQ(modul.zpravy.size(), 1u);
+    EXPECT_NE(modul.zpravy[0].text.find(L"není platný"), std::wstring::npos);
+    EXPECT_EQ(VeSlozce(), (std::vector<std::wstring>{L"jiny.wma", L"novy.wma"}));
+    EXPECT_EQ(Obsah(dir.File(L"novy.wma")), "obsah");
+
+    // Without bit 2 the whole name is selected; cancel changes nothing.
+    list.Refresh();
+    Vybrat({L"jiny.wma"});
+    vyber.clear();
+    odpovedi = {L"x.wma"};
+    nabidnuto.clear();
+    EXPECT_EQ(list.PrikazPrejmenovat(3, [&](std::wstring& t, const wchar_t* a, bool v, int i) {
+        return zadani(t, a, v, i), 1;
+    }), S_FALSE);
+    EXPECT_FALSE(vyber.at(0));
+    EXPECT_EQ(VeSlozce(), (std::vector<std::wstring>{L"jiny.wma", L"novy.wma"}));
+
+    // Onto an existing file: the system's error, and nothing is lost.
+    ASSERT_TRUE(Zapsat(dir.File(L"jiny.wma"), "druhy"));
+    odpovedi = {L"novy.wma"};
+    nabidnuto.clear();
+    EXPECT_EQ(list.PrikazPrejmenovat(0, zadani), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
+    EXPECT_EQ(modul.zpravy.size(), 2u);
+    EXPECT_EQ(Obsah(dir.File(L"jiny.wma")), "druhy");
+    EXPECT_EQ(Obsah(dir.File(L"novy.wma")), "obsah");
+}
+
+TEST_F(Prikazy, SaveAsCopiesOverwritesAndReportsAFailedCopyAndTheRecordedFileIsNotPlayed)
+{
+    Naplnit({L"zaznam.wma"});
+    Slozka cil;
+    ASSERT_TRUE(Zapsat(cil.File(L"kopie.wma"), "stare"));
+    std::wstring nabidnuto;
+    EXPECT_EQ(list.PrikazUlozitJako([&](const std::wstring& jmeno, std::wstring& kam) {
+        nabidnuto = jmeno;
+        kam = cil.File(L"kopie.wma");
+        return S_OK;
+    }), S_OK);
+    EXPECT_EQ(nabidnuto, L"zaznam.wma");
+    EXPECT_EQ(Obsah(cil.File(L"kopie.wma")), "obsah");
+    EXPECT_TRUE(modul.zpravy.empty());
+
+    EXPECT_EQ(list.PrikazUlozitJako([](const std::wstring&, std::wstring&) { return S_FALSE; }), S_FALSE);
+    HRESULT hr = list.PrikazUlozitJako([&](const std::wstring&, std::wstring& kam) {
+        kam = cil.File(L"neni\\kopie.wma");
+        return S_OK;
+    });
+    EXPECT_TRUE(FAILED(hr));
+    EXPECT_EQ(modul.zpravy.size(), 1u);
+    EXPECT_EQ(Obsah(dir.File(L"zaznam.wma")), "obsah");
+
+    // Playing the file being recorded is refused.
+    Vybrat({L"zaznam.wma"});
+    std::wstring nahravany = dir.File(L"ZAZNAM.WMA");  // compared without case
+    EXPECT_EQ(list.PrikazPrehrat(true, true, nahravany, host), S_FALSE);
+    ASSERT_EQ(modul.zpravy.size(), 2u);
+    EXPECT_EQ(modul.zpravy[1].text, L"Do tohoto souboru se právě nahrává a nelze ho proto nyní přehrávat.");
+    EXPECT_FALSE(IsPlayerOpen());
+
+    Vybrat({});
+    list.Send(LVM_DELETEALLITEMS);
+    EXPECT_EQ(list.PrikazPrehrat(true, false, L"", host), S_FALSE);  // no current file
+    EXPECT_FALSE(IsPlayerOpen());
+}
+
+TEST_F(Prikazy, ShowingAnotherFolderUpdatesTheViewValues)
+{
+    Naplnit({L"a.wma"});
+    Slozka data;
+    ASSERT_TRUE(Zapsat(data.File(L"d.wma"), "x"));
+    tonbar::test::TestKonfigurace konf;
+    Konfigurace& k = konf.k;
+    k.slozka_data = data.Path();
+    k.seznam_souboru_slozka = dir.Path();
+    EXPECT_EQ(list.PrikazVychoziSlozka(k), S_OK);
+    EXPECT_EQ(k.seznam_souboru_slozka, data.Path());
+    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"d.wma"}));
+    EXPECT_EQ(host.zobrazeno.back(), data.Path());
+    EXPECT_TRUE(list.Watching());
+    EXPECT_EQ(konf.Text(L"seznam_souboru", L"slozka"), data.Path());
+
+    k.slozka_data = data.File(L"neni");
+    EXPECT_EQ(list.PrikazVychoziSlozka(k), E_INVALIDARG);
+    EXPECT_EQ(k.seznam_souboru_slozka, data.Path());
+    EXPECT_EQ(Jmena(), (std::vector<std::wstring>{L"d.wma"}));
+
+    EXPECT_EQ(mirvak::winapi::OtevritSlozkuZaznamu(data.File(L"neni"), false), S_FALSE);
 }

@@ -1,22 +1,17 @@
-// What the settings and update tests share: a host module that records
-// message boxes from any thread, a configuration under a registry key of the
-// test's own, an owner window on a thread of its own, and screenshots.
+// What the settings and update tests share: a configuration under a registry
+// key of the test's own, and an owner window on a thread of its own.
 #pragma once
-#include "harness/Snimek.h"
 
-#include "app/IMirvakModul.h"
 #include "app/Konfigurace.h"
+#include "app/TestModul.h"
+#include "harness/Dialogy.h"
 #include "harness/TestFolder.h"
 
 #include <windows.h>
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <atomic>
-#include <chrono>
-#include <cstdio>
+#include <cstring>
 #include <functional>
-#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -24,52 +19,19 @@
 
 namespace tonbar::test {
 
-class ZaznamZprav : public mirvak::IMirvakModul {
-public:
-    ZaznamZprav() : predchozi_(mirvak::g_modul) { mirvak::g_modul = this; }
-    ~ZaznamZprav() { mirvak::g_modul = predchozi_; }
+using ZaznamZprav = TestModul;
 
-    const wchar_t* NazevProduktu() override { return L"Tonbar"; }
-    HRESULT ObsluhaFatalniChyby(const wchar_t*) override { return E_NOTIMPL; }
-    HRESULT ObsluhaZpravy(const wchar_t* text, UINT, int* vysledek) override
-    {
-        std::lock_guard<std::mutex> z(m_);
-        zpravy_.push_back(text ? text : L"");
-        *vysledek = IDOK;
-        return S_OK;
-    }
-    std::vector<std::wstring> Zpravy() const
-    {
-        std::lock_guard<std::mutex> z(m_);
-        return zpravy_;
-    }
-    void Vymazat()
-    {
-        std::lock_guard<std::mutex> z(m_);
-        zpravy_.clear();
-    }
-
-private:
-    mirvak::IMirvakModul* predchozi_;
-    mutable std::mutex m_;
-    std::vector<std::wstring> zpravy_;
-};
-
-// Polls `podminka` every 20 ms for at most `ms`.
-inline bool Cekat(const std::function<bool()>& podminka, int ms = 10000)
+// Polls `podminka` for at most `ms`, delivering this thread's messages meanwhile.
+inline bool Cekat(const std::function<bool()>& podminka, DWORD ms = 10000)
 {
-    auto konec = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (std::chrono::steady_clock::now() < konec) {
-        if (podminka())
-            return true;
+    return PockatNa([&] {
         MSG m;
         while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&m);
             DispatchMessageW(&m);
         }
-        Sleep(20);
-    }
-    return podminka();
+        return podminka();
+    }, ms);
 }
 
 // A configuration with its defaults, stored under a key of the test's own
@@ -93,6 +55,10 @@ public:
     TestKonfigurace(const TestKonfigurace&) = delete;
     TestKonfigurace& operator=(const TestKonfigurace&) = delete;
 
+    std::wstring Klic(const wchar_t* podklic) const
+    {
+        return podklic && *podklic ? k.registrovaCesta + L"\\" + podklic : k.registrovaCesta;
+    }
     bool KlicExistuje(const wchar_t* podklic = nullptr) const
     {
         HKEY h = nullptr;
@@ -109,11 +75,9 @@ public:
         if (RegOpenKeyExW(HKEY_CURRENT_USER, Klic(podklic).c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
             return nazvy;
         wchar_t nazev[256];
-        DWORD delka = 256;
-        for (DWORD i = 0; RegEnumValueW(h, i, nazev, &delka, nullptr, nullptr, nullptr, nullptr) == 0; ++i) {
+        for (DWORD i = 0, delka = 256; RegEnumValueW(h, i, nazev, &delka, nullptr, nullptr, nullptr, nullptr) == 0;
+             ++i, delka = 256)
             nazvy.insert(nazev);
-            delka = 256;
-        }
         RegCloseKey(h);
         return nazvy;
     }
@@ -122,37 +86,30 @@ public:
         return RegSetKeyValueW(HKEY_CURRENT_USER, Klic(podklic).c_str(), nazev, typ, data, velikost) ==
                ERROR_SUCCESS;
     }
-    std::wstring Klic(const wchar_t* podklic) const
+    // The bytes of a value of the types `typy` (RRF_RT_*); none when it cannot be read.
+    std::vector<BYTE> Binarni(const wchar_t* podklic, const wchar_t* hodnota, DWORD typy = RRF_RT_REG_BINARY) const
     {
-        return podklic && *podklic ? k.registrovaCesta + L"\\" + podklic : k.registrovaCesta;
-    }
-    // A DWORD value, or `chybi` when it cannot be read.
-    DWORD Dword(const wchar_t* podklic, const wchar_t* hodnota, DWORD chybi = 0xDEADBEEF) const
-    {
-        DWORD d = 0, velikost = sizeof d;
-        if (RegGetValueW(HKEY_CURRENT_USER, Klic(podklic).c_str(), hodnota, RRF_RT_REG_DWORD, nullptr, &d,
-                         &velikost) != ERROR_SUCCESS)
-            return chybi;
-        return d;
-    }
-    std::wstring Text(const wchar_t* podklic, const wchar_t* hodnota) const
-    {
-        wchar_t t[1024] = {};
-        DWORD velikost = sizeof t - sizeof(wchar_t);
-        if (RegGetValueW(HKEY_CURRENT_USER, Klic(podklic).c_str(), hodnota, RRF_RT_REG_SZ, nullptr, t,
-                         &velikost) != ERROR_SUCCESS)
-            return L"<chybí>";
-        return t;
-    }
-    std::vector<BYTE> Binarni(const wchar_t* podklic, const wchar_t* hodnota) const
-    {
-        std::vector<BYTE> data(256);
+        std::vector<BYTE> data(2048);
         DWORD velikost = static_cast<DWORD>(data.size());
-        if (RegGetValueW(HKEY_CURRENT_USER, Klic(podklic).c_str(), hodnota, RRF_RT_REG_BINARY, nullptr, data.data(),
+        if (RegGetValueW(HKEY_CURRENT_USER, Klic(podklic).c_str(), hodnota, typy, nullptr, data.data(),
                          &velikost) != ERROR_SUCCESS)
             return {};
         data.resize(velikost);
         return data;
+    }
+    // A DWORD value, or 0xDEADBEEF when it cannot be read.
+    DWORD Dword(const wchar_t* podklic, const wchar_t* hodnota) const
+    {
+        std::vector<BYTE> data = Binarni(podklic, hodnota, RRF_RT_REG_DWORD);
+        DWORD d = 0xDEADBEEF;
+        if (data.size() == sizeof d)
+            std::memcpy(&d, data.data(), sizeof d);
+        return d;
+    }
+    std::wstring Text(const wchar_t* podklic, const wchar_t* hodnota) const
+    {
+        std::vector<BYTE> data = Binarni(podklic, hodnota, RRF_RT_REG_SZ);
+        return data.empty() ? L"<chybí>" : reinterpret_cast<const wchar_t*>(data.data());
     }
 
     Konfigurace k;
@@ -166,8 +123,8 @@ inline const HorkaKlavesa* Klavesa(const Konfigurace& k, uint32_t prikaz)
     return nullptr;
 }
 
-// A hidden window on its own thread that runs a modal dialog as its owner
-// and counts the messages posted to it.
+// A hidden window on a thread of its own that runs a modal dialog as its
+// owner and counts the messages WM_APP to WM_APP + 7 posted to it.
 class VlastnikNaVlakne {
 public:
     explicit VlastnikNaVlakne(std::function<INT_PTR(HWND)> dialog) : dialog_(std::move(dialog))
@@ -181,33 +138,25 @@ public:
             vlakno_.join();
     }
     // Waits for the dialog to end; its result, or -2 after the time-out.
-    INT_PTR Vysledek(int ms = 10000)
+    INT_PTR Vysledek(DWORD ms = 10000)
     {
         if (!Cekat([this] { return hotovo_.load(); }, ms))
             return -2;
         vlakno_.join();
         return vysledek_;
     }
-    HWND Okno() const { return okno_; }
-    int Pocet(UINT zprava) const
-    {
-        return zprava == WM_APP + 2 ? pouzito_.load() : zprava == WM_APP + 5 ? seznam_.load() : -1;
-    }
+    int Pocet(UINT zprava) const { return pocty_[zprava - WM_APP].load(); }
 
 private:
-    static LRESULT CALLBACK Procedura(HWND h, UINT m, WPARAM w, LPARAM l)
-    {
-        auto* ja = reinterpret_cast<VlastnikNaVlakne*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-        if (ja && m == WM_APP + 2)
-            ++ja->pouzito_;
-        if (ja && m == WM_APP + 5)
-            ++ja->seznam_;
-        return DefWindowProcW(h, m, w, l);
-    }
     void Bezet()
     {
         WNDCLASSW wc{};
-        wc.lpfnWndProc = Procedura;
+        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            auto* ja = reinterpret_cast<VlastnikNaVlakne*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+            if (ja && m >= WM_APP && m < WM_APP + 8)
+                ++ja->pocty_[m - WM_APP];
+            return DefWindowProcW(h, m, w, l);
+        };
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.lpszClassName = L"TonbarTestVlastnik";
         RegisterClassW(&wc);  // a second registration fails harmlessly
@@ -216,10 +165,7 @@ private:
         SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         okno_ = h;
         vysledek_ = dialog_(h);
-        // Deliver what the dialog posted before it ended.
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&m);
+        Cekat([] { return true; }, 0);  // delivers what the dialog posted before it ended
         DestroyWindow(h);
         hotovo_ = true;
     }
@@ -228,36 +174,8 @@ private:
     std::thread vlakno_;
     std::atomic<HWND> okno_{nullptr};
     std::atomic<bool> hotovo_{false};
-    std::atomic<int> pouzito_{0}, seznam_{0};
+    std::atomic<int> pocty_[8] = {};
     INT_PTR vysledek_ = 0;
 };
-
-inline std::wstring TextOkna(HWND okno)
-{
-    wchar_t t[1024] = {};
-    GetWindowTextW(okno, t, 1024);
-    return t;
-}
-
-// Where screenshots go: TONBAR_SCREENSHOT_DIR, else build/screenshots of the
-// source tree when that folder exists; empty when neither.
-inline std::wstring SlozkaSnimku()
-{
-    wchar_t env[MAX_PATH] = {};
-    if (GetEnvironmentVariableW(L"TONBAR_SCREENSHOT_DIR", env, MAX_PATH))
-        return env;
-    std::string zdroj = TONBAR_SOURCE_DIR;
-    std::wstring cesta = L"Z:";
-    for (char c : zdroj)
-        cesta += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    cesta += L"\\build\\screenshots";
-    DWORD a = GetFileAttributesW(cesta.c_str());
-    if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_DIRECTORY))
-        return {};
-    return cesta;
-}
-
-// Copies the screen under `okno` into a PNG file. True when written.
-inline bool UlozitSnimek(HWND okno, const std::wstring& soubor) { return UlozitSnimekOkna(okno, soubor); }
 
 } // namespace tonbar::test

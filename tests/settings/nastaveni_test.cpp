@@ -3,7 +3,6 @@
 // user would and reads the registry the dialog wrote.
 #include "settings/DlgNastaveni.h"
 #include "settings/NastaveniTest.h"
-#include "harness/Dialogy.h"
 
 #include "resources/resource.h"
 #include "stores/rxml/RxmlStore.h"
@@ -12,40 +11,31 @@
 
 #include <commctrl.h>
 
-#include <cstring>
 
 using namespace tonbar::test;
 
 namespace {
 
+// The page that shows; nullptr unless exactly one does.
 HWND NajitViditelnouStranku(HWND dlg)
 {
-    HWND nalezena = nullptr;
-    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-        wchar_t trida[32] = {};
-        GetClassNameW(c, trida, 32);
-        if (std::wcscmp(trida, L"#32770") == 0 && IsWindowVisible(c))
-            nalezena = nalezena ? reinterpret_cast<HWND>(-1) : c;
-    }
-    return nalezena == reinterpret_cast<HWND>(-1) ? nullptr : nalezena;  // exactly one page shows
+    std::vector<HWND> viditelne;
+    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (TridaOkna(c) == L"#32770" && IsWindowVisible(c))
+            viditelne.push_back(c);
+    return viditelne.size() == 1 ? viditelne[0] : nullptr;
 }
 
 // Selects the page's tree item as a click would; the page shown then.
 HWND VybratStranku(HWND dlg, UINT sablona)
 {
     HWND strom = GetDlgItem(dlg, IDC_NAST_STROM);
-    auto polozka = reinterpret_cast<HTREEITEM>(SendMessageW(strom, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-    while (polozka) {
-        TVITEMW t{};
-        t.mask = TVIF_PARAM;
-        t.hItem = polozka;
-        SendMessageW(strom, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&t));
-        if (static_cast<UINT>(t.lParam) == sablona) {
-            SendMessageW(strom, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(polozka));
+    for (auto p = TreeView_GetRoot(strom); p; p = TreeView_GetNextSibling(strom, p)) {
+        TVITEMW t{TVIF_PARAM, p};
+        if (TreeView_GetItem(strom, &t) && static_cast<UINT>(t.lParam) == sablona) {
+            TreeView_SelectItem(strom, p);
             return NajitViditelnouStranku(dlg);
         }
-        polozka = reinterpret_cast<HTREEITEM>(SendMessageW(strom, TVM_GETNEXTITEM, TVGN_NEXT,
-                                                           reinterpret_cast<LPARAM>(polozka)));
     }
     return nullptr;
 }
@@ -152,7 +142,7 @@ protected:
 TEST_F(NastaveniTest, EveryPageOpensUnderItsTitleAndOkWithoutVisitingSaves)
 {
     Otevrit(4242);
-    EXPECT_EQ(TextOkna(dlg_), L"Tonbar - Předvolby - Všeobecné předvolby aplikace");
+    EXPECT_EQ(Text(dlg_), L"Tonbar - Předvolby - Všeobecné předvolby aplikace");
     EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)));
     const std::pair<UINT, const wchar_t*> stranky[] = {
         {IDD_NAST_APLIKACE, L"Všeobecné předvolby aplikace"},
@@ -167,7 +157,7 @@ TEST_F(NastaveniTest, EveryPageOpensUnderItsTitleAndOkWithoutVisitingSaves)
     for (const auto& [sablona, titulek] : stranky) {
         HWND stranka = VybratStranku(dlg_, sablona);
         ASSERT_NE(stranka, nullptr) << sablona;
-        EXPECT_EQ(TextOkna(dlg_), std::wstring(L"Tonbar - Předvolby - ") + titulek);
+        EXPECT_EQ(Text(dlg_), std::wstring(L"Tonbar - Předvolby - ") + titulek);
         RECT rs{}, rt{}, rd{};  // the page lies right of the tree, inside the dialog
         GetWindowRect(stranka, &rs);
         GetWindowRect(GetDlgItem(dlg_, IDC_NAST_STROM), &rt);
@@ -266,42 +256,47 @@ TEST_F(NastaveniTest, ChangesOnEveryPageAreNotWrittenAfterStornoAndReachTheRegis
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 1);
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 5), 1) << "the supported-formats box was clicked";
 
-    EXPECT_EQ(konf_.Text(nullptr, L"slozka_data"), L"C:\\zaznamy\\nova");
-    EXPECT_EQ(konf_.Dword(nullptr, L"process_priority"), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
     EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS))
         << "the priority is applied";
-    EXPECT_EQ(konf_.Dword(nullptr, L"parametry"), 0u);
-    std::vector<BYTE> akce = konf_.Binarni(nullptr, L"akce_ikona_hlavni");
-    ASSERT_EQ(akce.size(), 32u);
-    uint32_t a[8];
-    std::memcpy(a, akce.data(), 32);
-    EXPECT_EQ(a[0], 40008u);
-    EXPECT_EQ(a[1], 40011u);
-    EXPECT_EQ(a[7], 40013u);
+    // What each page wrote: a text, or else a number.
+    const struct {
+        const wchar_t *klic, *nazev, *text;
+        DWORD cislo;
+    } zapsano[] = {
+        {nullptr, L"slozka_data", L"C:\\zaznamy\\nova", 0},
+        {nullptr, L"process_priority", nullptr, BELOW_NORMAL_PRIORITY_CLASS},
+        {nullptr, L"parametry", nullptr, 0},
+        {nullptr, L"po_spusteni", nullptr, 1},
+        {nullptr, L"zapis_udalosti", nullptr, 8},
+        {L"soubor", L"vytv_jmena", nullptr, 0},
+        {L"soubor", L"jmeno", L"Pokus", 0},
+        {L"soubor", L"max_pocet_souboru", nullptr, 1234},
+        {L"soubor", L"parametry", nullptr, 1},
+        {nullptr, L"varovani_ticho", nullptr, 5},
+        {L"seznam_souboru", L"parametry", nullptr, 7 - 1 + 8},
+        {L"smtp_ucet", L"email", L"odesilatel@example.com", 0},
+        {L"smtp_ucet", L"server", L"smtp.example.com", 0},
+        {L"smtp_ucet", L"heslo", L"tajne", 0},
+        {L"smtp_ucet", L"jmeno", L"tester", 0},  // untouched field as it was
+        {L"smtp_ucet", L"parametry", nullptr, 1},
+        {L"prehravani", L"prehravac", nullptr, 0},
+    };
+    for (const auto& z : zapsano) {
+        if (z.text)
+            EXPECT_EQ(konf_.Text(z.klic, z.nazev), z.text) << z.nazev;
+        else
+            EXPECT_EQ(konf_.Dword(z.klic, z.nazev), z.cislo) << z.nazev;
+    }
+    const uint32_t akce[8] = {40008, 40011, 40009, 40009, 40002, 40009, 40002, 40013};
+    std::vector<BYTE> data = konf_.Binarni(nullptr, L"akce_ikona_hlavni");
+    ASSERT_EQ(data.size(), 32u);
+    EXPECT_EQ(std::memcmp(data.data(), akce, 32), 0);
     std::vector<BYTE> hk = konf_.Binarni(L"horke_klavesy", L"40011");
+    const uint32_t klavesa[4] = {MOD_CONTROL | MOD_ALT, 'R', 40011, 20022};
     ASSERT_EQ(hk.size(), 16u);
-    HorkaKlavesa h{};
-    std::memcpy(&h, hk.data(), 16);
-    EXPECT_EQ(h.modifikatory, static_cast<uint32_t>(MOD_CONTROL | MOD_ALT));
-    EXPECT_EQ(h.klavesa, static_cast<uint32_t>('R'));
-    EXPECT_EQ(h.prikaz, 40011u);
-    EXPECT_EQ(h.skupina, 20022u);
+    EXPECT_EQ(std::memcmp(hk.data(), klavesa, 16), 0);
     ASSERT_NE(Klavesa(konf_.k, 40011), nullptr);
     EXPECT_EQ(Klavesa(konf_.k, 40011)->klavesa, static_cast<uint32_t>('R')) << "in the configuration after OK";
-    EXPECT_EQ(konf_.Dword(nullptr, L"po_spusteni"), 1u);
-    EXPECT_EQ(konf_.Dword(nullptr, L"zapis_udalosti"), 8u);
-    EXPECT_EQ(konf_.Dword(L"soubor", L"vytv_jmena"), 0u);
-    EXPECT_EQ(konf_.Text(L"soubor", L"jmeno"), L"Pokus");
-    EXPECT_EQ(konf_.Dword(L"soubor", L"max_pocet_souboru"), 1234u);
-    EXPECT_EQ(konf_.Dword(L"soubor", L"parametry"), 1u);
-    EXPECT_EQ(konf_.Dword(nullptr, L"varovani_ticho"), 5u);
-    EXPECT_EQ(konf_.Dword(L"seznam_souboru", L"parametry"), 7u - 1u + 8u);
-    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"email"), L"odesilatel@example.com");
-    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"server"), L"smtp.example.com");
-    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"heslo"), L"tajne");
-    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"jmeno"), L"tester") << "untouched field as it was";
-    EXPECT_EQ(konf_.Dword(L"smtp_ucet", L"parametry"), 1u);
-    EXPECT_EQ(konf_.Dword(L"prehravani", L"prehravac"), 0u);
     EXPECT_TRUE(zpravy_.Zpravy().empty());
 }
 

@@ -9,6 +9,7 @@
 #include "mainwindow/IkonaOznameni.h"
 #include "resources/resource.h"
 #include "resources/version.h"
+#include "harness/Snimek.h"
 #include "settings/NastaveniTest.h"
 
 #include <gtest/gtest.h>
@@ -24,22 +25,15 @@ namespace {
 const std::wstring kVerze(TONBAR_VERSION_TEXT, TONBAR_VERSION_TEXT + sizeof TONBAR_VERSION_TEXT - 1);
 const wchar_t kChyba[] = L"Při vyhledávání aktualizací na webu došlo k chybě.";
 
-// The program's registry key points at a test key of its own for the override.
-class KlicProgramu {
+// The program's registry key is a test key of its own, for the address override.
+class KlicProgramu : public TestKonfigurace {
 public:
-    KlicProgramu() : puvodni_(g_konfigurace.registrovaCesta)
-    {
-        g_konfigurace.registrovaCesta = L"Software\\Mirvak\\TonbarTest\\update-" + std::to_wstring(GetCurrentProcessId());
-    }
-    ~KlicProgramu()
-    {
-        RegDeleteTreeW(HKEY_CURRENT_USER, g_konfigurace.registrovaCesta.c_str());
-        g_konfigurace.registrovaCesta = puvodni_;
-    }
+    KlicProgramu() : puvodni_(g_konfigurace.registrovaCesta) { g_konfigurace.registrovaCesta = k.registrovaCesta; }
+    ~KlicProgramu() { g_konfigurace.registrovaCesta = puvodni_; }
     void NastavitAdresu(const std::wstring& adresa) const
     {
-        RegSetKeyValueW(HKEY_CURRENT_USER, g_konfigurace.registrovaCesta.c_str(), kHodnotaAdresyAktualizace, REG_SZ,
-                        adresa.c_str(), static_cast<DWORD>((adresa.size() + 1) * sizeof(wchar_t)));
+        Zapsat(nullptr, kHodnotaAdresyAktualizace, REG_SZ, adresa.c_str(),
+               static_cast<DWORD>((adresa.size() + 1) * sizeof(wchar_t)));
     }
 
 private:
@@ -48,21 +42,21 @@ private:
 
 } // namespace
 
+// The text must begin with the prefix (in any case) and hold 21 to 50 characters;
+// the version is the rest, blank included.
 TEST(Aktualizace, VersionTextLengthAndPrefixDecide)
 {
-    std::wstring v;
-    EXPECT_EQ(VerzeZTextu(L"posledni_verze 4.0.0.2", v), S_OK);
-    EXPECT_EQ(v, L" 4.0.0.2") << "the blank is kept";
-    EXPECT_EQ(VerzeZTextu(L"posledni_verze 4.0.01", v), S_OK) << "21 characters pass";
-    EXPECT_EQ(VerzeZTextu(L"posledni_verze 4.0.1", v), E_FAIL) << "20 characters fail";
-    EXPECT_TRUE(v.empty());
     const std::wstring padesat = L"posledni_verze" + std::wstring(36, L'9');
-    EXPECT_EQ(VerzeZTextu(padesat, v), S_OK);
-    EXPECT_EQ(VerzeZTextu(padesat + L"9", v), E_FAIL) << "51 characters fail";
-    EXPECT_EQ(VerzeZTextu(L"POSLEDNI_VERZE4.1.0.0", v), S_OK) << "the prefix test ignores case";
-    EXPECT_EQ(v, L"4.1.0.0");
-    EXPECT_EQ(VerzeZTextu(L"<html>posledni_verze 4.0.0.2", v), E_FAIL);
-    EXPECT_EQ(VerzeZTextu(L"", v), E_FAIL);
+    const std::pair<std::wstring, const wchar_t*> pripady[] = {
+        {L"posledni_verze 4.0.0.2", L" 4.0.0.2"}, {L"posledni_verze 4.0.01", L" 4.0.01"},
+        {L"posledni_verze 4.0.1", nullptr},       {padesat, padesat.c_str() + 14},
+        {padesat + L"9", nullptr},                {L"POSLEDNI_VERZE4.1.0.0", L"4.1.0.0"},
+        {L"<html>posledni_verze 4.0.0.2", nullptr}, {L"", nullptr}};
+    for (const auto& [text, verze] : pripady) {
+        std::wstring v = L"stará";
+        EXPECT_EQ(VerzeZTextu(text, v), verze ? S_OK : E_FAIL) << text;
+        EXPECT_EQ(v, verze ? verze : L"") << text;
+    }
 }
 
 TEST(Aktualizace, OwnVersionAndTheAddressesARegistryValueOverrides)
@@ -87,15 +81,12 @@ TEST(Aktualizace, AboutDialogShowsNameVersionAndCopyrightOnceAtATime)
     VlastnikNaVlakne vlastnik([](HWND o) { return ZobrazitOAplikaci(o); });
     ASSERT_TRUE(Cekat([] { return OknoOAplikaci() && IsWindowVisible(OknoOAplikaci()); }));
     HWND dlg = OknoOAplikaci();
-    EXPECT_EQ(TextOkna(dlg), L"O programu Tonbar");
-    EXPECT_EQ(TextOkna(GetDlgItem(dlg, IDC_AKT_NADPIS)), L"Tonbar");
-    EXPECT_EQ(TextOkna(GetDlgItem(dlg, IDC_INFO_VERZE)), L"verze: " + kVerze + L"  (64-bitová verze)");
-    EXPECT_EQ(TextOkna(GetDlgItem(dlg, IDC_INFO_COPYRIGHT)), L"Copyright © 2026 Mirvak");
+    EXPECT_EQ(Text(dlg), L"O programu Tonbar");
+    EXPECT_EQ(Text(GetDlgItem(dlg, IDC_AKT_NADPIS)), L"Tonbar");
+    EXPECT_EQ(Text(GetDlgItem(dlg, IDC_INFO_VERZE)), L"verze: " + kVerze + L"  (64-bitová verze)");
+    EXPECT_EQ(Text(GetDlgItem(dlg, IDC_INFO_COPYRIGHT)), L"Copyright © 2026 Mirvak");
     EXPECT_EQ(ZobrazitOAplikaci(nullptr), 0) << "a second request only brings it to the front";
-    if (!SlozkaSnimku().empty()) {
-        Sleep(300);
-        EXPECT_TRUE(UlozitSnimek(dlg, SlozkaSnimku() + L"\\o_aplikaci.png"));
-    }
+    EXPECT_TRUE(SnimekDoSlozky(dlg, L"o_aplikaci.png"));
     PostMessageW(dlg, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(vlastnik.Vysledek(), IDOK);
     EXPECT_EQ(OknoOAplikaci(), nullptr);
@@ -169,14 +160,27 @@ protected:
 
 } // namespace
 
-// The text comes in the ANSI code page; a body over 4096 bytes fails rather
-// than being cut; a bad address fails with a code.
-TEST_F(HttpTest, DownloadReadsTheFileAndCapsItsSize)
+// One server for the whole scenario: the dialog with both versions, the
+// download and its cap, then a 404 page and no server at all.
+TEST_F(HttpTest, DialogDownloadAndErrorBoxUnlessSilent)
 {
-    std::wstring text = L"staré";
-    EXPECT_EQ(DownloadTextFile(text, L""), E_INVALIDARG);
-    EXPECT_TRUE(text.empty());
     Zapsat("posledni_verze 4.0.0.2");
+    EXPECT_EQ(StartUpdateCheck(false), S_OK);
+    ASSERT_TRUE(Cekat([] { return OknoAktualizace() && IsWindowVisible(OknoAktualizace()); }));
+    HWND dlg = OknoAktualizace();
+    EXPECT_EQ(Text(dlg), L"Vyhledání aktualizací - Tonbar");
+    EXPECT_EQ(Text(GetDlgItem(dlg, IDC_AKT_VASE_VERZE)), L"Vaše verze: " + kVerze);
+    EXPECT_EQ(Text(GetDlgItem(dlg, IDC_AKT_WEB_VERZE)), L"Aktuální verze na webu:  4.0.0.2");
+    EXPECT_EQ(PosledniBublinaAktualizace(), L"Vyhledávám aktualizace na www.mirvak.example.org.\nČekejte prosím...");
+    EXPECT_EQ(StartUpdateCheck(false), S_FALSE) << "a second command while the check runs only beeps";
+    EXPECT_TRUE(SnimekDoSlozky(dlg, L"aktualizace.png"));
+    PostMessageW(dlg, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(Cekat([] { return !KontrolaAktualizaciBezi(); }));
+    EXPECT_TRUE(zpravy_.Zpravy().empty());
+
+    // The text comes in the ANSI code page; a body over 4096 bytes fails
+    // rather than being cut; no server fails with a code.
+    std::wstring text;
     ASSERT_EQ(DownloadTextFile(text, AdresaSouboruVerze().c_str()), S_OK);
     EXPECT_EQ(text, L"posledni_verze 4.0.0.2");
     Zapsat(std::string(4096, 'x'), L"velky.txt");
@@ -185,42 +189,18 @@ TEST_F(HttpTest, DownloadReadsTheFileAndCapsItsSize)
     Zapsat(std::string(4097, 'x'), L"velky.txt");
     EXPECT_EQ(DownloadTextFile(text, (url_ + L"velky.txt").c_str()), HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE));
     EXPECT_TRUE(text.empty()) << "no truncated text";
-    // Nothing listens on port 1 of the loopback address.
-    EXPECT_LT(DownloadTextFile(text, L"http://127.0.0.1:1/software/tonbar/posledni_verze.txt"), 0);
-}
+    const wchar_t* nikdo = L"http://127.0.0.1:1/software/tonbar/posledni_verze.txt";  // nothing listens on port 1
+    EXPECT_LT(DownloadTextFile(text, nikdo), 0);
 
-TEST_F(HttpTest, DialogShowsOwnAndPublishedVersionOnceAtATime)
-{
-    Zapsat("posledni_verze 4.0.0.2");
-    EXPECT_EQ(StartUpdateCheck(false), S_OK);
-    ASSERT_TRUE(Cekat([] { return OknoAktualizace() && IsWindowVisible(OknoAktualizace()); }));
-    HWND dlg = OknoAktualizace();
-    EXPECT_EQ(TextOkna(dlg), L"Vyhledání aktualizací - Tonbar");
-    EXPECT_EQ(TextOkna(GetDlgItem(dlg, IDC_AKT_VASE_VERZE)), L"Vaše verze: " + kVerze);
-    EXPECT_EQ(TextOkna(GetDlgItem(dlg, IDC_AKT_WEB_VERZE)), L"Aktuální verze na webu:  4.0.0.2");
-    EXPECT_EQ(PosledniBublinaAktualizace(), L"Vyhledávám aktualizace na www.mirvak.example.org.\nČekejte prosím...");
-    EXPECT_EQ(StartUpdateCheck(false), S_FALSE) << "a second command while the check runs only beeps";
-    if (!SlozkaSnimku().empty()) {
-        Sleep(300);
-        EXPECT_TRUE(UlozitSnimek(dlg, SlozkaSnimku() + L"\\aktualizace.png"));
+    // No file: the server answers 404 with an HTML page, taken as the text and
+    // refused; then no server. The error box shows unless the check is silent.
+    ASSERT_TRUE(DeleteFileW((slozka_ + L"\\posledni_verze.txt").c_str()));
+    for (const wchar_t* adresa : {L"404", nikdo}) {
+        if (adresa == nikdo)
+            klic_.NastavitAdresu(nikdo);
+        EXPECT_TRUE(NeuspesnaKontrola(true).empty()) << adresa;
+        std::vector<std::wstring> z = NeuspesnaKontrola(false);
+        ASSERT_EQ(z.size(), 1u) << adresa;
+        EXPECT_EQ(z[0].rfind(kChyba, 0), 0u) << adresa;
     }
-    PostMessageW(dlg, WM_COMMAND, IDOK, 0);
-    EXPECT_TRUE(Cekat([] { return !KontrolaAktualizaciBezi(); }));
-    EXPECT_TRUE(zpravy_.Zpravy().empty());
-}
-
-// No file: the server answers 404 with an HTML page, taken as the text and
-// refused. The error box shows unless the check is silent (lParam 0xFFFF);
-// so does an unreachable server.
-TEST_F(HttpTest, ErrorPageOrNoServerGiveTheErrorBoxUnlessSilent)
-{
-    std::vector<std::wstring> z = NeuspesnaKontrola(false);
-    ASSERT_EQ(z.size(), 1u);
-    EXPECT_EQ(z[0].rfind(kChyba, 0), 0u);
-    EXPECT_TRUE(NeuspesnaKontrola(true).empty());
-    klic_.NastavitAdresu(L"http://127.0.0.1:1/software/tonbar/posledni_verze.txt");
-    EXPECT_TRUE(NeuspesnaKontrola(true).empty());
-    z = NeuspesnaKontrola(false);
-    ASSERT_EQ(z.size(), 1u);
-    EXPECT_EQ(z[0].rfind(kChyba, 0), 0u);
 }
