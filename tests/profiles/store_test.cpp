@@ -376,7 +376,8 @@ TEST_F(DialogyTest, EditAndRenameSaveTheirChanges)
                           Kliknout(dlg, IDC_PROFILY_UPRAVIT);
                           if (HWND p = DialogProfilu()) {
                               profil = Text(p) + L"|" +
-                                       std::to_wstring(SendDlgItemMessageW(p, IDC_PRZ_KODOVANI, CB_GETCURSEL, 0, 0));
+                                       std::to_wstring(SendDlgItemMessageW(p, IDC_PRZ_KODOVANI, CB_GETCURSEL, 0, 0)) +
+                                       L"|" + std::to_wstring(SendDlgItemMessageW(p, IDC_PRZ_ZARIZENI, CB_GETCURSEL, 0, 0));
                               Napsat(p, IDC_PRZ_SLOZKA, L"C:\\zahodit");
                               Zavrit(dlg, p, IDCANCEL);
                           }
@@ -399,7 +400,8 @@ TEST_F(DialogyTest, EditAndRenameSaveTheirChanges)
                           Kliknout(dlg, IDCANCEL);  // Escape closes too
                       }),
               S_OK);
-    EXPECT_EQ(profil, L"Upravit profil záznamu - Porada|5");
+    // The stored device is not plugged in: none is shown, and the edit keeps it.
+    EXPECT_EQ(profil, L"Upravit profil záznamu - Porada|5|-1");
     EXPECT_EQ(poZruseni, slozka_.Path() + L"\\porady");
     EXPECT_EQ(poUprave, L"Porada|" + upravena);
     EXPECT_EQ(nazevKPrejmenovani, L"Porada");
@@ -409,10 +411,8 @@ TEST_F(DialogyTest, EditAndRenameSaveTheirChanges)
     EXPECT_EQ(zpravy[2], L"");
     EXPECT_EQ(vybrana, L"Porada týmu");
     EXPECT_TRUE(vysledek.profilyZmeneny);
-    // The device is what the combo box showed: with the stored one missing, the system's first.
-    const std::wstring u = Ulozene();
-    EXPECT_EQ(u.rfind(L"Porada týmu|" + upravena + L"|6|", 0), 0u) << u;
-    EXPECT_EQ(u.substr(u.find(L';') + 1), L"Zkouška|" + slozka_.Path() + L"\\zkousky|0||;") << u;
+    EXPECT_EQ(Ulozene(), L"Porada týmu|" + upravena + L"|6|Neexistující mikrofon|;Zkouška|" + slozka_.Path() +
+                             L"\\zkousky|0||;");
 }
 
 // With nothing selected, edit, rename and remove only beep; the command
