@@ -60,7 +60,8 @@ std::wstring Smtp::FromAnsi(const std::string& bytes) const
 
 int Smtp::Fail(int code)
 {
-    if (code == -1)
+    // 421: the server closes the channel after it, as after a dropped connection.
+    if (code == -1 || code == 421)
         greeted = 0;
     lastCode = code;
     OnError(code, lastReply);
@@ -274,7 +275,7 @@ int Smtp::Authenticate()
         if (code != 334) {
             lastCode = code;
             OnRejected(code, lastReply);
-            if (code == -1)
+            if (code == -1 || code == 421)
                 greeted = 0;
             return Failure(code);
         }
