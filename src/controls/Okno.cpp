@@ -310,26 +310,11 @@ INT_PTR DialogZaklad::DoModal(HWND vlastnik, UINT idSablony, HINSTANCE modul)
                            DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
-INT_PTR DialogZaklad::DoModalIndirect(HWND vlastnik, const DLGTEMPLATE* sablona)
-{
-    dialog_ = true;
-    return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), sablona, vlastnik, DialogProc,
-                                   reinterpret_cast<LPARAM>(this));
-}
-
 HRESULT DialogZaklad::CreateModeless(HWND vlastnik, UINT idSablony, HINSTANCE modul)
 {
     dialog_ = true;
     HWND dlg = CreateDialogParamW(modul ? modul : GetModuleHandleW(nullptr), MAKEINTRESOURCEW(idSablony), vlastnik,
                                   DialogProc, reinterpret_cast<LPARAM>(this));
-    return dlg ? S_OK : KodPosledniChyby();
-}
-
-HRESULT DialogZaklad::CreateModelessIndirect(HWND vlastnik, const DLGTEMPLATE* sablona)
-{
-    dialog_ = true;
-    HWND dlg = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), sablona, vlastnik, DialogProc,
-                                          reinterpret_cast<LPARAM>(this));
     return dlg ? S_OK : KodPosledniChyby();
 }
 

@@ -242,10 +242,8 @@ class DialogZaklad : public OknoImplZaklad {
 public:
     // Modal: the dialog's EndDialog value, or -1 when it could not be created.
     INT_PTR DoModal(HWND vlastnik, UINT idSablony, HINSTANCE modul = nullptr);
-    INT_PTR DoModalIndirect(HWND vlastnik, const DLGTEMPLATE* sablona);
     // Modeless: 0 or the last error's code.
     HRESULT CreateModeless(HWND vlastnik, UINT idSablony, HINSTANCE modul = nullptr);
-    HRESULT CreateModelessIndirect(HWND vlastnik, const DLGTEMPLATE* sablona);
     BOOL EndDialog(INT_PTR vysledek) const { return ::EndDialog(m_hWnd, vysledek); }
     HWND Item(int id) const { return ::GetDlgItem(m_hWnd, id); }
 

@@ -35,6 +35,12 @@ bool HasEightBitBytes(const std::string& text)
     return false;
 }
 
+// The server closes the channel after 421, as after a dropped connection (-1).
+bool EndsSession(int code)
+{
+    return code == -1 || code == 421;
+}
+
 } // namespace
 
 Smtp::Smtp()
@@ -60,8 +66,7 @@ std::wstring Smtp::FromAnsi(const std::string& bytes) const
 
 int Smtp::Fail(int code)
 {
-    // 421: the server closes the channel after it, as after a dropped connection.
-    if (code == -1 || code == 421)
+    if (EndsSession(code))
         greeted = 0;
     lastCode = code;
     OnError(code, lastReply);
@@ -275,7 +280,7 @@ int Smtp::Authenticate()
         if (code != 334) {
             lastCode = code;
             OnRejected(code, lastReply);
-            if (code == -1 || code == 421)
+            if (EndsSession(code))
                 greeted = 0;
             return Failure(code);
         }

@@ -56,13 +56,13 @@ HRESULT ComboBoxZarizeniZvuk::Attach(HWND combo)
     return S_OK;
 }
 
-void ComboBoxZarizeniZvuk::Fill(const AudioCaptureDevice& current)
+bool ComboBoxZarizeniZvuk::Fill(const AudioCaptureDevice& current)
 {
     if (!hwnd_)
-        return;
+        return false;
     SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
     if (!list_)
-        return;
+        return false;
     LRESULT vybrat = CB_ERR;
     for (int i = 0; i < list_->Count(); ++i) {
         const std::wstring& jmeno = list_->At(i).friendlyName;
@@ -75,6 +75,7 @@ void ComboBoxZarizeniZvuk::Fill(const AudioCaptureDevice& current)
     }
     if (SendMessageW(hwnd_, CB_GETCOUNT, 0, 0) > 0)
         SendMessageW(hwnd_, CB_SETCURSEL, vybrat == CB_ERR ? 0 : static_cast<WPARAM>(vybrat), 0);
+    return vybrat != CB_ERR;
 }
 
 HRESULT ComboBoxZarizeniZvuk::GetSelected(AudioCaptureDevice& device) const

@@ -26,8 +26,8 @@ public:
     // The list shown; not owned.
     void SetList(const AudioCaptureDeviceList* list) { list_ = list; }
     // Shows the list and selects `current` (by name, ignoring case; the last
-    // such item), else the first item.
-    void Fill(const AudioCaptureDevice& current);
+    // such item) and gives true, else selects the first item.
+    bool Fill(const AudioCaptureDevice& current);
     // 0 and the selected device copied; 1 when nothing usable is selected.
     HRESULT GetSelected(AudioCaptureDevice& device) const;
 

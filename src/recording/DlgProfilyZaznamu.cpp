@@ -97,14 +97,10 @@ LRESULT DlgProfilZaznamu::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
         if (FAILED(hr))
             VyhoditKod(hr);
         comboZarizeni_.SetList(&zarizeni_);
-        comboZarizeni_.Fill(profil_.device);
         // A stored device that is not plugged in now is not swapped for the
         // first one behind the user's back: nothing is selected, and OK keeps
         // it unless another device is chosen.
-        AudioCaptureDevice zvolene;
-        if (!profil_.device.friendlyName.empty() &&
-            (comboZarizeni_.GetSelected(zvolene) != S_OK ||
-             lstrcmpiW(zvolene.friendlyName.c_str(), profil_.device.friendlyName.c_str()) != 0))
+        if (!comboZarizeni_.Fill(profil_.device) && !profil_.device.friendlyName.empty())
             SendDlgItemMessageW(m_hWnd, IDC_PRZ_ZARIZENI, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
         UmistitDialog(m_hWnd);
     } catch (long code) {
