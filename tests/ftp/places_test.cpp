@@ -147,42 +147,34 @@ TEST(DlgOdeslaniNaFtpTest, ShowsThePlacesAndReturnsTheChoice)
     FtpPlaceList mista, zadna;
     mista.Append({L"", L"Prvni", true, L"s1", L"f1", L"u1"});
     mista.Append({L"", L"Druhe", true, L"s2", L"f2\\g", L"u2"});
-    std::wstring titulek, odkaz, jmeno, prvni, druhe, prazdne = L"?";
-    mirvak::ftp::DlgOdeslaniNaFtp dialog(mista, L"C:\\nahravky\\Záznam 7.wma"), bezMist(zadna, L"C:\\x\\a.wma");
-    INT_PTR r = Ridit([&] { return dialog.DoModal(nullptr); }, [&] {
-        HWND dlg = CekatNaDialog(L"Odeslání na FTP", IDC_FTP_MISTO);
-        if (!dlg)
-            return;
-        titulek = Text(dlg);
-        odkaz = Text(dlg, IDC_FTP_ODKAZ);
-        jmeno = Text(dlg, IDC_FTP_JMENO_SOUBORU);
-        prvni = Text(dlg, IDC_FTP_HODNOTA_SERVER);
-        Vybrat(dlg, IDC_FTP_MISTO, 1, true);
-        druhe = Text(dlg, IDC_FTP_HODNOTA_SERVER) + L"|" + Text(dlg, IDC_FTP_SLOZKA) + L"|" +
-                Text(dlg, IDC_FTP_HODNOTA_UZIVATEL);
-        Napsat(dlg, IDC_FTP_JMENO_SOUBORU, L"jinak.wma");
-        Kliknout(dlg, IDOK);
-    });
-    EXPECT_EQ(r, IDOK);
-    EXPECT_EQ(titulek, L"Odeslání na FTP - Tonbar");
-    EXPECT_EQ(jmeno, L"Záznam 7.wma");
-    EXPECT_NE(odkaz.find(L"Záznam 7.wma"), std::wstring::npos);
-    EXPECT_EQ(prvni, L"s1");
-    EXPECT_EQ(druhe, L"s2|f2\\g|u2");
-    EXPECT_EQ(dialog.VybraneMisto(), 1);
-    EXPECT_EQ(dialog.VzdaleneJmeno(), L"jinak.wma");
-
-    LRESULT polozek = -1;
-    r = Ridit([&] { return bezMist.DoModal(nullptr); }, [&] {
-        HWND dlg = CekatNaDialog(L"Odeslání na FTP", IDC_FTP_MISTO);
-        if (!dlg)
-            return;
-        polozek = SendDlgItemMessageW(dlg, IDC_FTP_MISTO, CB_GETCOUNT, 0, 0);
-        prazdne = Text(dlg, IDC_FTP_HODNOTA_SERVER);
-        Kliknout(dlg, IDOK);
-    });
-    EXPECT_EQ(r, IDOK);
-    EXPECT_EQ(polozek, 0);
-    EXPECT_EQ(prazdne, L"");
-    EXPECT_EQ(bezMist.VybraneMisto(), -1);
+    for (FtpPlaceList* l : {&mista, &zadna}) {
+        mirvak::ftp::DlgOdeslaniNaFtp dialog(*l, L"C:\\nahravky\\Záznam 7.wma");
+        std::wstring videno, odkaz, druhe;
+        INT_PTR r = Ridit([&] { return dialog.DoModal(nullptr); }, [&] {
+            HWND dlg = CekatNaDialog(L"Odeslání na FTP", IDC_FTP_MISTO);
+            if (!dlg)
+                return;
+            videno = Text(dlg) + L"|" + Text(dlg, IDC_FTP_JMENO_SOUBORU) + L"|" + Text(dlg, IDC_FTP_HODNOTA_SERVER) +
+                     L"|" + std::to_wstring(SendDlgItemMessageW(dlg, IDC_FTP_MISTO, CB_GETCOUNT, 0, 0));
+            odkaz = Text(dlg, IDC_FTP_ODKAZ);
+            if (l->Count()) {
+                Vybrat(dlg, IDC_FTP_MISTO, 1, true);
+                druhe = Text(dlg, IDC_FTP_HODNOTA_SERVER) + L"|" + Text(dlg, IDC_FTP_SLOZKA) + L"|" +
+                        Text(dlg, IDC_FTP_HODNOTA_UZIVATEL);
+                Napsat(dlg, IDC_FTP_JMENO_SOUBORU, L"jinak.wma");
+            }
+            Kliknout(dlg, IDOK);
+        });
+        EXPECT_EQ(r, IDOK);
+        EXPECT_NE(odkaz.find(L"Záznam 7.wma"), std::wstring::npos);
+        if (l->Count()) {
+            EXPECT_EQ(videno, L"Odeslání na FTP - Tonbar|Záznam 7.wma|s1|2");
+            EXPECT_EQ(druhe, L"s2|f2\\g|u2");
+            EXPECT_EQ(dialog.VybraneMisto(), 1);
+            EXPECT_EQ(dialog.VzdaleneJmeno(), L"jinak.wma");
+        } else {
+            EXPECT_EQ(videno, L"Odeslání na FTP - Tonbar|Záznam 7.wma||0");
+            EXPECT_EQ(dialog.VybraneMisto(), -1);
+        }
+    }
 }
