@@ -20,6 +20,7 @@ namespace {
 
 const std::wstring kVerze(TONBAR_VERSION_TEXT, TONBAR_VERSION_TEXT + sizeof TONBAR_VERSION_TEXT - 1);
 const wchar_t kChyba[] = L"Při vyhledávání aktualizací na webu došlo k chybě.";
+const std::wstring kWeb = L"http://www.mirvak.example.org/software/tonbar/";
 
 // The program's registry key is a test key of its own, for the address override.
 class KlicProgramu : public TestKonfigurace {
@@ -55,22 +56,6 @@ TEST(Aktualizace, VersionTextLengthAndPrefixDecide)
     }
 }
 
-TEST(Aktualizace, OwnVersionAndTheAddressesARegistryValueOverrides)
-{
-    std::wstring v;
-    ASSERT_EQ(GetOwnVersion(v), S_OK);
-    EXPECT_EQ(v, kVerze) << "the file version of the resource";
-    KlicProgramu klic;
-    EXPECT_EQ(AdresaSouboruVerze(), L"http://www.mirvak.example.org/software/tonbar/posledni_verze.txt");
-    EXPECT_EQ(AdresaStrankyProduktu(), L"http://www.mirvak.example.org/software/tonbar/");
-    klic.NastavitAdresu(L"http://127.0.0.1:1/zrcadlo/software/tonbar/posledni_verze.txt");
-    EXPECT_EQ(AdresaSouboruVerze(), L"http://127.0.0.1:1/zrcadlo/software/tonbar/posledni_verze.txt");
-    EXPECT_EQ(AdresaStrankyProduktu(), L"http://127.0.0.1:1/zrcadlo/software/tonbar/");
-    klic.NastavitAdresu(L"");
-    EXPECT_EQ(AdresaSouboruVerze(), L"http://www.mirvak.example.org/software/tonbar/posledni_verze.txt")
-        << "an empty override is none";
-}
-
 TEST(Aktualizace, AboutDialogShowsNameVersionAndCopyrightOnceAtATime)
 {
     ZaznamZprav zpravy;
@@ -100,6 +85,7 @@ protected:
         slozka_ = koren + L"\\software\\tonbar";  // the run's own folder: servers.sh removes it
         SHCreateDirectoryExW(nullptr, slozka_.c_str(), nullptr);
         url_ = L"http://127.0.0.1:" + port + L"/software/tonbar/";
+        EXPECT_EQ(AdresaSouboruVerze(), kWeb + L"posledni_verze.txt") << "no override";
         klic_.NastavitAdresu(url_ + L"posledni_verze.txt");
     }
     void TearDown() override { Cekat([] { return !KontrolaAktualizaciBezi(); }); }
@@ -126,10 +112,15 @@ protected:
 
 } // namespace
 
-// One server for the whole scenario: the dialog with both versions, the
-// download and its cap, then a 404 page and no server at all.
+// One server for the whole scenario: the addresses a registry value overrides, the dialog with both
+// versions, the download and its cap, then a 404 page and no server at all.
 TEST_F(HttpTest, DialogDownloadAndErrorBoxUnlessSilent)
 {
+    EXPECT_EQ(AdresaStrankyProduktu(), url_);
+    klic_.NastavitAdresu(L"");
+    EXPECT_EQ(AdresaSouboruVerze(), kWeb + L"posledni_verze.txt") << "an empty override is none";
+    EXPECT_EQ(AdresaStrankyProduktu(), kWeb);
+    klic_.NastavitAdresu(url_ + L"posledni_verze.txt");
     Zapsat("posledni_verze 4.0.0.2");
     EXPECT_EQ(StartUpdateCheck(false), S_OK);
     ASSERT_TRUE(Cekat([] { return OknoAktualizace() && IsWindowVisible(OknoAktualizace()); }));
