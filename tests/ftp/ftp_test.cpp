@@ -219,10 +219,8 @@ TEST_F(FtpMista, DialogRenamesEditsAndRefusesEmptyNames)
     EXPECT_EQ(poPrejmenovani, (std::vector<std::wstring>{L"Zaloha", L"Archiv 2"}));
     EXPECT_EQ(poZruseni, predUpravou);
     // Empty name, duplicate on rename; the rename in other capitals says nothing.
-    std::vector<std::wstring> zpravy;
-    for (const auto& z : modul.zpravy)
-        zpravy.push_back(z.text);
-    EXPECT_EQ(zpravy, (std::vector<std::wstring>{STeckou(NacistRetezec(20076)), STeckou(NacistRetezec(20074))}));
+    EXPECT_EQ(modul.Zpravy(),
+              (std::vector<std::wstring>{STeckou(NacistRetezec(20076)), STeckou(NacistRetezec(20074))}));
     FtpPlaceList ulozene;
     EXPECT_EQ(ulozene.Load(), S_OK);
     EXPECT_EQ(Nazvy(ulozene), (std::vector<std::wstring>{L"Archiv 2", L"Zaloha"}));

@@ -424,11 +424,7 @@ def main():
         start_smtp(a.spool)
     if a.http:
         start_http(a.http, a.ctl_file)
-    if a.root:
-        try:
-            import pyftpdlib  # noqa: F401
-        except ImportError:
-            die('python3-pyftpdlib is not installed (scripts/setup installs it)')
+    if a.root:  # without pyftpdlib the child's ImportError is the reason given
         supervisor = FtpSupervisor(a)
         supervisor.run(a.ctl_file)
     threading.Event().wait()

@@ -25,10 +25,7 @@ constexpr wchar_t kUninstKlic[] = L"Software\\Microsoft\\Windows\\CurrentVersion
 constexpr wchar_t kNastaveni[] = L"Software\\Mirvak\\Tonbar\\4";
 constexpr wchar_t kVerze[] = L"" TONBAR_VERSION_TEXT;
 
-std::wstring CestaSetupu()
-{
-    return CestaWine(TONBAR_BINARY_DIR "/Tonbar-" TONBAR_VERSION_TEXT "-setup.exe");
-}
+std::wstring CestaSetupu() { return CestaWine(TONBAR_BINARY_DIR "/Tonbar-" TONBAR_VERSION_TEXT "-setup.exe"); }
 
 std::wstring ZnamaSlozka(REFKNOWNFOLDERID id)
 {
