@@ -145,7 +145,7 @@ for i in range(30):
     EXPECT_EQ(EncodeQuotedPrintable(std::string(73, 'a') + "\xE9\xE9\xE9").substr(0, 76), std::string(73, 'a') + "=\r\n");
 }
 
-TEST(Encoders, ChoiceOfTransferEncoding)
+TEST(Encoders, ChoiceOfTransferEncodingWrappingAndLeadingPeriods)
 {
     std::string binary;
     for (int i = 1; i < 256; ++i)
@@ -165,10 +165,7 @@ TEST(Encoders, ChoiceOfTransferEncoding)
         {binary, kEncodingBase64}};
     for (auto& [text, kodovani] : pripady)
         EXPECT_EQ(ChooseEncoding(text), kodovani) << text.substr(0, 40);
-}
 
-TEST(Encoders, WrappingAndLeadingPeriods)
-{
     std::string letters(100, 'x');
     EXPECT_EQ(WrapLines(letters), std::string(76, 'x') + "\r\n" + std::string(24, 'x'));
     std::string spaced = std::string(60, 'a') + " " + std::string(39, 'b');
@@ -322,7 +319,6 @@ print('to', m['to'])
 k = 0
 for p in m.walk():
     if p.is_multipart():
-        print('multi', p.get_content_type())
         continue
     k += 1
     name = p.get_param('name')
@@ -341,7 +337,6 @@ TEST(SmtpMessage, StructuresParseWithPythonEmail)
     std::mt19937 rng(3);
     std::string binary = RandomBytes(rng, 100000);
     WriteFile(d / "5.12.2026 09-07-03.wma", binary);
-    WriteFile(d / "note.txt", "line one\r\n.dot line\r\n");
     FixedPlatform p;
     SmtpMessage m(p);
     m.from = {L"Jan Novák", L"jan@example.cz"};
@@ -360,26 +355,10 @@ TEST(SmtpMessage, StructuresParseWithPythonEmail)
     EXPECT_EQ(ReadFile(d / "part2"), binary);
     EXPECT_EQ(m.multipartKind, 1);
 
-    SmtpMessage a(p);
-    a.from.address = L"jan@example.cz";
-    a.to.address = L"eva@example.cz";
-    a.textParts.resize(2);
-    a.textParts[0].text = L"plain";
-    a.textParts[1].contentType = L"text/html";
-    a.textParts[1].text = L"<p>html</p>";
-    ExpectParsed(a, d, {"type multipart/alternative"});
-    a.attachments.push_back({});
-    a.attachments[0].filePath = fs::path(d / "note.txt").wstring();
-    a.attachments[0].fileName = L"poznámka.txt";
-    a.multipartKind = 0;
-    ExpectParsed(a, d, {"type multipart/mixed", "multi multipart/alternative",
-                        "part 3 text/plain attachment poznámka.txt poznámka.txt 7bit"});
-    EXPECT_EQ(ReadFile(d / "part3"), "line one\r\n.dot line\r\n");
-
     // An attachment that cannot be read refuses the message: it never goes
     // without the file it was to carry.
-    a.attachments[0].filePath = fs::path(d / "missing.wma").wstring();
+    m.attachments[0].filePath = fs::path(d / "missing.wma").wstring();
     std::string out = "x";
-    EXPECT_EQ(a.ComposeBytes(out), kEFileNotFound);
+    EXPECT_EQ(m.ComposeBytes(out), kEFileNotFound);
     EXPECT_TRUE(out.empty());
 }

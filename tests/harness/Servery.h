@@ -1,7 +1,5 @@
-// The real servers the network tests talk to (servers.sh starts them, see
-// servers.py) and what those tests share: bytes of files, random data and
-// hashes, a notification-area icon that records the workers' balloons, and
-// the stores of FTP places and SMTP accounts in a folder of the test's own.
+// The real servers of servers.sh and what the network tests share: file bytes, random data, hashes,
+// an icon that records the workers' balloons, and a store pointed at a folder of the test's own.
 #pragma once
 
 #include <winsock2.h>
@@ -87,8 +85,7 @@ inline std::string Sha256(const std::string& bytes)
 // service entry, and the messages they stored with Python's summaries.
 class SmtpServers {
 public:
-    // The spool folder as a Windows path (Wine maps "/" to Z:).
-    static std::wstring Spool()
+    static std::wstring Spool()  // as a Windows path: Wine maps "/" to Z:
     {
         std::wstring w = Prostredi(L"TONBAR_SMTP_SPOOL");
         for (auto& c : w)
@@ -106,8 +103,7 @@ public:
         return 0;
     }
 
-    // Points the prefix's "smtp" service at `port`: what the client's
-    // getservbyname("SMTP", "tcp") reads.
+    // Points the prefix's "smtp" service, which the client's getservbyname reads, at `port`.
     static bool UseService(int port)
     {
         wchar_t windows[MAX_PATH];
@@ -123,8 +119,7 @@ public:
         return s && ntohs(static_cast<u_short>(s->s_port)) == port;
     }
 
-    // Messages stored so far.
-    static int Count()
+    static int Count()  // messages stored so far
     {
         int n = 0;
         while (Existuje(Spool() + L"\\" + std::to_wstring(n + 1) + L".txt"))
@@ -139,8 +134,7 @@ public:
         return Count() >= count;
     }
 
-    // Message n's summary, once stored (waiting at most `ms`): key -> values,
-    // "rcpt" repeats; s["key"] is the first value or "<missing>".
+    // Message n's summary once stored: key -> values ("rcpt" repeats); s["key"] is the first or "<missing>".
     struct Souhrn : std::multimap<std::string, std::string> {
         std::string operator[](const std::string& key) const
         {
@@ -158,8 +152,7 @@ public:
                 m.emplace(line.substr(0, eq), line.substr(eq + 1));
         return m;
     }
-    // Text part k of message n as a mail client shows it, without the line
-    // end the parser adds.
+    // Text part k of message n as a mail client shows it, without the parser's line end.
     static std::wstring PartText(int n, int k)
     {
         std::wstring t = Widen(ReadBytes(Spool() + L"\\" + std::to_wstring(n) + L".part" + std::to_wstring(k) + L".txt"));
@@ -167,14 +160,12 @@ public:
             t.pop_back();
         return t;
     }
-    // The lines a scripted server read, from its log.
     static std::string Log(const std::string& name) { return ReadBytes(Spool() + L"\\fault-" + Widen(name) + L".log"); }
     static std::string Raw(int n) { return ReadBytes(Spool() + L"\\" + std::to_wstring(n) + L".eml"); }
 };
 
-// The FTP server of servers.sh ftp: pyftpdlib on 127.0.0.1:21 with root
-// `koren` (a Windows path into the Unix file system), one user, and a
-// control port that stops and starts it.
+// The FTP server of servers.sh ftp: pyftpdlib on 127.0.0.1:21 with root `koren` (a Windows path), one
+// user, and a control port that stops and starts it.
 struct FtpServer {
     std::wstring koren = Prostredi(L"TONBAR_FTP_ROOT");
     std::wstring uzivatel = Prostredi(L"TONBAR_FTP_USER");
@@ -184,7 +175,6 @@ struct FtpServer {
     bool Bezi() const { return !koren.empty() && ridiciPort > 0; }
     std::wstring Cesta(const std::wstring& relativni) const { return koren + L"\\" + relativni; }
 
-    // One command to the control port; its one-line answer.
     std::string Prikaz(const std::string& prikaz) const
     {
         WSADATA wsa;
@@ -209,9 +199,8 @@ struct FtpServer {
     }
 };
 
-// A hidden window with an icon in the notification area, registered as the
-// main window's icon and as the window the workers report to, so that their
-// balloons are recorded.
+// A hidden window with a notification-area icon, registered as the main window's icon and as the
+// window the workers report to, so that their balloons are recorded.
 class IkonaTestu {
 public:
     IkonaTestu()
@@ -244,8 +233,7 @@ public:
     IkonaTestu& operator=(const IkonaTestu&) = delete;
 
     IkonaOznameni::Bublina Posledni() const { return ikona_.PosledniBublina(); }
-    // Waits (at most `ms`) until `podminka` holds, delivering the reports
-    // posted to this thread; then what was posted last.
+    // Waits (at most `ms`) until `podminka` holds, delivering the reports posted to this thread.
     template <typename Podminka>
     static bool Pockat(Podminka podminka, DWORD ms = 30000)
     {
@@ -266,8 +254,7 @@ private:
     IkonaOznameni ikona_;
 };
 
-// Points a store's registry value at `slozka` for the life of the object,
-// then puts back what was there.
+// Points a store's registry value at `slozka` for the object's life, then puts back what was there.
 class PresmerovaniUloziste {
 public:
     PresmerovaniUloziste(Uloziste u, const std::wstring& slozka) : popis_(Popis(u))

@@ -2,7 +2,7 @@
 """Real servers on 127.0.0.1 for the network tests (servers.sh starts them). Ends with exit 1 and
 the reason when one cannot start, else runs until SIGTERM.
 
-usage: servers.py [SPOOL] [--root DIR --user U --password P --ctl-file F [--throttle N]]
+usage: servers.py [SPOOL] [--root DIR --user U --password P --ctl-file F [--throttle N]] [--http DIR --ctl-file F]
 
 SPOOL: SMTP. aiosmtpd "auth" (AUTH LOGIN nahravky/heslo-123, no TLS) and "plain" (no authentication),
 and the scripted fault servers of SCRIPTS, each logging what it reads to fault-<name>.log. Message n
@@ -10,6 +10,7 @@ is stored as n.eml with a summary n.txt by Python's email package; SPOOL/ports.t
 --root: FTP. pyftpdlib on 127.0.0.1:21 with one user, in a child that the control port (written to
 --ctl-file once port 21 accepts) stops and starts: one-line "stop", "start", "ping" -> "ok"/"err ...".
 --throttle N reads uploads at N bytes a second.
+--http: http.server over DIR on a free port, written to --ctl-file.
 """
 import warnings
 warnings.simplefilter('ignore')
@@ -22,6 +23,13 @@ HOST = '127.0.0.1'
 def append(path, text):
     with open(path, 'a', encoding='latin-1') as f:
         f.write(text + '\n')
+
+
+def publish(path, text):
+    """Writes a file that others wait for whole."""
+    with open(path + '.tmp', 'w', encoding='utf-8') as f:
+        f.write(text)
+    os.replace(path + '.tmp', path)
 
 
 def die(why):
@@ -79,9 +87,7 @@ class Spool:
                 # What a mail client shows: decoded by the declared charset.
                 with open(self.path('%d.part%d.txt' % (n, k)), 'wb') as f:
                     f.write(p.get_content().encode('utf-8'))
-        with open(self.path('%d.txt.tmp' % n), 'w', encoding='utf-8') as f:
-            f.write('\n'.join(lines) + '\n')
-        os.replace(self.path('%d.txt.tmp' % n), self.path('%d.txt' % n))
+        publish(self.path('%d.txt' % n), '\n'.join(lines) + '\n')
 
 
 def strict_defects(raw):
@@ -321,9 +327,7 @@ def start_smtp(folder):
         l = listener(name)
         l.listen(8)
         threading.Thread(target=serve_script, args=(name, script, l, spool), daemon=True).start()
-    with open(spool.path('ports.tmp'), 'w') as f:
-        f.write(''.join('%s=%d\n' % kv for kv in ports.items()))
-    os.replace(spool.path('ports.tmp'), spool.path('ports.txt'))
+    publish(spool.path('ports.txt'), ''.join('%s=%d\n' % kv for kv in ports.items()))
 
 
 # --- FTP -----------------------------------------------------------------------
@@ -383,9 +387,7 @@ class FtpSupervisor:
         ctl = socket.socket()
         ctl.bind((HOST, 0))
         ctl.listen(4)
-        with open(ctl_file + '.tmp', 'w') as f:
-            f.write('%d\n' % ctl.getsockname()[1])
-        os.rename(ctl_file + '.tmp', ctl_file)
+        publish(ctl_file, '%d\n' % ctl.getsockname()[1])
         commands = dict(stop=self.stop, start=self.start, ping=lambda: 'ok')
         while True:
             conn, _ = ctl.accept()
@@ -398,11 +400,19 @@ class FtpSupervisor:
                     pass
 
 
+def start_http(root, port_file):
+    import functools, http.server
+    handler = functools.partial(http.server.SimpleHTTPRequestHandler, directory=root)
+    server = http.server.ThreadingHTTPServer((HOST, 0), handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    publish(port_file, '%d\n' % server.server_address[1])
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument('spool', nargs='?')
     p.add_argument('--serve-ftp', action='store_true')
-    for o in ('--root', '--user', '--password', '--ctl-file'):
+    for o in ('--root', '--user', '--password', '--ctl-file', '--http'):
         p.add_argument(o)
     p.add_argument('--throttle', type=int, default=0)
     a = p.parse_args()
@@ -412,11 +422,9 @@ def main():
     signal.signal(signal.SIGTERM, lambda *_: (supervisor and supervisor.stop(), os._exit(0)))
     if a.spool:
         start_smtp(a.spool)
-    if a.root:
-        try:
-            import pyftpdlib  # noqa: F401
-        except ImportError:
-            die('python3-pyftpdlib is not installed (scripts/setup installs it)')
+    if a.http:
+        start_http(a.http, a.ctl_file)
+    if a.root:  # without pyftpdlib the child's ImportError is the reason given
         supervisor = FtpSupervisor(a)
         supervisor.run(a.ctl_file)
     threading.Event().wait()

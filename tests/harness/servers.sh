@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The one way a test starts its servers: runs a Windows test executable under
-# Wine against real servers on 127.0.0.1 (servers.py), "smtp" or "ftp" (port
-# 21), in a Czech locale (ANSI code page 1250). A server that cannot start
-# fails the test with the reason: CI runs as root on a machine of its own.
-#
-# usage: servers.sh smtp|ftp <tests.exe> <winrun> [gtest arguments]
+# The one way a test starts its servers: runs a Windows test executable under Wine against real
+# servers on 127.0.0.1 (servers.py), "smtp", "ftp" (port 21) or "http", in a Czech locale (ANSI code
+# page 1250). A server that cannot start fails the test with the reason.
+# usage: servers.sh smtp|ftp|http <tests.exe> <winrun> [gtest arguments]
 set -uo pipefail
 # Balloons need the notification area, which needs a display.
 if [ -z "${DISPLAY:-}" ] && [ -z "${TONBAR_SERVERS_XVFB:-}" ]; then
@@ -37,7 +35,11 @@ case $kind in
     export TONBAR_FTP_USER=nahravky TONBAR_FTP_PASSWORD="tajne-$$-$RANDOM" TONBAR_FTP_ROOT=$(wine_path "$tmp/root")
     args=(--root "$tmp/root" --user "$TONBAR_FTP_USER" --password "$TONBAR_FTP_PASSWORD" --ctl-file "$tmp/ctl")
     ready=$tmp/ctl ;;
-  *) echo "usage: servers.sh smtp|ftp <tests.exe> <winrun> [gtest arguments]"; exit 2 ;;
+  http)
+    mkdir -p "$tmp/www"
+    export TONBAR_HTTP_ROOT=$(wine_path "$tmp/www")
+    args=(--http "$tmp/www" --ctl-file "$tmp/port") ready=$tmp/port ;;
+  *) echo "usage: servers.sh smtp|ftp|http <tests.exe> <winrun> [gtest arguments]"; exit 2 ;;
 esac
 /usr/bin/python3 "$(dirname "$0")/servers.py" "${args[@]}" >"$tmp/servers.log" 2>&1 &
 pid=$!
@@ -51,6 +53,7 @@ if [ ! -f "$ready" ]; then
   exit 1
 fi
 [ "$kind" = ftp ] && export TONBAR_FTP_CTL=$(cat "$ready")
+[ "$kind" = http ] && export TONBAR_HTTP_PORT=$(cat "$ready")
 
 # A Czech locale of the run's own, so that Wine's ANSI code page is 1250 and
 # Czech file names reach the Unix side.

@@ -25,10 +25,7 @@ constexpr wchar_t kUninstKlic[] = L"Software\\Microsoft\\Windows\\CurrentVersion
 constexpr wchar_t kNastaveni[] = L"Software\\Mirvak\\Tonbar\\4";
 constexpr wchar_t kVerze[] = L"" TONBAR_VERSION_TEXT;
 
-std::wstring CestaSetupu()
-{
-    return CestaWine(TONBAR_BINARY_DIR "/Tonbar-" TONBAR_VERSION_TEXT "-setup.exe");
-}
+std::wstring CestaSetupu() { return CestaWine(TONBAR_BINARY_DIR "/Tonbar-" TONBAR_VERSION_TEXT "-setup.exe"); }
 
 std::wstring ZnamaSlozka(REFKNOWNFOLDERID id)
 {
@@ -36,12 +33,6 @@ std::wstring ZnamaSlozka(REFKNOWNFOLDERID id)
     std::wstring s = SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_CREATE, nullptr, &p)) ? p : L"";
     CoTaskMemFree(p);
     return s;
-}
-
-bool KlicExistuje(HKEY koren, const wchar_t* klic)
-{
-    HKEY k = nullptr;
-    return RegOpenKeyExW(koren, klic, 0, KEY_READ | KEY_WOW64_64KEY, &k) == ERROR_SUCCESS && !RegCloseKey(k);
 }
 
 // A value of the 64-bit view as text, a DWORD in decimal; "<chybí>" when it is missing.
@@ -58,7 +49,7 @@ std::wstring Retezec(HKEY koren, const wchar_t* klic, const wchar_t* hodnota)
     return typ == REG_DWORD ? std::to_wstring(buf.cislo) : buf.text;
 }
 
-// The values (name -> data and type) directly under a key.
+// The values (name -> data and type) directly under a key; none when it is missing.
 std::map<std::wstring, std::vector<BYTE>> Hodnoty(HKEY koren, const wchar_t* klic)
 {
     std::map<std::wstring, std::vector<BYTE>> vysledek;
@@ -251,15 +242,12 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
     DWORD kb = wcstoul(Retezec(r.koren, kUninstKlic, L"EstimatedSize").c_str(), nullptr, 10);
     EXPECT_GE(kb, dodany.size() / 1024);
     EXPECT_LE(kb, dodany.size() / 1024 + 200);
-    EXPECT_FALSE(KlicExistuje(r.jinyKoren, kUninstKlic));
+    EXPECT_TRUE(Hodnoty(r.jinyKoren, kUninstKlic).empty());
 
     // The shortcuts, and the program started from the Start-menu one.
     const std::wstring cil = CilZastupce(programy + L"\\Tonbar.lnk");
     EXPECT_EQ(_wcsicmp(cil.c_str(), exe.c_str()), 0) << std::string(cil.begin(), cil.end());
-    EXPECT_EQ(Existuje(plocha + L"\\Tonbar.lnk"), r.plocha);
-    if (r.plocha) {
-        EXPECT_EQ(_wcsicmp(CilZastupce(plocha + L"\\Tonbar.lnk").c_str(), exe.c_str()), 0);
-    }
+    EXPECT_EQ(_wcsicmp(CilZastupce(plocha + L"\\Tonbar.lnk").c_str(), r.plocha ? exe.c_str() : L""), 0);
 
     // Marked, so that a replaced file shows (the setup keeps the file times).
     WriteBytes(exe, dodany + "tonbar-package-test");
@@ -285,19 +273,19 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
             // The wizard asks while Tonbar runs, again on Retry; once it is closed, the first page.
             TonbarProces setup;
             ASSERT_TRUE(setup.Spustit(L"-all", CestaSetupu()));
-            auto otazka = setup.CekatNaZpravu();
-            ASSERT_TRUE(otazka.has_value());
-            EXPECT_EQ(otazka->text, L"Program Tonbar je spuštěný. Ukončete ho a zvolte Opakovat, nebo zvolte Storno.");
-            EXPECT_EQ(otazka->titulek, L"Instalace Tonbar");
-            TonbarProces::StisknoutTlacitko(otazka->okno, IDRETRY);
-            ASSERT_TRUE(PockatNa([&] { return !IsWindow(otazka->okno); }, 10000));
-            otazka = setup.CekatNaZpravu();
-            ASSERT_TRUE(otazka.has_value());
-            EXPECT_NE(otazka->text.find(L"spuštěný"), std::wstring::npos);
-            ASSERT_TRUE(tonbar.Zavrit());
-            EXPECT_EQ(tonbar.CekatNaKonec(30000).value_or(999), 0u);
-            TonbarProces::StisknoutTlacitko(otazka->okno, IDRETRY);
-            ASSERT_TRUE(PockatNa([&] { return !IsWindow(otazka->okno); }, 10000));
+            for (int i = 0; i < 2; ++i) {
+                auto otazka = setup.CekatNaZpravu();
+                ASSERT_TRUE(otazka.has_value()) << i;
+                EXPECT_EQ(otazka->text,
+                          L"Program Tonbar je spuštěný. Ukončete ho a zvolte Opakovat, nebo zvolte Storno.");
+                EXPECT_EQ(otazka->titulek, L"Instalace Tonbar");
+                if (i == 1) {
+                    ASSERT_TRUE(tonbar.Zavrit());
+                    EXPECT_EQ(tonbar.CekatNaKonec(30000).value_or(999), 0u);
+                }
+                TonbarProces::StisknoutTlacitko(otazka->okno, IDRETRY);
+                ASSERT_TRUE(PockatNa([&] { return !IsWindow(otazka->okno); }, 10000));
+            }
             HWND pruvodce = CekatNaDialog(L"Instalace Tonbar", 0, 20000, true);
             ASSERT_NE(pruvodce, nullptr);
             ASSERT_TRUE(CekatNaText(pruvodce, L"Vítejte v průvodci instalace programu Tonbar"))
@@ -332,7 +320,7 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
     ASSERT_EQ(Dobehnout(CestaSetupu(), r.argumenty), 0u);
     EXPECT_TRUE(ReadBytes(exe) == dodany) << "the upgrade did not replace Tonbar.exe";
     EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"InstallLocation"), slozka);
-    EXPECT_FALSE(KlicExistuje(r.jinyKoren, kUninstKlic));
+    EXPECT_TRUE(Hodnoty(r.jinyKoren, kUninstKlic).empty());
     EXPECT_EQ(Hodnoty(HKEY_CURRENT_USER, kNastaveni), nastaveni);
 
     // Uninstallation, as "Apps & features" starts it.
@@ -343,7 +331,7 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
     } else {
         EXPECT_EQ(Dobehnout(slozka + L"\\Uninstall.exe", L"/S"), 0u) << std::string(tiche.begin(), tiche.end());
     }
-    EXPECT_TRUE(PockatNa([&] { return !KlicExistuje(r.koren, kUninstKlic); }, 30000));
+    EXPECT_TRUE(PockatNa([&] { return Hodnoty(r.koren, kUninstKlic).empty(); }, 30000));
     EXPECT_FALSE(Existuje(exe));
     EXPECT_FALSE(Existuje(slozka + L"\\Uninstall.exe"));
     EXPECT_FALSE(Existuje(programy + L"\\Tonbar.lnk"));

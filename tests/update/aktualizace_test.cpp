@@ -1,14 +1,12 @@
-// The update check and the about dialog. Run by update_test.sh, which starts
-// python3 -m http.server on 127.0.0.1 over a temporary folder
-// (TONBAR_HTTP_ROOT as a Windows path, TONBAR_HTTP_PORT).
+// The update check and the about dialog, against http.server on 127.0.0.1 over a temporary folder
+// (harness/servers.sh http: TONBAR_HTTP_ROOT as a Windows path, TONBAR_HTTP_PORT).
 #include "update/Aktualizace.h"
 #include "update/DlgProgramInfo.h"
 
 #include "app/Chyby.h"
-#include "app/Pracovnici.h"
-#include "mainwindow/IkonaOznameni.h"
 #include "resources/resource.h"
 #include "resources/version.h"
+#include "harness/Servery.h"
 #include "harness/Snimek.h"
 #include "settings/NastaveniTest.h"
 
@@ -16,14 +14,13 @@
 
 #include <shlobj.h>
 
-#include <fstream>
-
 using namespace tonbar::test;
 
 namespace {
 
 const std::wstring kVerze(TONBAR_VERSION_TEXT, TONBAR_VERSION_TEXT + sizeof TONBAR_VERSION_TEXT - 1);
 const wchar_t kChyba[] = L"Při vyhledávání aktualizací na webu došlo k chybě.";
+const std::wstring kWeb = L"http://www.mirvak.example.org/software/tonbar/";
 
 // The program's registry key is a test key of its own, for the address override.
 class KlicProgramu : public TestKonfigurace {
@@ -59,22 +56,6 @@ TEST(Aktualizace, VersionTextLengthAndPrefixDecide)
     }
 }
 
-TEST(Aktualizace, OwnVersionAndTheAddressesARegistryValueOverrides)
-{
-    std::wstring v;
-    ASSERT_EQ(GetOwnVersion(v), S_OK);
-    EXPECT_EQ(v, kVerze) << "the file version of the resource";
-    KlicProgramu klic;
-    EXPECT_EQ(AdresaSouboruVerze(), L"http://www.mirvak.example.org/software/tonbar/posledni_verze.txt");
-    EXPECT_EQ(AdresaStrankyProduktu(), L"http://www.mirvak.example.org/software/tonbar/");
-    klic.NastavitAdresu(L"http://127.0.0.1:1/zrcadlo/software/tonbar/posledni_verze.txt");
-    EXPECT_EQ(AdresaSouboruVerze(), L"http://127.0.0.1:1/zrcadlo/software/tonbar/posledni_verze.txt");
-    EXPECT_EQ(AdresaStrankyProduktu(), L"http://127.0.0.1:1/zrcadlo/software/tonbar/");
-    klic.NastavitAdresu(L"");
-    EXPECT_EQ(AdresaSouboruVerze(), L"http://www.mirvak.example.org/software/tonbar/posledni_verze.txt")
-        << "an empty override is none";
-}
-
 TEST(Aktualizace, AboutDialogShowsNameVersionAndCopyrightOnceAtATime)
 {
     ZaznamZprav zpravy;
@@ -94,51 +75,23 @@ TEST(Aktualizace, AboutDialogShowsNameVersionAndCopyrightOnceAtATime)
 
 namespace {
 
-// Against the HTTP server. A window with an icon stands in for the main
-// window: the check's error box reaches the user through it.
+// Against the HTTP server; a window with an icon stands in for the main window.
 class HttpTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        wchar_t koren[MAX_PATH] = {}, port[16] = {};
-        ASSERT_TRUE(GetEnvironmentVariableW(L"TONBAR_HTTP_ROOT", koren, MAX_PATH) &&
-                    GetEnvironmentVariableW(L"TONBAR_HTTP_PORT", port, 16))
-            << "no HTTP server: run update_tests through update_test.sh, which starts one";
-        static int citac = 0;
-        std::wstring jmeno = L"t" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++citac);
-        slozka_ = std::wstring(koren) + L"\\" + jmeno + L"\\software\\tonbar";
+        std::wstring koren = Prostredi(L"TONBAR_HTTP_ROOT"), port = Prostredi(L"TONBAR_HTTP_PORT");
+        ASSERT_TRUE(!koren.empty() && !port.empty()) << "no HTTP server: run through harness/servers.sh http";
+        slozka_ = koren + L"\\software\\tonbar";  // the run's own folder: servers.sh removes it
         SHCreateDirectoryExW(nullptr, slozka_.c_str(), nullptr);
-        url_ = L"http://127.0.0.1:" + std::wstring(port) + L"/" + jmeno + L"/software/tonbar/";
+        url_ = L"http://127.0.0.1:" + port + L"/software/tonbar/";
+        EXPECT_EQ(AdresaSouboruVerze(), kWeb + L"posledni_verze.txt") << "no override";
         klic_.NastavitAdresu(url_ + L"posledni_verze.txt");
-
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            return m == pracovnici::WM_HLASENI_PRACOVNIKU ? (pracovnici::ZobrazitHlaseni(), 0)
-                                                          : DefWindowProcW(h, m, w, l);
-        };
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(IDI_TONBAR));
-        wc.lpszClassName = L"TonbarTestHlavni";
-        RegisterClassW(&wc);
-        okno_ = CreateWindowExW(0, wc.lpszClassName, L"Tonbar", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                                wc.hInstance, nullptr);
-        ikona_.Pridat(okno_, 1, false, false);  // no notification area under Xvfb is fine
-        NastavitIkonuHlavnihoOkna(&ikona_);
-        pracovnici::NastavitOkno(okno_);
     }
-    void TearDown() override
-    {
-        Cekat([] { return !KontrolaAktualizaciBezi(); });
-        pracovnici::NastavitOkno(nullptr);
-        NastavitIkonuHlavnihoOkna(nullptr);
-        ikona_.Odebrat();
-        DestroyWindow(okno_);
-        if (!slozka_.empty())
-            TestFolder::Remove(slozka_.substr(0, slozka_.size() - 16));
-    }
+    void TearDown() override { Cekat([] { return !KontrolaAktualizaciBezi(); }); }
     void Zapsat(const std::string& obsah, const wchar_t* jmeno = L"posledni_verze.txt") const
     {
-        std::ofstream((slozka_ + L"\\" + jmeno).c_str(), std::ios::binary) << obsah;
+        WriteBytes(slozka_ + L"\\" + jmeno, obsah);
     }
     // Runs a check that must fail and returns the messages it showed.
     std::vector<std::wstring> NeuspesnaKontrola(bool tichy)
@@ -153,17 +106,21 @@ protected:
 
     ZaznamZprav zpravy_;
     KlicProgramu klic_;
-    HWND okno_ = nullptr;
-    IkonaOznameni ikona_;
+    IkonaTestu ikona_;
     std::wstring slozka_, url_;
 };
 
 } // namespace
 
-// One server for the whole scenario: the dialog with both versions, the
-// download and its cap, then a 404 page and no server at all.
+// One server for the whole scenario: the addresses a registry value overrides, the dialog with both
+// versions, the download and its cap, then a 404 page and no server at all.
 TEST_F(HttpTest, DialogDownloadAndErrorBoxUnlessSilent)
 {
+    EXPECT_EQ(AdresaStrankyProduktu(), url_);
+    klic_.NastavitAdresu(L"");
+    EXPECT_EQ(AdresaSouboruVerze(), kWeb + L"posledni_verze.txt") << "an empty override is none";
+    EXPECT_EQ(AdresaStrankyProduktu(), kWeb);
+    klic_.NastavitAdresu(url_ + L"posledni_verze.txt");
     Zapsat("posledni_verze 4.0.0.2");
     EXPECT_EQ(StartUpdateCheck(false), S_OK);
     ASSERT_TRUE(Cekat([] { return OknoAktualizace() && IsWindowVisible(OknoAktualizace()); }));
