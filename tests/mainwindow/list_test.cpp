@@ -264,8 +264,8 @@ TEST_F(Seznam, SortsByEachColumnAndTheChosenFileStaysSelected)
                  {1, {L"C.wma", L"a.wma", L"b.wma"}}, {2, {L"b.wma", L"a.wma", L"C.wma"}},
                  {2, {L"C.wma", L"a.wma", L"b.wma"}}, {1, {L"b.wma", L"a.wma", L"C.wma"}}};
     for (const auto& k : kliky) {
-        NMLISTVIEW klik{{list, mirvak::winapi::kIdSeznamuSouboru, static_cast<UINT>(LVN_COLUMNCLICK)}, -1, k.sloupec};
         // Through the owner, as the header's click arrives.
+        NMLISTVIEW klik{{list, mirvak::winapi::kIdSeznamuSouboru, UINT(LVN_COLUMNCLICK)}, -1, k.sloupec};
         host.Send(WM_NOTIFY, klik.hdr.idFrom, reinterpret_cast<LPARAM>(&klik));
         EXPECT_EQ(Jmena(), k.poradi) << "column " << k.sloupec;
         EXPECT_EQ(VybranyAFokus(), L"a.wma") << "column " << k.sloupec;
