@@ -1,6 +1,5 @@
-// The main window's side of the recording control, for tests: it records
-// what the control asked for and hands out a real notification-area icon
-// on a hidden window of the test's own.
+// The main window's side of the recording control, for tests: it records what the control asked
+// for and hands out a real notification-area icon on a hidden window of the test's own.
 #pragma once
 
 #include "mainwindow/IkonaOznameni.h"
@@ -15,23 +14,20 @@ class OknoZaznamuTest : public IOknoZaznamu {
 public:
     bool SlozkaSeznamu(std::wstring& s) override
     {
-        if (slozkaSeznamu.empty())
-            return false;
-        s = slozkaSeznamu;
-        return true;
+        if (!slozkaSeznamu.empty())
+            s = slozkaSeznamu;
+        return !slozkaSeznamu.empty();
     }
     bool SpustitBlikani() override
     {
         ++spusteniBlikani;
-        blika = casovacJde;
-        return casovacJde;
+        return blika = casovacJde;
     }
     void ZastavitBlikani() override { blika = false; }
     void NastavitStav(const std::wstring& t, HICON i) override
     {
         text = t;
-        if (i)
-            ikonaStavu = i;
+        ikonaStavu = i ? i : ikonaStavu;
     }
     void NastavitIkonuStavu(HICON i) override { ikonaStavu = i; }
     void NastavitUroven(const std::wstring& t, double) override { uroven = t; }
@@ -45,17 +41,11 @@ public:
         kodChyby = h;
     }
 
-    std::wstring slozkaSeznamu;
-    bool casovacJde = true;
-    bool blika = false;
-    int spusteniBlikani = 0;
-    std::wstring text;
+    std::wstring slozkaSeznamu, text, uroven, zobrazenaSlozka;
+    bool casovacJde = true, blika = false, viditelne = true;
+    int spusteniBlikani = 0, aktualizace = 0;
     HICON ikonaStavu = nullptr;
-    std::wstring uroven;
-    bool viditelne = true;
     IkonaOznameni* ikona = nullptr;
-    int aktualizace = 0;
-    std::wstring zobrazenaSlozka;
     std::vector<std::wstring> chyby;
     HRESULT kodChyby = S_OK;
 };

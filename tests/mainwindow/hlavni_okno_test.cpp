@@ -1,7 +1,5 @@
-// The main window without a recording: command ranges, hot keys against the
-// real system table, the popup menus, the recording control's refusals, and
-// the window itself: its menus, Del through the dispatch, and the close
-// sequence, also while a question is open.
+// The main window without a recording: command ranges, hot keys against the real system table,
+// the popup menus, the recording control's refusals, and the window: dispatch, Del, the close.
 #include "app/Aplikace.h"
 #include "app/Konfigurace.h"
 #include "app/TestModul.h"
@@ -17,6 +15,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -46,42 +45,41 @@ TEST(Rozsahy, EachRangeHasTwoHundredIds)
 
 TEST(HorkeKlavesy, TakenElsewhereAreCountedShownAndTheOthersRegister)
 {
-    HWND okno_ = CreateWindowExW(0, L"STATIC", L"Tonbar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    HWND druhe_ = CreateWindowExW(0, L"STATIC", L"jiny", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(okno_, nullptr);
+    HWND okno = CreateWindowExW(0, L"STATIC", L"Tonbar", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(okno, nullptr);
     tonbar::test::TestKonfigurace konf;
-    Konfigurace& k_ = konf.k;
-    // Entries without a key are skipped; one of the two keys is taken.
-    k_.horke_klavesy[3].modifikatory = MOD_CONTROL | MOD_ALT;
-    k_.horke_klavesy[3].klavesa = 'Q';
-    k_.horke_klavesy[5].modifikatory = MOD_CONTROL | MOD_ALT;
-    k_.horke_klavesy[5].klavesa = 'W';
-    ASSERT_TRUE(RegisterHotKey(druhe_, 7, MOD_CONTROL | MOD_ALT, 'Q'));
+    Konfigurace& k = konf.k;
+    // Entries without a key are skipped; of the two keys, Ctrl+Alt+Q is held by
+    // this thread as by another program.
+    k.horke_klavesy[3].modifikatory = k.horke_klavesy[5].modifikatory = MOD_CONTROL | MOD_ALT;
+    k.horke_klavesy[3].klavesa = 'Q';
+    k.horke_klavesy[5].klavesa = 'W';
+    ASSERT_TRUE(RegisterHotKey(nullptr, 7, MOD_CONTROL | MOD_ALT, 'Q'));
     IkonaOznameni ikona;
     HorkeKlavesy klavesy;
-    EXPECT_EQ(klavesy.Registrovat(okno_, k_, &ikona), 1);
+    EXPECT_EQ(klavesy.Registrovat(okno, k, &ikona), 1);
     EXPECT_TRUE(klavesy.Registrovany());
     EXPECT_EQ(ikona.PosledniBublina().text, L"1 klávesové zkratky se nepodařilo zaregistrovat.");
     EXPECT_EQ(ikona.PosledniBublina().druh, kBublinaChyba);
     // Registered once: a second call does nothing.
-    EXPECT_EQ(klavesy.Registrovat(okno_, k_, nullptr), 0);
-    // 40010 holds Ctrl+Alt+W for this window now.
-    EXPECT_FALSE(RegisterHotKey(druhe_, 8, MOD_CONTROL | MOD_ALT, 'W'));
-    // Unregistering counts the one that never was registered.
-    EXPECT_EQ(klavesy.Odregistrovat(okno_, k_, nullptr), 1);
+    EXPECT_EQ(klavesy.Registrovat(okno, k, nullptr), 0);
+    // The window holds Ctrl+Alt+W now; unregistering counts the key that never was registered.
+    EXPECT_FALSE(RegisterHotKey(nullptr, 8, MOD_CONTROL | MOD_ALT, 'W'));
+    EXPECT_EQ(klavesy.Odregistrovat(okno, k, nullptr), 1);
     EXPECT_FALSE(klavesy.Registrovany());
-    EXPECT_EQ(klavesy.Odregistrovat(okno_, k_, nullptr), 0);
-    EXPECT_TRUE(RegisterHotKey(druhe_, 8, MOD_CONTROL | MOD_ALT, 'W'));
-    UnregisterHotKey(druhe_, 8);
-    UnregisterHotKey(druhe_, 7);
+    EXPECT_EQ(klavesy.Odregistrovat(okno, k, nullptr), 0);
+    EXPECT_TRUE(RegisterHotKey(nullptr, 8, MOD_CONTROL | MOD_ALT, 'W'));
+    UnregisterHotKey(nullptr, 8);
+    UnregisterHotKey(nullptr, 7);
     EXPECT_EQ(TextSelhaniKlaves(true, 2), L"2 klávesové zkratky se nepodařilo zaregistrovat.");
-    DestroyWindow(okno_);
-    DestroyWindow(druhe_);
+    DestroyWindow(okno);
 }
 
-bool MaPolozku(HMENU m, UINT id)
+std::wstring TextPolozky(HMENU m, UINT id, UINT jak = MF_BYCOMMAND)
 {
-    return GetMenuState(m, id, MF_BYCOMMAND) != static_cast<UINT>(-1);
+    wchar_t text[64] = {};
+    GetMenuStringW(m, id, text, 64, jak);
+    return text;
 }
 
 // One letter an item: '-' missing, 'x' checked, 'g' greyed, 'X' both, '.' neither.
@@ -117,11 +115,8 @@ TEST(Nabidky, TrayPopupFollowsTheState)
     s.profily = {{L"Porada", L"C:\\p", {}, {}}, {L"Hudba", L"C:\\h", {}, {}}};
     Nabidka koren = VytvoritNabidkuIkony(GetModuleHandleW(nullptr), s);
     HMENU m = GetSubMenu(koren.Get(), 0);
-    EXPECT_EQ(Stavy(m, {kZobrazitSkryt, kSpustit, kPredvolby, kUkoncit}), ".gg.");
-    EXPECT_TRUE(MaPolozku(m, 52200));
-    wchar_t text[64] = {};
-    GetMenuStringW(m, 52201, text, 64, MF_BYCOMMAND);
-    EXPECT_STREQ(text, L"Hudba");
+    EXPECT_EQ(Stavy(m, {kZobrazitSkryt, kSpustit, kPredvolby, kUkoncit, 52200}), ".gg..");
+    EXPECT_EQ(TextPolozky(m, 52201), L"Hudba");
 }
 
 TEST(Nabidky, MenuBarHasTheProfileSubmenusAndFollowsTheState)
@@ -130,8 +125,7 @@ TEST(Nabidky, MenuBarHasTheProfileSubmenusAndFollowsTheState)
     // Without profiles the two items stay, greyed.
     EXPECT_EQ(Stavy(bez.Get(), {kSpustitProfil, kSlozkaProfilu}), "gg");
     Nabidka s = VytvoritHlavniMenu(GetModuleHandleW(nullptr), {{L"Porada", L"C:\\p", {}, {}}});
-    EXPECT_TRUE(MaPolozku(s.Get(), 52200));
-    EXPECT_TRUE(MaPolozku(s.Get(), 52400));
+    EXPECT_EQ(Stavy(s.Get(), {52200, 52400}), "..");
     // While recording, the file being recorded (compared ignoring case) is
     // off limits; another file of the list is not.
     StavHlavnihoOkna st;
@@ -157,12 +151,10 @@ TEST(Nabidky, ProfilePopupsListTheNamesInOrderWithTheirCommandsAtMostARange)
     Nabidka popup(VytvoritNabidkuProfilu(profily, kZakladSlozkaProfilu));
     ASSERT_NE(popup.Get(), nullptr);
     ASSERT_EQ(GetMenuItemCount(popup.Get()), 200);
-    for (int i : {0, 1, 199}) {
-        wchar_t text[64] = {};
-        GetMenuStringW(popup.Get(), static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-        EXPECT_EQ(text, profily[static_cast<size_t>(i)].nazev);
-        EXPECT_EQ(GetMenuItemID(popup.Get(), i), kZakladSlozkaProfilu + static_cast<UINT>(i));
-        EXPECT_FALSE(GetMenuState(popup.Get(), static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED);
+    for (UINT i : {0, 1, 199}) {
+        EXPECT_EQ(TextPolozky(popup.Get(), i, MF_BYPOSITION), profily[i].nazev);
+        EXPECT_EQ(GetMenuItemID(popup.Get(), static_cast<int>(i)), kZakladSlozkaProfilu + i);
+        EXPECT_FALSE(GetMenuState(popup.Get(), i, MF_BYPOSITION) & MF_CHECKED);
     }
 }
 
@@ -258,10 +250,6 @@ protected:
         ASSERT_EQ(okno_->Vytvorit(), S_OK);
         Pumpovat(300);
     }
-    static bool Existuje(const std::wstring& cesta)
-    {
-        return GetFileAttributesW(cesta.c_str()) != INVALID_FILE_ATTRIBUTES;
-    }
     bool Vytvorit(const std::wstring& jmeno) const
     {
         return static_cast<bool>(std::ofstream(std::filesystem::path(slozka_.File(jmeno))) << "x");
@@ -283,10 +271,14 @@ protected:
     std::unique_ptr<OknoHlavni> okno_;
 };
 
-// One window: the dispatch, the device submenu, then a cancelled shutdown
-// and the close sequence that runs once.
-TEST_F(HlavniOkno, DispatchDeviceMenuAndTheCloseSequence)
+// One window: the dispatch and the device submenu; Del deletes exactly the file chosen while the
+// folder changes; a profile's folder that is missing is neither stored nor shown; then a cancelled
+// shutdown and the close sequence that runs once.
+TEST_F(HlavniOkno, DispatchDelProfileFoldersAndTheCloseSequence)
 {
+    tonbar::test::TestModul modul;
+    for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
+        ASSERT_TRUE(Vytvorit(j));
     a_.zarizeni->Add({L"Mikrofon", L"", L""});
     a_.zarizeni->Add({L"Linka", L"", L""});
     a_.zarizeni->SortAndNumber();
@@ -318,10 +310,8 @@ TEST_F(HlavniOkno, DispatchDeviceMenuAndTheCloseSequence)
     HMENU zarizeni = podnabidka();
     ASSERT_NE(zarizeni, nullptr);
     ASSERT_EQ(GetMenuItemCount(zarizeni), 2);
-    wchar_t text[64] = {};
-    GetMenuStringW(zarizeni, kZakladZarizeni + 1, text, 64, MF_BYCOMMAND);
-    EXPECT_STREQ(text, L"Mikrofon");
-    EXPECT_FALSE(GetMenuState(zarizeni, kZakladZarizeni + 1, MF_BYCOMMAND) & MF_CHECKED);
+    EXPECT_EQ(TextPolozky(zarizeni, kZakladZarizeni + 1), L"Mikrofon");
+    EXPECT_EQ(Stavy(zarizeni, {kZakladZarizeni + 1}), ".");
 
     PostMessageW(okno_->Handle(), WM_COMMAND, kZakladZarizeni + 1, 0);
     Pumpovat(200);
@@ -357,39 +347,7 @@ TEST_F(HlavniOkno, DispatchDeviceMenuAndTheCloseSequence)
     ASSERT_NE(toolbar, nullptr);
     EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, kPrepnoutProfil, 0));
     EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONENABLED, kPrepnoutProfil, 0));
-    SendMessageW(h, WM_ENDSESSION, FALSE, 0);
-    EXPECT_TRUE(okno_->KlavesyRegistrovany());
-    EXPECT_NE(okno_->Seznam(), nullptr);
-    EXPECT_EQ(IkonaHlavnihoOkna(), okno_->Ikona());
 
-    SendMessageW(h, WM_ENDSESSION, TRUE, 0);
-    EXPECT_FALSE(okno_->KlavesyRegistrovany());
-    EXPECT_EQ(okno_->Seznam(), nullptr);
-    EXPECT_EQ(IkonaHlavnihoOkna(), nullptr);
-    // The key is free again.
-    EXPECT_TRUE(RegisterHotKey(nullptr, 3, MOD_CONTROL | MOD_ALT, 'K'));
-    UnregisterHotKey(nullptr, 3);
-    // A later close finds nothing left to do: no second delete of the icon, no fatal box.
-    SendMessageW(h, WM_CLOSE, 0, 0);
-    EXPECT_FALSE(IsWindow(h));
-}
-
-// Del deletes exactly the file chosen while the folder changes; a profile's
-// folder that is missing is neither stored nor shown.
-TEST_F(HlavniOkno, DelRemovesTheChosenFileAndAMissingProfilesFolderIsNotShown)
-{
-    tonbar::test::TestModul modul;
-    tonbar::test::TestFolder jina;
-    RecordingProfile chybi, je;
-    chybi.name = L"Chybí";
-    chybi.folder = slozka_.File(L"neni");
-    je.name = L"Je";
-    je.folder = jina.Path();
-    a_.profilyZaznamu.Append(chybi);
-    a_.profilyZaznamu.Append(je);
-    for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
-        ASSERT_TRUE(Vytvorit(j));
-    Otevrit();
     Kliknout(L"a.wma");
     // Del asks (No preselected); while it asks, a file is written every
     // 100 ms and the list follows them. Yes deletes the file chosen.
@@ -405,10 +363,19 @@ TEST_F(HlavniOkno, DelRemovesTheChosenFileAndAMissingProfilesFolderIsNotShown)
     ASSERT_EQ(modul.zpravy.size(), 1u);
     EXPECT_EQ(modul.zpravy[0].text, L"Opravdu chcete smazat z disku vybraný soubor(-y)?\nPočet souborů: 1");
     EXPECT_EQ(modul.zpravy[0].flags & MB_DEFMASK, static_cast<UINT>(MB_DEFBUTTON2));
-    EXPECT_FALSE(Existuje(slozka_.File(L"a.wma")));
-    for (const wchar_t* j : {L"b.wma", L"c.wma", L"n0.wma", L"n11.wma"})
-        EXPECT_TRUE(Existuje(slozka_.File(j))) << j;
+    const auto zbyva = tonbar::test::Soubory(slozka_.Path());
+    EXPECT_EQ(std::count(zbyva.begin(), zbyva.end(), L"a.wma"), 0);
+    EXPECT_EQ(zbyva.size(), 14u) << "b, c and the 12 written meanwhile";
 
+    // Profiles are read when their command comes.
+    tonbar::test::TestFolder jina;
+    RecordingProfile chybi, je;
+    chybi.name = L"Chybí";
+    chybi.folder = slozka_.File(L"neni");
+    je.name = L"Je";
+    je.folder = jina.Path();
+    a_.profilyZaznamu.Append(chybi);
+    a_.profilyZaznamu.Append(je);
     const std::wstring stav = okno_->TextStavu();
     for (UINT prikaz : {kZakladSlozkaProfilu, kZakladPrepnoutProfil}) {
         modul.zpravy.clear();
@@ -426,7 +393,22 @@ TEST_F(HlavniOkno, DelRemovesTheChosenFileAndAMissingProfilesFolderIsNotShown)
     EXPECT_EQ(g_konfigurace.seznam_souboru_slozka, jina.Path());
     EXPECT_EQ(okno_->TextStavu(), L"Tonbar - Připraven - " + jina.Path());
     EXPECT_TRUE(modul.zpravy.empty());
-    SendMessageW(okno_->Handle(), WM_CLOSE, 0, 0);
+
+    SendMessageW(h, WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(okno_->KlavesyRegistrovany());
+    EXPECT_NE(okno_->Seznam(), nullptr);
+    EXPECT_EQ(IkonaHlavnihoOkna(), okno_->Ikona());
+
+    SendMessageW(h, WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(okno_->KlavesyRegistrovany());
+    EXPECT_EQ(okno_->Seznam(), nullptr);
+    EXPECT_EQ(IkonaHlavnihoOkna(), nullptr);
+    // The key is free again.
+    EXPECT_TRUE(RegisterHotKey(nullptr, 3, MOD_CONTROL | MOD_ALT, 'K'));
+    UnregisterHotKey(nullptr, 3);
+    // A later close finds nothing left to do: no second delete of the icon, no fatal box.
+    SendMessageW(h, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(h));
 }
 
 } // namespace
