@@ -92,7 +92,7 @@ TEST_F(NazevTest, NamesFollowTheModeTheWidthAndTheClock)
     EXPECT_EQ(SestavitJmenoZaznamu(k_, L"X:", Cas(31, 1, 2027, 23, 59, 0), cislo, cesta), E_INVALIDARG);
 }
 
-TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermission)
+TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermissionAndNamesThatDoNotFitAreRefused)
 {
     k_.vytv_jmena = 0;
     k_.max_pocet_souboru = 3;
@@ -108,11 +108,9 @@ TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermission)
     EXPECT_EQ(a_.cisloZaznamu, 4u);
     EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Záznam_3.wma"));
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"", PevneHodiny), E_INVALIDARG);
-}
 
-TEST_F(NazevTest, NamesThatDoNotFitAreRefusedNotCut)
-{
-    k_.vytv_jmena = 0;
+    // Names that do not fit are refused, not cut.
+    k_.max_pocet_souboru = 500;
     a_.cisloZaznamu = 5;
     // The whole path may take 759 characters, not 760.
     const size_t pevne = dir_.Path().size() + 1 + 2 + 4;  // "\" "_5" ".wma"

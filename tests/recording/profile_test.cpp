@@ -155,16 +155,10 @@ TEST_F(ProfilTest, RecorderRefusesBadProfilesAndDevices)
 static std::vector<BYTE> VideoTyp(LONG w, LONG h, DWORD bitrate, LONGLONG avg)
 {
     std::vector<BYTE> b(sizeof(WM_MEDIA_TYPE) + sizeof(VIDEOINFOHEADER), 0);
-    auto* t = reinterpret_cast<WM_MEDIA_TYPE*>(b.data());
-    t->majortype = MEDIATYPE_Video;
-    t->formattype = FORMAT_VideoInfo;
-    t->cbFormat = sizeof(VIDEOINFOHEADER);
-    t->pbFormat = b.data() + sizeof(WM_MEDIA_TYPE);
-    auto* v = reinterpret_cast<VIDEOINFOHEADER*>(t->pbFormat);
-    v->bmiHeader.biWidth = w;
-    v->bmiHeader.biHeight = h;
-    v->dwBitRate = bitrate;
-    v->AvgTimePerFrame = avg;
+    BYTE* format = b.data() + sizeof(WM_MEDIA_TYPE);
+    *reinterpret_cast<WM_MEDIA_TYPE*>(b.data()) = {MEDIATYPE_Video, {}, FALSE, FALSE, 0, FORMAT_VideoInfo, nullptr,
+                                                   sizeof(VIDEOINFOHEADER), format};
+    *reinterpret_cast<VIDEOINFOHEADER*>(format) = {{}, {}, bitrate, 0, avg, {0, w, h}};
     return b;
 }
 
