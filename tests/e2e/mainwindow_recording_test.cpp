@@ -1,9 +1,15 @@
 // The real Tonbar.exe records, lists and plays, driven through its windows with the virtual
 // microphone of tests/recording/record_test.sh, which judges every file left in TONBAR_E2E_OUT
 // (the recording tests skip without it). Closing under a modal dialog runs only without it.
+// Then the recording control with the real recorder in this process: what the notification-area
+// icon says while a recording runs and after it, and the name chosen meanwhile.
+#include "app/Aplikace.h"
+#include "app/Konfigurace.h"
 #include "harness/Dialogy.h"
 #include "harness/TestFolder.h"
 #include "harness/TonbarProces.h"
+#include "mainwindow/OknoZaznamuTest.h"
+#include "resources/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -11,11 +17,7 @@
 #include <cstdlib>
 #include <string>
 
-using tonbar::test::ObsahujeUdalost;
-using tonbar::test::PockatNa;
-using tonbar::test::PolozkySeznamu;
-using tonbar::test::TextCastiStatusu;
-using tonbar::test::TonbarProces;
+using namespace tonbar::test;
 
 namespace {
 
@@ -23,51 +25,29 @@ constexpr wchar_t kZaznamPrefix[] = L"Probíhá záznam do souboru ";
 
 // The wrapper's output folder (its files are judged by ffprobe afterwards);
 // empty in the run without the microphone.
-std::wstring Vystup()
-{
-    const wchar_t* v = _wgetenv(L"TONBAR_E2E_OUT");
-    return v ? v : L"";
-}
-
-void StisknoutCtrlAltR()
-{
-    const WORD klavesy[] = {VK_CONTROL, VK_MENU, 'R', 'R', VK_MENU, VK_CONTROL};
-    INPUT vstup[6] = {};
-    for (int i = 0; i < 6; ++i) {
-        vstup[i].type = INPUT_KEYBOARD;
-        vstup[i].ki.wVk = klavesy[i];
-        vstup[i].ki.dwFlags = i < 3 ? 0 : KEYEVENTF_KEYUP;
-    }
-    SendInput(6, vstup, sizeof(INPUT));
-}
+std::wstring Vystup() { return _wgetenv(L"TONBAR_E2E_OUT") ? _wgetenv(L"TONBAR_E2E_OUT") : L""; }
 
 class Okno : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        tonbar::test::SmazatKonfiguraci();
+        SmazatKonfiguraci();
         mikrofon_ = !Vystup().empty();
     }
-    void TearDown() override { tonbar::test::SmazatKonfiguraci(); }
+    void TearDown() override { SmazatKonfiguraci(); }
 
-    // Recordings go to `slozka`, which the list also shows.
-    void Slozka(const std::wstring& slozka)
+    // Recordings go to `slozka` (created), which the list also shows.
+    static std::wstring Slozka(const std::wstring& slozka)
     {
-        ASSERT_TRUE(tonbar::test::ZapsatText(nullptr, L"slozka_data", slozka));
-        ASSERT_TRUE(tonbar::test::ZapsatText(L"seznam_souboru", L"slozka", slozka));
-    }
-    // A folder of the wrapper's output for this test's recordings, shown by the list.
-    std::wstring SlozkaVystupu(const wchar_t* nazev)
-    {
-        std::wstring slozka = Vystup() + L"\\" + nazev;
         CreateDirectoryW(slozka.c_str(), nullptr);
-        Slozka(slozka);
+        EXPECT_TRUE(ZapsatText(nullptr, L"slozka_data", slozka));
+        EXPECT_TRUE(ZapsatText(L"seznam_souboru", L"slozka", slozka));
         return slozka;
     }
-    static HWND Status(HWND okno) { return tonbar::test::Potomek(okno, STATUSCLASSNAMEW); }
-    static HWND Seznam(HWND okno) { return tonbar::test::Potomek(okno, L"ListViewObsahSlozky"); }
+    static HWND Status(HWND okno) { return Potomek(okno, STATUSCLASSNAMEW); }
+    static HWND Seznam(HWND okno) { return Potomek(okno, L"ListViewObsahSlozky"); }
     static std::wstring TextStavu(HWND okno) { return TextCastiStatusu(Status(okno), 1); }
-    static bool Nahrava(HWND okno) { return TextStavu(okno).rfind(kZaznamPrefix, 0) == 0; }
+    static bool Nahrava(HWND okno) { return !NahravanySoubor(okno).empty(); }
     static std::wstring NahravanySoubor(HWND okno)
     {
         std::wstring t = TextStavu(okno);
@@ -85,18 +65,21 @@ protected:
     // Ctrl+Alt+R pressed through the system's input queue: the path it went to.
     static std::wstring Nahrat(HWND okno, DWORD ms, bool klavesou = false)
     {
-        auto povel = [&](WORD id) { klavesou ? StisknoutCtrlAltR() : PoslatPrikaz(okno, id); };
+        auto povel = [&](WORD id) {
+            INPUT vstup[6] = {};
+            const WORD klavesy[] = {VK_CONTROL, VK_MENU, 'R', 'R', VK_MENU, VK_CONTROL};
+            for (int i = 0; i < 6; ++i)
+                vstup[i] = {INPUT_KEYBOARD, {.ki = {klavesy[i], 0, i < 3 ? 0u : KEYEVENTF_KEYUP, 0, 0}}};
+            klavesou ? void(SendInput(6, vstup, sizeof(INPUT))) : PoslatPrikaz(okno, id);
+        };
         povel(40011);
-        if (!PockatNa([&] { return Nahrava(okno); }, 20000))
-            return {};
-        std::wstring soubor = NahravanySoubor(okno);
-        if (!PockatNa([&] { return Zni(okno); }, 10000))
+        std::wstring soubor;
+        if (!PockatNa([&] { return !(soubor = NahravanySoubor(okno)).empty(); }, 20000) ||
+            !PockatNa([&] { return Zni(okno); }, 10000))
             return {};
         Sleep(ms);
         povel(40013);
-        if (!PockatNa([&] { return !Nahrava(okno); }, 20000))
-            return {};
-        return soubor;
+        return PockatNa([&] { return !Nahrava(okno); }, 20000) ? soubor : std::wstring();
     }
 
     bool mikrofon_ = false;
@@ -109,8 +92,8 @@ protected:
 TEST_F(Okno, RecordsIntoTheListedFolderPlaysItAndWritesBothEvents)
 {
     VYZADUJE_MIKROFON();
-    const std::wstring slozka = SlozkaVystupu(L"nahravani");
-    ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"zapis_udalosti", 24));
+    const std::wstring slozka = Slozka(Vystup() + L"\\nahravani");
+    ASSERT_TRUE(ZapsatDword(nullptr, L"zapis_udalosti", 24));
     TonbarProces p;
     ASSERT_TRUE(p.Spustit(L"+eventlog"));
     HWND okno = p.CekatNaHlavniOkno();
@@ -150,7 +133,7 @@ TEST_F(Okno, RecordsIntoTheListedFolderPlaysItAndWritesBothEvents)
     HWND prehravac = p.CekatNaOkno(L"prehravac_zvuku", 20000);
     ASSERT_NE(prehravac, nullptr);
     // The player shows the opened file's name in its status bar.
-    HWND statusPrehravace = tonbar::test::Potomek(prehravac, STATUSCLASSNAMEW);
+    HWND statusPrehravace = Potomek(prehravac, STATUSCLASSNAMEW);
     EXPECT_TRUE(PockatNa([&] { return TextCastiStatusu(statusPrehravace, 1) == jmeno; }, 10000))
         << TextCastiStatusu(statusPrehravace, 1);
     // No "cannot open" box.
@@ -162,25 +145,25 @@ TEST_F(Okno, RecordsIntoTheListedFolderPlaysItAndWritesBothEvents)
 TEST_F(Okno, StartsHiddenAndRecordingAndClosingKeepsACompleteFile)
 {
     VYZADUJE_MIKROFON();
-    const std::wstring slozka = SlozkaVystupu(L"skryte");
-    ASSERT_TRUE(tonbar::test::ZapsatDword(nullptr, L"po_spusteni", 3));
+    const std::wstring slozka = Slozka(Vystup() + L"\\skryte");
+    ASSERT_TRUE(ZapsatDword(nullptr, L"po_spusteni", 3));
     TonbarProces p;
     ASSERT_TRUE(p.Spustit());
     // The main window, visible or not.
     auto hlavni = [&](HWND o) {
-        return tonbar::test::ProcesOkna(o) == p.Pid() && tonbar::test::TridaOkna(o) == L"tonbar";
+        return ProcesOkna(o) == p.Pid() && TridaOkna(o) == L"tonbar";
     };
     HWND okno = nullptr;
-    ASSERT_TRUE(PockatNa([&] { return (okno = tonbar::test::NajitOkno(hlavni)) && Nahrava(okno); }, 30000));
+    ASSERT_TRUE(PockatNa([&] { return (okno = NajitOkno(hlavni)) && Nahrava(okno); }, 30000));
     EXPECT_FALSE(IsWindowVisible(okno));
     Sleep(3000);
     EXPECT_FALSE(IsWindowVisible(okno));
     // Closing stops the recording first; the file is whole (judged by the wrapper).
     PostMessageW(okno, WM_CLOSE, 0, 0);
     EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
-    const auto soubory = tonbar::test::Soubory(slozka);
+    const auto soubory = Soubory(slozka);
     ASSERT_EQ(soubory.size(), 1u);
-    EXPECT_GT(tonbar::test::FileSize(slozka + L"\\" + soubory[0]), 8000u);
+    EXPECT_GT(FileSize(slozka + L"\\" + soubory[0]), 8000u);
 }
 
 TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
@@ -208,12 +191,11 @@ TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
     };
     for (const auto& c : pripady) {
         SCOPED_TRACE(c.nazev);
-        tonbar::test::SmazatKonfiguraci();
-        tonbar::test::TestFolder dir;
+        SmazatKonfiguraci();
+        TestFolder dir;
         Slozka(dir.Path());
-        HANDLE f = CreateFileW(dir.File(L"zaznam.wma").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        ASSERT_NE(f, INVALID_HANDLE_VALUE);
-        CloseHandle(f);
+        ASSERT_TRUE(CloseHandle(CreateFileW(dir.File(L"zaznam.wma").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            0, nullptr)));
         TonbarProces p;
         ASSERT_TRUE(p.Spustit());
         HWND okno = p.CekatNaHlavniOkno();
@@ -223,17 +205,11 @@ TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
         PoslatPrikaz(okno, c.prikaz);
         HWND dialog = p.CekatNaOkno(L"#32770", 20000);
         ASSERT_NE(dialog, nullptr);
-        if (c.prikaz == 40037) {
-            // No is the preselected answer.
-            HWND ne = GetDlgItem(dialog, IDNO);
-            ASSERT_NE(ne, nullptr);
-            EXPECT_EQ(GetWindowLongW(ne, GWL_STYLE) & BS_TYPEMASK, BS_DEFPUSHBUTTON);
-        }
-        if (c.prikaz == 40028) {
-            HWND edit = FindWindowExW(dialog, nullptr, L"Edit", nullptr);
-            ASSERT_NE(edit, nullptr);
-            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"prejmenovany.wma"));
-        }
+        // No is the preselected answer to the delete question.
+        EXPECT_TRUE(c.prikaz != 40037 ||
+                    (GetWindowLongW(GetDlgItem(dialog, IDNO), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
+        if (c.prikaz == 40028)
+            SendMessageW(Potomek(dialog, L"Edit"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"prejmenovany.wma"));
 
         PoslatPrikaz(okno, 40001);
         // The program waits for the dialog: nothing is closed under it.
@@ -243,15 +219,13 @@ TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
         EXPECT_TRUE(IsWindow(okno));
 
         // As the button or, for IDCANCEL, the Esc key does.
-        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(c.odpoved, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, c.odpoved)));
+        Kliknout(dialog, c.odpoved);
         // A fatal box would hold the process and fail the wait.
         EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
-        EXPECT_EQ(tonbar::test::Soubory(dir.Path()),
-                  c.zbyva ? std::vector<std::wstring>{c.zbyva} : std::vector<std::wstring>{});
+        EXPECT_EQ(Soubory(dir.Path()), c.zbyva ? std::vector<std::wstring>{c.zbyva} : std::vector<std::wstring>{});
         // No profile was added by a dialog cut short.
         HKEY profily = nullptr;
-        const std::wstring klic = tonbar::test::KlicKonfigurace(L"profily_zaznamu");
+        const std::wstring klic = KlicKonfigurace(L"profily_zaznamu");
         EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, klic.c_str(), 0, KEY_READ, &profily), ERROR_SUCCESS);
         if (profily)
             RegCloseKey(profily);
@@ -261,7 +235,7 @@ TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
 bool ZapsatHorkouKlavesu(UINT prikaz, UINT modifikatory, UINT vk)
 {
     uint32_t data[4] = {modifikatory, vk, prikaz, 20022};
-    const std::wstring klic = tonbar::test::KlicKonfigurace(L"horke_klavesy");
+    const std::wstring klic = KlicKonfigurace(L"horke_klavesy");
     return RegSetKeyValueW(HKEY_CURRENT_USER, klic.c_str(), std::to_wstring(prikaz).c_str(), REG_BINARY, data,
                            sizeof data) == ERROR_SUCCESS;
 }
@@ -274,12 +248,11 @@ bool ZapsatHorkouKlavesu(UINT prikaz, UINT modifikatory, UINT vk)
 TEST_F(Okno, NameAndNumberWrapAroundTheHotKeyTogglesAndTheNumberIsSaved)
 {
     VYZADUJE_MIKROFON();
-    SlozkaVystupu(L"cislovani");
-    ASSERT_TRUE(tonbar::test::ZapsatDword(L"soubor", L"vytv_jmena", 0));
-    ASSERT_TRUE(tonbar::test::ZapsatDword(L"soubor", L"max_pocet_souboru", 3));
-    ASSERT_TRUE(tonbar::test::ZapsatDword(L"soubor", L"parametry", 1));
-    ASSERT_TRUE(tonbar::test::ZapsatDword(L"soubor", L"posledni_cislo", 3));
-    ASSERT_TRUE(tonbar::test::ZapsatText(L"soubor", L"jmeno", L"Zkouska"));
+    Slozka(Vystup() + L"\\cislovani");
+    for (auto [nazev, hodnota] : {std::pair<const wchar_t*, DWORD>{L"vytv_jmena", 0}, {L"max_pocet_souboru", 3},
+                                  {L"parametry", 1}, {L"posledni_cislo", 3}})
+        ASSERT_TRUE(ZapsatDword(L"soubor", nazev, hodnota));
+    ASSERT_TRUE(ZapsatText(L"soubor", L"jmeno", L"Zkouska"));
     ASSERT_TRUE(ZapsatHorkouKlavesu(40010, MOD_CONTROL | MOD_ALT, 'R'));
     ASSERT_TRUE(ZapsatHorkouKlavesu(40011, MOD_CONTROL | MOD_ALT, 'T'));
     ASSERT_TRUE(RegisterHotKey(nullptr, 1, MOD_CONTROL | MOD_ALT, 'T'));
@@ -301,7 +274,7 @@ TEST_F(Okno, NameAndNumberWrapAroundTheHotKeyTogglesAndTheNumberIsSaved)
     ASSERT_TRUE(p.Zavrit());
     EXPECT_EQ(p.CekatNaKonec(30000).value_or(999), 0u);
     DWORD cislo = 0, velikost = sizeof cislo;
-    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, tonbar::test::KlicKonfigurace(L"soubor").c_str(), L"posledni_cislo",
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, KlicKonfigurace(L"soubor").c_str(), L"posledni_cislo",
                            RRF_RT_REG_DWORD, nullptr, &cislo, &velikost),
               ERROR_SUCCESS);
     EXPECT_EQ(cislo, 4u);
@@ -311,6 +284,107 @@ TEST_F(Okno, NameAndNumberWrapAroundTheHotKeyTogglesAndTheNumberIsSaved)
     EXPECT_TRUE(ObsahujeUdalost(traces, L"1 klávesové zkratky se nepodařilo odregistrovat.\r\n",
                                  EVENTLOG_WARNING_TYPE));
     UnregisterHotKey(nullptr, 1);
+}
+
+class Rizeni : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        InicializovatKonfiguraci(k_);
+        if (Vystup().empty())
+            GTEST_SKIP() << "needs the virtual microphone of tests/recording/record_test.sh";
+        a_.nazevProduktu = L"Tonbar";
+        a_.malaIkona = LoadIcon(nullptr, IDI_APPLICATION);
+        a_.ikonaZaznamu = LoadIcon(nullptr, IDI_WARNING);
+        a_.zarizeni = std::make_unique<AudioCaptureDeviceList>();
+        a_.zarizeni->Enumerate();
+        ASSERT_GT(a_.zarizeni->Count(), 0);
+        NastavitVychozi(k_, L"test", &a_.zarizeni->At(0));
+        k_.slozka_data = slozka_.Path();
+        k_.zapis_udalosti = 0;
+        k_.soubor_parametry = 0;
+        a_.zaznamnik = std::make_unique<AudioRecorder>();
+        okno_ = std::make_unique<SkryteOkno>(a_.malaIkona);
+        ikona_.Pridat(okno_->Handle(), 1, false, false);
+        ikona_.NastavitTitulek(L"Tonbar");
+        ikona_.NastavitTip(L"Tonbar");
+        ui_.ikona = &ikona_;
+    }
+    void TearDown() override
+    {
+        if (a_.zaznamnik)
+            a_.zaznamnik->Stop();
+        ikona_.Odebrat();
+        UvolnitKonfiguraci(k_);
+    }
+
+    ComScope com_;
+    TestFolder slozka_;
+    Konfigurace k_{};
+    Aplikace a_;
+    std::unique_ptr<SkryteOkno> okno_;
+    IkonaOznameni ikona_;
+    OknoZaznamuTest ui_;
+};
+
+TEST_F(Rizeni, TipBalloonsAndTheNameChosenDuringTheRecordingFollowIt)
+{
+    RizeniZaznamu r(a_, k_, ui_);
+    unsigned long pred = ikona_.PosledniBublina().poradi;
+    ASSERT_EQ(r.SpustitZaznam(), S_OK) << (ui_.chyby.empty() ? L"" : ui_.chyby.back()).size();
+    std::wstring jmeno = JmenoBezSlozky(a_.souborZaznamu);
+    EXPECT_EQ(a_.souborZaznamu.rfind(slozka_.Path() + L"\\", 0), 0u);
+    EXPECT_EQ(ui_.text, L"Probíhá záznam do souboru " + a_.souborZaznamu);
+    EXPECT_EQ(ikona_.Tip(), L"Probíhá záznam do souboru\n" + jmeno);
+    auto bublina = ikona_.PosledniBublina();
+    EXPECT_GT(bublina.poradi, pred);
+    EXPECT_EQ(bublina.text, L"Byl spuštěn záznam zvuku do souboru\n" + jmeno);
+    EXPECT_EQ(bublina.druh, kBublinaInformace);
+    EXPECT_TRUE(ui_.blika);
+
+    // The blink alternates the two icons on the tray and the status bar.
+    r.Bliknout();
+    HICON prvni = ikona_.Ikona();
+    EXPECT_EQ(ui_.ikonaStavu, prvni);
+    r.Bliknout();
+    EXPECT_NE(ikona_.Ikona(), prvni);
+    EXPECT_TRUE(ikona_.Ikona() == a_.malaIkona || ikona_.Ikona() == a_.ikonaZaznamu);
+    // Hidden: only the tray icon blinks.
+    ui_.viditelne = false;
+    HICON stavova = ui_.ikonaStavu;
+    r.Bliknout();
+    EXPECT_EQ(ui_.ikonaStavu, stavova);
+
+    Sleep(2000);
+    EXPECT_EQ(r.PrikazUkoncit(), S_OK);
+    EXPECT_FALSE(r.NahravaSe());
+    EXPECT_FALSE(ui_.blika);
+    EXPECT_EQ(ui_.text, L"Tonbar - Připraven");
+    EXPECT_EQ(ui_.ikonaStavu, a_.malaIkona);
+    EXPECT_EQ(ikona_.Ikona(), a_.malaIkona);
+    EXPECT_EQ(ikona_.Tip(), L"Tonbar");
+    EXPECT_EQ(ikona_.PosledniBublina().text, L"Byl ukončen záznam zvuku do souboru\n" + jmeno);
+    EXPECT_TRUE(ui_.chyby.empty());
+    // A stop with nothing running neither renames nor reports.
+    EXPECT_EQ(r.PrikazUkoncit(), S_FALSE);
+
+    // A name chosen during the recording: the toggle stops without it, the stop
+    // command applies it. A blink timer that cannot be set fails neither start.
+    ui_.casovacJde = false;
+    for (bool prepnout : {true, false}) {
+        ASSERT_EQ(prepnout ? r.Prepnout() : r.SpustitZaznam(), S_OK);
+        EXPECT_TRUE(r.NahravaSe());
+        EXPECT_EQ(ui_.spusteniBlikani, prepnout ? 2 : 3);
+        EXPECT_TRUE(ui_.chyby.empty());
+        const std::wstring soubor = a_.souborZaznamu, nove = slozka_.File(prepnout ? L"jine.wma" : L"nove.wma");
+        a_.noveJmenoZaznamu = nove;
+        Sleep(1000);
+        EXPECT_EQ(prepnout ? r.Prepnout() : r.PrikazUkoncit(), S_OK);
+        EXPECT_FALSE(r.NahravaSe());
+        EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
+        EXPECT_EQ(GetFileAttributesW(soubor.c_str()) != INVALID_FILE_ATTRIBUTES, prepnout) << prepnout;
+        EXPECT_EQ(GetFileAttributesW(nove.c_str()) != INVALID_FILE_ATTRIBUTES, !prepnout) << prepnout;
+    }
 }
 
 } // namespace

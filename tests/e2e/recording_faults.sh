@@ -6,8 +6,7 @@
 # usage (as root): recording_faults.sh <Tonbar.exe> <tonbar-ctl.exe>
 # TONBAR_KILL_PROFILES=all measures the loss of a killed recording at each of the seven profiles.
 set -uo pipefail
-exe=$1
-ctl=$2
+exe=$1 ctl=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/lib/pulse.sh"
 tonbar_recording_test faults pactl paplay espeak-ng sox ffprobe ffmpeg wine python3
@@ -18,6 +17,11 @@ export WINEDEBUG=-all
 fail=0
 bad() { echo "FAIL $*"; fail=1; }
 ok() { echo "ok   $*"; }
+check() {  # WHAT COMMAND...: ok WHAT when the command succeeds
+  local what=$1
+  shift
+  if "$@"; then ok "$what"; else bad "$what"; fi
+}
 
 feed() {
   (while :; do paplay -d mic "$tmp/loop.wav" || sleep 0.5; done) >/dev/null 2>&1 &
@@ -68,19 +72,21 @@ start_recording() {  # WHAT [STATE]: the start command, then STATE (sounding) wi
   ctl command 40011
   wait_for 15 "${2:-sounding}" >/dev/null || bad "$1: no recording started: $(status)"
 }
+stop_recording() {  # WHAT
+  ctl command 40013
+  wait_for 15 not_recording >/dev/null || bad "$1: the recording did not stop: $(status)"
+}
 close_tonbar() {
   ctl close 30000 >/dev/null
-  local rc=0
-  wait "$app" || rc=$?
-  [ "$rc" = 0 ] || bad "Tonbar exited with $rc"
+  wait "$app" || bad "Tonbar exited with $?"
 }
-duration() { ffprobe -v error -show_entries format=duration -of csv=p=0 "$1" 2>/dev/null; }
-decoded() {  # seconds of sound ffmpeg decodes from the file
+decoded() {  # FILE [FROM]: seconds of sound ffmpeg decodes from the file (from second FROM on)
   local bytes
-  bytes=$(ffmpeg -nostdin -v error -i "$1" -f s16le -ac 2 -ar 44100 - 2>/dev/null | wc -c)
+  bytes=$(ffmpeg -nostdin -v error -ss "${2:-0}" -i "$1" -f s16le -ac 2 -ar 44100 - 2>/dev/null | wc -c)
   awk -v b="$bytes" 'BEGIN { printf "%.2f\n", b / 176400 }'
 }
 ge() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a >= b) }'; }
+near() { awk -v a="$1" -v b="$2" -v d="$3" 'BEGIN { exit !(a - b < d && b - a < d) }'; }  # A B DISTANCE
 # How many event-log entries of LOG hold TEXT (Wine traces them, non-ASCII escaped).
 events() {
   python3 - "$1" "$2" <<'EOF'
@@ -91,6 +97,14 @@ print(sum(1 for line in open(sys.argv[1], encoding='latin-1') if 'ReportEventW L
 EOF
 }
 event_logged() { [ "$(events "$1" "$2")" -ge 1 ]; }
+warned() { [ "$(events "$log" "$warning")" -ge "$1" ]; }  # at least N silence warnings in $log
+# Posts command ID: the window answers WM_NULL within 250 ms throughout the next 3 s.
+answers() {  # WHAT ID
+  local slowest pings
+  read -r slowest pings < <(ctl ping "$2" 3000)
+  check "$1: the window answered throughout, $pings answers to WM_NULL, the slowest in ${slowest:-?} ms" \
+    [ "${slowest:-99999}" -lt 250 ]
+}
 # The level in whole dB ("-18" for "−18 dB"), "ticho", or the text as read.
 level() { ctl level | sed -e 's/^\xe2\x88\x92/-/' -e 's/^\(-\{0,1\}[0-9]*\) dB$/\1/'; }
 # The header's flags: 2 is seekable (finished), 1 is broadcast (still being written).
@@ -116,24 +130,21 @@ reg "" zapis_udalosti REG_DWORD 1
 warning="Záznam zvuku je už 5 s potichu. Zkontrolujte zvukové zařízení "
 log=$tmp/level.log
 start_tonbar "$log" || exit 1
-[ -z "$(ctl level)" ] && ok "idle: the level part is empty" || bad "idle: the level part reads '$(ctl level)'"
+check "idle: the level part reads '$(ctl level)'" [ -z "$(ctl level)" ]
 # A silent microphone: one warning after 5-7 s.
 t0=$(now)
-read -r slowest pings < <(ctl ping 40011 3000)
-echo "     start: the slowest of $pings answers to WM_NULL took $slowest ms"
-[ "${slowest:-99999}" -lt 250 ] && ok "start: the window answered throughout" ||
-  bad "start: the window did not answer for ${slowest:-?} ms"
+answers start 40011
 recording || bad "no recording started: $(status)"
 took=
 while between "$(since "$t0")" 0 10; do
-  event_logged "$log" "$warning" && { took=$(since "$t0"); break; }
+  warned 1 && { took=$(since "$t0"); break; }
   sleep 0.2
 done
-if [ -n "$took" ] && between "$took" 5 7; then ok "silence: warned after $took s"; else bad "silence: warned after ${took:-no} s"; fi
-[ "$(level)" = ticho ] && ok "silence: the level reads ticho" || bad "silence: the level reads '$(ctl level)'"
+check "silence: warned after ${took:-no} s (5 to 7)" between "${took:-0}" 5 7
+check "silence: the level reads '$(ctl level)'" [ "$(level)" = ticho ]
 sleep 3
 n=$(events "$log" "$warning")
-[ "$n" = 1 ] && ok "silence: warned once in $(since "$t0") s" || bad "silence: $n warnings"
+check "silence: $n warnings in $(since "$t0") s" [ "$n" = 1 ]
 # Speech: the level between -40 and 0 dB, ticho soon after.
 paplay -d mic "$tmp/l.wav" &
 player=$!
@@ -161,25 +172,16 @@ for r in "${readings[@]}"; do
   [[ "$r" =~ ^-?[0-9]+$ ]] && between "$r" -40 0 && in_range=$((in_range + 1))
 done
 # Pauses between words may read lower: most readings must be speech.
-[ "$in_range" -ge 3 ] && [ $((in_range * 4)) -ge $((${#readings[@]} * 3)) ] &&
-  ok "speech: $in_range of ${#readings[@]} readings between -40 and 0 dB" ||
-  bad "speech: $in_range of ${#readings[@]} readings between -40 and 0 dB"
-[ -n "$quiet" ] && between "$quiet" 0 1 && ok "speech stopped: ticho after $quiet s" ||
-  bad "speech stopped: ticho after ${quiet:-3+} s"
+check "speech: $in_range of ${#readings[@]} readings between -40 and 0 dB (at least 3 and three quarters)" \
+  [ "$in_range" -ge 3 -a $((in_range * 4)) -ge $((${#readings[@]} * 3)) ]
+check "speech stopped: ticho after ${quiet:-3+} s (1 at most)" between "${quiet:-9}" 0 1
 # Silence again: a second warning.
 t1=$(now)
-while between "$(since "$t1")" 0 9; do
-  [ "$(events "$log" "$warning")" -ge 2 ] && break
-  sleep 0.2
-done
+wait_for 9 warned 2 >/dev/null
 n=$(events "$log" "$warning")
-[ "$n" = 2 ] && ok "silence after speech: a second warning $(since "$t1") s after the speech" ||
-  bad "silence after speech: $n warnings in all"
-read -r slowest pings < <(ctl ping 40013 3000)
-echo "     stop: the slowest of $pings answers to WM_NULL took $slowest ms"
-[ "${slowest:-99999}" -lt 250 ] && ok "stop: the window answered throughout" ||
-  bad "stop: the window did not answer for ${slowest:-?} ms"
-[ -z "$(ctl level)" ] && ok "stopped: the level part is empty" || bad "stopped: the level part reads '$(ctl level)'"
+check "silence after speech: $n warnings in all, the last $(since "$t1") s after the speech" [ "$n" = 2 ]
+answers stop 40013
+check "stopped: the level part reads '$(ctl level)'" [ -z "$(ctl level)" ]
 close_tonbar
 
 # From here on the microphone hears speech over and over.
@@ -195,24 +197,19 @@ reg soubor vytv_jmena REG_DWORD 1
 start_tonbar "$tmp/minute.log"
 # Both starts must fall in one minute.
 while [ "$(date +%-S)" -gt 40 ]; do sleep 1; done
-ctl command 40011
-wait_for 15 recording >/dev/null || bad "minute: the first recording did not start: $(status)"
+start_recording minute recording
 # A rename dialog holds the recording commands back until it closes.
 ctl command 40039
 sleep 1
 ctl command 40013
 sleep 2
-recording && ok "minute: stop is refused while the rename dialog is open" ||
-  bad "minute: the stop ran under the open rename dialog"
+check "minute: stop is refused while the rename dialog is open" recording
 ctl dialog cancel >/dev/null || bad "minute: no rename dialog"
 sleep 1
-ctl command 40013
-wait_for 15 not_recording >/dev/null || bad "minute: the first recording did not stop"
-ctl command 40011
-wait_for 15 sounding >/dev/null || bad "minute: the second recording did not start"
+stop_recording minute
+start_recording minute
 sleep 2
-ctl command 40013
-wait_for 15 not_recording >/dev/null
+stop_recording minute
 close_tonbar
 mapfile -t files < <(ls "$dir")
 if [ ${#files[@]} = 2 ] && [[ "${files[0]}" == *" (2).wma" || "${files[1]}" == *" (2).wma" ]]; then
@@ -223,7 +220,7 @@ else
 fi
 for f in "$dir"/*.wma; do
   d=$(decoded "$f")
-  ge "$d" 1 && ok "minute: $(basename "$f") decodes, $d s" || bad "minute: $(basename "$f") decodes $d s"
+  check "minute: $(basename "$f") decodes $d s" ge "$d" 1
 done
 
 # --- 2. A full disk ends the recording, keeps what fit, and the next goes elsewhere
@@ -243,29 +240,24 @@ largest=0
 t=$(wait_for 40 sh -c "[ \$(df --output=avail -B1 '$full' | tail -n 1) -lt 8192 ]") ||
   bad "full: the disk never filled"
 largest=$(stat -c %s "$file")
-took=$(wait_for 8 not_recording) && ge 5 "$took" &&
-  ok "full: the recording ended $took s after the disk filled ($t s in): $(status)" ||
-  bad "full: still '$(status)' ${took:-8+} s after the disk filled"
-kill -0 "$app" 2>/dev/null && ok "full: Tonbar runs on" || bad "full: Tonbar is gone"
-event_logged "$tmp/full.log" "Záznam do souboru $(basename "$file") byl přerušen" &&
-  ok "full: the interruption is in the event log" || bad "full: no interruption in the event log"
+took=$(wait_for 8 not_recording)
+check "full: the recording ended ${took:-8+} s after the disk filled ($t s in): $(status)" ge 5 "${took:-9}"
+check "full: Tonbar runs on" kill -0 "$app"
+check "full: the interruption is in the event log" \
+  event_logged "$tmp/full.log" "Záznam do souboru $(basename "$file") byl přerušen"
 # Recording again into another folder: the list switches to the profile's folder.
 ctl command 52600
 sleep 1
-ctl command 40011
-wait_for 15 sounding >/dev/null || bad "full: the next recording did not start: $(status)"
+start_recording "full, the next"
 sleep 3
-ctl command 40013
-wait_for 15 not_recording >/dev/null
+stop_recording full
 close_tonbar
 fit=$(awk -v s="$largest" 'BEGIN { printf "%.2f", s / 16000 }')   # 128 kbit/s
 d=$(decoded "$file")
-ge "$d" "$(awk -v f="$fit" 'BEGIN { print f - 1 }')" && ok "full: $d s of the $fit s that fit decode" ||
-  bad "full: only $d s of the $fit s that fit decode"
-finished "$file" && ok "full: the file is finished (seekable)" || bad "full: header flags $(asf_flags "$file")"
+check "full: $d s of the $fit s that fit decode" ge "$d" "$(awk -v f="$fit" 'BEGIN { print f - 1 }')"
+check "full: the file is finished (seekable): header flags $(asf_flags "$file")" finished "$file"
 f2=$(ls "$other"/*.wma 2>/dev/null | head -n 1)
-[ -n "$f2" ] && ge "$(decoded "$f2")" 1.5 && ok "full: the next recording went to the other folder" ||
-  bad "full: no good recording in the other folder"
+check "full: the next recording went to the other folder: $f2" ge "$(decoded "${f2:-none}")" 1.5
 umount "$full"
 
 # --- 3. The sound server killed during a recording -------------------------
@@ -278,14 +270,14 @@ start_tonbar "$tmp/server.log"
 start_recording server
 sleep 3
 kill -9 "$TONBAR_PULSE_PID"
-took=$(wait_for 6 not_recording) && ok "server: the recording ended $took s after the server died: $(status)" ||
-  bad "server: still '$(status)' 6 s after the server died"
-event_logged "$tmp/server.log" "Záznam do souboru Zkouska_5.wma byl přerušen" &&
-  ok "server: the interruption is in the event log" || bad "server: no interruption in the event log"
-kill -0 "$app" 2>/dev/null && ok "server: Tonbar runs on" || bad "server: Tonbar is gone"
+took=$(wait_for 6 not_recording)
+check "server: the recording ended ${took:-6+} s after the server died: $(status)" [ -n "$took" ]
+check "server: the interruption is in the event log" \
+  event_logged "$tmp/server.log" "Záznam do souboru Zkouska_5.wma byl přerušen"
+check "server: Tonbar runs on" kill -0 "$app"
 close_tonbar
 d=$(decoded "$dir/Zkouska_5.wma")
-ge "$d" 2 && ok "server: the interrupted recording decodes, $d s" || bad "server: the interrupted recording decodes $d s"
+check "server: the interrupted recording decodes $d s" ge "$d" 2
 tonbar_start_virtual_mic "$tmp/pulse2.log"
 feed
 
@@ -294,19 +286,16 @@ feed
 start_tonbar "$tmp/nosound.log"
 kill -STOP "$TONBAR_PULSE_PID"
 # The start does not wait for the device: the window answers meanwhile.
-read -r slowest _ < <(ctl ping 40011 3000)
-[ "${slowest:-99999}" -lt 250 ] && ok "no sound: the window answered during the start (${slowest} ms at most)" ||
-  bad "no sound: the window did not answer for ${slowest:-?} ms during the start"
-box=$(ctl dialog ok 20000) && ok "no sound: the failed start says so: ${box//$'\n'/ }" ||
-  bad "no sound: no message for the failed start"
+answers "no sound: the start" 40011
+box=$(ctl dialog ok 20000)
+check "no sound: the failed start says so: ${box//$'\n'/ }" [ -n "$box" ]
 sleep 1
 not_recording || bad "no sound: recording from a device that delivers nothing"
 kill -CONT "$TONBAR_PULSE_PID"
 close_tonbar
-[ ! -e "$dir/Zkouska_6.wma" ] && ok "no sound: the failed start left no file" ||
-  bad "no sound: the failed start left Zkouska_6.wma"
+check "no sound: the failed start left no Zkouska_6.wma" [ ! -e "$dir/Zkouska_6.wma" ]
 n=$(wine reg query "$key\\soubor" /v posledni_cislo 2>/dev/null | tr -d '\r' | awk '/posledni_cislo/ { print $3 }')
-[ "$((n))" = 6 ] && ok "no sound: the running number is still 6" || bad "no sound: the running number is $((n)), not 6"
+check "no sound: the running number is $((n)) (still 6)" [ "$((n))" = 6 ]
 
 # --- 5. A sound server that stalls: the stop still takes about 2 s at most ---
 dir=$tmp/out/stall
@@ -316,13 +305,13 @@ start_recording stall
 sleep 3
 kill -STOP "$TONBAR_PULSE_PID"
 ctl command 40013
-took=$(wait_for 10 not_recording) && ge 3.5 "$took" && ok "stall: stopped in $took s: $(status)" ||
-  bad "stall: the stop took ${took:-10+} s: $(status)"
+took=$(wait_for 10 not_recording)
+check "stall: stopped in ${took:-10+} s (3.5 at most): $(status)" ge 3.5 "${took:-11}"
 kill -CONT "$TONBAR_PULSE_PID"
 close_tonbar
 f=$(ls "$dir"/*.wma | head -n 1)
 d=$(decoded "$f")
-ge "$d" 2 && ok "stall: $d s decode" || bad "stall: $d s decode"
+check "stall: $d s decode" ge "$d" 2
 
 # --- 6. Tonbar killed while recording; the next start repairs the file -----
 profiles="{407B9450-8BDC-4EE5-88B8-6F527BD941F2}"
@@ -339,34 +328,29 @@ for profile in $profiles; do
   reg wma profil REG_BINARY "$hex"
   start_tonbar "$tmp/killed.log"
   start_recording killed
-  t0=$(date +%s.%N)
+  t0=$(now)
   sleep 6
   kill -9 "$app"
-  t1=$(date +%s.%N)
+  t1=$(now)
   wait "$app" 2>/dev/null
   file=$(ls "$dir"/*.wma | head -n 1)
   d=$(decoded "$file")
   lost=$(awk -v a="$t0" -v b="$t1" -v d="$d" 'BEGIN { printf "%.2f", (b - a) - d }')
   kbps=$(ffprobe -v error -select_streams a -show_entries stream=bit_rate -of csv=p=0 "$file" | awk '{ print $1 / 1000 }')
   echo "     killed at $kbps kbit/s: $d s decode of $(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.2f", b - a }') s recorded: $lost s lost"
-  ge "$d" 5 && ok "killed: $d s decode" || bad "killed: only $d s decode"
+  check "killed: $d s decode" ge "$d" 5
   [ "$(asf_flags "$file")" = 1 ] || bad "killed: the file was finished without a repair"
   # The next start finishes it in the background and says so.
   start_tonbar "$tmp/repair.log"
-  wait_for 15 finished "$file" >/dev/null && ok "killed: repaired at the next start" ||
-    bad "killed: not repaired at the next start"
-  event_logged "$tmp/repair.log" "$(basename "$file")" && ok "killed: the repair is reported" ||
-    bad "killed: the repair is not reported"
+  check "killed: repaired at the next start" wait_for 15 finished "$file"
+  check "killed: the repair is reported" event_logged "$tmp/repair.log" "$(basename "$file")"
   close_tonbar
   d2=$(decoded "$file")
-  p=$(duration "$file")
-  awk -v a="$p" -v b="$d2" 'BEGIN { exit !(a - b < 0.5 && b - a < 0.5) }' &&
-    ok "killed: duration $p s, $d2 s decode" || bad "killed: duration $p s but $d2 s decode"
+  p=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$file" 2>/dev/null)
+  check "killed: duration $p s, $d2 s decode" near "$p" "$d2" 0.5
   half=$(awk -v d="$d2" 'BEGIN { printf "%.2f", d / 2 }')
-  rest=$(ffmpeg -nostdin -v error -ss "$half" -i "$file" -f s16le -ac 2 -ar 44100 - 2>/dev/null | wc -c)
-  rest=$(awk -v b="$rest" 'BEGIN { printf "%.2f", b / 176400 }')
-  awk -v r="$rest" -v h="$half" 'BEGIN { exit !(r > h - 0.6 && r < h + 0.6) }' &&
-    ok "killed: from the middle ($half s) $rest s decode" || bad "killed: from $half s, $rest s decode"
+  rest=$(decoded "$file" "$half")
+  check "killed: from the middle ($half s) $rest s decode" near "$rest" "$half" 0.6
 done
 
 exit $fail

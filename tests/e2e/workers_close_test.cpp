@@ -12,87 +12,31 @@
 #include <functional>
 #include <iostream>
 
-using tonbar::test::PockatNa;
-using tonbar::test::SmtpServers;
-using tonbar::test::ZapsatText;
-using tonbar::test::TonbarProces;
+using namespace tonbar::test;
 
 namespace {
 
-class ZavreniBehemPrace : public ::testing::Test {
-protected:
-    void SetUp() override { tonbar::test::SmazatKonfiguraci(); }
-    void TearDown() override { tonbar::test::SmazatKonfiguraci(); }
-
-    // The list of recordings shows a folder with one recording of `bajtu`
-    // bytes, the list's current file.
-    std::wstring Zaznam(size_t bajtu, const wchar_t* jmeno = L"záznam.wma")
-    {
-        std::wstring soubor = slozka_.File(jmeno);
-        tonbar::test::WriteBytes(soubor, tonbar::test::RandomBytes(bajtu, 7));
-        EXPECT_TRUE(ZapsatText(L"seznam_souboru", L"slozka", slozka_.Path()));
-        EXPECT_TRUE(tonbar::test::ZapsatDword(L"zobrazit", L"seznam_souboru", 1));
-        return soubor;
-    }
-
-    // The dialog of the process titled `titulek`, answered with OK.
-    static bool PotvrditDialog(const TonbarProces& p, const std::wstring& titulek)
-    {
-        HWND dialog = p.CekatNaOkno(L"#32770");
-        return dialog && TonbarProces::TextOkna(dialog) == titulek &&
-               TonbarProces::StisknoutTlacitko(dialog, IDOK);
-    }
-
-    // Starts the program with Wine's heap checking, lets `spustit` get a
-    // worker going against a stalling server, then closes the main window.
-    void ZavritBehem(const std::function<bool(const TonbarProces&, HWND)>& spustit)
-    {
-        TonbarProces p;
-        ASSERT_TRUE(p.Spustit(L"warn+heap"));
-        HWND okno = p.CekatNaHlavniOkno();
-        ASSERT_NE(okno, nullptr);
-        ASSERT_TRUE(spustit(p, okno));
-        Sleep(500);  // the worker is well inside its wait
-        ULONGLONG start = GetTickCount64();
-        ASSERT_TRUE(p.Zavrit());
-        auto kod = p.CekatNaKonec(10000);
-        ULONGLONG trvani = GetTickCount64() - start;
-        ASSERT_TRUE(kod.has_value()) << "the program still runs 10 s after WM_CLOSE";
-        EXPECT_EQ(*kod, 0u);
-        std::cout << "closed in " << trvani << " ms" << std::endl;
-        std::string chyby = p.ChybovyVystup();
-        EXPECT_EQ(chyby.find(":heap:"), std::string::npos) << chyby;
-    }
-
-    tonbar::test::TestFolder slozka_;
-};
-
-TEST_F(ZavreniBehemPrace, EmailStalledInData)
+TEST(ZavreniBehemPrace, EmailFtpUploadAndUpdateCheckOnStallingServers)
 {
-    ASSERT_TRUE(SmtpServers::Available()) << "no SMTP servers: run through workers_e2e.sh";
+    const char* port = std::getenv("TONBAR_HTTP_SILENT_PORT");
+    const char* log = std::getenv("TONBAR_HTTP_SILENT_LOG");
+    FtpServer server;
+    ASSERT_TRUE(SmtpServers::Available() && server.Bezi() && port && log)
+        << "no SMTP, FTP or silent HTTP server: run through workers_e2e.sh";
+    SmazatKonfiguraci();
+    // The list shows one recording, its current file, larger than the connections' buffers hold:
+    // the sending blocks in DATA, the slow upload is still running.
+    TestFolder slozka, uloziste;
+    const size_t kVelikost = 30u * 1024 * 1024;
+    WriteBytes(slozka.File(L"zaznam.wma"), RandomBytes(kVelikost, 7));
+    ASSERT_TRUE(ZapsatText(L"seznam_souboru", L"slozka", slozka.Path()));
+    ASSERT_TRUE(ZapsatDword(L"zobrazit", L"seznam_souboru", 1));
     ASSERT_TRUE(SmtpServers::UseService(SmtpServers::Port("datastall")));
-    // More than the connection's buffers hold: the sending blocks in DATA.
-    Zaznam(30u * 1024 * 1024);
     ASSERT_TRUE(ZapsatText(L"smtp_ucet", L"email", L"jan@tonbar.test"));
     ASSERT_TRUE(ZapsatText(L"smtp_ucet", L"jmeno", L"Jan"));
     ASSERT_TRUE(ZapsatText(L"smtp_ucet", L"server", L"127.0.0.1"));
     ASSERT_TRUE(ZapsatText(L"email\\prijemci", L"email", L"eva@example.cz"));
-    ZavritBehem([](const TonbarProces& p, HWND okno) {
-        PostMessageW(okno, WM_COMMAND, 40031, 0);
-        if (!PotvrditDialog(p, L"Odeslání emailem - Tonbar"))
-            return false;
-        return PockatNa([] { return SmtpServers::Log("datastall").find("-- stalled") != std::string::npos; },
-                        30000);
-    });
-}
-
-TEST_F(ZavreniBehemPrace, FtpUploadToASlowServer)
-{
-    tonbar::test::FtpServer server;
-    ASSERT_TRUE(server.Bezi()) << "no FTP server on port 21: run through workers_e2e.sh";
-    Zaznam(30u * 1024 * 1024, L"zaznam.wma");
-    tonbar::test::TestFolder uloziste;
-    tonbar::test::PresmerovaniUloziste presmerovani(Uloziste::FtpMista, uloziste.Path());
+    PresmerovaniUloziste presmerovani(Uloziste::FtpMista, uloziste.Path());
     FtpPlace misto;
     misto.nazev = L"Pomalý server";
     misto.server = L"127.0.0.1";
@@ -104,28 +48,44 @@ TEST_F(ZavreniBehemPrace, FtpUploadToASlowServer)
     ASSERT_EQ(mista.Save(), S_OK);
     const std::wstring naServeru = server.Cesta(L"zaznam.wma");
     DeleteFileW(naServeru.c_str());
-    ZavritBehem([&](const TonbarProces& p, HWND okno) {
-        PostMessageW(okno, WM_COMMAND, 40032, 0);
-        if (!PotvrditDialog(p, L"Odeslání na FTP - Tonbar"))
-            return false;
-        return PockatNa([&] { return tonbar::test::FileSize(naServeru) > 0; }, 30000);
-    });
-    // The upload was cut short, not finished.
-    EXPECT_LT(tonbar::test::FileSize(naServeru), 30u * 1024 * 1024);
-}
+    ASSERT_TRUE(ZapsatText(nullptr, L"adresa_aktualizace",
+                           L"http://127.0.0.1:" + Widen(port) + L"/software/tonbar/posledni_verze.txt"));
 
-TEST_F(ZavreniBehemPrace, UpdateCheckOnASilentServer)
-{
-    const char* port = std::getenv("TONBAR_HTTP_SILENT_PORT");
-    const char* log = std::getenv("TONBAR_HTTP_SILENT_LOG");
-    ASSERT_TRUE(port && log) << "no silent HTTP server: run through workers_e2e.sh";
-    std::wstring adresa = L"http://127.0.0.1:" + tonbar::test::Widen(port) + L"/software/tonbar/posledni_verze.txt";
-    ASSERT_TRUE(ZapsatText(nullptr, L"adresa_aktualizace", adresa));
-    std::wstring spojeni = tonbar::test::Widen(log);
-    ZavritBehem([&](const TonbarProces&, HWND okno) {
-        PostMessageW(okno, WM_COMMAND, 40005, 0);
-        return PockatNa([&] { return tonbar::test::FileSize(spojeni) > 0; }, 30000);
-    });
+    const struct {
+        const char* nazev;
+        WORD prikaz;
+        const wchar_t* dialog;  // confirmed with OK, when the command asks
+        std::function<bool()> ceka;  // the worker waits on its server
+    } pripady[] = {
+        {"e-mail", 40031, L"Odeslání emailem - Tonbar",
+         [] { return SmtpServers::Log("datastall").find("-- stalled") != std::string::npos; }},
+        {"FTP", 40032, L"Odeslání na FTP - Tonbar", [&] { return FileSize(naServeru) > 0; }},
+        {"update check", 40005, nullptr, [&] { return FileSize(Widen(log)) > 0; }},
+    };
+    for (const auto& c : pripady) {
+        SCOPED_TRACE(c.nazev);
+        TonbarProces p;
+        ASSERT_TRUE(p.Spustit(L"warn+heap"));
+        HWND okno = p.CekatNaHlavniOkno();
+        ASSERT_NE(okno, nullptr);
+        p.PoslatPrikaz(c.prikaz);
+        HWND dialog = c.dialog ? p.CekatNaOkno(L"#32770") : nullptr;
+        if (c.dialog)
+            ASSERT_TRUE(dialog && TonbarProces::TextOkna(dialog) == c.dialog &&
+                        TonbarProces::StisknoutTlacitko(dialog, IDOK));
+        ASSERT_TRUE(PockatNa(c.ceka, 30000));
+        Sleep(500);  // the worker is well inside its wait
+        ULONGLONG start = GetTickCount64();
+        ASSERT_TRUE(p.Zavrit());
+        auto kod = p.CekatNaKonec(10000);
+        ASSERT_TRUE(kod.has_value()) << "the program still runs 10 s after WM_CLOSE";
+        EXPECT_EQ(*kod, 0u);
+        std::cout << c.nazev << ": closed in " << GetTickCount64() - start << " ms" << std::endl;
+        EXPECT_EQ(p.ChybovyVystup().find(":heap:"), std::string::npos) << p.ChybovyVystup();
+    }
+    // The upload was cut short, not finished.
+    EXPECT_LT(FileSize(naServeru), kVelikost);
+    SmazatKonfiguraci();
 }
 
 } // namespace

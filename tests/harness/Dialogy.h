@@ -41,20 +41,16 @@ inline std::wstring TridaOkna(HWND okno)
 // The one search of top-level windows: the first for which `vyhovuje` holds.
 inline HWND NajitOkno(const std::function<bool(HWND)>& vyhovuje)
 {
-    struct Hledani {
-        const std::function<bool(HWND)>& vyhovuje;
-        HWND nalez = nullptr;
-    } h{vyhovuje};
+    using Hledani = std::pair<const std::function<bool(HWND)>*, HWND>;  // the test, what it found
+    Hledani h{&vyhovuje, nullptr};
     EnumWindows(
         [](HWND okno, LPARAM l) -> BOOL {
             auto* h = reinterpret_cast<Hledani*>(l);
-            if (!h->vyhovuje(okno))
-                return TRUE;
-            h->nalez = okno;
-            return FALSE;
+            h->second = (*h->first)(okno) ? okno : nullptr;
+            return !h->second;
         },
         reinterpret_cast<LPARAM>(&h));
-    return h.nalez;
+    return h.second;
 }
 
 // The visible top-level window of class `trida` of process `pid`.

@@ -9,21 +9,6 @@
 
 namespace tonbar::test {
 
-// TONBAR_SCREENSHOT_DIR, else build/screenshots of the source tree (created).
-inline std::wstring SlozkaSnimkuZdroje()
-{
-    wchar_t env[MAX_PATH] = {};
-    if (GetEnvironmentVariableW(L"TONBAR_SCREENSHOT_DIR", env, MAX_PATH))
-        return env;
-    std::string zdroj = TONBAR_SOURCE_DIR;
-    std::wstring slozka = L"Z:";
-    for (char c : zdroj)
-        slozka += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-    slozka += L"\\build\\screenshots";
-    CreateDirectoryW(slozka.c_str(), nullptr);
-    return slozka;
-}
-
 // Copies what the screen shows of `okno` into the PNG file `soubor`, after
 // letting the window paint. True when written.
 inline bool UlozitSnimekOkna(HWND okno, const std::wstring& soubor)
@@ -31,21 +16,18 @@ inline bool UlozitSnimekOkna(HWND okno, const std::wstring& soubor)
     RedrawWindow(okno, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
     Sleep(300);
     RECT r{};
-    if (!GetWindowRect(okno, &r))
-        return false;
-    int w = r.right - r.left, h = r.bottom - r.top;
-    if (w <= 0 || h <= 0)
-        return false;
     Gdiplus::GdiplusStartupInput vstup;
     ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &vstup, nullptr) != Gdiplus::Ok)
+    if (!GetWindowRect(okno, &r) || r.right <= r.left || r.bottom <= r.top ||
+        Gdiplus::GdiplusStartup(&token, &vstup, nullptr) != Gdiplus::Ok)
         return false;
+    const int w = r.right - r.left, h = r.bottom - r.top;
     bool ok = false;
     HDC obrazovka = GetDC(nullptr);
     HDC pamet = CreateCompatibleDC(obrazovka);
     HBITMAP bitmapa = CreateCompatibleBitmap(obrazovka, w, h);
     HGDIOBJ puvodni = SelectObject(pamet, bitmapa);
-    BOOL zkopirovano = BitBlt(pamet, 0, 0, w, h, obrazovka, r.left, r.top, SRCCOPY);
+    const BOOL zkopirovano = BitBlt(pamet, 0, 0, w, h, obrazovka, r.left, r.top, SRCCOPY);
     SelectObject(pamet, puvodni);
     if (zkopirovano) {
         Gdiplus::Bitmap obraz(bitmapa, nullptr);
@@ -60,10 +42,17 @@ inline bool UlozitSnimekOkna(HWND okno, const std::wstring& soubor)
     return ok;
 }
 
-// The same into the screenshot folder under `jmeno`.
+// The same under `jmeno` into TONBAR_SCREENSHOT_DIR, else build/screenshots of the source tree (created).
 inline bool SnimekDoSlozky(HWND okno, const std::wstring& jmeno)
 {
-    return UlozitSnimekOkna(okno, SlozkaSnimkuZdroje() + L"\\" + jmeno);
+    wchar_t env[MAX_PATH] = {};
+    std::wstring slozka = L"Z:";
+    for (char c : std::string(TONBAR_SOURCE_DIR "/build/screenshots"))
+        slozka += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    if (GetEnvironmentVariableW(L"TONBAR_SCREENSHOT_DIR", env, MAX_PATH))
+        slozka = env;
+    CreateDirectoryW(slozka.c_str(), nullptr);
+    return UlozitSnimekOkna(okno, slozka + L"\\" + jmeno);
 }
 
 } // namespace tonbar::test

@@ -20,11 +20,9 @@ std::wstring CestaProgramu() { return CestaWine(TONBAR_BINARY_DIR "/Tonbar.exe")
 
 TonbarProces::~TonbarProces()
 {
-    if (proces_) {
-        if (Bezi())
-            Zabit();
+    Zabit();  // nothing when it has ended
+    if (proces_)
         CloseHandle(proces_);
-    }
 }
 
 bool TonbarProces::Spustit(const std::wstring& winedebug, const std::wstring& program, const std::wstring& argumenty)
@@ -66,9 +64,7 @@ std::optional<Zprava> TonbarProces::CekatNaZpravu(DWORD ms) const
         });
         return box || !Bezi();
     }, ms);
-    if (!box)
-        return std::nullopt;
-    return Zprava{box, Text(box), Text(box, 0xFFFF)};
+    return box ? std::optional<Zprava>(Zprava{box, Text(box), Text(box, 0xFFFF)}) : std::nullopt;
 }
 
 bool TonbarProces::StisknoutTlacitko(HWND dialog, int id)

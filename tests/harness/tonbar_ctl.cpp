@@ -1,6 +1,6 @@
 // tonbar-ctl: drives a running Tonbar from scripts (scripts/run).
 //   wait [ms]            wait for the main window; prints its title
-//   command ID, title    send WM_COMMAND ID to the main window; print its title
+//   command ID           send WM_COMMAND ID to the main window
 //   close [ms]           WM_CLOSE, then wait until the window is gone
 //   status, level        print the status bar's second part, or its third (the input level)
 //   ping ID [ms]         post WM_COMMAND ID (0: none), then send WM_NULL back to back for ms
@@ -50,9 +50,8 @@ double Ms(const LARGE_INTEGER& a, const LARGE_INTEGER& b)
     return double(b.QuadPart - a.QuadPart) * 1000.0 / double(f.QuadPart);
 }
 
-// One start of `exe`: the times to its first visible window and to that
-// window's first answer; closes it and waits until it ends. False when it
-// showed no window.
+// One start of `exe`: the times to its first visible window and to that window's first answer;
+// closes it and waits until it ends. False when it showed no window.
 bool Spustit(const std::wstring& exe, double& viditelne, double& odpoved)
 {
     std::wstring prikaz = L"\"" + exe + L"\"";
@@ -84,21 +83,18 @@ bool Spustit(const std::wstring& exe, double& viditelne, double& odpoved)
     return odpovedelo;
 }
 
-// Starts each program N times, taking turns, and prints the best times of
-// each to a visible window and to its first answer.
 int Spousteni(int n, const std::vector<std::wstring>& programy)
 {
     std::vector<double> viditelne(programy.size(), 1e9), odpoved(programy.size(), 1e9);
-    for (int i = 0; i < n; ++i) {
-        for (size_t p = 0; p < programy.size(); ++p) {
-            double v = 0, o = 0;
-            if (!Spustit(programy[p], v, o)) {
-                std::fprintf(stderr, "tonbar-ctl: %ls showed no window\n", programy[p].c_str());
-                return 1;
-            }
-            viditelne[p] = std::min(viditelne[p], v);
-            odpoved[p] = std::min(odpoved[p], o);
+    for (int i = 0; i < n * static_cast<int>(programy.size()); ++i) {
+        const size_t p = i % programy.size();
+        double v = 0, o = 0;
+        if (!Spustit(programy[p], v, o)) {
+            std::fprintf(stderr, "tonbar-ctl: %ls showed no window\n", programy[p].c_str());
+            return 1;
         }
+        viditelne[p] = std::min(viditelne[p], v);
+        odpoved[p] = std::min(odpoved[p], o);
     }
     for (size_t p = 0; p < programy.size(); ++p)
         std::printf("%.0f %.0f %ls\n", viditelne[p], odpoved[p], programy[p].c_str());
@@ -110,28 +106,19 @@ int Spousteni(int n, const std::vector<std::wstring>& programy)
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: tonbar-ctl wait|command|title|close|status|level|ping|launch|dialog [arg]\n");
+        std::fprintf(stderr, "usage: tonbar-ctl wait|command|close|status|level|ping|launch|shot|dialog [arg]\n");
         return 2;
     }
     std::wstring prikaz = argv[1];
     if (prikaz == L"launch" && argc > 3)
         return Spousteni(std::max(1, _wtoi(argv[2])), std::vector<std::wstring>(argv + 3, argv + argc));
     DWORD limit = argc > 2 ? static_cast<DWORD>(std::wcstoul(argv[2], nullptr, 10)) : 30000;
+    HWND okno = nullptr;
+    if (!PockatNa([&] { return (okno = HlavniOkno()) != nullptr; }, prikaz == L"wait" ? limit : 0)) {
+        std::fprintf(stderr, "tonbar-ctl: no main window of Tonbar\n");
+        return 1;
+    }
     if (prikaz == L"wait") {
-        HWND okno = nullptr;
-        if (PockatNa([&] { return (okno = HlavniOkno()) != nullptr; }, limit)) {
-            Vypsat(Text(okno));
-            return 0;
-        }
-        std::fprintf(stderr, "tonbar-ctl: no main window after %lu ms\n", static_cast<unsigned long>(limit));
-        return 1;
-    }
-    HWND okno = HlavniOkno();
-    if (!okno) {
-        std::fprintf(stderr, "tonbar-ctl: Tonbar is not running\n");
-        return 1;
-    }
-    if (prikaz == L"title") {
         Vypsat(Text(okno));
         return 0;
     }
@@ -139,12 +126,9 @@ int wmain(int argc, wchar_t** argv)
         PostMessageW(okno, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(std::wcstoul(argv[2], nullptr, 10)), 0), 0);
         return 0;
     }
-    if (prikaz == L"status") {
-        Vypsat(tonbar::test::TextCastiStatusu(tonbar::test::Potomek(okno, STATUSCLASSNAMEW), 1));
-        return 0;
-    }
-    if (prikaz == L"level") {
-        Vypsat(tonbar::test::TextCastiStatusu(tonbar::test::Potomek(okno, STATUSCLASSNAMEW), 2));
+    if (prikaz == L"status" || prikaz == L"level") {
+        HWND status = tonbar::test::Potomek(okno, STATUSCLASSNAMEW);
+        Vypsat(tonbar::test::TextCastiStatusu(status, prikaz == L"level" ? 2 : 1));
         return 0;
     }
     if (prikaz == L"ping" && argc > 2) {
@@ -180,12 +164,9 @@ int wmain(int argc, wchar_t** argv)
         auto najit = [&] { return (dialog = tonbar::test::OknoProcesu(ProcesOkna(okno), L"#32770")) != nullptr; };
         if (!PockatNa(najit, cekat))
             return 1;
-        for (HWND dite = GetWindow(dialog, GW_CHILD); dite; dite = GetWindow(dite, GW_HWNDNEXT)) {
-            wchar_t trida[16] = {};
-            GetClassNameW(dite, trida, 16);
-            if (lstrcmpiW(trida, L"Static") == 0 && GetWindowTextLengthW(dite) > 0)
+        for (HWND dite = GetWindow(dialog, GW_CHILD); dite; dite = GetWindow(dite, GW_HWNDNEXT))
+            if (lstrcmpiW(TridaOkna(dite).c_str(), L"Static") == 0 && GetWindowTextLengthW(dite) > 0)
                 Vypsat(Text(dite));
-        }
         tonbar::test::Kliknout(dialog, id);
         return 0;
     }

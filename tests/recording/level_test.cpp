@@ -9,21 +9,14 @@
 
 namespace {
 
-struct Usek {
-    uint32_t ms;      // how long
-    uint32_t spicka;  // the peak posted every 100 ms meanwhile
-};
-
-struct Prubeh {
-    const char* nazev;
-    uint32_t sekundyTicha;
-    std::vector<Usek> useky;
-    std::vector<uint64_t> varovani;   // ms after the start
-};
-
 TEST(UrovenZaznamu, WarnsOncePerSilentStretch)
 {
-    const Prubeh prubehy[] = {
+    const struct {
+        const char* nazev;
+        uint32_t sekundyTicha;
+        std::vector<std::pair<uint32_t, uint32_t>> useky;  // how many ms, the peak posted every 100 ms meanwhile
+        std::vector<uint64_t> varovani;                     // ms after the start
+    } prubehy[] = {
         {"digital silence", 5, {{20000, 0}}, {5000}},
         {"silence, speech, silence", 5, {{7000, 0}, {1000, 9000}, {8000, 0}}, {5000, 13000}},
         {"noise at -55 dB is silence", 5, {{6000, 58}}, {5000}},
@@ -32,16 +25,16 @@ TEST(UrovenZaznamu, WarnsOncePerSilentStretch)
         {"0 turns the warning off", 0, {{20000, 0}}, {}},
         {"30 s by default", 30, {{40000, 0}}, {30000}},
     };
-    for (const Prubeh& p : prubehy) {
+    for (const auto& p : prubehy) {
         HlidaniUrovne h;
         const uint64_t start = 1000000;
         h.Zacit(p.sekundyTicha, start);
         std::vector<uint64_t> varovani;
         uint64_t t = 0;
-        for (const Usek& u : p.useky) {
-            for (uint32_t i = 0; i < u.ms / 100; ++i) {
+        for (const auto& [ms, spicka] : p.useky) {
+            for (uint32_t i = 0; i < ms / 100; ++i) {
                 t += 100;
-                if (h.Pridat(u.spicka, start + t).varovat)
+                if (h.Pridat(spicka, start + t).varovat)
                     varovani.push_back(t);
             }
         }

@@ -14,9 +14,9 @@
 
 #include <deque>
 #include <functional>
+#include <tuple>
 
 using namespace tonbar::test;
-using TempDir = TestFolder;
 
 namespace {
 
@@ -42,7 +42,7 @@ protected:
     }
 
     TestModul modul_;
-    TempDir dir_;
+    TestFolder dir_;
     TestKonfigurace konf_;
     Konfigurace& k_ = konf_.k;
     Aplikace a_;
@@ -92,7 +92,7 @@ TEST_F(NazevTest, NamesFollowTheModeTheWidthAndTheClock)
     EXPECT_EQ(SestavitJmenoZaznamu(k_, L"X:", Cas(31, 1, 2027, 23, 59, 0), cislo, cesta), E_INVALIDARG);
 }
 
-TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermission)
+TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermissionAndNamesThatDoNotFitAreRefused)
 {
     k_.vytv_jmena = 0;
     k_.max_pocet_souboru = 3;
@@ -108,11 +108,9 @@ TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermission)
     EXPECT_EQ(a_.cisloZaznamu, 4u);
     EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Záznam_3.wma"));
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"", PevneHodiny), E_INVALIDARG);
-}
 
-TEST_F(NazevTest, NamesThatDoNotFitAreRefusedNotCut)
-{
-    k_.vytv_jmena = 0;
+    // Names that do not fit are refused, not cut.
+    k_.max_pocet_souboru = 500;
     a_.cisloZaznamu = 5;
     // The whole path may take 759 characters, not 760.
     const size_t pevne = dir_.Path().size() + 1 + 2 + 4;  // "\" "_5" ".wma"
@@ -153,14 +151,7 @@ TEST_F(NazevTest, ResetAsksAndOnlyYesResetsAndSaves)
     EXPECT_EQ(ResetovatCislovani(k_, a_.cisloZaznamu), S_OK);
     EXPECT_EQ(a_.cisloZaznamu, 1u);
     EXPECT_EQ(k_.posledni_cislo, 1u);
-    Konfigurace ulozena{};
-    InicializovatKonfiguraci(ulozena);
-    ulozena.registrovaCesta = k_.registrovaCesta;
-    NastavitVychozi(ulozena, L"tester");
-    ulozena.posledni_cislo = 77;
-    ASSERT_EQ(Nacist(ulozena), S_OK);
-    EXPECT_EQ(ulozena.posledni_cislo, 1u);
-    UvolnitKonfiguraci(ulozena);
+    EXPECT_EQ(konf_.Dword(L"soubor", L"posledni_cislo"), 1u);  // saved
 }
 
 TEST(NazevSouboru, RenameNamesMayNotLeaveTheFolder)
@@ -181,25 +172,18 @@ TEST(NazevSouboru, RenameNamesMayNotLeaveTheFolder)
 
 namespace {
 
-// Answers the rename dialog from a script and records how it was asked.
+// Answers the rename dialog with `odpovedi` in turn ("" or none left: cancel) and notes how it was
+// asked; `behem` is what the dialog's message loop dispatches while it is open.
 struct Zadani {
-    struct Dotaz {
-        std::wstring text;
-        const wchar_t* popis;
-        bool vybratJmeno;
-        int maxDelka;
-    };
-    std::deque<std::wstring> odpovedi;  // an empty string element means cancel
-    std::vector<Dotaz> dotazy;
-    // What the dialog's message loop dispatches while it is open.
-    std::function<void()> behem;
+    std::deque<std::wstring> odpovedi;
+    std::vector<std::tuple<std::wstring, const wchar_t*, bool, int>> dotazy;
+    std::function<void()> behem = [] {};
 
     ZadaniTextu Funkce()
     {
         return [this](std::wstring& text, const wchar_t* popis, bool vybrat, int max) {
-            dotazy.push_back({text, popis, vybrat, max});
-            if (behem)
-                behem();
+            dotazy.emplace_back(text, popis, vybrat, max);
+            behem();
             const std::wstring odpoved = odpovedi.empty() ? L"" : odpovedi.front();
             if (!odpovedi.empty())
                 odpovedi.pop_front();
@@ -225,11 +209,9 @@ TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
     k_.seznam_souboru_parametry = 4;
     ASSERT_EQ(PrejmenovatNahravany(a_, k_, true, z.Funkce()), S_OK);
     ASSERT_EQ(z.dotazy.size(), 2u);
-    EXPECT_EQ(z.dotazy[0].text, L"5.12.2026 09-07-03.wma");
-    EXPECT_EQ(z.dotazy[0].popis, MAKEINTRESOURCEW(IDS_ZADEJTE_NAZEV_SOUBORU));
-    EXPECT_TRUE(z.dotazy[0].vybratJmeno);
-    EXPECT_EQ(z.dotazy[0].maxDelka, 259);
-    EXPECT_EQ(z.dotazy[1].text, L"..\\ven.wma");
+    EXPECT_EQ(z.dotazy[0], std::make_tuple(std::wstring(L"5.12.2026 09-07-03.wma"),
+                                           MAKEINTRESOURCEW(IDS_ZADEJTE_NAZEV_SOUBORU), true, 259));
+    EXPECT_EQ(std::get<0>(z.dotazy[1]), L"..\\ven.wma");
     ASSERT_EQ(modul_.zpravy.size(), 1u);
     EXPECT_NE(modul_.zpravy[0].text.find(L"není platný"), std::wstring::npos);
     EXPECT_EQ(a_.noveJmenoZaznamu, dir_.File(L"Porada.wma"));
@@ -237,53 +219,26 @@ TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
 
     ASSERT_EQ(DokoncitPrejmenovani(a_), S_OK);
     EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Porada.wma"));
-    EXPECT_TRUE(Existuje(dir_.File(L"Porada.wma")));
-    EXPECT_FALSE(Existuje(dir_.File(L"5.12.2026 09-07-03.wma")));
+    EXPECT_EQ(Soubory(dir_.Path()), std::vector<std::wstring>{L"Porada.wma"});
     EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
     EXPECT_EQ(DokoncitPrejmenovani(a_), S_FALSE);
 
     // Cancel chooses nothing.
-    z.odpovedi = {L""};
     k_.seznam_souboru_parametry = 0;
     EXPECT_EQ(PrejmenovatNahravany(a_, k_, true, z.Funkce()), S_FALSE);
-    EXPECT_FALSE(z.dotazy.back().vybratJmeno);
+    EXPECT_FALSE(std::get<2>(z.dotazy.back()));
     EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
-}
 
-TEST_F(NazevTest, FailedMoveIsReportedAndTheFileKeepsItsName)
-{
-    a_.souborZaznamu = dir_.File(L"zaznam.wma");
-    WriteBytes(a_.souborZaznamu, "zaznam");
+    // A taken name: the move fails, is reported, and the file keeps its name.
     WriteBytes(dir_.File(L"obsazeno.wma"), "jiny");
     a_.noveJmenoZaznamu = dir_.File(L"obsazeno.wma");
     EXPECT_EQ(DokoncitPrejmenovani(a_), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(a_.souborZaznamu, dir_.File(L"zaznam.wma"));
-    EXPECT_TRUE(Existuje(a_.souborZaznamu));
+    EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Porada.wma"));
+    EXPECT_EQ(ReadBytes(a_.souborZaznamu), "zaznam");
     EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
-    ASSERT_EQ(modul_.zpravy.size(), 1u);
-    EXPECT_NE(modul_.zpravy[0].text.find(L"Soubor záznamu se nepodařilo přejmenovat."), std::wstring::npos);
-    EXPECT_NE(modul_.zpravy[0].text.find(L"Systémový popis chyby"), std::wstring::npos);
-}
-
-TEST_F(NazevTest, RenameAfterRecordingOnlyWhenChosen)
-{
-    a_.souborZaznamu = dir_.File(L"hotovo.wma");
-    WriteBytes(a_.souborZaznamu, "zaznam");
-    Zadani z;
-    k_.soubor_parametry = 0;
-    EXPECT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_FALSE);
-    EXPECT_TRUE(z.dotazy.empty());
-
-    k_.soubor_parametry = 2;
-    z.odpovedi = {L""};
-    EXPECT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_FALSE);
-    EXPECT_TRUE(Existuje(dir_.File(L"hotovo.wma")));
-
-    z.odpovedi = {L"Přednáška.wma"};
-    ASSERT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_OK);
-    EXPECT_TRUE(Existuje(dir_.File(L"Přednáška.wma")));
-    EXPECT_FALSE(Existuje(dir_.File(L"hotovo.wma")));
-    EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Přednáška.wma"));
+    ASSERT_EQ(modul_.zpravy.size(), 2u);
+    EXPECT_NE(modul_.zpravy[1].text.find(L"Soubor záznamu se nepodařilo přejmenovat."), std::wstring::npos);
+    EXPECT_NE(modul_.zpravy[1].text.find(L"Systémový popis chyby"), std::wstring::npos);
 }
 
 // The date-and-time modes never replace a recording: a taken name gets
@@ -302,7 +257,7 @@ TEST_F(NazevTest, ATakenDateAndTimeNameGetsTheNextFreeNumber)
     };
     g_pevnyCas = Cas(5, 12, 2026, 9, 7, 3);
     for (const auto& p : pripady) {
-        TempDir slozka;
+        TestFolder slozka;
         for (const auto& jmeno : p.existujici)
             WriteBytes(slozka.File(jmeno), "starsi zaznam");
         k_.vytv_jmena = p.rezim;
@@ -323,19 +278,27 @@ TEST_F(NazevTest, ATakenDateAndTimeNameGetsTheNextFreeNumber)
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, dir_.Path(), PevneHodiny), E_INVALIDARG);
 }
 
-// The rename dialogs dispatch messages while open: whatever starts or
-// stops meanwhile, the name goes to the file the dialog was opened for.
+// After the recording the name is asked only when chosen, and cancel keeps the file. Both rename
+// dialogs dispatch messages while open: whatever starts or stops meanwhile, the name goes to the
+// file the dialog was opened for.
 TEST_F(NazevTest, RenameDialogsNameTheFileTheyWereOpenedFor)
 {
+    a_.souborZaznamu = dir_.File(L"hotovo.wma");
+    WriteBytes(a_.souborZaznamu, "zaznam");
+    Zadani z;
+    k_.soubor_parametry = 0;
+    EXPECT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_FALSE);
+    EXPECT_TRUE(z.dotazy.empty());
+    k_.soubor_parametry = 2;
+    EXPECT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_FALSE);
+    EXPECT_EQ(Soubory(dir_.Path()), std::vector<std::wstring>{L"hotovo.wma"});
+
     for (bool behemZaznamu : {true, false}) {
         SCOPED_TRACE(behemZaznamu ? "during the recording" : "after it");
-        TempDir slozka;
+        TestFolder slozka;
         a_.souborZaznamu = slozka.File(L"prvni.wma");
-        a_.noveJmenoZaznamu.clear();
         WriteBytes(a_.souborZaznamu, "prvni");
-        k_.soubor_parametry = 2;
-        Zadani z;
-        z.odpovedi = {L"Porada.wma"};
+        z.odpovedi = {L"Přednáška.wma"};
         z.behem = [&] {
             a_.souborZaznamu = slozka.File(L"druhy.wma");
             WriteBytes(a_.souborZaznamu, "druhy zaznam");
@@ -343,7 +306,7 @@ TEST_F(NazevTest, RenameDialogsNameTheFileTheyWereOpenedFor)
         HRESULT hr = behemZaznamu ? PrejmenovatNahravany(a_, k_, true, z.Funkce())
                                   : PrejmenovatPoZaznamu(a_, k_, z.Funkce());
         ASSERT_EQ(hr, S_OK);
-        EXPECT_EQ(ReadBytes(slozka.File(L"Porada.wma")), "prvni");
+        EXPECT_EQ(ReadBytes(slozka.File(L"Přednáška.wma")), "prvni");
         EXPECT_EQ(ReadBytes(slozka.File(L"druhy.wma")), "druhy zaznam");  // untouched
         EXPECT_EQ(a_.souborZaznamu, slozka.File(L"druhy.wma"));
         EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
