@@ -1,6 +1,5 @@
-// The settings dialog driven in-process: the dialog runs on a thread of its
-// own (over a hidden owner window), the test works its controls the way the
-// user would and reads the registry the dialog wrote.
+// The settings dialog on a thread of its own (over a hidden owner window): the test works its
+// controls as the user would and reads the registry the dialog wrote.
 #include "email/SmtpUcty.h"
 #include "harness/Servery.h"
 #include "settings/DlgNastaveni.h"

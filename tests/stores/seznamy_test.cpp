@@ -1,7 +1,5 @@
-// The four list dialogs (FTP places, SMTP accounts, contacts, recording profiles) share their
-// commands: an add that refuses a name the list holds in other capitals, the new entry selected,
-// a removal after a question, every change in the store at once; one script drives each. Then the
-// contacts: their stored fields, new names, and the pages of the contact dialog.
+// The four list dialogs share their commands, one script drives each; then the contacts: their
+// stored fields, new names, and the pages of the contact dialog.
 #include "app/TestModul.h"
 #include "email/SmtpUcty.h"
 #include "harness/Dialogy.h"
@@ -81,8 +79,13 @@ std::vector<std::wstring> Nazvy(Seznam&& l, std::wstring Zaznam::*nazev)
 {
     l.Load();
     std::vector<std::wstring> n;
-    for (int i = 0; i < l.Count(); ++i)
-        n.push_back(l.At(i).*nazev);
+    if constexpr (requires { l.items; }) {
+        for (const Zaznam& z : l.items)
+            n.push_back(z.*nazev);
+    } else {
+        for (int i = 0; i < l.Count(); ++i)
+            n.push_back(l.At(i).*nazev);
+    }
     return n;
 }
 
@@ -124,14 +127,7 @@ std::vector<SeznamovyDialog> Dialogy()
                  [](HWND dlg, const std::wstring& nazev, TestModul& modul) {
                      return Pridat(dlg, nazev, modul, L"", IDC_SMTPU_HESLO);
                  },
-                 [] {
-                     SmtpAccountList l;
-                     l.Load();
-                     std::vector<std::wstring> n;
-                     for (const auto& u : l.items)
-                         n.push_back(u.email);
-                     return n;
-                 }});
+                 [] { return Nazvy(SmtpAccountList(), &SmtpAccount::email); }});
     // A contact's name is given in its own dialog: a name the list holds
     // is silently put back, which "Použít" shows.
     v.push_back({"Contacts", IDC_KONTAKTY_SEZNAM, IDC_KONTAKTY_PRIDAT, IDC_KONTAKTY_ODEBRAT, L"Alfa", L"Beta", L"ALFA",
