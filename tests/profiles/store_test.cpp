@@ -279,9 +279,10 @@ TEST_F(DialogyTest, AddingChecksTheNameAndSavesWhatTheProfileDialogChose)
         // An empty name, then one with a backslash.
         for (const wchar_t* spatne : {L"", L"Porady\\Pondělí"}) {
             Kliknout(dlg, IDC_PROFILY_PRIDAT);
-            if (HWND v = CekatNaDialog(L"", IDC_VSTUP_TEXT); v && !*spatne)
+            if (HWND v = CekatNaDialog(L"", IDC_VSTUP_TEXT); v && !*spatne) {
                 EXPECT_EQ(Text(v, IDC_VSTUP_POPIS) + L"|" + Text(v, IDC_VSTUP_TEXT),
                           NacistRetezec(IDS_ZADEJ_NAZEV_PROFILU) + L"|Nový profil");
+            }
             EXPECT_NE(Zadat(dlg, spatne).find(NacistRetezec(IDS_NEPLATNY_NAZEV_PROFILU)), npos) << spatne;
         }
         Kliknout(dlg, IDC_PROFILY_PRIDAT);
@@ -337,9 +338,9 @@ TEST_F(DialogyTest, EditAndRenameSaveTheirChanges)
     const std::wstring upravena = slozka_.Path() + L"\\jinam";
     VysledekProfiluZaznamu vysledek;
     EXPECT_EQ(Spustit(vysledek, [&](HWND dlg) {
-        Vybrat(dlg, IDC_PROFILY_SEZNAM,
-               static_cast<int>(SendDlgItemMessageW(dlg, IDC_PROFILY_SEZNAM, LB_FINDSTRINGEXACT,
-                                                    static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Porada"))));
+        const LRESULT porada = SendDlgItemMessageW(dlg, IDC_PROFILY_SEZNAM, LB_FINDSTRINGEXACT,
+                                                   static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Porada"));
+        Vybrat(dlg, IDC_PROFILY_SEZNAM, static_cast<int>(porada));
         Kliknout(dlg, IDC_PROFILY_UPRAVIT);
         if (HWND p = DialogProfilu()) {
             // The stored device is not plugged in: none is shown, and the edit keeps it.
@@ -361,8 +362,9 @@ TEST_F(DialogyTest, EditAndRenameSaveTheirChanges)
             {L"ZKOUŠKA", NacistRetezec(IDS_PROFIL_JIZ_EXISTUJE)}, {L"PORADA", L""}, {L"Porada týmu", L""}};
         for (const auto& [nazev, zprava] : prejmenovani) {
             Kliknout(dlg, IDC_PROFILY_PREJMENOVAT);
-            if (HWND v = CekatNaDialog(L"", IDC_VSTUP_TEXT); v && nazev == prejmenovani[0].first)
+            if (HWND v = CekatNaDialog(L"", IDC_VSTUP_TEXT); v && nazev == prejmenovani[0].first) {
                 EXPECT_EQ(Text(v, IDC_VSTUP_TEXT), L"Porada");
+            }
             const std::wstring z = Zadat(dlg, nazev);
             EXPECT_TRUE(zprava.empty() ? z.empty() : z.find(zprava) != npos) << z;
         }

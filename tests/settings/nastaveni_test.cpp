@@ -325,8 +325,8 @@ TEST_F(NastaveniTest, SmtpPageImportsASharedAccount)
     Prikaz(s, IDC_SMTP_IMPORT, BN_CLICKED);
     EXPECT_EQ(Text(s, IDC_SMTP_EMAIL), L"a@example.com");
     ASSERT_EQ(Zavrit(IDOK), IDOK);
-    for (auto [nazev, text] : {std::pair{L"email", L"a@example.com"}, {L"heslo", L"heslo-a"}, {L"jmeno", L"Adéla"},
-                               {L"id", L"login-a"}, {L"server", L"smtp.a.example.com"}})
+    for (auto [nazev, text] : {std::pair{L"email", L"a@example.com"}, {L"heslo", L"heslo-a"},
+                               {L"jmeno", L"Adéla"}, {L"id", L"login-a"}, {L"server", L"smtp.a.example.com"}})
         EXPECT_EQ(konf_.Text(L"smtp_ucet", nazev), text);
 }
 

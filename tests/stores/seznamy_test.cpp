@@ -333,7 +333,8 @@ TEST_F(Kontakty, TheContactDialogsPagesAreSaved)
             VybratStranku(kontakt, 3);
             Napsat(Stranka(kontakt, IDC_KONTAKT_OBRAZEK), IDC_KONTAKT_OBRAZEK, L"C:\\neni.png");
             // The page tells the dialog by a posted message: wait for it.
-            EXPECT_TRUE(PockatNa([&] { return IsWindowEnabled(GetDlgItem(kontakt, IDC_KONTAKT_POUZIT)) != FALSE; }, 3000));
+            HWND pouzit = GetDlgItem(kontakt, IDC_KONTAKT_POUZIT);
+            EXPECT_TRUE(PockatNa([&] { return IsWindowEnabled(pouzit) != FALSE; }, 3000));
             Kliknout(kontakt, IDOK);
             CekatNaZavreni(kontakt);
         }
