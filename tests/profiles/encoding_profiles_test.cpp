@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -74,6 +75,12 @@ protected:
         ASSERT_EQ(mirvak::media::CreateProfileManager(&manager_), S_OK);
     }
     void TearDown() override { host_.Destroy(); }
+    // The row count and the selected row of a combo box.
+    using Radky = std::pair<LRESULT, LRESULT>;
+    static Radky Stav(HWND h)
+    {
+        return {SendMessageW(h, CB_GETCOUNT, 0, 0), SendMessageW(h, CB_GETCURSEL, 0, 0)};
+    }
     bool Ulozen(const GUID& g) const
     {
         std::vector<BYTE> data = konf_.Binarni(L"wma", L"profil");
@@ -91,8 +98,7 @@ protected:
 TEST_F(EncodingComboTest, ListsTheSevenProfilesByNameWithTheGivenOneSelected)
 {
     ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), kVychoziProfil), S_OK);
-    ASSERT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 7);
-    EXPECT_EQ(SendMessageW(combo_, CB_GETCURSEL, 0, 0), 6);
+    ASSERT_EQ(Stav(combo_), Radky(7, 6));
     // Wine has no system profiles: the names are the built-in catalogue's.
     const auto& katalog = mirvak::media::SystemAudioProfiles();
     for (int i = 0; i < 7; ++i) {
@@ -107,14 +113,12 @@ TEST_F(EncodingComboTest, ListsTheSevenProfilesByNameWithTheGivenOneSelected)
 
     // A refill with another GUID moves the selection and adds nothing.
     ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), kProfilyKodovani[2]), S_OK);
-    EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 7);
-    EXPECT_EQ(SendMessageW(combo_, CB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(Stav(combo_), Radky(7, 2));
 
     // A GUID of no row (another version's profile): no selection, the GUID kept.
     const GUID rucne = {0x12345678, 0x1, 0x2, {1, 2, 3, 4, 5, 6, 7, 8}};
     ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), rucne), S_OK);
-    EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 7);
-    EXPECT_EQ(SendMessageW(combo_, CB_GETCURSEL, 0, 0), CB_ERR);
+    EXPECT_EQ(Stav(combo_), Radky(7, CB_ERR));
     GUID g = rucne;
     EXPECT_EQ(SelectedEncodingProfile(combo_, g), S_FALSE);
     EXPECT_TRUE(IsEqualGUID(g, rucne));
@@ -127,15 +131,10 @@ TEST_F(EncodingComboTest, ProfilesTheManagerCannotLoadOrNameStillGetARow)
 {
     VadnySpravce vadny;
     ASSERT_EQ(FillEncodingProfiles(combo_, &vadny, kProfilyKodovani[2]), S_OK);
-    ASSERT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 7);
-    EXPECT_EQ(SendMessageW(combo_, CB_GETCURSEL, 0, 0), 2);
-    std::set<std::wstring> texty;
-    for (int i = 0; i < 7; ++i) {
-        std::wstring t = TextPolozky(combo_, i, true);
-        EXPECT_FALSE(t.empty()) << i;
-        texty.insert(t);
-    }
-    EXPECT_EQ(texty.size(), 7u);  // the fallbacks are told apart by their GUIDs
+    ASSERT_EQ(Stav(combo_), Radky(7, 2));
+    const std::vector<std::wstring> radky = Polozky(host_, 1027, true);
+    EXPECT_EQ(std::count(radky.begin(), radky.end(), L""), 0);
+    EXPECT_EQ(std::set<std::wstring>(radky.begin(), radky.end()).size(), 7u);  // fallbacks differ by their GUIDs
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(TextPolozky(combo_, i, true), NahradniNazevProfilu(kProfilyKodovani[i])) << i;
     EXPECT_NE(TextPolozky(combo_, 0, true).find(L"{7EA3126D-E1BA-4716-89AF-F65CEE0C0C67}"), std::wstring::npos);
@@ -155,8 +154,7 @@ TEST_F(EncodingComboTest, SelectingAnItemOfTheToolBarComboWritesProfilAtOnce)
     ASSERT_EQ(combo.Create(host_, 5, 3), S_OK);
     ASSERT_EQ(combo.FillFromConfiguration(), S_OK);
     HWND h = combo.Handle();
-    ASSERT_EQ(SendMessageW(h, CB_GETCOUNT, 0, 0), 7);
-    EXPECT_EQ(SendMessageW(h, CB_GETCURSEL, 0, 0), 6);
+    ASSERT_EQ(Stav(h), Radky(7, 6));
     EXPECT_TRUE(konf_.Binarni(L"wma", L"profil").empty());  // filling writes nothing
 
     // The user picks row 3: the notification reaches the combo box through

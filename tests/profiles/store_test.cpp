@@ -16,7 +16,7 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
-#include <set>
+#include <numeric>
 #include <string>
 
 using namespace tonbar::test;
@@ -25,6 +25,8 @@ using mirvak::winapi::VysledekProfiluZaznamu;
 
 namespace {
 
+constexpr auto npos = std::wstring::npos;
+
 RecordingProfile Profil(const std::wstring& nazev, const GUID& guid, const std::wstring& slozka,
                         const std::wstring& zarizeni = L"", const std::wstring& cesta = L"")
 {
@@ -32,12 +34,6 @@ RecordingProfile Profil(const std::wstring& nazev, const GUID& guid, const std::
     p.name = nazev, p.profileId = guid, p.folder = slozka;
     p.device.friendlyName = zarizeni, p.device.devicePath = cesta;
     return p;
-}
-
-bool KlicExistuje(const std::wstring& klic)
-{
-    HKEY k = nullptr;
-    return RegOpenKeyExW(HKEY_CURRENT_USER, klic.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS && !RegCloseKey(k);
 }
 
 // A profile as one line: name|folder|row of its encoding profile (7: none)|device name|device path;
@@ -56,7 +52,7 @@ protected:
     TestKonfigurace konf_;
     RecordingProfileStore store_{konf_.k.registrovaCesta};
 
-    std::wstring KlicProfilu(const std::wstring& nazev) const { return konf_.Klic(L"profily_zaznamu") + L"\\" + nazev; }
+    static std::wstring KlicProfilu(const std::wstring& nazev) { return L"profily_zaznamu\\" + nazev; }
     RecordingProfileStore Znovu() const
     {
         RecordingProfileStore s(konf_.k.registrovaCesta);
@@ -67,32 +63,11 @@ protected:
     std::wstring Ulozene() const
     {
         RecordingProfileStore s = Znovu();
-        std::multiset<std::wstring> radky;
+        std::vector<std::wstring> radky;
         for (int i = 0; i < s.Count(); ++i)
-            radky.insert(Radek(s.At(i)));
-        std::wstring v;
-        for (const std::wstring& r : radky)
-            v += r;
-        return v;
-    }
-    // A text value as stored: REG_SZ, its size in bytes with the terminating zero.
-    std::wstring Hodnota(const std::wstring& klic, const wchar_t* nazev, DWORD* velikost = nullptr) const
-    {
-        HKEY k = nullptr;
-        DWORD typ = 0, n = 0;
-        std::vector<BYTE> data(1024);
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, klic.c_str(), 0, KEY_READ, &k) == ERROR_SUCCESS) {
-            n = static_cast<DWORD>(data.size());
-            RegQueryValueExW(k, nazev, nullptr, &typ, data.data(), &n);
-            RegCloseKey(k);
-        }
-        if (velikost)
-            *velikost = n;
-        return typ == REG_SZ && n >= 2 ? std::wstring(reinterpret_cast<const wchar_t*>(data.data()), n / 2 - 1) : L"<chybí>";
-    }
-    static void Zapsat(const std::wstring& klic, const wchar_t* nazev, DWORD typ, const void* data, DWORD velikost)
-    {
-        ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, klic.c_str(), nazev, typ, data, velikost), ERROR_SUCCESS);
+            radky.push_back(Radek(s.At(i)));
+        std::sort(radky.begin(), radky.end());
+        return std::accumulate(radky.begin(), radky.end(), std::wstring());
     }
 };
 
@@ -104,15 +79,14 @@ TEST_F(StoreTest, SavesTheRegistryLayoutAndLoadsItBack)
     ASSERT_EQ(store_.Save(), S_OK);
     EXPECT_TRUE(modul_.zpravy.empty());
 
+    // Texts are REG_SZ with their terminating zero.
     const std::wstring k = KlicProfilu(L"Živě ČR");
-    DWORD velikost = 0;
-    EXPECT_EQ(Hodnota(k, L"nazev", &velikost), L"Živě ČR");
-    EXPECT_EQ(velikost, (7u + 1) * 2);  // terminating zero included
-    EXPECT_EQ(Hodnota(k, L"slozka"), L"D:\\Rádio");
-    EXPECT_EQ(Hodnota(k, L"friendly_name"), L"Monitor of Mikrofon");
-    EXPECT_EQ(Hodnota(k, L"device_path", &velikost), L"");
-    EXPECT_EQ(velikost, 2u);
-    std::vector<BYTE> guid = konf_.Binarni(L"profily_zaznamu\\Živě ČR", L"profil");
+    for (auto [nazev, text] : {std::pair{L"nazev", L"Živě ČR"}, {L"slozka", L"D:\\Rádio"},
+                               {L"friendly_name", L"Monitor of Mikrofon"}, {L"device_path", L""}}) {
+        EXPECT_EQ(konf_.Binarni(k.c_str(), nazev, RRF_RT_REG_SZ).size(), (wcslen(text) + 1) * 2) << nazev;
+        EXPECT_EQ(konf_.Text(k.c_str(), nazev), text);
+    }
+    std::vector<BYTE> guid = konf_.Binarni(k.c_str(), L"profil");
     ASSERT_EQ(guid.size(), 16u);
     EXPECT_EQ(std::memcmp(guid.data(), &kProfilyKodovani[6], 16), 0);
 
@@ -143,7 +117,7 @@ TEST_F(StoreTest, SaveReplacesWhatWasStoredAndRenameAndRemoveFollow)
 
     // Rename as the dialog does it: the old key goes first.
     ASSERT_EQ(store_.DeleteKey(L"B"), S_OK);
-    EXPECT_FALSE(KlicExistuje(KlicProfilu(L"B")));
+    EXPECT_FALSE(konf_.KlicExistuje(KlicProfilu(L"B").c_str()));
     store_.At(1).name = L"Béčko";
     ASSERT_EQ(store_.Save(), S_OK);
     // Remove.
@@ -158,7 +132,7 @@ TEST_F(StoreTest, SaveReplacesWhatWasStoredAndRenameAndRemoveFollow)
     ASSERT_EQ(store_.Erase(0), S_OK);
     EXPECT_EQ(store_.Erase(0), E_INVALIDARG);
     ASSERT_EQ(store_.Save(), S_OK);
-    EXPECT_TRUE(KlicExistuje(konf_.Klic(L"profily_zaznamu")));
+    EXPECT_TRUE(konf_.KlicExistuje(L"profily_zaznamu"));
     EXPECT_EQ(Ulozene(), L"");
 }
 
@@ -176,7 +150,7 @@ TEST_F(StoreTest, ABadNameOrADuplicateStopsTheSaveBeforeAnythingIsLost)
         EXPECT_EQ(store_.Save(), E_INVALIDARG) << jmeno.size();
         // The failure is shown with string 20042 and the sequence stays.
         ASSERT_EQ(modul_.zpravy.size(), 1u);
-        EXPECT_NE(modul_.zpravy[0].text.find(NacistRetezec(IDS_CHYBA_ZAPIS_PROFILU)), std::wstring::npos);
+        EXPECT_NE(modul_.zpravy[0].text.find(NacistRetezec(IDS_CHYBA_ZAPIS_PROFILU)), npos);
         EXPECT_EQ(store_.Count(), 2);
         ASSERT_EQ(store_.Erase(1), S_OK);
     }
@@ -184,7 +158,7 @@ TEST_F(StoreTest, ABadNameOrADuplicateStopsTheSaveBeforeAnythingIsLost)
     EXPECT_EQ(store_.SaveQuiet(), E_INVALIDARG);
 
     EXPECT_EQ(Ulozene(), L"Stávající|C:\\s|2||;");
-    EXPECT_FALSE(KlicExistuje(KlicProfilu(L"vnořený")));
+    EXPECT_FALSE(konf_.KlicExistuje(KlicProfilu(L"vnořený").c_str()));
 }
 
 TEST_F(StoreTest, LoadCopesWithAMissingKeyAndMalformedValues)
@@ -195,12 +169,11 @@ TEST_F(StoreTest, LoadCopesWithAMissingKeyAndMalformedValues)
 
     const std::wstring k = KlicProfilu(L"Ručně");
     const BYTE kratky[5] = {1, 2, 3, 4, 5};
-    Zapsat(k, L"profil", REG_BINARY, kratky, sizeof kratky);
-    DWORD cislo = 7;
-    Zapsat(k, L"slozka", REG_DWORD, &cislo, sizeof cislo);
-    // Text without its terminating zero.
-    Zapsat(k, L"friendly_name", REG_SZ, L"Mikrofon", 8 * 2);
-    Zapsat(KlicProfilu(L"Prázdný"), L"nazev", REG_SZ, L"x", 4);
+    const DWORD cislo = 7;
+    ASSERT_TRUE(konf_.Zapsat(k.c_str(), L"profil", REG_BINARY, kratky, sizeof kratky));
+    ASSERT_TRUE(konf_.Zapsat(k.c_str(), L"slozka", REG_DWORD, &cislo, sizeof cislo));
+    ASSERT_TRUE(konf_.Zapsat(k.c_str(), L"friendly_name", REG_SZ, L"Mikrofon", 8 * 2));  // no terminating zero
+    ASSERT_TRUE(konf_.Zapsat(KlicProfilu(L"Prázdný").c_str(), L"nazev", REG_SZ, L"x", 4));
 
     ASSERT_EQ(store_.Load(), S_OK);
     ASSERT_EQ(store_.Count(), 2);
@@ -256,6 +229,12 @@ protected:
                     ridic(dlg);
             }));
     }
+    // The box shown after the first `pred`, waited for `ms`; "" when none came.
+    std::wstring NovaZprava(size_t pred, DWORD ms = 10000)
+    {
+        PockatNa([&] { return modul_.zpravy.size() > pred; }, ms);
+        return modul_.zpravy.size() > pred ? modul_.zpravy.back().text : L"";
+    }
     // Answers the text input a command of `dlg` opened with `text`; the
     // message it caused, once the list has its turn again.
     std::wstring Zadat(HWND dlg, const wchar_t* text)
@@ -268,7 +247,7 @@ protected:
         }
         PockatNa([&] { return IsWindowEnabled(dlg) != FALSE; });
         Synchronizovat(dlg);
-        return modul_.zpravy.size() > pred ? modul_.zpravy.back().text : L"";
+        return NovaZprava(pred, 0);
     }
     static HWND DialogProfilu() { return CekatNaDialog(L"Upravit profil záznamu - ", IDC_PRZ_KODOVANI); }
     static void Zavrit(HWND dlg, HWND profil, int tlacitko)
@@ -283,75 +262,68 @@ protected:
     AudioCaptureDeviceList zarizeni_;
 };
 
+// The driver checks what the dialogs show as it goes (gtest is thread-safe here).
 TEST_F(DialogyTest, AddingChecksTheNameAndSavesWhatTheProfileDialogChose)
 {
     const std::wstring novaSlozka = slozka_.Path() + L"\\schůzky";
-    std::wstring zvoleneZarizeni, seznam, vstup, profil, poPridani;
-    std::vector<std::wstring> zpravy;
+    std::wstring zarizeni;
     VysledekProfiluZaznamu vysledek;
-    EXPECT_EQ(Spustit(vysledek,
-                      [&](HWND dlg) {
-                          // The stored profile selected and its values shown.
-                          seznam = Text(dlg) + L"|" + Vybrana(dlg, IDC_PROFILY_SEZNAM) + L"|" + Text(dlg, IDC_PRZ_SLOZKA) + L"|" +
-                                   Text(dlg, IDC_PROFILY_ZARIZENI) + L"|" + Text(dlg, IDC_PROFILY_KODOVANI) + L"|" +
-                                   Text(dlg, IDC_PRZ_NADPIS);
-                          // An empty name, then one with a backslash.
-                          for (const wchar_t* spatne : {L"", L"Porady\\Pondělí"}) {
-                              Kliknout(dlg, IDC_PROFILY_PRIDAT);
-                              if (HWND v = CekatNaDialog(L"", IDC_VSTUP_TEXT); v && vstup.empty())
-                                  vstup = Text(v, IDC_VSTUP_POPIS) + L"|" + Text(v, IDC_VSTUP_TEXT);
-                              zpravy.push_back(Zadat(dlg, spatne));
-                          }
-                          Kliknout(dlg, IDC_PROFILY_PRIDAT);
-                          Zadat(dlg, L"Schůzka");
-                          HWND p = DialogProfilu();
-                          if (!p)
-                              return Kliknout(dlg, IDOK);
-                          // Starts from the configuration's folder and encoding profile;
-                          // the devices are the system's, enumerated again.
-                          HWND kodovani = GetDlgItem(p, IDC_PRZ_KODOVANI), combo = GetDlgItem(p, IDC_PRZ_ZARIZENI);
-                          profil = Text(p) + L"|" + Text(p, IDC_PRZ_NADPIS) + L"|" + Text(p, IDC_PRZ_SLOZKA) + L"|" +
-                                   std::to_wstring(SendMessageW(kodovani, CB_GETCOUNT, 0, 0)) + L"|" +
-                                   std::to_wstring(SendMessageW(kodovani, CB_GETCURSEL, 0, 0)) + L"|" +
-                                   std::to_wstring(SendMessageW(combo, CB_GETCOUNT, 0, 0) - zarizeni_.Count());
-                          // No folder: refused, the dialog stays.
-                          Napsat(p, IDC_PRZ_SLOZKA, L"");
-                          size_t pred = modul_.zpravy.size();
-                          Kliknout(p, IDOK);
-                          PockatNa([&] { return modul_.zpravy.size() > pred; });
-                          zpravy.push_back(modul_.zpravy.size() > pred ? modul_.zpravy.back().text : L"");
-                          Napsat(p, IDC_PRZ_SLOZKA, novaSlozka);
-                          Vybrat(p, IDC_PRZ_KODOVANI, 1, true);
-                          if (int n = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0)); n > 0) {
-                              Vybrat(p, IDC_PRZ_ZARIZENI, n - 1, true);
-                              zvoleneZarizeni = TextPolozky(combo, n - 1, true);
-                          }
-                          Zavrit(dlg, p, IDOK);
-                          poPridani = Vybrana(dlg, IDC_PROFILY_SEZNAM) + L"|" + Text(dlg, IDC_PRZ_SLOZKA) + L"|" +
-                                      Text(dlg, IDC_PROFILY_ZARIZENI) + L"|" + Text(dlg, IDC_PROFILY_KODOVANI);
-                          Kliknout(dlg, IDOK);
-                      }),
-              S_OK);
-    EXPECT_EQ(seznam.rfind(L"Profily záznamu - Tonbar|Porada|" + slozka_.Path() + L"\\porady|Neexistující mikrofon|", 0),
-              0u);
-    EXPECT_NE(seznam.find(L"96 Kbps"), std::wstring::npos);
-    EXPECT_NE(seznam.find(L"|Vlastní profily pro rychlé spuštění záznamu"), std::wstring::npos);
-    EXPECT_EQ(vstup, NacistRetezec(IDS_ZADEJ_NAZEV_PROFILU) + L"|Nový profil");
-    EXPECT_EQ(profil, L"Upravit profil záznamu - Schůzka|Parametry vlastního profilu záznamu|" + slozka_.Path() +
-                          L"|7|3|0");
-    ASSERT_EQ(zpravy.size(), 3u);
-    for (int i = 0; i < 3; ++i)
-        EXPECT_NE(zpravy[i].find(NacistRetezec(i < 2 ? IDS_NEPLATNY_NAZEV_PROFILU : IDS_PROFIL_BEZ_SLOZKY)),
-                  std::wstring::npos) << i;
-    EXPECT_EQ(poPridani.rfind(L"Schůzka|" + novaSlozka + L"|" + zvoleneZarizeni + L"|", 0), 0u);
-    EXPECT_NE(poPridani.find(L"FM Radio Stereo"), std::wstring::npos);
+    EXPECT_EQ(Spustit(vysledek, [&](HWND dlg) {
+        // The stored profile selected and its values shown.
+        EXPECT_EQ(Text(dlg), L"Profily záznamu - Tonbar");
+        EXPECT_EQ(Vybrana(dlg, IDC_PROFILY_SEZNAM) + L"|" + Text(dlg, IDC_PRZ_SLOZKA) + L"|" +
+                      Text(dlg, IDC_PROFILY_ZARIZENI),
+                  L"Porada|" + slozka_.Path() + L"\\porady|Neexistující mikrofon");
+        EXPECT_NE(Text(dlg, IDC_PROFILY_KODOVANI).find(L"96 Kbps"), npos);
+        EXPECT_EQ(Text(dlg, IDC_PRZ_NADPIS).rfind(L"Vlastní profily pro rychlé spuštění záznamu", 0), 0u);
+        // An empty name, then one with a backslash.
+        for (const wchar_t* spatne : {L"", L"Porady\\Pondělí"}) {
+            Kliknout(dlg, IDC_PROFILY_PRIDAT);
+            if (HWND v = CekatNaDialog(L"", IDC_VSTUP_TEXT); v && !*spatne) {
+                EXPECT_EQ(Text(v, IDC_VSTUP_POPIS) + L"|" + Text(v, IDC_VSTUP_TEXT),
+                          NacistRetezec(IDS_ZADEJ_NAZEV_PROFILU) + L"|Nový profil");
+            }
+            EXPECT_NE(Zadat(dlg, spatne).find(NacistRetezec(IDS_NEPLATNY_NAZEV_PROFILU)), npos) << spatne;
+        }
+        Kliknout(dlg, IDC_PROFILY_PRIDAT);
+        Zadat(dlg, L"Schůzka");
+        HWND p = DialogProfilu();
+        EXPECT_NE(p, nullptr);
+        if (!p)
+            return Kliknout(dlg, IDOK);
+        // Starts from the configuration's folder and encoding profile; the
+        // devices are the system's, enumerated again.
+        EXPECT_EQ(Text(p) + L"|" + Text(p, IDC_PRZ_NADPIS) + L"|" + Text(p, IDC_PRZ_SLOZKA),
+                  L"Upravit profil záznamu - Schůzka|Parametry vlastního profilu záznamu|" + slozka_.Path());
+        EXPECT_EQ(Polozky(p, IDC_PRZ_KODOVANI, true).size(), 7u);
+        EXPECT_EQ(SendDlgItemMessageW(p, IDC_PRZ_KODOVANI, CB_GETCURSEL, 0, 0), 3);
+        const std::vector<std::wstring> vsechna = Polozky(p, IDC_PRZ_ZARIZENI, true);
+        EXPECT_EQ(static_cast<int>(vsechna.size()), zarizeni_.Count());
+        // No folder: refused, the dialog stays.
+        Napsat(p, IDC_PRZ_SLOZKA, L"");
+        size_t pred = modul_.zpravy.size();
+        Kliknout(p, IDOK);
+        EXPECT_NE(NovaZprava(pred).find(NacistRetezec(IDS_PROFIL_BEZ_SLOZKY)), npos);
+        Napsat(p, IDC_PRZ_SLOZKA, novaSlozka);
+        Vybrat(p, IDC_PRZ_KODOVANI, 1, true);
+        if (!vsechna.empty()) {
+            Vybrat(p, IDC_PRZ_ZARIZENI, static_cast<int>(vsechna.size()) - 1, true);
+            zarizeni = vsechna.back();
+        }
+        Zavrit(dlg, p, IDOK);
+        EXPECT_EQ(Vybrana(dlg, IDC_PROFILY_SEZNAM) + L"|" + Text(dlg, IDC_PRZ_SLOZKA) + L"|" +
+                      Text(dlg, IDC_PROFILY_ZARIZENI),
+                  L"Schůzka|" + novaSlozka + L"|" + zarizeni);
+        EXPECT_NE(Text(dlg, IDC_PROFILY_KODOVANI).find(L"FM Radio Stereo"), npos);
+        Kliknout(dlg, IDOK);
+    }), S_OK);
     EXPECT_TRUE(vysledek.zarizeniObnovena);
     EXPECT_TRUE(vysledek.profilyZmeneny);
 
     // Saved to the registry at once (the device path is the system's).
     const std::wstring u = Ulozene();
     EXPECT_EQ(u.rfind(L"Porada|" + slozka_.Path() + L"\\porady|5|Neexistující mikrofon|;Schůzka|" + novaSlozka +
-                          L"|1|" + zvoleneZarizeni + L"|", 0), 0u) << u;
+                          L"|1|" + zarizeni + L"|", 0), 0u) << u;
     EXPECT_EQ(std::count(u.begin(), u.end(), L';'), 2) << u;
 }
 
@@ -364,52 +336,41 @@ TEST_F(DialogyTest, EditAndRenameSaveTheirChanges)
     ASSERT_EQ(store_.Save(), S_OK);
     ASSERT_EQ(store_.Load(), S_OK);  // the order the dialog shows is the registry's
     const std::wstring upravena = slozka_.Path() + L"\\jinam";
-    std::wstring profil, poZruseni, poUprave, nazevKPrejmenovani, vybrana;
-    std::vector<std::wstring> zpravy;
     VysledekProfiluZaznamu vysledek;
-    EXPECT_EQ(Spustit(vysledek,
-                      [&](HWND dlg) {
-                          Vybrat(dlg, IDC_PROFILY_SEZNAM,
-                                 static_cast<int>(SendDlgItemMessageW(dlg, IDC_PROFILY_SEZNAM, LB_FINDSTRINGEXACT,
-                                                                      static_cast<WPARAM>(-1),
-                                                                      reinterpret_cast<LPARAM>(L"Porada"))));
-                          Kliknout(dlg, IDC_PROFILY_UPRAVIT);
-                          if (HWND p = DialogProfilu()) {
-                              profil = Text(p) + L"|" +
-                                       std::to_wstring(SendDlgItemMessageW(p, IDC_PRZ_KODOVANI, CB_GETCURSEL, 0, 0)) +
-                                       L"|" + std::to_wstring(SendDlgItemMessageW(p, IDC_PRZ_ZARIZENI, CB_GETCURSEL, 0, 0));
-                              Napsat(p, IDC_PRZ_SLOZKA, L"C:\\zahodit");
-                              Zavrit(dlg, p, IDCANCEL);
-                          }
-                          poZruseni = Text(dlg, IDC_PRZ_SLOZKA);
-                          Kliknout(dlg, IDC_PROFILY_UPRAVIT);
-                          if (HWND p = DialogProfilu()) {
-                              Napsat(p, IDC_PRZ_SLOZKA, upravena);
-                              Vybrat(p, IDC_PRZ_KODOVANI, 6, true);
-                              Zavrit(dlg, p, IDOK);
-                          }
-                          poUprave = Vybrana(dlg, IDC_PROFILY_SEZNAM) + L"|" + Text(dlg, IDC_PRZ_SLOZKA);
-                          for (const wchar_t* nazev : {L"ZKOUŠKA", L"PORADA", L"Porada týmu"}) {
-                              Kliknout(dlg, IDC_PROFILY_PREJMENOVAT);
-                              if (nazevKPrejmenovani.empty())
-                                  if (HWND v = CekatNaDialog(L"", IDC_VSTUP_TEXT))
-                                      nazevKPrejmenovani = Text(v, IDC_VSTUP_TEXT);
-                              zpravy.push_back(Zadat(dlg, nazev));
-                          }
-                          vybrana = Vybrana(dlg, IDC_PROFILY_SEZNAM);
-                          Kliknout(dlg, IDCANCEL);  // Escape closes too
-                      }),
-              S_OK);
-    // The stored device is not plugged in: none is shown, and the edit keeps it.
-    EXPECT_EQ(profil, L"Upravit profil záznamu - Porada|5|-1");
-    EXPECT_EQ(poZruseni, slozka_.Path() + L"\\porady");
-    EXPECT_EQ(poUprave, L"Porada|" + upravena);
-    EXPECT_EQ(nazevKPrejmenovani, L"Porada");
-    ASSERT_EQ(zpravy.size(), 3u);
-    EXPECT_NE(zpravy[0].find(NacistRetezec(IDS_PROFIL_JIZ_EXISTUJE)), std::wstring::npos);
-    EXPECT_EQ(zpravy[1], L"");
-    EXPECT_EQ(zpravy[2], L"");
-    EXPECT_EQ(vybrana, L"Porada týmu");
+    EXPECT_EQ(Spustit(vysledek, [&](HWND dlg) {
+        const LRESULT porada = SendDlgItemMessageW(dlg, IDC_PROFILY_SEZNAM, LB_FINDSTRINGEXACT,
+                                                   static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"Porada"));
+        Vybrat(dlg, IDC_PROFILY_SEZNAM, static_cast<int>(porada));
+        Kliknout(dlg, IDC_PROFILY_UPRAVIT);
+        if (HWND p = DialogProfilu()) {
+            // The stored device is not plugged in: none is shown, and the edit keeps it.
+            EXPECT_EQ(Text(p), L"Upravit profil záznamu - Porada");
+            EXPECT_EQ(SendDlgItemMessageW(p, IDC_PRZ_KODOVANI, CB_GETCURSEL, 0, 0), 5);
+            EXPECT_EQ(SendDlgItemMessageW(p, IDC_PRZ_ZARIZENI, CB_GETCURSEL, 0, 0), -1);
+            Napsat(p, IDC_PRZ_SLOZKA, L"C:\\zahodit");
+            Zavrit(dlg, p, IDCANCEL);
+        }
+        EXPECT_EQ(Text(dlg, IDC_PRZ_SLOZKA), slozka_.Path() + L"\\porady");
+        Kliknout(dlg, IDC_PROFILY_UPRAVIT);
+        if (HWND p = DialogProfilu()) {
+            Napsat(p, IDC_PRZ_SLOZKA, upravena);
+            Vybrat(p, IDC_PRZ_KODOVANI, 6, true);
+            Zavrit(dlg, p, IDOK);
+        }
+        EXPECT_EQ(Vybrana(dlg, IDC_PROFILY_SEZNAM) + L"|" + Text(dlg, IDC_PRZ_SLOZKA), L"Porada|" + upravena);
+        const std::pair<const wchar_t*, std::wstring> prejmenovani[] = {
+            {L"ZKOUŠKA", NacistRetezec(IDS_PROFIL_JIZ_EXISTUJE)}, {L"PORADA", L""}, {L"Porada týmu", L""}};
+        for (const auto& [nazev, zprava] : prejmenovani) {
+            Kliknout(dlg, IDC_PROFILY_PREJMENOVAT);
+            if (HWND v = CekatNaDialog(L"", IDC_VSTUP_TEXT); v && nazev == prejmenovani[0].first) {
+                EXPECT_EQ(Text(v, IDC_VSTUP_TEXT), L"Porada");
+            }
+            const std::wstring z = Zadat(dlg, nazev);
+            EXPECT_TRUE(zprava.empty() ? z.empty() : z.find(zprava) != npos) << z;
+        }
+        EXPECT_EQ(Vybrana(dlg, IDC_PROFILY_SEZNAM), L"Porada týmu");
+        Kliknout(dlg, IDCANCEL);  // Escape closes too
+    }), S_OK);
     EXPECT_TRUE(vysledek.profilyZmeneny);
     EXPECT_EQ(Ulozene(), L"Porada týmu|" + upravena + L"|6|Neexistující mikrofon|;Zkouška|" + slozka_.Path() +
                              L"\\zkousky|0||;");
@@ -427,25 +388,20 @@ TEST_F(DialogyTest, AnEmptyListAndASecondOpenDoNothingHarmful)
         VysledekProfiluZaznamu v;
         druheOtevreni = SpravovatProfilyZaznamu(nullptr, store_, zarizeni_, v, &konf_.k);
     };
-    std::wstring slozka = L"?";
-    bool jenSeznam = false;
     VysledekProfiluZaznamu vysledek;
-    EXPECT_EQ(Spustit(vysledek,
-                      [&](HWND dlg) {
-                          slozka = Polozky(dlg, IDC_PROFILY_SEZNAM).empty() ? Text(dlg, IDC_PRZ_SLOZKA) : L"<items>";
-                          for (int id : {IDC_PROFILY_UPRAVIT, IDC_PROFILY_PREJMENOVAT, IDC_PROFILY_ODSTRANIT})
-                              SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-                          jenSeznam = NajitDialog() == dlg;
-                          SetTimer(dlg, 77, 10, [](HWND okno, UINT, UINT_PTR id, DWORD) {
-                              KillTimer(okno, id);
-                              veVlaknuDialogu();
-                          });
-                          PockatNa([&] { return druheOtevreni != E_PENDING; });
-                          Kliknout(dlg, IDOK);
-                      }),
-              S_OK);
-    EXPECT_EQ(slozka, L"");
-    EXPECT_TRUE(jenSeznam);
+    EXPECT_EQ(Spustit(vysledek, [&](HWND dlg) {
+        EXPECT_TRUE(Polozky(dlg, IDC_PROFILY_SEZNAM).empty());
+        EXPECT_EQ(Text(dlg, IDC_PRZ_SLOZKA), L"");
+        for (int id : {IDC_PROFILY_UPRAVIT, IDC_PROFILY_PREJMENOVAT, IDC_PROFILY_ODSTRANIT})
+            SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+        EXPECT_EQ(NajitDialog(), dlg) << "only the list is open";
+        SetTimer(dlg, 77, 10, [](HWND okno, UINT, UINT_PTR id, DWORD) {
+            KillTimer(okno, id);
+            veVlaknuDialogu();
+        });
+        PockatNa([&] { return druheOtevreni != E_PENDING; });
+        Kliknout(dlg, IDOK);
+    }), S_OK);
     EXPECT_EQ(druheOtevreni, S_FALSE);
     EXPECT_FALSE(vysledek.profilyZmeneny);
     EXPECT_FALSE(vysledek.zarizeniObnovena);

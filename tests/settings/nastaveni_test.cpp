@@ -1,11 +1,11 @@
-// The settings dialog driven in-process: the dialog runs on a thread of its
-// own (over a hidden owner window), the test works its controls the way the
-// user would and reads the registry the dialog wrote.
+// The settings dialog on a thread of its own (over a hidden owner window): the test works its
+// controls as the user would and reads the registry the dialog wrote.
+#include "email/SmtpUcty.h"
+#include "harness/Servery.h"
 #include "settings/DlgNastaveni.h"
 #include "settings/NastaveniTest.h"
 
 #include "resources/resource.h"
-#include "stores/rxml/RxmlStore.h"
 
 #include <gtest/gtest.h>
 
@@ -49,11 +49,9 @@ void Prikaz(HWND stranka, int id, WORD kod)
 bool VybratVCombu(HWND stranka, int id, LPARAM data)
 {
     HWND combo = GetDlgItem(stranka, id);
-    int pocet = static_cast<int>(SendMessageW(combo, CB_GETCOUNT, 0, 0));
-    for (int i = 0; i < pocet; ++i) {
+    for (int i = 0; i < SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i) {
         if (SendMessageW(combo, CB_GETITEMDATA, i, 0) == data) {
-            SendMessageW(combo, CB_SETCURSEL, i, 0);
-            Prikaz(stranka, id, CBN_SELCHANGE);
+            Vybrat(stranka, id, i, true);
             return true;
         }
     }
@@ -75,16 +73,10 @@ void Klik(HWND stranka, int id)
 void ZaskrtnoutVSeznamu(HWND stranka, int id, LPARAM data, bool ano)
 {
     HWND seznam = GetDlgItem(stranka, id);
-    LVFINDINFOW hledat{};
-    hledat.flags = LVFI_PARAM;
-    hledat.lParam = data;
-    int i = static_cast<int>(SendMessageW(seznam, LVM_FINDITEMW, static_cast<WPARAM>(-1),
-                                          reinterpret_cast<LPARAM>(&hledat)));
+    LVFINDINFOW hledat{LVFI_PARAM, nullptr, data};
+    int i = ListView_FindItem(seznam, -1, &hledat);
     ASSERT_GE(i, 0) << "item " << data;
-    LVITEMW polozka{};
-    polozka.stateMask = LVIS_STATEIMAGEMASK;
-    polozka.state = INDEXTOSTATEIMAGEMASK(ano ? 2 : 1);
-    SendMessageW(seznam, LVM_SETITEMSTATE, i, reinterpret_cast<LPARAM>(&polozka));
+    ListView_SetCheckState(seznam, i, ano);
 }
 
 // Selects the hot-key entry of `prikaz` in the list (group "all").
@@ -139,7 +131,7 @@ protected:
 // Opening and the pages -----------------------------------------------------------
 
 // An unknown page shows "Aplikace" first; the others are opened by name below.
-TEST_F(NastaveniTest, EveryPageOpensUnderItsTitleAndOkWithoutVisitingSaves)
+TEST_F(NastaveniTest, EveryPageOpensUnderItsTitleApplyWritesAndOkWithoutVisitingSaves)
 {
     Otevrit(4242);
     EXPECT_EQ(Text(dlg_), L"Tonbar - Předvolby - Všeobecné předvolby aplikace");
@@ -170,9 +162,17 @@ TEST_F(NastaveniTest, EveryPageOpensUnderItsTitleAndOkWithoutVisitingSaves)
     // Only one dialog at a time: a second request returns at once.
     EXPECT_EQ(SpustitNastaveni(nullptr, IDD_NAST_APLIKACE, konf_.k), 0);
 
+    // "Použít" writes at once; Storno then keeps what was applied, not what came after.
+    HWND s = VybratStranku(dlg_, IDD_NAST_PREHRAVANI);
+    ASSERT_TRUE(VybratVCombu(s, IDC_PREHRAVANI_ZPUSOB, 0));
+    ASSERT_TRUE(Cekat([this] { return IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)) != FALSE; }));
+    SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(IDC_NAST_POUZIT, BN_CLICKED), 0);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)));
+    EXPECT_EQ(konf_.Dword(L"prehravani", L"prehravac"), 0u);
+    ASSERT_TRUE(VybratVCombu(s, IDC_PREHRAVANI_ZPUSOB, 1));
     EXPECT_EQ(Zavrit(IDCANCEL), IDCANCEL);
-    EXPECT_FALSE(konf_.KlicExistuje()) << "Storno writes nothing";
-    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 0);
+    EXPECT_EQ(konf_.Dword(L"prehravani", L"prehravac"), 0u) << "the later change was not applied";
+    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 1);
     EXPECT_TRUE(zpravy_.Zpravy().empty());
 
     // OK without visiting saves the record and tells the owner.
@@ -300,43 +300,16 @@ TEST_F(NastaveniTest, ChangesOnEveryPageAreNotWrittenAfterStornoAndReachTheRegis
     EXPECT_TRUE(zpravy_.Zpravy().empty());
 }
 
-TEST_F(NastaveniTest, ApplyWritesAtOnceAndStornoKeepsWhatWasApplied)
-{
-    Otevrit(IDD_NAST_PREHRAVANI);
-    HWND s = NajitViditelnouStranku(dlg_);
-    ASSERT_TRUE(VybratVCombu(s, IDC_PREHRAVANI_ZPUSOB, 0));
-    ASSERT_TRUE(Cekat([this] { return IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)) != FALSE; }));
-    SendMessageW(dlg_, WM_COMMAND, MAKEWPARAM(IDC_NAST_POUZIT, BN_CLICKED), 0);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dlg_, IDC_NAST_POUZIT)));
-    EXPECT_EQ(konf_.Dword(L"prehravani", L"prehravac"), 0u);
-    ASSERT_TRUE(VybratVCombu(s, IDC_PREHRAVANI_ZPUSOB, 1));
-    EXPECT_EQ(Zavrit(IDCANCEL), IDCANCEL);
-    EXPECT_EQ(konf_.Dword(L"prehravani", L"prehravac"), 0u) << "the later change was not applied";
-    EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 1);
-}
-
 // The SMTP page imports an account of the shared list (smtp_ucty.rxml in the
 // folder its registry key names).
 TEST_F(NastaveniTest, SmtpPageImportsASharedAccount)
 {
     TestFolder slozka;
-    const RxmlStoreFormat<SdilenyUcetSmtp> format{
-        L"smtp_ucty", L"smtp_ucet",
-        {{L"email", &SdilenyUcetSmtp::email}, {L"heslo", &SdilenyUcetSmtp::heslo}, {L"id", &SdilenyUcetSmtp::id},
-         {L"jmeno", &SdilenyUcetSmtp::jmeno}, {L"server", &SdilenyUcetSmtp::server}},
-        &SdilenyUcetSmtp::email};
-    std::vector<SdilenyUcetSmtp> ucty = {{L"b@example.com", L"heslo-b", L"Bedřich", L"login-b", L"smtp.b.example.com"},
-                                         {L"a@example.com", L"heslo-a", L"Adéla", L"login-a", L"smtp.a.example.com"}};
-    ASSERT_EQ(SaveRxmlStore(slozka.File(L"smtp_ucty.rxml"), format, ucty), 0);
-    const wchar_t* klic = L"Software\\Mirvak\\smtp_ucty";
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, klic, L"SlozkaData", REG_SZ, slozka.Path().c_str(),
-                              static_cast<DWORD>((slozka.Path().size() + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-    struct Uklid {
-        const wchar_t* klic;
-        ~Uklid() { RegDeleteTreeW(HKEY_CURRENT_USER, klic); }
-    } uklid{klic};
-
+    PresmerovaniUloziste presmerovani(Uloziste::SmtpUcty, slozka.Path());
+    SmtpAccountList ucty;
+    ucty.items = {{L"b@example.com", L"heslo-b", L"Bedřich", L"login-b", L"smtp.b.example.com"},
+                  {L"a@example.com", L"heslo-a", L"Adéla", L"login-a", L"smtp.a.example.com"}};
+    ASSERT_EQ(ucty.Save(), S_OK);
     konf_.k.smtp_ucet.email = L"B@EXAMPLE.COM";
     Otevrit(IDD_NAST_SMTP_UCET);
     HWND s = NajitViditelnouStranku(dlg_);
@@ -352,11 +325,9 @@ TEST_F(NastaveniTest, SmtpPageImportsASharedAccount)
     Prikaz(s, IDC_SMTP_IMPORT, BN_CLICKED);
     EXPECT_EQ(Text(s, IDC_SMTP_EMAIL), L"a@example.com");
     ASSERT_EQ(Zavrit(IDOK), IDOK);
-    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"email"), L"a@example.com");
-    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"heslo"), L"heslo-a");
-    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"jmeno"), L"Adéla");
-    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"id"), L"login-a");
-    EXPECT_EQ(konf_.Text(L"smtp_ucet", L"server"), L"smtp.a.example.com");
+    for (auto [nazev, text] : {std::pair{L"email", L"a@example.com"}, {L"heslo", L"heslo-a"},
+                               {L"jmeno", L"Adéla"}, {L"id", L"login-a"}, {L"server", L"smtp.a.example.com"}})
+        EXPECT_EQ(konf_.Text(L"smtp_ucet", nazev), text);
 }
 
 // Hot keys --------------------------------------------------------------------------

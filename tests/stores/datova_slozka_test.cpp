@@ -1,6 +1,5 @@
-// Store paths resolved against Wine's registry and real folders, and
-// backup/restore through the shell's real file dialogs driven from a second
-// thread.
+// Store paths resolved against Wine's registry and real folders, and backup/restore
+// through the shell's real file dialogs driven from a second thread.
 #include "harness/Servery.h"
 
 #include "app/TestModul.h"
@@ -17,14 +16,6 @@
 using namespace tonbar::test;
 
 namespace {
-
-std::wstring LocalAppData()
-{
-    PWSTR p = nullptr;
-    SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &p);
-    std::wstring s = p ? p : L"";
-    return CoTaskMemFree(p), s;
-}
 
 // Writes a store's folder value; the fixture removes the keys.
 void Presmerovat(const wchar_t* klic, const wchar_t* hodnota, const std::wstring& slozka, DWORD typ = REG_SZ)
@@ -48,9 +39,12 @@ protected:
     TestModul modul_;
 };
 
-TEST_F(DatovaSlozka, WithoutAKeyTheStoreLivesInTheUserFolder)
+TEST_F(DatovaSlozka, TheStoreLivesWhereItsRegistryValueSaysElseInTheUserFolder)
 {
-    std::wstring mirvak = LocalAppData() + L"\\Mirvak";
+    PWSTR p = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &p), S_OK);
+    const std::wstring mirvak = std::wstring(p) + L"\\Mirvak";
+    CoTaskMemFree(p);
     std::wstring soubor = mirvak + L"\\ftp_mista.rxml";
     DeleteFileW(soubor.c_str());
     RemoveDirectoryW(mirvak.c_str());  // only when empty: other stores may live there
@@ -77,12 +71,9 @@ TEST_F(DatovaSlozka, WithoutAKeyTheStoreLivesInTheUserFolder)
     EXPECT_EQ(cesta, mirvak + L"\\kontakty.rxml");
     ResolveStoreFile(Uloziste::SmtpUcty, cesta);
     EXPECT_EQ(cesta, mirvak + L"\\smtp_ucty.rxml");
-}
 
-TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
-{
+    // The registry value names the folder.
     Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
-    std::wstring cesta;
     EXPECT_EQ(ResolveStoreFile(Uloziste::FtpMista, cesta), S_FALSE);
     EXPECT_EQ(cesta, slozka_.File(L"ftp_mista.rxml"));
     WriteBytes(cesta, "");
@@ -91,13 +82,13 @@ TEST_F(DatovaSlozka, TheRegistryValueNamesTheFolder)
     // Each store reads its own value name only.
     Presmerovat(L"Software\\Mirvak\\kontakty", L"SlozkaData", slozka_.Path());
     ResolveStoreFile(Uloziste::Kontakty, cesta);
-    EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\kontakty.rxml");
+    EXPECT_EQ(cesta, mirvak + L"\\kontakty.rxml");
     ASSERT_EQ(RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Mirvak\\ftp_mista", L"SlozkaData"), ERROR_SUCCESS);
     Presmerovat(L"Software\\Mirvak\\ftp_mista", L"slozka_data", slozka_.Path() + L"\\jinde");
     // A value of another type is not a folder name.
     Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path() + L"\\jinde", REG_EXPAND_SZ);
     ResolveStoreFile(Uloziste::FtpMista, cesta);
-    EXPECT_EQ(cesta, LocalAppData() + L"\\Mirvak\\ftp_mista.rxml");
+    EXPECT_EQ(cesta, soubor);
 
     Presmerovat(L"Software\\Mirvak\\kontakty", L"slozka_data", slozka_.Path() + L"\\");
     ResolveStoreFile(Uloziste::Kontakty, cesta);
