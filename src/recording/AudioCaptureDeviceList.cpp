@@ -245,10 +245,3 @@ HRESULT BindCaptureDevice(const AudioCaptureDevice& device, ComPtr<IBaseFilter>&
         filter = f;
     return hr;
 }
-
-HRESULT BindCaptureDevice(const wchar_t* friendlyName, ComPtr<IBaseFilter>& filter)
-{
-    AudioCaptureDevice d;
-    d.friendlyName = friendlyName ? friendlyName : L"";
-    return BindCaptureDevice(d, filter);
-}

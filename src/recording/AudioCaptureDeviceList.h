@@ -68,4 +68,3 @@ int ChooseCaptureDevice(const std::vector<AudioCaptureDevice>& enumerated, const
 // name; E_FAIL when no device matches; else the bind's HRESULT. The system's
 // filter is used when it can capture, the built-in waveIn filter otherwise.
 HRESULT BindCaptureDevice(const AudioCaptureDevice& device, Microsoft::WRL::ComPtr<IBaseFilter>& filter);
-HRESULT BindCaptureDevice(const wchar_t* friendlyName, Microsoft::WRL::ComPtr<IBaseFilter>& filter);
