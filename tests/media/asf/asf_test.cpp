@@ -57,6 +57,10 @@ double ProbeNumber(const std::string& probeOut, const std::string& key) {
     return std::stod(ProbeValue(probeOut, key).value_or("0"));
 }
 
+void ExpectProbed(const std::string& probeOut, std::initializer_list<std::pair<std::string, std::string>> want) {
+    for (const auto& [key, value] : want) EXPECT_EQ(ProbeValue(probeOut, key), value) << key;
+}
+
 // ffmpeg's decode to 16-bit PCM at the file's own rate and channels; what it
 // complained about (or its exit code) in `errors`.
 std::vector<int16_t> Decode(const TempDir& dir, const std::string& file, std::string* errors) {
@@ -178,15 +182,10 @@ TEST_F(AsfWriterTest, LiveThenFinishedFileReadsLikeFfmpegsOwn) {
     CommandResult probe = Shell(dir_, "ffprobe -v error -show_streams -show_format " + Quote(out));
     ASSERT_EQ(probe.exitCode, 0) << probe.err;
     EXPECT_EQ(probe.err, "");
-    EXPECT_EQ(ProbeValue(probe.out, "codec_name"), "wmav2");
-    EXPECT_EQ(ProbeValue(probe.out, "sample_rate"), "44100");
-    EXPECT_EQ(ProbeValue(probe.out, "channels"), "2");
-    EXPECT_EQ(ProbeValue(probe.out, "bit_rate"), "128000");
+    ExpectProbed(probe.out, {{"codec_name", "wmav2"}, {"sample_rate", "44100"}, {"channels", "2"},
+                             {"bit_rate", "128000"}, {"TAG:title", "Záznam č. 7 – ředitelna"}, {"TAG:artist", "Tonbar"},
+                             {"TAG:copyright", "© 2026"}, {"TAG:comment", "Zkouška"}});
     EXPECT_NEAR(ProbeNumber(probe.out, "duration"), count * kFpb / 44100.0, 0.002);
-    EXPECT_EQ(ProbeValue(probe.out, "TAG:title"), "Záznam č. 7 – ředitelna");
-    EXPECT_EQ(ProbeValue(probe.out, "TAG:artist"), "Tonbar");
-    EXPECT_EQ(ProbeValue(probe.out, "TAG:copyright"), "© 2026");
-    EXPECT_EQ(ProbeValue(probe.out, "TAG:comment"), "Zkouška");
     pcm = Decode(dir_, out, &errors);
     EXPECT_EQ(errors, "");
     EXPECT_TRUE(pcm == ref().pcm) << "decoded samples differ from ffmpeg's own file";
@@ -387,11 +386,9 @@ TEST_F(WmaencToolTest, EveryProfileGivesItsStreamCleanlyAndInTime) {
 
         CommandResult probe = Probe(out);
         EXPECT_EQ(probe.err, "");
-        EXPECT_EQ(ProbeValue(probe.out, "codec_name"), "wmav2");
-        EXPECT_EQ(ProbeValue(probe.out, "sample_rate"), std::to_string(p.rate));
-        EXPECT_EQ(ProbeValue(probe.out, "channels"), std::to_string(p.channels));
-        EXPECT_EQ(ProbeValue(probe.out, "bit_rate"), std::to_string(p.bitRate));
-        EXPECT_EQ(ProbeValue(probe.out, "TAG:title"), "Porada č. 3");
+        ExpectProbed(probe.out, {{"codec_name", "wmav2"}, {"sample_rate", std::to_string(p.rate)},
+                                 {"channels", std::to_string(p.channels)}, {"bit_rate", std::to_string(p.bitRate)},
+                                 {"TAG:title", "Porada č. 3"}});
         std::string errors;
         const std::vector<int16_t> input = Decode(dir_, in, &errors);
         const std::vector<int16_t> decoded = Decode(dir_, out, &errors);
