@@ -9,11 +9,11 @@
 using namespace mirvak::media;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 2) return 0;  // a mode byte and at least one byte of text
+    if (size == 0) return 0;
     std::vector<char16_t> text(data + 1, data + size);
     if (!(data[0] & 1)) {
         text.resize((size - 1) / 2);
-        std::memcpy(text.data(), data + 1, text.size() * 2);
+        if (!text.empty()) std::memcpy(text.data(), data + 1, text.size() * 2);
     }
 
     AudioProfile out;
