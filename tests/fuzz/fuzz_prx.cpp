@@ -10,14 +10,10 @@ using namespace mirvak::media;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
-    std::vector<char16_t> text;
-    const uint8_t* body = data + 1;
-    size_t n = size - 1;
-    if (data[0] & 1) {
-        text.assign(body, body + n);
-    } else {
-        text.resize(n / 2);
-        if (!text.empty()) std::memcpy(text.data(), body, text.size() * 2);
+    std::vector<char16_t> text(data + 1, data + size);
+    if (!(data[0] & 1)) {
+        text.resize((size - 1) / 2);
+        if (!text.empty()) std::memcpy(text.data(), data + 1, text.size() * 2);
     }
 
     AudioProfile out;

@@ -4,6 +4,7 @@
 #include "app/Handles.h"
 #include "app/IMirvakModul.h"
 #include "app/Konfigurace.h"
+#include "harness/Dialogy.h"
 #include "harness/TestFolder.h"
 #include "media/asf/AsfWriter.h"
 #include "media/wma/WmaEncoder.h"
@@ -25,6 +26,7 @@
 #include <vector>
 
 using tonbar::test::ComScope;
+using tonbar::test::Potomek;
 using TempDir = tonbar::test::TestFolder;
 
 namespace {
@@ -90,7 +92,7 @@ void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
 // busy.
 class MessageHost : public mirvak::IMirvakModul {
 public:
-    explicit MessageHost(bool block = false) : block_(block), previous_(mirvak::g_modul) { mirvak::g_modul = this; }
+    MessageHost() : previous_(mirvak::g_modul) { mirvak::g_modul = this; }
     ~MessageHost() {
         Release();
         mirvak::g_modul = previous_;
@@ -103,7 +105,7 @@ public:
             texts_.push_back(text);
         }
         SetEvent(shown_.Get());
-        if (block_ && GetCurrentThreadId() != thread_) WaitForSingleObject(release_.Get(), 60000);
+        if (block && GetCurrentThreadId() != thread_) WaitForSingleObject(release_.Get(), 60000);
         *result = IDOK;
         return S_OK;
     }
@@ -113,9 +115,9 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return texts_;
     }
+    bool block = false;
 
 private:
-    bool block_;
     DWORD thread_ = GetCurrentThreadId();
     mirvak::winapi::Handle shown_{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     mirvak::winapi::Handle release_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
@@ -128,7 +130,6 @@ private:
 // that the notification path is exercised too, and the player's notices.
 class PlayerTest : public ::testing::Test {
 protected:
-    explicit PlayerTest(bool block = false) : host(block) {}
     void SetUp() override {
         g_konfigurace.cekani_na_prehravac = kWait;
         WNDCLASSW wc{};
@@ -238,16 +239,9 @@ protected:
         EXPECT_TRUE(PumpUntil([&] { return opened > before && PlayerWindow() != nullptr; }, kWait));
         return PlayerWindow();
     }
-    static HWND Child(HWND player, const wchar_t* cls) {
-        HWND rebar = FindWindowExW(player, nullptr, REBARCLASSNAMEW, nullptr);
-        return rebar ? FindWindowExW(rebar, nullptr, cls, nullptr) : nullptr;
-    }
+    static HWND Child(HWND player, const wchar_t* cls) { return Potomek(Potomek(player, REBARCLASSNAMEW), cls); }
     static std::wstring StatusText(HWND player, int part) {
-        HWND status = FindWindowExW(player, nullptr, STATUSCLASSNAMEW, nullptr);
-        wchar_t text[512] = {};
-        if (status && LOWORD(SendMessageW(status, SB_GETTEXTLENGTHW, part, 0)) < ARRAYSIZE(text))
-            SendMessageW(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(text));
-        return text;
+        return tonbar::test::TextCastiStatusu(Potomek(player, STATUSCLASSNAMEW), part);
     }
     // The command in the menu and on the tool bar.
     static bool Enabled(HWND player, UINT id) {
@@ -439,12 +433,8 @@ TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
 // The player thread is busy (its open-error message is up): the outside close
 // times out with WAIT_TIMEOUT, the thread stays tracked, the commands show
 // the failed close, and once the thread is free a second close ends it.
-class BusyPlayerThread : public PlayerTest {
-protected:
-    BusyPlayerThread() : PlayerTest(true) {}
-};
-
-TEST_F(BusyPlayerThread, CloseTimesOutAndTheHandleStaysOwned) {
+TEST_F(PlayerThread, BusyCloseTimesOutAndTheHandleStaysOwned) {
+    host.block = true;
     TempDir dir;
     const std::wstring garbage = dir.File(L"smeti.wma");
     WriteGarbage(garbage);

@@ -18,15 +18,11 @@ using namespace asftest;
 namespace {
 
 // A folder of the test's own, removed with everything in it.
-class TempDir {
-public:
-    TempDir() : path_(mkdtemp((fs::temp_directory_path() / "tonbar-asf-XXXXXX").string().data())) {}
-    ~TempDir() { fs::remove_all(path_, ec_); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-    std::error_code ec_;
+struct TempDir {
+    fs::path path = mkdtemp((fs::temp_directory_path() / "tonbar-asf-XXXXXX").string().data());
+    ~TempDir() { fs::remove_all(path, ec); }
+    std::string operator/(const std::string& name) const { return (path / name).string(); }
+    std::error_code ec;
 };
 
 std::string Quote(const std::string& s) {
@@ -61,6 +57,10 @@ double ProbeNumber(const std::string& probeOut, const std::string& key) {
     return std::stod(ProbeValue(probeOut, key).value_or("0"));
 }
 
+void ExpectProbed(const std::string& probeOut, std::initializer_list<std::pair<std::string, std::string>> want) {
+    for (const auto& [key, value] : want) EXPECT_EQ(ProbeValue(probeOut, key), value) << key;
+}
+
 // ffmpeg's decode to 16-bit PCM at the file's own rate and channels; what it
 // complained about (or its exit code) in `errors`.
 std::vector<int16_t> Decode(const TempDir& dir, const std::string& file, std::string* errors) {
@@ -88,15 +88,14 @@ struct Reference {
 Reference* g_ref = nullptr;
 
 HResult WriteFile(const std::string& path, const AudioStreamFormat& fmt, uint32_t fpb, const uint8_t* blocks,
-                  size_t count, const AsfContentDescription* content = nullptr, uint64_t* packets = nullptr) {
+                  size_t count) {
     FileByteSink sink;
     HResult hr = sink.Create(path);
     if (Failed(hr)) return hr;
     AsfWriter w;
-    hr = w.Open(&sink, fmt, fpb, fmt.avgBytesPerSec * 8, content);
+    hr = w.Open(&sink, fmt, fpb, fmt.avgBytesPerSec * 8);
     for (size_t i = 0; i < count && !Failed(hr); ++i) hr = w.WriteBlock(blocks + i * fmt.blockAlign, fmt.blockAlign);
     if (!Failed(hr)) hr = w.Close();
-    if (packets) *packets = w.PacketCount();
     HResult closed = sink.CloseFile();
     return Failed(hr) ? hr : closed;
 }
@@ -116,17 +115,8 @@ protected:
                                Quote(d / "blocks.bin"))
                       .exitCode,
                   0);
-        CommandResult probe = Shell(d, "ffprobe -v error -show_streams " + Quote(ref));
-        CommandResult size = Shell(d, "ffprobe -v error -show_entries packet=size -of csv=p=0 " + Quote(ref));
-        ASSERT_EQ(probe.exitCode, 0);
-        AudioStreamFormat& f = g_ref->format;
-        f.formatTag = 0x0161;
-        f.sampleRate = static_cast<uint32_t>(ProbeNumber(probe.out, "sample_rate"));
-        f.channels = static_cast<uint16_t>(ProbeNumber(probe.out, "channels"));
-        f.avgBytesPerSec = static_cast<uint32_t>(ProbeNumber(probe.out, "bit_rate") / 8);
-        f.blockAlign = static_cast<uint16_t>(std::stoul(size.out));
-        f.bitsPerSample = 16;
-        f.extra = ParseAsf(ReadBytes(ref)).extra;
+        const AsfFile r = ParseAsf(ReadBytes(ref));
+        g_ref->format = {0x0161, r.channels, r.sampleRate, r.byteRate, r.blockAlign, 16, r.extra};
         g_ref->blocks = ReadBytes(d / "blocks.bin");
         std::string errors;
         g_ref->pcm = Decode(d, ref, &errors);
@@ -138,6 +128,7 @@ protected:
     }
     void SetUp() override {
         ASSERT_EQ(ref().format.sampleRate, 44100u);
+        ASSERT_EQ(ref().format.channels, 2u);
         ASSERT_EQ(ref().format.avgBytesPerSec, 16000u);
         ASSERT_EQ(ref().format.extra.size(), 10u);
         ASSERT_GT(ref().format.blockAlign, 0);
@@ -147,43 +138,61 @@ protected:
     TempDir dir_;
 };
 
-// The re-muxed blocks are a file ffprobe describes like ffmpeg's own, that
-// decodes without complaint to exactly the same samples, and whose tags keep
-// Czech text.
-TEST_F(AsfWriterTest, RemuxedFfmpegBlocksProbeAndDecodeLikeTheOriginal) {
-    std::string out = dir_ / "ours.wma";
+// One recording with Czech tags, read while written and when finished.
+// While the writer is open the file on disk is a live ASF file holding every
+// completed packet: ffmpeg decodes exactly those. Finished, ffprobe describes
+// it like ffmpeg's own file and it decodes to exactly the same samples; our
+// own reading finds objects that add up, the counts and durations of the
+// blocks written, an index pointing at the right packets, and every block
+// byte for byte in order.
+TEST_F(AsfWriterTest, LiveThenFinishedFileReadsLikeFfmpegsOwn) {
+    const std::string out = dir_ / "ours.wma";
+    const size_t count = ref().BlockCount(), live = 95;  // live: not a whole number of packets
     AsfContentDescription cd{u"Záznam č. 7 – ředitelna", u"Tonbar", u"© 2026", u"Zkouška"};
-    ASSERT_EQ(WriteFile(out, ref().format, kFpb, ref().blocks.data(), ref().BlockCount(), &cd), kOk);
+    FileByteSink sink;
+    ASSERT_EQ(sink.Create(out), kOk);
+    AsfWriter w;
+    ASSERT_EQ(w.Open(&sink, ref().format, kFpb, 128000, &cd), kOk);
+    AsfFile empty = ParseAsf(ReadBytes(out));
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(empty.flags & 1u, 1u) << "broadcast while written";
+    EXPECT_EQ(empty.fileSize + empty.packetCount + empty.playDuration + empty.dataObjectSize, 0u);
+    for (size_t i = 0; i < live; ++i) ASSERT_EQ(w.WriteBlock(ref().Block(i), ref().format.blockAlign), kOk);
+    ASSERT_GT(w.PacketCount(), 2u);
+    AsfFile f = ParseAsf(ReadBytes(out));
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(f.packets.size(), w.PacketCount());
+    EXPECT_EQ(f.trailingPartialBytes, 0u) << "only whole packets reach the file";
+    const size_t inPackets = f.PayloadCount();
+    EXPECT_LT(inPackets, live);
+    // The same as a finished file of just those blocks (the decoder holds
+    // back one block of overlap in both).
+    std::string errors, part = dir_ / "part.wma";
+    std::vector<int16_t> pcm = Decode(dir_, out, &errors);
+    EXPECT_EQ(errors, "");
+    ASSERT_EQ(WriteFile(part, ref().format, kFpb, ref().blocks.data(), inPackets), kOk);
+    std::vector<int16_t> partPcm = Decode(dir_, part, &errors);
+    EXPECT_GE(partPcm.size(), (inPackets - 1) * kFpb * 2);
+    EXPECT_TRUE(pcm == partPcm) << pcm.size() << " vs " << partPcm.size();
+
+    for (size_t i = live; i < count; ++i) ASSERT_EQ(w.WriteBlock(ref().Block(i), ref().format.blockAlign), kOk);
+    ASSERT_EQ(w.Close(), kOk);
+    ASSERT_EQ(sink.CloseFile(), kOk);
+    const uint64_t packets = w.PacketCount();
     CommandResult probe = Shell(dir_, "ffprobe -v error -show_streams -show_format " + Quote(out));
     ASSERT_EQ(probe.exitCode, 0) << probe.err;
     EXPECT_EQ(probe.err, "");
-    EXPECT_EQ(ProbeValue(probe.out, "codec_name"), "wmav2");
-    EXPECT_EQ(ProbeValue(probe.out, "sample_rate"), "44100");
-    EXPECT_EQ(ProbeValue(probe.out, "channels"), "2");
-    EXPECT_EQ(ProbeValue(probe.out, "bit_rate"), "128000");
-    EXPECT_NEAR(ProbeNumber(probe.out, "duration"), ref().BlockCount() * kFpb / 44100.0, 0.002);
-    EXPECT_EQ(ProbeValue(probe.out, "TAG:title"), "Záznam č. 7 – ředitelna");
-    EXPECT_EQ(ProbeValue(probe.out, "TAG:artist"), "Tonbar");
-    EXPECT_EQ(ProbeValue(probe.out, "TAG:copyright"), "© 2026");
-    EXPECT_EQ(ProbeValue(probe.out, "TAG:comment"), "Zkouška");
-    std::string errors;
-    std::vector<int16_t> pcm = Decode(dir_, out, &errors);
+    ExpectProbed(probe.out, {{"codec_name", "wmav2"}, {"sample_rate", "44100"}, {"channels", "2"},
+                             {"bit_rate", "128000"}, {"TAG:title", "Záznam č. 7 – ředitelna"}, {"TAG:artist", "Tonbar"},
+                             {"TAG:copyright", "© 2026"}, {"TAG:comment", "Zkouška"}});
+    EXPECT_NEAR(ProbeNumber(probe.out, "duration"), count * kFpb / 44100.0, 0.002);
+    pcm = Decode(dir_, out, &errors);
     EXPECT_EQ(errors, "");
     EXPECT_TRUE(pcm == ref().pcm) << "decoded samples differ from ffmpeg's own file";
-}
 
-// Our own reading of a finished file: objects add up, counts and durations
-// are those of the blocks written, the index points at the right packets,
-// and every block comes back byte for byte in order.
-TEST_F(AsfWriterTest, FinishedFileHeaderPacketsAndIndexAreConsistent) {
-    std::string out = dir_ / "ours.wma";
-    const size_t count = ref().BlockCount() - 3;  // leave the last packet partly filled
-    uint64_t packets = 0;
-    ASSERT_EQ(WriteFile(out, ref().format, kFpb, ref().blocks.data(), count, nullptr, &packets), kOk);
     std::vector<uint8_t> bytes = ReadBytes(out);
-    AsfFile f = ParseAsf(bytes);
+    f = ParseAsf(bytes);
     ASSERT_FALSE(HasFatalFailure());
-
     ASSERT_EQ(f.topLevel.size(), 3u);
     EXPECT_EQ(f.topLevel[0].guid, kGuidHeader);
     EXPECT_EQ(f.topLevel[1].guid, kGuidData);
@@ -257,73 +266,29 @@ TEST_F(AsfWriterTest, FinishedFileHeaderPacketsAndIndexAreConsistent) {
     ASSERT_EQ(WriteFile(out, ref().format, kFpb, nullptr, 0), kOk);
     EXPECT_EQ(Shell(dir_, "ffprobe -v error " + Quote(out)).exitCode, 0);
     EXPECT_EQ(ParseAsf(ReadBytes(out)).dataObjectSize, 50u);
-}
 
-// While the writer is still open, the file on disk is a live ASF file holding
-// every completed packet: ffmpeg decodes exactly those.
-TEST_F(AsfWriterTest, UnfinishedFileHoldsEveryCompletedPacket) {
-    std::string out = dir_ / "live.wma";
-    FileByteSink sink;
-    ASSERT_EQ(sink.Create(out), kOk);
-    AsfWriter w;
-    ASSERT_EQ(w.Open(&sink, ref().format, kFpb, 128000), kOk);
-    AsfFile empty = ParseAsf(ReadBytes(out));
-    ASSERT_FALSE(HasFatalFailure());
-    EXPECT_EQ(empty.flags & 1u, 1u) << "broadcast while written";
-    EXPECT_EQ(empty.fileSize + empty.packetCount + empty.playDuration + empty.dataObjectSize, 0u);
-    const size_t written = 95;  // not a whole number of packets
-    for (size_t i = 0; i < written; ++i) ASSERT_EQ(w.WriteBlock(ref().Block(i), ref().format.blockAlign), kOk);
-    ASSERT_GT(w.PacketCount(), 2u);
-
-    AsfFile f = ParseAsf(ReadBytes(out));
-    ASSERT_FALSE(HasFatalFailure());
-    EXPECT_EQ(f.packets.size(), w.PacketCount());
-    EXPECT_EQ(f.trailingPartialBytes, 0u) << "only whole packets reach the file";
-    const size_t inPackets = f.PayloadCount();
-    EXPECT_LT(inPackets, written);
-    // The same as a finished file of just those blocks (the decoder holds
-    // back one block of overlap in both).
-    std::string errors, finished = dir_ / "finished.wma";
-    std::vector<int16_t> pcm = Decode(dir_, out, &errors);
-    EXPECT_EQ(errors, "");
-    ASSERT_EQ(WriteFile(finished, ref().format, kFpb, ref().blocks.data(), inPackets), kOk);
-    std::vector<int16_t> finishedPcm = Decode(dir_, finished, &errors);
-    EXPECT_GE(finishedPcm.size(), (inPackets - 1) * kFpb * 2);
-    EXPECT_TRUE(pcm == finishedPcm) << pcm.size() << " vs " << finishedPcm.size();
-
-    ASSERT_EQ(w.Close(), kOk);
-    ASSERT_EQ(sink.CloseFile(), kOk);
-    AsfFile done = ParseAsf(ReadBytes(out));
-    ASSERT_FALSE(HasFatalFailure());
-    EXPECT_EQ(done.flags, 2u);
-    EXPECT_EQ(done.PayloadCount(), written);
-}
-
-// A sink that cannot take the bytes (a full disk) makes Open fail and every
-// later call report the same failure, without crashing.
-TEST_F(AsfWriterTest, FullDiskIsReportedNotCrashed) {
-    FileByteSink sink;
-    ASSERT_EQ(sink.Create("/dev/full"), kOk);
-    AsfWriter w;
-    HResult hr = w.Open(&sink, ref().format, kFpb, 128000);
+    // A sink that cannot take the bytes (a full disk) makes Open fail and
+    // every later call report the same failure, without crashing.
+    FileByteSink full;
+    ASSERT_EQ(full.Create("/dev/full"), kOk);
+    AsfWriter failing;
+    HResult hr = failing.Open(&full, ref().format, kFpb, 128000);
     EXPECT_TRUE(Failed(hr));
-    EXPECT_EQ(w.WriteBlock(ref().Block(0), ref().format.blockAlign), hr);
-    EXPECT_EQ(w.Close(), hr);
-    sink.CloseFile();
+    EXPECT_EQ(failing.WriteBlock(ref().Block(0), ref().format.blockAlign), hr);
+    EXPECT_EQ(failing.Close(), hr);
+    full.CloseFile();
 }
 
 const std::string kTool = std::string(TONBAR_BINARY_DIR) + "/src/media/tonbar-wmaenc";
 
-// SNR of `decoded` against `input` where decoded[t] holds input[t + lead].
-double Snr(const std::vector<int16_t>& input, const std::vector<int16_t>& decoded, int channels, long lead) {
+// SNR of `decoded` against `input`, sample by sample.
+double Snr(const std::vector<int16_t>& input, const std::vector<int16_t>& decoded) {
     double signal = 0, error = 0;
-    const long frames = long(input.size()) / channels, decodedFrames = long(decoded.size()) / channels;
-    for (long t = std::max(0L, lead); t < frames && t - lead < decodedFrames; ++t)
-        for (int c = 0; c < channels; ++c) {
-            double x = input[t * channels + c], y = decoded[(t - lead) * channels + c];
-            signal += x * x;
-            error += (x - y) * (x - y);
-        }
+    for (size_t i = 0; i < std::min(input.size(), decoded.size()); ++i) {
+        double x = input[i], y = decoded[i];
+        signal += x * x;
+        error += (x - y) * (x - y);
+    }
     return 10 * std::log10(signal / std::max(error, 1e-9));
 }
 
@@ -421,11 +386,9 @@ TEST_F(WmaencToolTest, EveryProfileGivesItsStreamCleanlyAndInTime) {
 
         CommandResult probe = Probe(out);
         EXPECT_EQ(probe.err, "");
-        EXPECT_EQ(ProbeValue(probe.out, "codec_name"), "wmav2");
-        EXPECT_EQ(ProbeValue(probe.out, "sample_rate"), std::to_string(p.rate));
-        EXPECT_EQ(ProbeValue(probe.out, "channels"), std::to_string(p.channels));
-        EXPECT_EQ(ProbeValue(probe.out, "bit_rate"), std::to_string(p.bitRate));
-        EXPECT_EQ(ProbeValue(probe.out, "TAG:title"), "Porada č. 3");
+        ExpectProbed(probe.out, {{"codec_name", "wmav2"}, {"sample_rate", std::to_string(p.rate)},
+                                 {"channels", std::to_string(p.channels)}, {"bit_rate", std::to_string(p.bitRate)},
+                                 {"TAG:title", "Porada č. 3"}});
         std::string errors;
         const std::vector<int16_t> input = Decode(dir_, in, &errors);
         const std::vector<int16_t> decoded = Decode(dir_, out, &errors);
@@ -437,7 +400,7 @@ TEST_F(WmaencToolTest, EveryProfileGivesItsStreamCleanlyAndInTime) {
         EXPECT_GE(outSec, inSec);
         EXPECT_NEAR(outSec, inSec, std::max(0.050, (p.rate <= 16000 ? 512.0 : 2048.0) / p.rate));
         EXPECT_EQ(FindLead(input, decoded, p.channels, 3000), 0) << "the decoder's output lines up with the input";
-        const double snr = Snr(input, decoded, p.channels, 0);
+        const double snr = Snr(input, decoded);
         std::printf("[ SNR ] %u Hz %d ch %u bit/s: %.2f dB\n", p.rate, p.channels, p.bitRate, snr);
         EXPECT_GT(snr, p.minSnr);
     }

@@ -65,7 +65,8 @@ struct AsfFile {
     uint32_t flags = 0, minPacket = 0, maxPacket = 0;
     // Stream Properties
     std::string streamType, errorCorrection;
-    uint16_t streamNumber = 0, formatTag = 0, blockAlign = 0;
+    uint16_t streamNumber = 0, formatTag = 0, channels = 0, blockAlign = 0;
+    uint32_t sampleRate = 0, byteRate = 0;
     std::vector<uint8_t> extra, errorCorrectionData;
     // Data Object
     uint64_t dataObjectSize = 0, dataPacketCount = 0;
@@ -177,7 +178,9 @@ inline void ParseHeader(const std::vector<uint8_t>& b, size_t pos, size_t end, A
             EXPECT_EQ(78u + tsLen + ecLen, ho.size);
             ASSERT_GE(tsLen, 18u);
             f->formatTag = static_cast<uint16_t>(h.Le(2));
-            h.Bytes(10);  // channels, rate, byte rate
+            f->channels = static_cast<uint16_t>(h.Le(2));
+            f->sampleRate = static_cast<uint32_t>(h.Le(4));
+            f->byteRate = static_cast<uint32_t>(h.Le(4));
             f->blockAlign = static_cast<uint16_t>(h.Le(2));
             h.Le(2);
             size_t cb = h.Le(2);
