@@ -350,7 +350,7 @@ for p in m.walk():
 
     // An attachment that cannot be read refuses the message: it never goes without the file it was to carry.
     m.attachments[0].filePath = fs::path(d / "missing.wma").wstring();
-    std::string out = "x";
+    out = "x";
     EXPECT_EQ(m.ComposeBytes(out), kEFileNotFound);
     EXPECT_TRUE(out.empty());
 }
