@@ -1,6 +1,5 @@
-// The SMTP client and the sending of a recording under Wine, against real
-// servers on 127.0.0.1 (harness/servers.sh smtp): aiosmtpd with AUTH LOGIN,
-// and scripted servers for greetings, refusals, garbage and split replies.
+// The SMTP client and the sending of a recording under Wine, against aiosmtpd and scripted fault servers
+// on 127.0.0.1 (harness/servers.sh smtp).
 #include "harness/Dialogy.h"
 #include "harness/Servery.h"
 #include "harness/TestFolder.h"
@@ -71,8 +70,7 @@ protected:
     {
         ASSERT_TRUE(SmtpServers::Available()) << "no SMTP servers: run through tests/harness/servers.sh smtp";
     }
-    // Points the clients made from now on at one of the servers (the services file); the number
-    // the next stored message gets.
+    // Points the clients at one of the servers (the services file); the number its next message gets.
     static int Use(const std::string& server)
     {
         EXPECT_TRUE(SmtpServers::UseService(SmtpServers::Port(server))) << server;
@@ -92,8 +90,8 @@ protected:
 
 } // namespace
 
-// The same message through each kind of server: Czech text in code page 1250, encoded words within
-// 76 columns, 8-bit only where offered, replies split or slow read whole, credentials never reported.
+// The same message through each kind of server: Czech text in code page 1250, encoded words within 76
+// columns, 8-bit only where offered, replies split or slow read whole, credentials never reported.
 TEST_F(SmtpTest, MessagesArriveWholeThroughEveryKindOfServer)
 {
     ASSERT_EQ(GetACP(), 1250u) << "servers.sh runs the tests in a Czech locale";
@@ -151,8 +149,8 @@ TEST_F(SmtpTest, MessagesArriveWholeThroughEveryKindOfServer)
             EXPECT_EQ(c.find(L"aGVzbG8tMTIz"), std::wstring::npos);  // "heslo-123"
             EXPECT_TRUE(kod == 250 || (c.rfind(L"MAIL", 0) != 0 && c.rfind(L"RCPT", 0) != 0)) << Narrow(c);
         }
-        // Lines that hold encoded words keep within 76 characters (77 with the CR); without
-        // 8BITMIME no byte has its top bit set.
+        // Lines that hold encoded words keep within 76 characters (77 with the CR); without 8BITMIME no byte
+        // has its top bit set.
         std::string raw = SmtpServers::Raw(n);
         std::istringstream radky(raw.substr(0, raw.find("\r\n\r\n")));
         for (std::string radek; std::getline(radky, radek);)
@@ -161,10 +159,6 @@ TEST_F(SmtpTest, MessagesArriveWholeThroughEveryKindOfServer)
         EXPECT_TRUE(!p.volby || *p.volby ||
                     std::all_of(raw.begin(), raw.end(), [](char c) { return static_cast<unsigned char>(c) < 128; }));
     }
-    std::string l = SmtpServers::Log("ehlo502");
-    EXPECT_LT(l.find("EHLO "), l.find("HELO "));
-    EXPECT_NE(l.find("HELO "), std::string::npos);
-    EXPECT_EQ(l.find("AUTH"), std::string::npos) << l;
 }
 
 TEST_F(SmtpTest, PlainServerRefusalPiecesAndInjectedAddresses)
@@ -204,8 +198,8 @@ TEST_F(SmtpTest, PlainServerRefusalPiecesAndInjectedAddresses)
 
 TEST_F(SmtpTest, ServerFaultsNeverCountAsSuccess)
 {
-    // No connection: a 554 greeting (no introduction, no QUIT), garbage instead of replies (code 0
-    // is no success anywhere), a server that closes while a reply is awaited (-1 at once).
+    // No connection: a 554 greeting (no introduction, no QUIT), garbage instead of replies (code 0 is no
+    // success anywhere), a server that closes while a reply is awaited (-1 at once).
     const std::pair<const char*, int> nepripojeni[] = {{"greet554", 554}, {"garbage", 0}, {"closing", -1}};
     for (auto& [server, kod] : nepripojeni) {
         Use(server);
@@ -229,9 +223,8 @@ TEST_F(SmtpTest, ServerFaultsNeverCountAsSuccess)
     m.textParts[0].text = std::wstring(200000, L'x');
     EXPECT_NE(konec.SendMail(m), 0);
     EXPECT_EQ(konec.greeted, 0);
-    // A challenge other than "Username:" or "Password:": the exchange is
-    // cancelled with "*" before anything else is said, and it fails (501).
-    // A wrong password: 535. Either way MAIL FROM meets 530 and gives up.
+    // An unknown challenge is cancelled with "*" before anything else (501), a wrong password gets 535;
+    // either way MAIL FROM meets 530 and gives up.
     struct {
         const char* server;
         const wchar_t* heslo;
@@ -273,8 +266,7 @@ protected:
         return SendEmail(t, [this](pracovnici::Hlaseni h) { posledni_ = std::move(h); });
     }
 
-    // Command 40031 as the main window runs it, the dialog answered with OK
-    // (with `dalsi` as the further recipients) from another thread.
+    // Command 40031 as the main window runs it, the dialog answered with OK from another thread.
     HRESULT Prikaz(const std::wstring& file, const std::wstring& dalsi = L"")
     {
         [[maybe_unused]] static bool inicializovana = (InicializovatKonfiguraci(g_konfigurace), true);
@@ -321,8 +313,7 @@ TEST_F(SendEmailTest, RecordingsUpToFiftyMegabytesArriveWholeAndTheBalloonNamesO
     EXPECT_EQ(s["part2.filename"], "5.12.2026 09-07-03.wma");
     EXPECT_EQ(s["part2.sha256"], Sha256(bytes));
 
-    // The main recipient refused, a copy accepted: the balloon does not
-    // claim the recording reached the main recipient.
+    // The main recipient refused, a copy accepted: the balloon names only the copy.
     t.recipient = L"refuse@example.cz";
     t.further = {L"petr@example.cz"};
     EXPECT_EQ(Odeslat(t), S_OK);
@@ -355,8 +346,7 @@ TEST_F(SendEmailTest, RecordingsUpToFiftyMegabytesArriveWholeAndTheBalloonNamesO
     }
 }
 
-// An attachment above the cap, a recording held by someone who shares
-// nothing or deleted after the dialog closed: refused before connecting.
+// Over the cap, held without sharing or deleted after the dialog closed: refused before connecting.
 TEST_F(SendEmailTest, FailuresEndInTheErrorBalloonWithoutThePassword)
 {
     std::wstring file = folder_.File(L"a.wma"), huge = folder_.File(L"huge.wma");
@@ -399,45 +389,9 @@ TEST_F(SendEmailTest, FailuresEndInTheErrorBalloonWithoutThePassword)
     CloseHandle(zamek);
 }
 
-TEST_F(SendEmailTest, TheCloseStopsASendingStalledInDataAtOnce)
-{
-    // What the program's close does to the e-mail worker: told to stop and
-    // waited for, with nothing claimed about the sending.
-    Use("datastall");
-    std::wstring file = folder_.File(L"zavreni.wma");
-    WriteBytes(file, RandomBytes(30u * 1024 * 1024, 9));
-    const size_t predtim = SmtpServers::Log("datastall").size();
-    pracovnici::Vlastnik vlastnik;
-    std::mutex zamek;
-    std::vector<pracovnici::Hlaseni> hlaseni;
-    HRESULT hr = S_OK;
-    EmailSendTask t = Task(file);
-    auto hlasit = [&](pracovnici::Hlaseni h) {
-        std::lock_guard<std::mutex> z(zamek);
-        hlaseni.push_back(std::move(h));
-    };
-    ASSERT_EQ(vlastnik.Spustit(pracovnici::Druh::Email,
-                               [&](const pracovnici::Zruseni& zruseni) { hr = SendEmail(t, hlasit, zruseni.Priznak()); }),
-              S_OK);
-    ASSERT_TRUE(PockatNa([&] { return SmtpServers::Log("datastall").find("-- stalled", predtim) != std::string::npos; },
-                         30000))
-        << "the server never stalled";
-    Sleep(300);
-    ULONGLONG start = GetTickCount64();
-    EXPECT_TRUE(vlastnik.Ukoncit(pracovnici::kCekaniNaKonec));
-    EXPECT_LT(GetTickCount64() - start, 1000u);
-    EXPECT_FALSE(vlastnik.Bezi(pracovnici::Druh::Email));
-    EXPECT_EQ(hr, E_ABORT);
-    ASSERT_EQ(hlaseni.size(), 1u);  // the start, no outcome
-    EXPECT_EQ(hlaseni[0].text, NacistText(20082, L"zavreni.wma", L"eva@example.cz"));
-    // After the close nothing starts.
-    EXPECT_EQ(vlastnik.Spustit(pracovnici::Druh::Email, [](const pracovnici::Zruseni&) {}), S_FALSE);
-}
-
-// Command 40031 from the dialog: the further recipients without blanks, one
-// worker at a time; a stalled server fails within 70 s and the next sending
-// goes out.
-TEST_F(SendEmailTest, CommandRunsOneWorkerAtATimeAndAStalledServerFailsWithinSeventySeconds)
+// Command 40031 from the dialog: the further recipients without blanks, one worker at a time; a sending
+// stalled in DATA fails within 70 s and the next goes out; the close stops one at once.
+TEST_F(SendEmailTest, OneWorkerAtATimeAndAStalledSendingFailsOrStopsAtTheClose)
 {
     ZaznamZprav boxy;
     int n = Use("plain");
@@ -453,10 +407,11 @@ TEST_F(SendEmailTest, CommandRunsOneWorkerAtATimeAndAStalledServerFailsWithinSev
     EXPECT_EQ(g_emailSendJob.furtherList, (std::vector<std::wstring>{L"petr@example.cz", L"refuse@example.cz"}));
 
     // More than the connection's buffers hold, so that the sending blocks.
-    std::wstring dlouhy = folder_.File(L"dlouhy.wma");
+    std::wstring dlouhy = folder_.File(L"zavreni.wma");
     WriteBytes(dlouhy, RandomBytes(30u * 1024 * 1024, 6));
     Use("datastall");
-    const size_t log = SmtpServers::Log("datastall").size();
+    size_t log = SmtpServers::Log("datastall").size();
+    auto zastavil = [&log] { return SmtpServers::Log("datastall").find("-- stalled", log) != std::string::npos; };
     unsigned long predtim = ikona_.Posledni().poradi;
     ULONGLONG start = GetTickCount64();
     ASSERT_EQ(Prikaz(dlouhy), S_OK);
@@ -469,7 +424,7 @@ TEST_F(SendEmailTest, CommandRunsOneWorkerAtATimeAndAStalledServerFailsWithinSev
     EXPECT_LT(GetTickCount64() - start, 70000u);
     EXPECT_EQ(ikona_.Posledni().druh, kBublinaChyba);
     EXPECT_GT(ikona_.Posledni().poradi, predtim);
-    EXPECT_NE(SmtpServers::Log("datastall").find("-- stalled", log), std::string::npos);
+    EXPECT_TRUE(zastavil());
 
     // The marker is free again: the next sending goes out.
     Use("plain");
@@ -478,6 +433,32 @@ TEST_F(SendEmailTest, CommandRunsOneWorkerAtATimeAndAStalledServerFailsWithinSev
     EXPECT_EQ(ikona_.Posledni().druh, kBublinaInformace);
     EXPECT_TRUE(SmtpServers::WaitCount(n + 1));
     EXPECT_EQ(boxy.Zpravy(), probiha);
+
+    // The program's close: the worker stops at once and claims nothing about the sending.
+    Use("datastall");
+    log = SmtpServers::Log("datastall").size();
+    pracovnici::Vlastnik vlastnik;
+    std::mutex zamek;
+    std::vector<pracovnici::Hlaseni> hlaseni;
+    HRESULT hr = S_OK;
+    EmailSendTask t = Task(dlouhy);
+    auto hlasit = [&](pracovnici::Hlaseni h) {
+        std::lock_guard<std::mutex> z(zamek);
+        hlaseni.push_back(std::move(h));
+    };
+    auto prace = [&](const pracovnici::Zruseni& zruseni) { hr = SendEmail(t, hlasit, zruseni.Priznak()); };
+    ASSERT_EQ(vlastnik.Spustit(pracovnici::Druh::Email, prace), S_OK);
+    ASSERT_TRUE(PockatNa(zastavil, 30000)) << "the server never stalled";
+    Sleep(300);
+    start = GetTickCount64();
+    EXPECT_TRUE(vlastnik.Ukoncit(pracovnici::kCekaniNaKonec));
+    EXPECT_LT(GetTickCount64() - start, 1000u);
+    EXPECT_FALSE(vlastnik.Bezi(pracovnici::Druh::Email));
+    EXPECT_EQ(hr, E_ABORT);
+    ASSERT_EQ(hlaseni.size(), 1u);  // the start, no outcome
+    EXPECT_EQ(hlaseni[0].text, NacistText(20082, L"zavreni.wma", L"eva@example.cz"));
+    // After the close nothing starts.
+    EXPECT_EQ(vlastnik.Spustit(pracovnici::Druh::Email, [](const pracovnici::Zruseni&) {}), S_FALSE);
 }
 
 TEST_F(SmtpTest, TestMessageOfAnAccount)
@@ -494,10 +475,8 @@ TEST_F(SmtpTest, TestMessageOfAnAccount)
     EXPECT_NE(SendTestMessage(d), 0);
 }
 
-// The accounts' file in the store's field order, loaded back sorted; in the
-// dialog, an edit to another account's address is refused and keeps the
-// account dialog open with what was typed. Adding and removing are in
-// stores/seznamy_test.cpp.
+// The accounts' file in field order, loaded back sorted; an edit to another account's address is refused
+// and keeps the account dialog open with what was typed.
 TEST(SmtpAccounts, StoredInFieldOrderAndAnEditToAHeldAddressIsRefused)
 {
     ZaznamZprav boxy;

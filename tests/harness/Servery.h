@@ -1,5 +1,5 @@
-// The real servers of servers.sh and what the network tests share: file bytes, random data, hashes,
-// an icon that records the workers' balloons, and a store pointed at a folder of the test's own.
+// The real servers of servers.sh and what the network tests share: file bytes, random data, hashes, an icon
+// that records the workers' balloons, and a store pointed at a folder of the test's own.
 #pragma once
 
 #include <winsock2.h>
@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <random>
@@ -81,27 +82,19 @@ inline std::string Sha256(const std::string& bytes)
     return hex;
 }
 
-// The SMTP servers of servers.sh smtp: their ports, the prefix's "smtp"
-// service entry, and the messages they stored with Python's summaries.
+// The SMTP servers of servers.sh smtp: their ports, the prefix's "smtp" service entry, and the messages they
+// stored with Python's summaries.
 class SmtpServers {
 public:
     static std::wstring Spool()  // as a Windows path: Wine maps "/" to Z:
     {
         std::wstring w = Prostredi(L"TONBAR_SMTP_SPOOL");
-        for (auto& c : w)
-            c = c == L'/' ? L'\\' : c;
+        std::replace(w.begin(), w.end(), L'/', L'\\');
         return w.empty() ? w : L"Z:" + w;
     }
     static bool Available() { return !Spool().empty(); }
 
-    static int Port(const std::string& name)
-    {
-        std::istringstream in(ReadBytes(Spool() + L"\\ports.txt"));
-        for (std::string line; std::getline(in, line);)
-            if (line.rfind(name + "=", 0) == 0)
-                return std::stoi(line.substr(name.size() + 1));
-        return 0;
-    }
+    static int Port(const std::string& name) { return std::atoi(Hodnoty(L"ports.txt")[name].c_str()); }
 
     // Points the prefix's "smtp" service, which the client's getservbyname reads, at `port`.
     static bool UseService(int port)
@@ -134,7 +127,7 @@ public:
         return Count() >= count;
     }
 
-    // Message n's summary once stored: key -> values ("rcpt" repeats); s["key"] is the first or "<missing>".
+    // The lines "key=value" of a file of the spool: key -> values; s["key"] is the first or "<missing>".
     struct Souhrn : std::multimap<std::string, std::string> {
         std::string operator[](const std::string& key) const
         {
@@ -142,65 +135,45 @@ public:
             return it == end() ? std::string("<missing>") : it->second;
         }
     };
-    static Souhrn Summary(int n, DWORD ms = 20000)
+    static Souhrn Hodnoty(const std::wstring& soubor)
     {
         Souhrn m;
-        WaitCount(n, ms);
-        std::istringstream in(ReadBytes(Spool() + L"\\" + std::to_wstring(n) + L".txt"));
+        std::istringstream in(ReadBytes(Spool() + L"\\" + soubor));
         for (std::string line; std::getline(in, line);)
             if (size_t eq = line.find('='); eq != std::string::npos)
                 m.emplace(line.substr(0, eq), line.substr(eq + 1));
         return m;
     }
+    // Message n's summary once stored ("rcpt" repeats).
+    static Souhrn Summary(int n, DWORD ms = 20000)
+    {
+        WaitCount(n, ms);
+        return Hodnoty(std::to_wstring(n) + L".txt");
+    }
     // Text part k of message n as a mail client shows it, without the parser's line end.
     static std::wstring PartText(int n, int k)
     {
         std::wstring t = Widen(ReadBytes(Spool() + L"\\" + std::to_wstring(n) + L".part" + std::to_wstring(k) + L".txt"));
-        while (!t.empty() && (t.back() == L'\n' || t.back() == L'\r'))
-            t.pop_back();
-        return t;
+        return t.erase(t.find_last_not_of(L"\r\n") + 1);
     }
     static std::string Log(const std::string& name) { return ReadBytes(Spool() + L"\\fault-" + Widen(name) + L".log"); }
     static std::string Raw(int n) { return ReadBytes(Spool() + L"\\" + std::to_wstring(n) + L".eml"); }
 };
 
-// The FTP server of servers.sh ftp: pyftpdlib on 127.0.0.1:21 with root `koren` (a Windows path), one
-// user, and a control port that stops and starts it.
+// The FTP server of servers.sh ftp: pyftpdlib on 127.0.0.1:21 (TONBAR_FTP_CTL once it listens) with root
+// `koren` (a Windows path) and one user.
 struct FtpServer {
     std::wstring koren = Prostredi(L"TONBAR_FTP_ROOT");
     std::wstring uzivatel = Prostredi(L"TONBAR_FTP_USER");
     std::wstring heslo = Prostredi(L"TONBAR_FTP_PASSWORD");
-    int ridiciPort = _wtoi(Prostredi(L"TONBAR_FTP_CTL").c_str());
+    int port = _wtoi(Prostredi(L"TONBAR_FTP_CTL").c_str());
 
-    bool Bezi() const { return !koren.empty() && ridiciPort > 0; }
+    bool Bezi() const { return !koren.empty() && port > 0; }
     std::wstring Cesta(const std::wstring& relativni) const { return koren + L"\\" + relativni; }
-
-    std::string Prikaz(const std::string& prikaz) const
-    {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        DWORD limit = 20000;
-        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
-        sockaddr_in adresa{};
-        adresa.sin_family = AF_INET;
-        adresa.sin_port = htons(static_cast<u_short>(ridiciPort));
-        adresa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        std::string odpoved;
-        char buf[256];
-        int n = 0;
-        if (connect(s, reinterpret_cast<sockaddr*>(&adresa), sizeof adresa) == 0 &&
-            send(s, (prikaz + "\n").c_str(), static_cast<int>(prikaz.size() + 1), 0) > 0)
-            while (odpoved.find('\n') == std::string::npos && (n = recv(s, buf, sizeof buf, 0)) > 0)
-                odpoved.append(buf, static_cast<size_t>(n));
-        closesocket(s);
-        WSACleanup();
-        return odpoved.substr(0, odpoved.find('\n'));
-    }
 };
 
-// A hidden window with a notification-area icon, registered as the main window's icon and as the
-// window the workers report to, so that their balloons are recorded.
+// A hidden window with a notification-area icon, registered as the main window's icon and as the window the
+// workers report to, so that their balloons are recorded.
 class IkonaTestu {
 public:
     IkonaTestu()

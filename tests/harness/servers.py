@@ -7,14 +7,13 @@ usage: servers.py [SPOOL] [--root DIR --user U --password P --ctl-file F [--thro
 SPOOL: SMTP. aiosmtpd "auth" (AUTH LOGIN nahravky/heslo-123, no TLS) and "plain" (no authentication),
 and the scripted fault servers of SCRIPTS, each logging what it reads to fault-<name>.log. Message n
 is stored as n.eml with a summary n.txt by Python's email package; SPOOL/ports.txt (name=port) last.
---root: FTP. pyftpdlib on 127.0.0.1:21 with one user, in a child that the control port (written to
---ctl-file once port 21 accepts) stops and starts: one-line "stop", "start", "ping" -> "ok"/"err ...".
+--root: FTP. pyftpdlib on 127.0.0.1:21 with one user; "21" is written to --ctl-file once it listens.
 --throttle N reads uploads at N bytes a second.
 --http: http.server over DIR on a free port, written to --ctl-file.
 """
 import warnings
 warnings.simplefilter('ignore')
-import argparse, base64, email, email.header, email.policy, email.utils, hashlib, os, signal, socket, subprocess
+import argparse, base64, email, email.header, email.policy, email.utils, hashlib, os, signal, socket
 import sys, threading, time
 
 HOST = '127.0.0.1'
@@ -63,18 +62,12 @@ class Spool:
         for h in ('From', 'To', 'Subject', 'Bcc'):
             if m[h] is not None:
                 lines.append('header.%s=%s' % (h, flat(m[h])))
-        # The address headers as RFC 2047 reads them: blanks between two
-        # encoded words are no part of the text (Python's address parser keeps them).
+        # As RFC 2047 reads them: blanks between encoded words are no text (Python's address parser keeps them).
         legacy = email.message_from_bytes(raw, policy=email.policy.compat32) if small else {}
         for h in ('From', 'To'):
             if legacy.get(h) is not None:
                 lines.append('rfc2047.%s=%s' % (h, flat(email.header.make_header(email.header.decode_header(legacy[h])))))
-        lines.append('type=' + m.get_content_type())
-        k = 0
-        for p in m.walk():
-            if p.is_multipart():
-                continue
-            k += 1
+        for k, p in enumerate((p for p in m.walk() if not p.is_multipart()), 1):
             data = p.get_payload(decode=True) or b''
             name = p.get_param('name')
             for key, value in (('type', p.get_content_type()), ('charset', p.get_content_charset()),
@@ -145,10 +138,14 @@ def hello(c, reply=b'250 hi'):
     c.say(reply)
 
 
-def transaction(c, say=None, mail_from_reply=b'250 OK', at_data=None):
-    """MAIL, RCPT..., DATA, QUIT after the introduction; stores the message.
-    `at_data` takes over once DATA is accepted."""
+def transaction(c, ehlo=b'250 hi', say=None, mail_from_reply=b'250 OK', at_data=None):
+    """The introduction answered with `ehlo` (unless None), then MAIL, RCPT..., DATA, QUIT; stores the
+    message. `at_data` takes over once DATA is accepted."""
     say = say or c.say
+    if ehlo:
+        say(b'220 ready')
+        c.line()
+        say(ehlo)
     mail_from, rcpts = '', []
     while True:
         l = c.line()
@@ -182,12 +179,10 @@ def ehlo502(c):
     c.say(b'220 old server')
     c.say(b'502 5.5.1 EHLO not implemented' if c.line().upper().startswith(b'EHLO') else b'250 hi')
     c.say(b'250 hello' if c.line().upper().startswith(b'HELO') else b'503 bad sequence')
-    transaction(c)
+    transaction(c, None)
 
 
 def data421(c):
-    hello(c)
-
     def shut(c):
         c.s.recv(4096)
         c.say(b'421 4.3.0 shutting down')
@@ -201,33 +196,23 @@ def garbage(c):
         c.say(b'hello there, nice weather')
 
 
-def garbagemail(c):
-    hello(c)
-    transaction(c, mail_from_reply=b'OK')
-
-
 def split(c):
     # Every reply in pieces, cut inside the code and between CR and LF.
     def say(r):
         r += b'\r\n'
         c.send(r[:2], r[2:-1], r[-1:], pause=0.05)
-    say(b'220 ready')
-    c.line()
-    say(b'250-split.test\r\n250-SIZE 1000000\r\n250 HELP')
-    transaction(c, say)
+    transaction(c, b'250-split.test\r\n250-SIZE 1000000\r\n250 HELP', say)
 
 
 def multiline(c):
     # A long multi-line EHLO reply whose lines arrive one by one, slowly.
     hello(c, b'250-multi.test')
     c.say(*[b'250-X-EXTENSION-%02d some text to make it long' % i for i in range(40)], b'250 HELP', pause=0.02)
-    transaction(c)
+    transaction(c, None)
 
 
 def datastall(c):
     # Takes DATA, then stops reading: the client's sending must time out.
-    hello(c)
-
     def stall(c):
         c.note('-- stalled')
         time.sleep(150)
@@ -258,8 +243,9 @@ def closing(c):
     c.line()
 
 
-SCRIPTS = dict(greet554=greet554, ehlo502=ehlo502, data421=data421, garbage=garbage, garbagemail=garbagemail,
-               split=split, multiline=multiline, closing=closing, datastall=datastall, authodd=authodd)
+SCRIPTS = dict(greet554=greet554, ehlo502=ehlo502, data421=data421, garbage=garbage,
+               garbagemail=lambda c: transaction(c, mail_from_reply=b'OK'), split=split, multiline=multiline,
+               closing=closing, datastall=datastall, authodd=authodd)
 
 
 def serve_script(name, script, listener, spool):
@@ -347,57 +333,8 @@ def serve_ftp(a):
         server = FTPServer((HOST, 21), handler)
     except OSError as e:
         die('cannot bind %s:21: %s' % (HOST, e))
+    publish(a.ctl_file, '21\n')
     server.serve_forever(timeout=0.2, blocking=True, handle_exit=True)
-
-
-class FtpSupervisor:
-    def __init__(self, a):
-        self.cmd = [sys.executable, os.path.abspath(__file__), '--serve-ftp', '--root', a.root, '--user', a.user,
-                    '--password', a.password, '--throttle', str(a.throttle)]
-        self.child = None
-
-    def start(self):
-        if self.child and self.child.poll() is None:
-            return 'ok'
-        self.child = subprocess.Popen(self.cmd, stdin=subprocess.DEVNULL)
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline:
-            if self.child.poll() is not None:
-                return 'err the FTP server ended with %d' % self.child.returncode
-            try:
-                with socket.create_connection((HOST, 21), timeout=0.5) as s:
-                    s.recv(64)  # the greeting
-                return 'ok'
-            except OSError:
-                time.sleep(0.05)
-        return 'err port 21 did not accept within 10 s'
-
-    def stop(self):
-        if self.child and self.child.poll() is None:
-            self.child.terminate()
-            self.child.wait()
-        self.child = None
-        return 'ok'
-
-    def run(self, ctl_file):
-        answer = self.start()
-        if answer != 'ok':
-            self.stop()
-            die(answer[4:])
-        ctl = socket.socket()
-        ctl.bind((HOST, 0))
-        ctl.listen(4)
-        publish(ctl_file, '%d\n' % ctl.getsockname()[1])
-        commands = dict(stop=self.stop, start=self.start, ping=lambda: 'ok')
-        while True:
-            conn, _ = ctl.accept()
-            with conn:
-                conn.settimeout(30)
-                try:
-                    command = conn.makefile('rb').readline().decode('ascii', 'replace').strip()
-                    conn.sendall((commands.get(command, lambda: 'err unknown command')() + '\n').encode())
-                except OSError:
-                    pass
 
 
 def start_http(root, port_file):
@@ -411,22 +348,17 @@ def start_http(root, port_file):
 def main():
     p = argparse.ArgumentParser()
     p.add_argument('spool', nargs='?')
-    p.add_argument('--serve-ftp', action='store_true')
     for o in ('--root', '--user', '--password', '--ctl-file', '--http'):
         p.add_argument(o)
     p.add_argument('--throttle', type=int, default=0)
     a = p.parse_args()
-    if a.serve_ftp:
-        return serve_ftp(a)
-    supervisor = None
-    signal.signal(signal.SIGTERM, lambda *_: (supervisor and supervisor.stop(), os._exit(0)))
+    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
     if a.spool:
         start_smtp(a.spool)
     if a.http:
         start_http(a.http, a.ctl_file)
-    if a.root:  # without pyftpdlib the child's ImportError is the reason given
-        supervisor = FtpSupervisor(a)
-        supervisor.run(a.ctl_file)
+    if a.root:
+        serve_ftp(a)
     threading.Event().wait()
 
 

@@ -25,20 +25,18 @@ if [ -z "${WINEPREFIX:-}" ]; then
   mkdir -p "$HOME"
 fi
 
-wine_path() { local p=${1//\//\\}; echo "Z:$p"; }
+mkdir -p "$tmp/root"
+root="Z:${tmp//\//\\}\\root" ready=$tmp/ctl
 case $kind in
   smtp)
     args=("$tmp/spool") ready=$tmp/spool/ports.txt
     export TONBAR_SMTP_SPOOL=$tmp/spool ;;
   ftp)
-    mkdir -p "$tmp/root"
-    export TONBAR_FTP_USER=nahravky TONBAR_FTP_PASSWORD="tajne-$$-$RANDOM" TONBAR_FTP_ROOT=$(wine_path "$tmp/root")
-    args=(--root "$tmp/root" --user "$TONBAR_FTP_USER" --password "$TONBAR_FTP_PASSWORD" --ctl-file "$tmp/ctl")
-    ready=$tmp/ctl ;;
+    export TONBAR_FTP_USER=nahravky TONBAR_FTP_PASSWORD="tajne-$$-$RANDOM" TONBAR_FTP_ROOT=$root
+    args=(--root "$tmp/root" --user "$TONBAR_FTP_USER" --password "$TONBAR_FTP_PASSWORD" --ctl-file "$ready") ;;
   http)
-    mkdir -p "$tmp/www"
-    export TONBAR_HTTP_ROOT=$(wine_path "$tmp/www")
-    args=(--http "$tmp/www" --ctl-file "$tmp/port") ready=$tmp/port ;;
+    export TONBAR_HTTP_ROOT=$root
+    args=(--http "$tmp/root" --ctl-file "$ready") ;;
   *) echo "usage: servers.sh smtp|ftp|http <tests.exe> <winrun> [gtest arguments]"; exit 2 ;;
 esac
 /usr/bin/python3 "$(dirname "$0")/servers.py" "${args[@]}" >"$tmp/servers.log" 2>&1 &
@@ -55,8 +53,7 @@ fi
 [ "$kind" = ftp ] && export TONBAR_FTP_CTL=$(cat "$ready")
 [ "$kind" = http ] && export TONBAR_HTTP_PORT=$(cat "$ready")
 
-# A Czech locale of the run's own, so that Wine's ANSI code page is 1250 and
-# Czech file names reach the Unix side.
+# A Czech locale of the run's own: Wine's ANSI code page is 1250, Czech file names reach the Unix side.
 mkdir -p "$tmp/locale"
 localedef -i cs_CZ -f UTF-8 "$tmp/locale/cs_CZ.UTF-8" >/dev/null 2>&1 ||
   { echo "FAIL: cannot build the cs_CZ.UTF-8 locale (localedef)"; exit 1; }

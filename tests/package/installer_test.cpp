@@ -1,5 +1,6 @@
-// The setup program under Wine (package_test.sh builds it), for all users and for the current user:
-// install, start, refusal while Tonbar runs, upgrade in place, uninstall keeping what is the user's.
+// The setup program under Wine (package_test.sh builds it), for all users and for the current user: install,
+// start, refusal while Tonbar runs, upgrade in place, uninstall keeping what is the user's.
+#include "app/Handles.h"
 #include "harness/Dialogy.h"
 #include "harness/Servery.h"
 #include "harness/Snimek.h"
@@ -35,34 +36,27 @@ std::wstring ZnamaSlozka(REFKNOWNFOLDERID id)
     return s;
 }
 
-// A value of the 64-bit view as text, a DWORD in decimal; "<chybí>" when it is missing.
-std::wstring Retezec(HKEY koren, const wchar_t* klic, const wchar_t* hodnota)
+// The values under a key of the 64-bit view: a string as its text, a DWORD as "<decimal> (dword)", another
+// type as "<type>:" and its bytes; none when the key is missing.
+std::map<std::wstring, std::wstring> Hodnoty(HKEY koren, const wchar_t* klic)
 {
-    union {
-        wchar_t text[2048];
-        DWORD cislo;
-    } buf{};
-    DWORD velikost = sizeof buf, typ = 0;
-    const DWORD druhy = RRF_RT_REG_SZ | RRF_RT_REG_DWORD | RRF_SUBKEY_WOW6464KEY;
-    if (RegGetValueW(koren, klic, hodnota, druhy, &typ, &buf, &velikost) != ERROR_SUCCESS)
-        return L"<chybí>";
-    return typ == REG_DWORD ? std::to_wstring(buf.cislo) : buf.text;
-}
-
-// The values (name -> data and type) directly under a key; none when it is missing.
-std::map<std::wstring, std::vector<BYTE>> Hodnoty(HKEY koren, const wchar_t* klic)
-{
-    std::map<std::wstring, std::vector<BYTE>> vysledek;
+    std::map<std::wstring, std::wstring> vysledek;
     HKEY k = nullptr;
-    if (RegOpenKeyExW(koren, klic, 0, KEY_READ, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(koren, klic, 0, KEY_READ | KEY_WOW64_64KEY, &k) != ERROR_SUCCESS)
         return vysledek;
     wchar_t jmeno[256];
     std::vector<BYTE> data(65536);
     for (DWORD i = 0, delka = 256, typ = 0, velikost = 65536;
          RegEnumValueW(k, i, jmeno, &delka, nullptr, &typ, data.data(), &velikost) == ERROR_SUCCESS;
          ++i, delka = 256, velikost = 65536) {
-        vysledek[jmeno].assign(data.begin(), data.begin() + velikost);
-        vysledek[jmeno].push_back(static_cast<BYTE>(typ));
+        const auto* text = reinterpret_cast<const wchar_t*>(data.data());
+        std::wstring& v = vysledek[jmeno];
+        if (typ == REG_SZ)
+            v.assign(text, wcsnlen(text, velikost / 2));
+        else if (typ == REG_DWORD)
+            v = std::to_wstring(*reinterpret_cast<const DWORD*>(text)) + L" (dword)";
+        else
+            v = std::to_wstring(typ) + L":" + std::wstring(data.begin(), data.begin() + velikost);
     }
     RegCloseKey(k);
     return vysledek;
@@ -90,20 +84,16 @@ DWORD Dobehnout(const std::wstring& program, const std::wstring& argumenty, DWOR
     return p.CekatNaKonec(ms).value_or(999);
 }
 
-// Ends whatever setup or uninstaller a failed check left open: it would
-// hold the test run's standard error open and stall it.
+// Ends a setup or uninstaller a failed check left open: it would hold the run's standard error and stall it.
 void UkoncitPruvodce()
 {
     for (const wchar_t* titulek : {L"Instalace Tonbar", L"Odinstalace Tonbar"}) {
         while (HWND okno = NajitDialog(titulek, 0, true)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(okno, &pid);
-            HANDLE proces = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+            mirvak::winapi::Handle proces(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, 0, ProcesOkna(okno)));
             if (!proces)
                 break;
-            TerminateProcess(proces, 99);
-            WaitForSingleObject(proces, 5000);
-            CloseHandle(proces);
+            TerminateProcess(proces.Get(), 99);
+            WaitForSingleObject(proces.Get(), 5000);
         }
     }
 }
@@ -129,8 +119,7 @@ bool CekatNaText(HWND okno, const std::wstring& text, DWORD ms = 20000)
     return PockatNa([&] { return TextyOkna(okno).find(text) != std::wstring::npos; }, ms);
 }
 
-// A file of the user's that must survive: made by the test, or one that was
-// already there (another test's store), which is then only compared.
+// A file of the user's that must survive: made here, or another test's already there and only compared.
 struct SouborUzivatele {
     std::wstring cesta;
     std::string obsah;
@@ -199,23 +188,6 @@ protected:
         RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstKlic, KEY_WOW64_64KEY, 0);
         RegDeleteKeyExW(HKEY_CURRENT_USER, kUninstKlic, KEY_WOW64_64KEY, 0);
     }
-
-    // Clicks through the uninstaller's pages; the text of its last page.
-    std::wstring OdinstalovatStrankami(const std::wstring& odinstalace)
-    {
-        // It copies itself away and runs from there, in a process of its own.
-        EXPECT_EQ(Dobehnout(odinstalace, L""), 0u);
-        HWND okno = CekatNaDialog(L"Odinstalace Tonbar", 0, 20000, true);
-        if (!okno)
-            return L"<žádné okno odinstalace>";
-        TonbarProces::StisknoutTlacitko(okno, IDOK);  // Odinstalovat
-        if (!CekatNaText(okno, L"Dokončení odinstalace programu Tonbar"))
-            return L"<žádná poslední stránka>";
-        std::wstring texty = TextyOkna(okno);
-        SnimekDoSlozky(okno, L"package_uninstaller_last_page.png");
-        TonbarProces::StisknoutTlacitko(okno, IDOK);  // Dokončit
-        return texty;
-    }
 };
 
 TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
@@ -237,9 +209,11 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
         {L"Publisher", L"Mirvak"},          {L"DisplayIcon", exe + L",0"},
         {L"InstallLocation", slozka},       {L"UninstallString", tiche.substr(0, tiche.size() - 3)},
         {L"QuietUninstallString", tiche}};
+    auto zapis = Hodnoty(r.koren, kUninstKlic);
     for (auto& [nazev, hodnota] : polozky)
-        EXPECT_EQ(Retezec(r.koren, kUninstKlic, nazev), hodnota) << std::string(nazev, nazev + wcslen(nazev));
-    DWORD kb = wcstoul(Retezec(r.koren, kUninstKlic, L"EstimatedSize").c_str(), nullptr, 10);
+        EXPECT_EQ(zapis[nazev], hodnota) << Narrow(nazev);
+    EXPECT_NE(zapis[L"EstimatedSize"].find(L" (dword)"), std::wstring::npos);
+    DWORD kb = wcstoul(zapis[L"EstimatedSize"].c_str(), nullptr, 10);
     EXPECT_GE(kb, dodany.size() / 1024);
     EXPECT_LE(kb, dodany.size() / 1024 + 200);
     EXPECT_TRUE(Hodnoty(r.jinyKoren, kUninstKlic).empty());
@@ -266,7 +240,7 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
         // So does uninstalling (run in place, so that its exit code is its own).
         EXPECT_NE(Dobehnout(slozka + L"\\Uninstall.exe", L"/S _?=" + slozka), 0u);
         EXPECT_TRUE(ReadBytes(exe) == oznaceny);
-        EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"InstallLocation"), slozka);
+        EXPECT_EQ(Hodnoty(r.koren, kUninstKlic)[L"InstallLocation"], slozka);
         EXPECT_TRUE(tonbar.Bezi());
 
         if (r.pruvodce) {
@@ -301,9 +275,7 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
         }
     }
 
-    // What the user has by now: settings the program saved on closing, a
-    // recording, a data file of the shared stores, maybe a recording kept in
-    // the program's own folder.
+    // The user's: settings saved on closing, a recording, a store's file, maybe a file in the program folder.
     const auto nastaveni = Hodnoty(HKEY_CURRENT_USER, kNastaveni);
     ASSERT_FALSE(nastaveni.empty());
     const std::wstring nahravky = ZnamaSlozka(FOLDERID_Documents) + L"\\Tonbar";
@@ -319,15 +291,21 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
     // Upgrade in place: the program is replaced, nothing of the user's changes.
     ASSERT_EQ(Dobehnout(CestaSetupu(), r.argumenty), 0u);
     EXPECT_TRUE(ReadBytes(exe) == dodany) << "the upgrade did not replace Tonbar.exe";
-    EXPECT_EQ(Retezec(r.koren, kUninstKlic, L"InstallLocation"), slozka);
+    EXPECT_EQ(Hodnoty(r.koren, kUninstKlic)[L"InstallLocation"], slozka);
     EXPECT_TRUE(Hodnoty(r.jinyKoren, kUninstKlic).empty());
     EXPECT_EQ(Hodnoty(HKEY_CURRENT_USER, kNastaveni), nastaveni);
 
     // Uninstallation, as "Apps & features" starts it.
     if (r.odinstalovatStrankami) {
-        std::wstring posledni = OdinstalovatStrankami(slozka + L"\\Uninstall.exe");
-        EXPECT_NE(posledni.find(L"a nastavení programu zůstaly zachovány"), std::wstring::npos)
-            << std::string(posledni.begin(), posledni.end());
+        // It copies itself away and runs from there, in a process of its own.
+        EXPECT_EQ(Dobehnout(slozka + L"\\Uninstall.exe", L""), 0u);
+        HWND okno = CekatNaDialog(L"Odinstalace Tonbar", 0, 20000, true);
+        ASSERT_NE(okno, nullptr);
+        TonbarProces::StisknoutTlacitko(okno, IDOK);  // Odinstalovat
+        ASSERT_TRUE(CekatNaText(okno, L"Dokončení odinstalace programu Tonbar"));
+        EXPECT_NE(TextyOkna(okno).find(L"a nastavení programu zůstaly zachovány"), std::wstring::npos);
+        SnimekDoSlozky(okno, L"package_uninstaller_last_page.png");
+        TonbarProces::StisknoutTlacitko(okno, IDOK);  // Dokončit
     } else {
         EXPECT_EQ(Dobehnout(slozka + L"\\Uninstall.exe", L"/S"), 0u) << std::string(tiche.begin(), tiche.end());
     }
