@@ -90,11 +90,9 @@ protected:
 
 } // namespace
 
-// Each system profile by its ID, and a .prx text: the catalogue's name,
-// description and stream, one stream only, found by index and by number;
-// configured into a writer filter its pin prefers exactly the profile's PCM
-// format and takes 16-bit PCM only, at any rate (the writer converts).
-// Garbage and unknown IDs are refused.
+// Each system profile by its ID, and a .prx text: the catalogue's name, description and stream
+// format (stream count and bit rate: the recorder's profile tests); configured into a writer filter
+// its pin prefers exactly the profile's PCM format and takes 16-bit PCM only, at any rate.
 TEST_F(WmProfiles, EveryProfileReadsLikeTheCatalogueAndSetsTheWritersFormat) {
     const std::wstring prx =
         L"\xFEFF<profile version=\"589824\" name=\"Hlas &amp; hudba\" description=\"Vlastní\">"
@@ -113,36 +111,18 @@ TEST_F(WmProfiles, EveryProfileReadsLikeTheCatalogueAndSetsTheWritersFormat) {
                   : AudioProfile{.name = u"Hlas & hudba", .description = u"Vlastní", .bitRate = 32024,
                                  .sampleRate = 22050, .channels = 2};
         ComPtr<IWMProfile> profile;
-        ComPtr<IWMProfile2> profile2;
-        GUID id = WMProfile_V80_32StereoAudio;
         const HRESULT loaded = i < 7 ? manager_->LoadProfileByID(ids[i], &profile)
                                      : manager_->LoadProfileByData(prx.c_str(), &profile);
         ASSERT_EQ(loaded, S_OK);
         EXPECT_EQ(ReadName(profile.Get()), std::wstring(expected.name.begin(), expected.name.end()));
         EXPECT_EQ(ReadName(profile.Get(), true),
                   std::wstring(expected.description.begin(), expected.description.end()));
-        ASSERT_EQ(profile.As(&profile2), S_OK);
-        EXPECT_EQ(profile2->GetProfileID(&id), S_OK);
-        EXPECT_EQ(id, ids[i]);
-        DWORD streams = 0, bitRate = 0;
-        ASSERT_EQ(profile->GetStreamCount(&streams), S_OK);
-        EXPECT_EQ(streams, 1u);
-        ComPtr<IWMStreamConfig> config, none;
-        GUID type{};
-        ASSERT_EQ(profile->GetStreamByNumber(1, &config), S_OK);
-        EXPECT_EQ(config->GetStreamType(&type), S_OK);
-        EXPECT_EQ(type, kAudio);
-        EXPECT_EQ(config->GetBitrate(&bitRate), S_OK);
-        EXPECT_EQ(bitRate, expected.bitRate);
         std::vector<BYTE> buf;
         const WAVEFORMATEX* wfx = ReadWave(profile.Get(), buf);
         ASSERT_NE(wfx, nullptr);
         EXPECT_EQ(wfx->nChannels, expected.channels);
         EXPECT_EQ(wfx->nSamplesPerSec, expected.sampleRate);
         EXPECT_NEAR(double(wfx->nAvgBytesPerSec) * 8, double(expected.bitRate), expected.bitRate * 0.05);
-        EXPECT_TRUE(FAILED(profile->GetStream(1, &none)));
-        EXPECT_TRUE(FAILED(profile->GetStreamByNumber(2, &none)));
-        EXPECT_EQ(none, nullptr);
 
         ComPtr<IBaseFilter> writer;
         ComPtr<IConfigAsfWriter> cfg;
