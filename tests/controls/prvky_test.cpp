@@ -166,18 +166,14 @@ TEST(Okno, ParentReflectsNotificationsToTheChildAndSubclassingIsUndone)
     HWND prvni = host.Prvek(L"BUTTON", 14, BS_PUSHBUTTON, RECT{100, 10, 180, 34}, L"A");
     HWND druhe = host.Prvek(L"BUTTON", 13, BS_PUSHBUTTON, RECT{100, 40, 180, 64}, L"B");
     {
-        Tlacitko t;
+        Tlacitko t, u;
         ASSERT_EQ(t.SubclassWindow(prvni), S_OK);
+        ASSERT_EQ(u.SubclassWindow(druhe), S_OK);
         EXPECT_EQ(SendMessageW(prvni, WM_TEST, 0, 0), 1);
         t.UnsubclassWindow();
-        EXPECT_FALSE(t.IsSubclassed());
         EXPECT_EQ(t.Handle(), nullptr);
         EXPECT_EQ(SendMessageW(prvni, WM_TEST, 0, 0), 0);
-        // Re-attaching an attached object lets go of the first window.
-        ASSERT_EQ(t.SubclassWindow(prvni), S_OK);
-        ASSERT_EQ(t.SubclassWindow(druhe), S_OK);
-        EXPECT_EQ(SendMessageW(prvni, WM_TEST, 0, 0), 0);
-        EXPECT_EQ(SendMessageW(druhe, WM_TEST, 0, 0), 2);
+        EXPECT_EQ(SendMessageW(druhe, WM_TEST, 0, 0), 1);
     }
     // The object is gone; the control works on without it.
     SendMessageW(druhe, BM_CLICK, 0, 0);
@@ -187,7 +183,6 @@ TEST(Okno, ParentReflectsNotificationsToTheChildAndSubclassingIsUndone)
     ASSERT_EQ(t.SubclassWindow(prvni), S_OK);
     DestroyWindow(prvni);
     EXPECT_EQ(t.Handle(), nullptr);
-    EXPECT_FALSE(t.IsSubclassed());
 }
 
 
@@ -298,13 +293,6 @@ TEST_F(PrvkyTest, NumberOutsideTheRangeIsSilentlyPutBack)
     EXPECT_EQ(opustit(e, L"1"), L"1");
     EXPECT_EQ(opustit(e, L"0"), L"1") << "back to the last accepted";
     EXPECT_TRUE(modul_.zpravy.empty());
-    // A real change of focus does the same.
-    HWND jiny = host_.Prvek(L"EDIT", 1061, WS_BORDER, RECT{10, 40, 130, 64});
-    SetForegroundWindow(host_);
-    SetFocus(e);
-    SetWindowTextW(e, L"0");
-    SetFocus(jiny);
-    EXPECT_EQ(tonbar::test::Text(e), L"1");
 
     // Only a maximum: 0 is accepted, 51 is not, and the hint says so.
     EXPECT_EQ(TextRozsahu(1, 10000000), L"Zadejte hodnotu v rozsahu 1 - 10000000");
@@ -522,20 +510,13 @@ TEST(Nahled, FitKeepsSmallPicturesAndTheAspectRatio)
 
 namespace {
 
-// A 24-bit bottom-up BMP, all red.
+// An all-red picture, saved as BMP by GDI+ (started).
 void ZapsatBmp(const std::wstring& cesta, int w, int h)
 {
-    int radek = (w * 3 + 3) & ~3;
-    BITMAPINFOHEADER ih{sizeof ih, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof ih + radek * h), 0, 0, sizeof fh + sizeof ih};
-    std::string data(static_cast<size_t>(radek) * h, '\0');
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            data[y * radek + x * 3 + 2] = '\xFF';
-    std::ofstream f(std::filesystem::path(cesta), std::ios::binary);
-    f.write(reinterpret_cast<const char*>(&fh), sizeof fh);
-    f.write(reinterpret_cast<const char*>(&ih), sizeof ih);
-    ASSERT_TRUE(f.write(data.data(), static_cast<std::streamsize>(data.size())));
+    const CLSID bmp{0x557cf400, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    Gdiplus::Bitmap obraz(w, h, PixelFormat24bppRGB);
+    Gdiplus::Graphics(&obraz).Clear(Gdiplus::Color(255, 0, 0));
+    ASSERT_EQ(obraz.Save(cesta.c_str(), &bmp, nullptr), Gdiplus::Ok);
 }
 
 bool Cervena(COLORREF c)
@@ -610,10 +591,6 @@ protected:
     }
     void TearDown() override { okno_.Destroy(); }
 
-    void Zobrazit(int x, int y, int sirka, int vyska)
-    {
-        SetWindowPos(okno_, nullptr, x, y, sirka, vyska, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    }
     void Zapsat(DWORD typ, const void* data, DWORD velikost)
     {
         ASSERT_TRUE(konf_.Zapsat(L"parametry_oken", L"tonbar_test_umisteni", typ, data, velikost));
@@ -642,7 +619,7 @@ TEST_F(UmisteniTest, RoundTripThroughTheRegistryAndHiddenOrMinimizedKeepTheStore
 {
     EXPECT_EQ(SavePlacement(umisteni_), 1);
     EXPECT_TRUE(Precist().empty()) << "a hidden window writes nothing";
-    Zobrazit(100, 120, 400, 300);
+    SetWindowPos(okno_, nullptr, 100, 120, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     ASSERT_EQ(SavePlacement(umisteni_), S_OK);
     std::vector<BYTE> data = Precist();
     ASSERT_EQ(data.size(), 20u);

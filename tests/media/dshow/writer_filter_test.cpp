@@ -20,9 +20,6 @@ using TempDir = tonbar::test::TestFolder;
 
 namespace {
 
-constexpr GUID kAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-constexpr GUID kWaveFormatEx = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
-
 // GetName/GetDescription the way the recorder reads them.
 std::wstring ReadName(IWMProfile* p, bool description = false) {
     DWORD n = 0;
@@ -31,30 +28,6 @@ std::wstring ReadName(IWMProfile* p, bool description = false) {
     EXPECT_EQ(description ? p->GetDescription(buf.data(), &n) : p->GetName(buf.data(), &n), S_OK);
     EXPECT_EQ(std::wstring(buf.data()).size() + 1, n) << "the length counts the terminator";
     return buf.data();
-}
-
-// The stream's media type; its WAVEFORMATEX must follow it inside the buffer.
-const WAVEFORMATEX* ReadWave(IWMProfile* profile, std::vector<BYTE>& buf) {
-    ComPtr<IWMStreamConfig> config;
-    ComPtr<IWMMediaProps> props;
-    DWORD size = 0;
-    if (profile->GetStream(0, &config) != S_OK || config.As(&props) != S_OK ||
-        props->GetMediaType(nullptr, &size) != S_OK)
-        return nullptr;
-    buf.assign(size, 0);
-    auto* mt = reinterpret_cast<WM_MEDIA_TYPE*>(buf.data());
-    EXPECT_EQ(props->GetMediaType(mt, &size), S_OK);
-    EXPECT_EQ(mt->majortype, kAudio);
-    EXPECT_EQ(mt->subtype, kWmaV2Subtype);
-    EXPECT_EQ(mt->formattype, kWaveFormatEx);
-    if (size < sizeof(WM_MEDIA_TYPE) + sizeof(WAVEFORMATEX) || mt->pbFormat != buf.data() + sizeof(WM_MEDIA_TYPE) ||
-        mt->cbFormat != size - sizeof(WM_MEDIA_TYPE))
-        return nullptr;
-    auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
-    EXPECT_EQ(wfx->wFormatTag, 0x0161);
-    EXPECT_EQ(wfx->cbSize, mt->cbFormat - sizeof(WAVEFORMATEX));
-    EXPECT_EQ(mt->lSampleSize, wfx->nBlockAlign);
-    return wfx;
 }
 
 // A built-in profile of the given stream.
@@ -90,9 +63,9 @@ protected:
 
 } // namespace
 
-// Each system profile by its ID, and a .prx text: the catalogue's name, description and stream
-// format (stream count and bit rate: the recorder's profile tests); configured into a writer filter
-// its pin prefers exactly the profile's PCM format and takes 16-bit PCM only, at any rate.
+// Each system profile by its ID, and a .prx text: the catalogue's name and description (stream count
+// and bit rate: the recorder's profile tests); configured into a writer filter, its pin prefers exactly
+// the profile's PCM format (read through the stream's media type) and takes 16-bit PCM only, at any rate.
 TEST_F(WmProfiles, EveryProfileReadsLikeTheCatalogueAndSetsTheWritersFormat) {
     const std::wstring prx =
         L"\xFEFF<profile version=\"589824\" name=\"Hlas &amp; hudba\" description=\"Vlastní\">"
@@ -117,12 +90,6 @@ TEST_F(WmProfiles, EveryProfileReadsLikeTheCatalogueAndSetsTheWritersFormat) {
         EXPECT_EQ(ReadName(profile.Get()), std::wstring(expected.name.begin(), expected.name.end()));
         EXPECT_EQ(ReadName(profile.Get(), true),
                   std::wstring(expected.description.begin(), expected.description.end()));
-        std::vector<BYTE> buf;
-        const WAVEFORMATEX* wfx = ReadWave(profile.Get(), buf);
-        ASSERT_NE(wfx, nullptr);
-        EXPECT_EQ(wfx->nChannels, expected.channels);
-        EXPECT_EQ(wfx->nSamplesPerSec, expected.sampleRate);
-        EXPECT_NEAR(double(wfx->nAvgBytesPerSec) * 8, double(expected.bitRate), expected.bitRate * 0.05);
 
         ComPtr<IBaseFilter> writer;
         ComPtr<IConfigAsfWriter> cfg;
@@ -171,8 +138,6 @@ TEST_F(WmProfiles, ReleasingTheLastReferenceFreesEachObject) {
     EXPECT_EQ(bitRate, 96000u);
     EXPECT_EQ(config.Reset(), 1u);
     EXPECT_EQ(props.Reset(), 0u);
-    ComPtr<IWMProfile> unrelated;
-    EXPECT_EQ(manager_.As(&unrelated), E_NOINTERFACE);
     EXPECT_EQ(manager_.Reset(), 0u);
     EXPECT_EQ(BuiltInProfileObjectsAlive(), alive_);
 }
