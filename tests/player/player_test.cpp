@@ -248,10 +248,7 @@ TEST_F(Playback, DISABLED_FfmpegFilePlaysSeeksStepsAndStops) {
     PlayThrough(path, _wtof(seconds));
 }
 
-// A file that cannot be played gives an error and leaves no file open; a
-// second Open replaces the first file, which then plays through; released
-// files are not held open (a recording may be renamed or deleted right after
-// it was played).
+// Released files are not held open: a recording may be renamed or deleted right after it was played.
 TEST_F(Playback, BadFilesFailCleanlyAndOwnEncoderFilePlaysThrough) {
     ASSERT_TRUE(SoundDevice());
     TempDir dir;
@@ -277,12 +274,8 @@ TEST_F(Playback, BadFilesFailCleanlyAndOwnEncoderFilePlaysThrough) {
     EXPECT_TRUE(DeleteFileW(b.c_str()));
 }
 
-// Opened empty, on a thread of its own, centred with nothing stored, with
-// menu help and tool-bar tips from the string table; closed from outside it
-// comes back where it was; it closes itself (a click on Konec, in the rebar
-// whose messages must reach the player) and the owner hears of it; a path
-// that is no file (missing, or a folder) opens it empty without a message;
-// then a real file.
+// The player's window on a thread of its own, driven as the main window drives it; Konec sits in the
+// rebar, whose messages must reach the player.
 TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
     const std::wstring key = g_konfigurace.registrovaCesta + L"\\parametry_oken";
     RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"prehravac_zvuku");

@@ -123,13 +123,8 @@ protected:
     Reference ref_;
 };
 
-// One recording with Czech tags, read while written and when finished.
-// While the writer is open the file on disk is a live ASF file holding every
-// completed packet: ffmpeg decodes exactly those. Finished, ffprobe describes
-// it like ffmpeg's own file and it decodes to exactly the same samples; our
-// own reading finds objects that add up, the counts and durations of the
-// blocks written, an index pointing at the right packets, and every block
-// byte for byte in order.
+// While written, the file on disk is a live ASF file holding every completed packet (a crash loses
+// little); finished, it decodes to exactly the samples of ffmpeg's own file.
 TEST_F(AsfWriterTest, LiveThenFinishedFileReadsLikeFfmpegsOwn) {
     const std::string out = dir_ / "ours.wma";
     const size_t count = ref().BlockCount(), live = 95;  // live: not a whole number of packets
@@ -449,11 +444,8 @@ TEST_F(WmaencToolTest, BadInputIsRefusedClearly) {
     }
 }
 
-// The real thing: the tool encoding ten seconds at real-time pace is killed
-// with SIGKILL after three. What it wrote plays up to its last packet; the
-// repair finishes it whatever the crash left after the whole packets
-// (nothing, a torn packet, space the file system gave but nobody wrote), and
-// leaves alone what it cannot or need not finish.
+// Killed mid-encoding at real-time pace: what it wrote plays, and the repair finishes it whatever the
+// crash left after the whole packets.
 TEST_F(WmaencToolTest, KilledWhileEncodingLeavesAPlayableFileThatTheRepairFinishes) {
     std::string in = Wav("in.wav", 44100, 2, "synth 10 sine 300-3000 sine 440 gain -6"), out = dir_ / "killed.wma";
     CommandResult r = Shell(dir_, "timeout -s KILL 3 " + Quote(kTool) + " --pace " + Quote(in) + " " + Quote(out));
