@@ -105,10 +105,11 @@ class AsfWriterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::string in = dir_ / "in.wav", wma = dir_ / "ref.wma", blocks = dir_ / "blocks.bin";
-        ASSERT_EQ(Shell(dir_, "sox -n -r 44100 -c 2 -b 16 " + Quote(in) + " synth 10 sine 200-4000 sine 440 gain -8"
-                              " && ffmpeg -nostdin -v error -y -i " + Quote(in) + " -c:a wmav2 -b:a 128k " + Quote(wma) +
-                              " && ffmpeg -nostdin -v error -y -i " + Quote(wma) + " -map 0:a -c copy -f data " +
-                              Quote(blocks)).exitCode, 0);
+        const std::string ffmpeg = " && ffmpeg -nostdin -v error -y -i ";
+        ASSERT_EQ(Shell(dir_, "sox -n -r 44100 -c 2 -b 16 " + Quote(in) +
+                                  " synth 10 sine 200-4000 sine 440 gain -8" + ffmpeg + Quote(in) +
+                                  " -c:a wmav2 -b:a 128k " + Quote(wma) + ffmpeg + Quote(wma) +
+                                  " -map 0:a -c copy -f data " + Quote(blocks)).exitCode, 0);
         const AsfFile r = ParseAsf(ReadBytes(wma));
         ref_.format = {0x0161, r.channels, r.sampleRate, r.byteRate, r.blockAlign, 16, r.extra};
         ref_.blocks = ReadBytes(blocks);
@@ -182,10 +183,10 @@ TEST_F(AsfWriterTest, LiveThenFinishedFileReadsLikeFfmpegsOwn) {
     EXPECT_EQ(std::tie(f.fileId, f.streamType, f.errorCorrection, f.extra),
               std::tie(f.dataFileId, kGuidAudioMedia, kGuidAudioSpread, ref().format.extra));
     const struct { const char* name; uint64_t got, want; } fields[] = {
-        {"header objects", f.headerObjectCount, f.headerObjects.size()}, {"file size", f.fileSize, bytes.size()},
+        {"header objects", f.headerObjectCount, f.headerObjects.size()}, {"size", f.fileSize, bytes.size()},
         {"flags: seekable, not broadcast", f.flags, 2}, {"min packet", f.minPacket, f.maxPacket},
         {"packets", f.packetCount, packets}, {"data packets", f.dataPacketCount, packets},
-        {"packets read", f.packets.size(), packets}, {"data size", f.dataObjectSize, 50 + packets * f.maxPacket},
+        {"packets read", f.packets.size(), packets}, {"data", f.dataObjectSize, 50 + packets * f.maxPacket},
         {"partial bytes", f.trailingPartialBytes, 0}, {"send duration", f.sendDuration, f.playDuration},
         {"play duration", f.playDuration, count * kFpb * 10000000ull / 44100 + f.prerollMs * 10000},
         {"stream", f.streamNumber, 1}, {"format", f.formatTag, 0x0161},

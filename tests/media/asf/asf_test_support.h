@@ -96,7 +96,8 @@ public:
         pos_ += n;
         return v;
     }
-    uint64_t Sized(int type) { return Le((type & 3) == 3 ? 4 : type & 3); }  // 0 none, 1 byte, 2 word, 3 dword
+    // Type 0 none, 1 byte, 2 word, 3 dword.
+    uint64_t Sized(int type) { return Le((type & 3) == 3 ? 4 : type & 3); }
     std::string Guid() { pos_ += 16; return GuidText(&b_[pos_ - 16]); }
     std::vector<uint8_t> Bytes(size_t n) {
         pos_ += n;

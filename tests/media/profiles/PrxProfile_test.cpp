@@ -92,8 +92,9 @@ TEST(PrxProfile, ReadsWhatXmlAllows) {
         SCOPED_TRACE(i);
         AudioProfile p;
         ASSERT_EQ(Parse(cases[i].text, &p), kOk);
+        const auto& c = cases[i];
         EXPECT_EQ(std::tie(p.name, p.description, p.bitRate, p.sampleRate, p.channels),
-                  std::tie(cases[i].name, cases[i].description, cases[i].bitRate, cases[i].rate, cases[i].channels));
+                  std::tie(c.name, c.description, c.bitRate, c.rate, c.channels));
         EXPECT_EQ(p.id, Guid{});
     }
     // Every rate the encoder takes; the edges of the bit-rate range, overhead
