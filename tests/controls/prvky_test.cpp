@@ -72,9 +72,10 @@ private:
     bool handlerBezi_ = false;
 };
 
-class Pevna : public OknoImpl<Pevna> {
+// A fixed class name, with a class change.
+class OknoTestu : public OknoImpl<OknoTestu> {
 public:
-    static const wchar_t* ClassName() { return L"tonbar_test_pevna"; }
+    static const wchar_t* ClassName() { return L"tonbar_test_umisteni"; }
     static void ModifyClass(WNDCLASSEXW& t) { t.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1); }
 };
 
@@ -107,10 +108,9 @@ TEST(Okno, MessagesReachTheirHandlersAndTheRestTheDefault)
     wchar_t text[32] = {};
     EXPECT_EQ(okno.Send(WM_GETTEXT, 32, reinterpret_cast<LPARAM>(text)), 7) << "not in the map: the default";
     EXPECT_EQ(okno.Send(WM_PROPUSTIT), 0) << "a handler that declines gives the default's answer";
-    okno.Send(WM_COMMAND, MAKEWPARAM(100, 0), 0);
-    okno.Send(WM_COMMAND, MAKEWPARAM(250, 0), 0);
-    okno.Send(WM_COMMAND, MAKEWPARAM(300, 0), 0);  // in no entry
-    okno.Post(WM_COMMAND, MAKEWPARAM(100, 0), 0);
+    for (WORD id : {100, 250, 300})  // 300: in no entry
+        okno.Send(WM_COMMAND, id, 0);
+    okno.Post(WM_COMMAND, 100, 0);
     Pumpovat();
     EXPECT_EQ(okno.prikazy, 2);
     EXPECT_EQ(okno.rozsah, 1);
@@ -118,14 +118,13 @@ TEST(Okno, MessagesReachTheirHandlersAndTheRestTheDefault)
 
     // One generated class per window type; fixed names take the class changes.
     Mapa b;
-    Pevna c;
+    OknoTestu c;
     ASSERT_EQ(b.Create(nullptr, kMaly), S_OK);
     ASSERT_EQ(c.Create(nullptr, kMaly), S_OK);
     EXPECT_EQ(TridaOkna(okno), TridaOkna(b));
     EXPECT_NE(TridaOkna(okno), std::wstring(Hostitel::RegisteredClassName()));
-    EXPECT_EQ(TridaOkna(c), L"tonbar_test_pevna");
+    EXPECT_EQ(TridaOkna(c), L"tonbar_test_umisteni");
     EXPECT_EQ(GetClassLongPtrW(c, GCLP_HBRBACKGROUND), static_cast<LONG_PTR>(COLOR_BTNFACE + 1));
-    EXPECT_EQ(b.Create(nullptr, kMaly), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS)) << "a second window";
     okno.Destroy();
     EXPECT_FALSE(okno.IsWindow());
     EXPECT_EQ(okno.konce, 1);
@@ -167,18 +166,14 @@ TEST(Okno, ParentReflectsNotificationsToTheChildAndSubclassingIsUndone)
     HWND prvni = host.Prvek(L"BUTTON", 14, BS_PUSHBUTTON, RECT{100, 10, 180, 34}, L"A");
     HWND druhe = host.Prvek(L"BUTTON", 13, BS_PUSHBUTTON, RECT{100, 40, 180, 64}, L"B");
     {
-        Tlacitko t;
+        Tlacitko t, u;
         ASSERT_EQ(t.SubclassWindow(prvni), S_OK);
+        ASSERT_EQ(u.SubclassWindow(druhe), S_OK);
         EXPECT_EQ(SendMessageW(prvni, WM_TEST, 0, 0), 1);
         t.UnsubclassWindow();
-        EXPECT_FALSE(t.IsSubclassed());
         EXPECT_EQ(t.Handle(), nullptr);
         EXPECT_EQ(SendMessageW(prvni, WM_TEST, 0, 0), 0);
-        // Re-attaching an attached object lets go of the first window.
-        ASSERT_EQ(t.SubclassWindow(prvni), S_OK);
-        ASSERT_EQ(t.SubclassWindow(druhe), S_OK);
-        EXPECT_EQ(SendMessageW(prvni, WM_TEST, 0, 0), 0);
-        EXPECT_EQ(SendMessageW(druhe, WM_TEST, 0, 0), 2);
+        EXPECT_EQ(SendMessageW(druhe, WM_TEST, 0, 0), 1);
     }
     // The object is gone; the control works on without it.
     SendMessageW(druhe, BM_CLICK, 0, 0);
@@ -188,7 +183,6 @@ TEST(Okno, ParentReflectsNotificationsToTheChildAndSubclassingIsUndone)
     ASSERT_EQ(t.SubclassWindow(prvni), S_OK);
     DestroyWindow(prvni);
     EXPECT_EQ(t.Handle(), nullptr);
-    EXPECT_FALSE(t.IsSubclassed());
 }
 
 
@@ -299,13 +293,6 @@ TEST_F(PrvkyTest, NumberOutsideTheRangeIsSilentlyPutBack)
     EXPECT_EQ(opustit(e, L"1"), L"1");
     EXPECT_EQ(opustit(e, L"0"), L"1") << "back to the last accepted";
     EXPECT_TRUE(modul_.zpravy.empty());
-    // A real change of focus does the same.
-    HWND jiny = host_.Prvek(L"EDIT", 1061, WS_BORDER, RECT{10, 40, 130, 64});
-    SetForegroundWindow(host_);
-    SetFocus(e);
-    SetWindowTextW(e, L"0");
-    SetFocus(jiny);
-    EXPECT_EQ(tonbar::test::Text(e), L"1");
 
     // Only a maximum: 0 is accepted, 51 is not, and the hint says so.
     EXPECT_EQ(TextRozsahu(1, 10000000), L"Zadejte hodnotu v rozsahu 1 - 10000000");
@@ -523,20 +510,13 @@ TEST(Nahled, FitKeepsSmallPicturesAndTheAspectRatio)
 
 namespace {
 
-// A 24-bit bottom-up BMP, all red.
+// An all-red picture, saved as BMP by GDI+ (started).
 void ZapsatBmp(const std::wstring& cesta, int w, int h)
 {
-    int radek = (w * 3 + 3) & ~3;
-    BITMAPINFOHEADER ih{sizeof ih, w, h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    BITMAPFILEHEADER fh{0x4D42, static_cast<DWORD>(sizeof fh + sizeof ih + radek * h), 0, 0, sizeof fh + sizeof ih};
-    std::string data(static_cast<size_t>(radek) * h, '\0');
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            data[y * radek + x * 3 + 2] = '\xFF';
-    std::ofstream f(std::filesystem::path(cesta), std::ios::binary);
-    f.write(reinterpret_cast<const char*>(&fh), sizeof fh);
-    f.write(reinterpret_cast<const char*>(&ih), sizeof ih);
-    ASSERT_TRUE(f.write(data.data(), static_cast<std::streamsize>(data.size())));
+    const CLSID bmp{0x557cf400, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+    Gdiplus::Bitmap obraz(w, h, PixelFormat24bppRGB);
+    Gdiplus::Graphics(&obraz).Clear(Gdiplus::Color(255, 0, 0));
+    ASSERT_EQ(obraz.Save(cesta.c_str(), &bmp, nullptr), Gdiplus::Ok);
 }
 
 bool Cervena(COLORREF c)
@@ -592,11 +572,6 @@ TEST_F(PrvkyTest, PreviewDrawsThePictureShrunkAtTheTopLeft)
 
 namespace {
 
-class OknoTestu : public OknoImpl<OknoTestu> {
-public:
-    static const wchar_t* ClassName() { return L"tonbar_test_umisteni"; }
-};
-
 // A window rectangle, as gtest prints it.
 using Ctverice = std::array<LONG, 4>;
 Ctverice Obdelnik(HWND okno)
@@ -616,10 +591,6 @@ protected:
     }
     void TearDown() override { okno_.Destroy(); }
 
-    void Zobrazit(int x, int y, int sirka, int vyska)
-    {
-        SetWindowPos(okno_, nullptr, x, y, sirka, vyska, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
-    }
     void Zapsat(DWORD typ, const void* data, DWORD velikost)
     {
         ASSERT_TRUE(konf_.Zapsat(L"parametry_oken", L"tonbar_test_umisteni", typ, data, velikost));
@@ -648,7 +619,7 @@ TEST_F(UmisteniTest, RoundTripThroughTheRegistryAndHiddenOrMinimizedKeepTheStore
 {
     EXPECT_EQ(SavePlacement(umisteni_), 1);
     EXPECT_TRUE(Precist().empty()) << "a hidden window writes nothing";
-    Zobrazit(100, 120, 400, 300);
+    SetWindowPos(okno_, nullptr, 100, 120, 400, 300, SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
     ASSERT_EQ(SavePlacement(umisteni_), S_OK);
     std::vector<BYTE> data = Precist();
     ASSERT_EQ(data.size(), 20u);
@@ -745,35 +716,19 @@ TEST_F(UmisteniTest, UnusableStoredValueCentresTheWindow)
     EXPECT_EQ(Obdelnik(okno_), (Ctverice{10, 20, 410, 320}));
 }
 
-TEST_F(UmisteniTest, CentringOnTheWorkAreaAVisibleOwnerOrTheParent)
+// Callers centre only windows without a visible owner: on the work area, the left and top edges
+// winning for a window larger than it.
+TEST_F(UmisteniTest, CentringOnTheWorkArea)
 {
-    // Larger than the work area: the left and top edges win.
     SetWindowPos(okno_, nullptr, 0, 0, w_.right - w_.left + 100, w_.bottom - w_.top + 60,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     ASSERT_EQ(CenterWindow(okno_), S_OK);
     EXPECT_EQ(Obdelnik(okno_)[0], w_.left);
     EXPECT_EQ(Obdelnik(okno_)[1], w_.top);
 
-    // On the owner's window rectangle while it is visible, else the work area.
-    Zobrazit(w_.left + 100, w_.top + 100, 400, 300);
     OknoTestu vlastneny;
     ASSERT_EQ(vlastneny.Create(okno_, RECT{0, 0, 200, 100}, L"dialog", WS_POPUP | WS_CAPTION), S_OK);
-    ASSERT_EQ(CenterWindow(vlastneny), S_OK);
-    EXPECT_EQ(Obdelnik(vlastneny), (Ctverice{w_.left + 200, w_.top + 200, w_.left + 400, w_.top + 300}));
-    ShowWindow(okno_, SW_HIDE);
+    ASSERT_FALSE(IsWindowVisible(okno_));
     ASSERT_EQ(CenterWindow(vlastneny), S_OK);
     EXPECT_EQ(Obdelnik(vlastneny), Stred(200, 100));
-
-    // A child: the parent's client area, in client coordinates.
-    ShowWindow(okno_, SW_SHOWNOACTIVATE);
-    RECT klient{};
-    GetClientRect(okno_, &klient);
-    HWND dite = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 50, okno_, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
-    ASSERT_EQ(CenterWindow(dite), S_OK);
-    RECT rd{};
-    GetWindowRect(dite, &rd);
-    MapWindowPoints(nullptr, okno_, reinterpret_cast<POINT*>(&rd), 2);
-    EXPECT_EQ(rd.left, klient.right / 2 - 50);
-    EXPECT_EQ(rd.top, klient.bottom / 2 - 25);
 }

@@ -4,6 +4,8 @@
 #include "app/Handles.h"
 #include "app/IMirvakModul.h"
 #include "app/Konfigurace.h"
+#include "app/TestModul.h"
+#include "controls/TestOkna.h"
 #include "harness/Dialogy.h"
 #include "harness/TestFolder.h"
 #include "media/asf/AsfWriter.h"
@@ -21,7 +23,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -73,58 +74,10 @@ void WriteGarbage(const std::wstring& path) {
 
 // Pumps this thread's messages until `done` holds or `ms` pass.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
-    for (const ULONGLONG end = GetTickCount64() + ms;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (done()) return true;
-        if (GetTickCount64() >= end) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
+    return tonbar::test::PockatNa([&] { return tonbar::test::Pumpovat(), done(); }, ms);
 }
 
 void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
-
-// Takes over message boxes from any thread. With `block` set, a box of
-// another thread (the player's) waits until Release, which holds that thread
-// busy.
-class MessageHost : public mirvak::IMirvakModul {
-public:
-    MessageHost() : previous_(mirvak::g_modul) { mirvak::g_modul = this; }
-    ~MessageHost() {
-        Release();
-        mirvak::g_modul = previous_;
-    }
-    const wchar_t* NazevProduktu() override { return L"Tonbar"; }
-    HRESULT ObsluhaFatalniChyby(const wchar_t*) override { return E_NOTIMPL; }
-    HRESULT ObsluhaZpravy(const wchar_t* text, UINT, int* result) override {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            texts_.push_back(text);
-        }
-        SetEvent(shown_.Get());
-        if (block && GetCurrentThreadId() != thread_) WaitForSingleObject(release_.Get(), 60000);
-        *result = IDOK;
-        return S_OK;
-    }
-    bool WaitShown(DWORD ms) { return WaitForSingleObject(shown_.Get(), ms) == WAIT_OBJECT_0; }
-    void Release() { SetEvent(release_.Get()); }
-    std::vector<std::wstring> Texts() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return texts_;
-    }
-    bool block = false;
-
-private:
-    DWORD thread_ = GetCurrentThreadId();
-    mirvak::winapi::Handle shown_{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    mirvak::winapi::Handle release_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    mirvak::IMirvakModul* previous_;
-    std::mutex mutex_;
-    std::vector<std::wstring> texts_;
-};
 
 // Stands in for the main window: graph events of `playback` arrive here, so
 // that the notification path is exercised too, and the player's notices.
@@ -132,6 +85,10 @@ class PlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         g_konfigurace.cekani_na_prehravac = kWait;
+        host.priZprave = [this, self = GetCurrentThreadId()] {
+            SetEvent(shown.Get());
+            if (block && GetCurrentThreadId() != self) WaitForSingleObject(release.Get(), 60000);
+        };
         WNDCLASSW wc{};
         wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
             auto* self = reinterpret_cast<PlayerTest*>(GetWindowLongPtrW(h, GWLP_USERDATA));
@@ -161,7 +118,7 @@ protected:
     void TearDown() override {
         // Never leave a player behind for the next test.
         playback.Release();
-        host.Release();
+        SetEvent(release.Get());
         g_konfigurace.cekani_na_prehravac = kWait;
         EXPECT_NE(ClosePlayer(), HRESULT_FROM_WIN32(WAIT_TIMEOUT));
         DestroyWindow(owner);
@@ -251,9 +208,27 @@ protected:
         return menu;
     }
     LRESULT Trackbar(HWND player, UINT message) { return SendMessageW(Child(player, TRACKBAR_CLASSW), message, 0, 0); }
+    // Without a file: no seeking, stopped, ready, every playback command off.
+    static void ExpectEmpty(HWND player) {
+        EXPECT_FALSE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
+        EXPECT_EQ(StatusText(player, 0), L"Zastaveno");
+        EXPECT_EQ(StatusText(player, 1), L"Přehrávač zvukových souborů - Připraven");
+        for (UINT id : {ID_PREHRAVAC_ZAVRIT, ID_PREHRAVAC_VPRED, ID_PREHRAVAC_ZPET, ID_PREHRAVAC_POZASTAVIT,
+                        ID_PREHRAVAC_SPUSTIT, ID_PREHRAVAC_UKONCIT})
+            EXPECT_FALSE(Enabled(player, id)) << id;
+    }
+    static std::vector<LONG> Rect(HWND window) {
+        RECT r{};
+        GetWindowRect(window, &r);
+        return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    }
 
     ComScope com;
-    MessageHost host;
+    tonbar::test::TestModul host;
+    // With `block` set, a message box of another thread (the player's) stays up until `release`.
+    bool block = false;
+    mirvak::winapi::Handle shown{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    mirvak::winapi::Handle release{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     HWND owner = nullptr;
     AudioPlayback playback;
     int notices = 0, drained = 0, opened = 0, closed = 0;
@@ -273,10 +248,7 @@ TEST_F(Playback, DISABLED_FfmpegFilePlaysSeeksStepsAndStops) {
     PlayThrough(path, _wtof(seconds));
 }
 
-// A file that cannot be played gives an error and leaves no file open; a
-// second Open replaces the first file, which then plays through; released
-// files are not held open (a recording may be renamed or deleted right after
-// it was played).
+// Released files are not held open: a recording may be renamed or deleted right after it was played.
 TEST_F(Playback, BadFilesFailCleanlyAndOwnEncoderFilePlaysThrough) {
     ASSERT_TRUE(SoundDevice());
     TempDir dir;
@@ -302,12 +274,8 @@ TEST_F(Playback, BadFilesFailCleanlyAndOwnEncoderFilePlaysThrough) {
     EXPECT_TRUE(DeleteFileW(b.c_str()));
 }
 
-// Opened empty, on a thread of its own, centred with nothing stored, with
-// menu help and tool-bar tips from the string table; closed from outside it
-// comes back where it was; it closes itself (a click on Konec, in the rebar
-// whose messages must reach the player) and the owner hears of it; a path
-// that is no file (missing, or a folder) opens it empty without a message;
-// then a real file.
+// The player's window on a thread of its own, driven as the main window drives it; Konec sits in the
+// rebar, whose messages must reach the player.
 TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
     const std::wstring key = g_konfigurace.registrovaCesta + L"\\parametry_oken";
     RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"prehravac_zvuku");
@@ -319,12 +287,7 @@ TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
     GetWindowTextW(player, title, ARRAYSIZE(title));
     EXPECT_STREQ(title, L"Přehrávač zvuku - Tonbar");
     EXPECT_TRUE(IsWindowVisible(player));
-    EXPECT_FALSE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
-    EXPECT_EQ(StatusText(player, 0), L"Zastaveno");
-    EXPECT_EQ(StatusText(player, 1), L"Přehrávač zvukových souborů - Připraven");
-    for (UINT id : {ID_PREHRAVAC_ZAVRIT, ID_PREHRAVAC_VPRED, ID_PREHRAVAC_ZPET, ID_PREHRAVAC_POZASTAVIT,
-                    ID_PREHRAVAC_SPUSTIT, ID_PREHRAVAC_UKONCIT})
-        EXPECT_FALSE(Enabled(player, id)) << id;
+    ExpectEmpty(player);
     EXPECT_EQ(OpenPlayer(L"", owner), S_FALSE) << "a second start while one runs";
     // Help commands go to the owner.
     PostMessageW(player, WM_COMMAND, 40006, 0);
@@ -332,13 +295,11 @@ TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
     EXPECT_EQ(commands, std::vector<UINT>{40006});
     EXPECT_EQ(opened, 1);
 
-    RECT r{};
-    GetWindowRect(player, &r);
     MONITORINFO mi{sizeof mi};
     ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(player, MONITOR_DEFAULTTONEAREST), &mi));
-    EXPECT_EQ(r.right - r.left, 800);
-    EXPECT_EQ(r.left, (mi.rcWork.left + mi.rcWork.right) / 2 - 400);
-    EXPECT_EQ(r.top, (mi.rcWork.top + mi.rcWork.bottom) / 2 - 300);
+    const RECT& w = mi.rcWork;
+    const LONG x = (w.left + w.right) / 2 - 400, y = (w.top + w.bottom) / 2 - 300;
+    EXPECT_EQ(Rect(player), (std::vector<LONG>{x, y, 800, 600})) << "centred";
     SendMessageW(player, WM_MENUSELECT, MAKEWPARAM(ID_PREHRAVAC_SPUSTIT, MF_STRING), 0);
     EXPECT_EQ(StatusText(player, 1), L"Spustit přehrávání vybraného souboru.");
     SendMessageW(player, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
@@ -362,11 +323,7 @@ TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
 
     player = Open(L"");
     ASSERT_NE(player, nullptr);
-    GetWindowRect(player, &r);
-    EXPECT_EQ(r.left, 120);
-    EXPECT_EQ(r.top, 90);
-    EXPECT_EQ(r.right - r.left, 640);
-    EXPECT_EQ(r.bottom - r.top, 480);
+    EXPECT_EQ(Rect(player), (std::vector<LONG>{120, 90, 640, 480}));
     HWND toolbar = Child(player, TOOLBARCLASSNAMEW);
     RECT button{};
     ASSERT_TRUE(SendMessageW(toolbar, TB_GETRECT, ID_PREHRAVAC_KONEC, reinterpret_cast<LPARAM>(&button)));
@@ -382,7 +339,7 @@ TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
         player = Open(path);
         ASSERT_NE(player, nullptr);
         PumpFor(300);
-        EXPECT_FALSE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
+        ExpectEmpty(player);
         EXPECT_EQ(ClosePlayer(), S_OK);
     }
     EXPECT_EQ(opened, 4);
@@ -414,17 +371,14 @@ TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
     PumpFor(1500);
     EXPECT_EQ(ClosePlayer(), S_OK);
     EXPECT_TRUE(PumpUntil([&] { return closed == opened; }, kWait));
-    EXPECT_TRUE(host.Texts().empty());
+    EXPECT_TRUE(host.Zpravy().empty());
 
     // Opened again with the same file, then the file closed in the player.
     player = Open(path);
     ASSERT_NE(player, nullptr);
     SendMessageW(player, WM_COMMAND, ID_PREHRAVAC_ZAVRIT, 0);
-    EXPECT_FALSE(IsWindowEnabled(Child(player, TRACKBAR_CLASSW)));
+    ExpectEmpty(player);
     EXPECT_EQ(Trackbar(player, TBM_GETPOS), 0);
-    EXPECT_EQ(StatusText(player, 0), L"Zastaveno");
-    EXPECT_EQ(StatusText(player, 1), L"Přehrávač zvukových souborů - Připraven");
-    EXPECT_FALSE(Enabled(player, ID_PREHRAVAC_ZAVRIT));
     EXPECT_EQ(ClosePlayer(), S_OK);
     EXPECT_TRUE(DeleteFileW(path.c_str())) << "the file is held open";
     EXPECT_EQ(RegDeleteKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"prehravac_zvuku"), ERROR_SUCCESS);
@@ -434,14 +388,15 @@ TEST_F(PlayerThread, OpensEmptyRemembersItsPlaceClosesAndPlaysAFile) {
 // times out with WAIT_TIMEOUT, the thread stays tracked, the commands show
 // the failed close, and once the thread is free a second close ends it.
 TEST_F(PlayerThread, BusyCloseTimesOutAndTheHandleStaysOwned) {
-    host.block = true;
+    block = true;
     TempDir dir;
     const std::wstring garbage = dir.File(L"smeti.wma");
     WriteGarbage(garbage);
     ASSERT_EQ(OpenPlayer(garbage, owner), S_OK);
-    ASSERT_TRUE(host.WaitShown(kWait)) << "the open error was not shown";
-    ASSERT_EQ(host.Texts().size(), 1u);
-    EXPECT_EQ(host.Texts()[0].rfind(L"Nepodařilo se otevřít soubor pro přehrání.", 0), 0u) << Narrow(host.Texts()[0]);
+    ASSERT_EQ(WaitForSingleObject(shown.Get(), kWait), WAIT_OBJECT_0) << "the open error was not shown";
+    ASSERT_EQ(host.Zpravy().size(), 1u);
+    const std::wstring error = host.Zpravy()[0];
+    EXPECT_EQ(error.rfind(L"Nepodařilo se otevřít soubor pro přehrání.", 0), 0u) << Narrow(error);
 
     g_konfigurace.cekani_na_prehravac = 300;
     const ULONGLONG start = GetTickCount64();
@@ -451,13 +406,12 @@ TEST_F(PlayerThread, BusyCloseTimesOutAndTheHandleStaysOwned) {
     EXPECT_EQ(OpenPlayer(L"", owner), S_FALSE) << "a second player while the first still runs";
     for (auto prikaz : {+[] { return PrepnoutPrehravac(); }, +[] { return PrehratVPrehravaci(L""); }}) {
         EXPECT_EQ(prikaz(), HRESULT_FROM_WIN32(WAIT_TIMEOUT));
-        const std::wstring shown = host.Texts().back();
-        EXPECT_EQ(shown, L"Přehrávač se nepodařilo zavřít.\n\nSystémový popis chyby:\n" +
+        EXPECT_EQ(host.Zpravy().back(), L"Přehrávač se nepodařilo zavřít.\n\nSystémový popis chyby:\n" +
                              TextKodu(HRESULT_FROM_WIN32(WAIT_TIMEOUT)));
     }
-    EXPECT_EQ(host.Texts().size(), 3u);
+    EXPECT_EQ(host.Zpravy().size(), 3u);
 
-    host.Release();
+    SetEvent(release.Get());
     g_konfigurace.cekani_na_prehravac = kWait;
     EXPECT_EQ(ClosePlayer(), S_OK);
     EXPECT_FALSE(IsPlayerOpen());

@@ -6,11 +6,13 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <sstream>
+#include <tuple>
 
 using namespace mirvak::media;
 using namespace asftest;
@@ -77,15 +79,12 @@ std::vector<int16_t> Decode(const TempDir& dir, const std::string& file, std::st
 constexpr uint32_t kFpb = 2048;  // frames a wmav2 block covers at 44.1 kHz
 
 struct Reference {
-    TempDir dir;
     AudioStreamFormat format;
     std::vector<uint8_t> blocks;  // concatenated, format.blockAlign each
     std::vector<int16_t> pcm;     // ffmpeg's decode of its own file
     size_t BlockCount() const { return blocks.size() / format.blockAlign; }
     const uint8_t* Block(size_t i) const { return blocks.data() + i * format.blockAlign; }
 };
-
-Reference* g_ref = nullptr;
 
 HResult WriteFile(const std::string& path, const AudioStreamFormat& fmt, uint32_t fpb, const uint8_t* blocks,
                   size_t count) {
@@ -100,51 +99,33 @@ HResult WriteFile(const std::string& path, const AudioStreamFormat& fmt, uint32_
     return Failed(hr) ? hr : closed;
 }
 
+// Ten seconds of a sweep against a steady tone, encoded by ffmpeg: enough to fill many packets and
+// index entries.
 class AsfWriterTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        // Ten seconds of a sweep against a steady tone: enough to fill many
-        // packets and index entries.
-        g_ref = new Reference;
-        const TempDir& d = g_ref->dir;
-        const std::string ref = d / "ref.wma";
-        ASSERT_EQ(Shell(d, "sox -n -r 44100 -c 2 -b 16 " + Quote(d / "in.wav") +
-                               " synth 10 sine 200-4000 sine 440 gain -8 && ffmpeg -nostdin -v error -y -i " +
-                               Quote(d / "in.wav") + " -c:a wmav2 -b:a 128k " + Quote(ref) +
-                               " && ffmpeg -nostdin -v error -y -i " + Quote(ref) + " -map 0:a -c copy -f data " +
-                               Quote(d / "blocks.bin"))
-                      .exitCode,
-                  0);
-        const AsfFile r = ParseAsf(ReadBytes(ref));
-        g_ref->format = {0x0161, r.channels, r.sampleRate, r.byteRate, r.blockAlign, 16, r.extra};
-        g_ref->blocks = ReadBytes(d / "blocks.bin");
-        std::string errors;
-        g_ref->pcm = Decode(d, ref, &errors);
-        ASSERT_EQ(errors, "");
-    }
-    static void TearDownTestSuite() {
-        delete g_ref;
-        g_ref = nullptr;
-    }
     void SetUp() override {
-        ASSERT_EQ(ref().format.sampleRate, 44100u);
-        ASSERT_EQ(ref().format.channels, 2u);
-        ASSERT_EQ(ref().format.avgBytesPerSec, 16000u);
-        ASSERT_EQ(ref().format.extra.size(), 10u);
-        ASSERT_GT(ref().format.blockAlign, 0);
-        ASSERT_GT(ref().BlockCount(), 200u);
+        const std::string in = dir_ / "in.wav", wma = dir_ / "ref.wma", blocks = dir_ / "blocks.bin";
+        const std::string ffmpeg = " && ffmpeg -nostdin -v error -y -i ";
+        ASSERT_EQ(Shell(dir_, "sox -n -r 44100 -c 2 -b 16 " + Quote(in) +
+                                  " synth 10 sine 200-4000 sine 440 gain -8" + ffmpeg + Quote(in) +
+                                  " -c:a wmav2 -b:a 128k " + Quote(wma) + ffmpeg + Quote(wma) +
+                                  " -map 0:a -c copy -f data " + Quote(blocks)).exitCode, 0);
+        const AsfFile r = ParseAsf(ReadBytes(wma));
+        ref_.format = {0x0161, r.channels, r.sampleRate, r.byteRate, r.blockAlign, 16, r.extra};
+        ref_.blocks = ReadBytes(blocks);
+        std::string errors;
+        ref_.pcm = Decode(dir_, wma, &errors);
+        ASSERT_EQ(errors, "");
+        ASSERT_GT(ref_.format.blockAlign, 0);
+        ASSERT_GT(ref_.BlockCount(), 200u);
     }
-    const Reference& ref() const { return *g_ref; }
+    const Reference& ref() const { return ref_; }
     TempDir dir_;
+    Reference ref_;
 };
 
-// One recording with Czech tags, read while written and when finished.
-// While the writer is open the file on disk is a live ASF file holding every
-// completed packet: ffmpeg decodes exactly those. Finished, ffprobe describes
-// it like ffmpeg's own file and it decodes to exactly the same samples; our
-// own reading finds objects that add up, the counts and durations of the
-// blocks written, an index pointing at the right packets, and every block
-// byte for byte in order.
+// While written, the file on disk is a live ASF file holding every completed packet (a crash loses
+// little); finished, it decodes to exactly the samples of ffmpeg's own file.
 TEST_F(AsfWriterTest, LiveThenFinishedFileReadsLikeFfmpegsOwn) {
     const std::string out = dir_ / "ours.wma";
     const size_t count = ref().BlockCount(), live = 95;  // live: not a whole number of packets
@@ -197,28 +178,22 @@ TEST_F(AsfWriterTest, LiveThenFinishedFileReadsLikeFfmpegsOwn) {
     EXPECT_EQ(f.topLevel[0].guid, kGuidHeader);
     EXPECT_EQ(f.topLevel[1].guid, kGuidData);
     EXPECT_EQ(f.topLevel[2].guid, kGuidSimpleIndex);
-    EXPECT_EQ(f.headerObjectCount, f.headerObjects.size());
-    bool hasExtension = false;
-    for (const auto& o : f.headerObjects) hasExtension |= o.guid == kGuidHeaderExt;
-    EXPECT_TRUE(hasExtension);
-    EXPECT_EQ(f.fileSize, bytes.size());
-    EXPECT_EQ(f.flags, 0x02u) << "finished: seekable, not broadcast";
-    EXPECT_EQ(f.minPacket, f.maxPacket);
-    EXPECT_EQ(f.fileId, f.dataFileId);
-    EXPECT_EQ(f.packetCount, packets);
-    EXPECT_EQ(f.dataPacketCount, packets);
-    EXPECT_EQ(f.packets.size(), packets);
-    EXPECT_EQ(f.dataObjectSize, 50 + packets * f.maxPacket);
-    EXPECT_EQ(f.trailingPartialBytes, 0u);
+    EXPECT_TRUE(std::any_of(f.headerObjects.begin(), f.headerObjects.end(),
+                            [](const AsfFile::Object& o) { return o.guid == kGuidHeaderExt; }));
+    EXPECT_EQ(std::tie(f.fileId, f.streamType, f.errorCorrection, f.extra),
+              std::tie(f.dataFileId, kGuidAudioMedia, kGuidAudioSpread, ref().format.extra));
+    const struct { const char* name; uint64_t got, want; } fields[] = {
+        {"header objects", f.headerObjectCount, f.headerObjects.size()}, {"size", f.fileSize, bytes.size()},
+        {"flags: seekable, not broadcast", f.flags, 2}, {"min packet", f.minPacket, f.maxPacket},
+        {"packets", f.packetCount, packets}, {"data packets", f.dataPacketCount, packets},
+        {"packets read", f.packets.size(), packets}, {"data", f.dataObjectSize, 50 + packets * f.maxPacket},
+        {"partial bytes", f.trailingPartialBytes, 0}, {"send duration", f.sendDuration, f.playDuration},
+        {"play duration", f.playDuration, count * kFpb * 10000000ull / 44100 + f.prerollMs * 10000},
+        {"stream", f.streamNumber, 1}, {"format", f.formatTag, 0x0161},
+        {"block align", f.blockAlign, ref().format.blockAlign},
+    };
+    for (const auto& c : fields) EXPECT_EQ(c.got, c.want) << c.name;
     EXPECT_GE(f.prerollMs, 1000u);
-    EXPECT_EQ(f.playDuration, count * kFpb * 10000000ull / 44100 + f.prerollMs * 10000);
-    EXPECT_EQ(f.sendDuration, f.playDuration);
-    EXPECT_EQ(f.streamType, kGuidAudioMedia);
-    EXPECT_EQ(f.errorCorrection, kGuidAudioSpread);
-    EXPECT_EQ(f.streamNumber, 1);
-    EXPECT_EQ(f.formatTag, 0x0161);
-    EXPECT_EQ(f.blockAlign, ref().format.blockAlign);
-    EXPECT_EQ(f.extra, ref().format.extra);
     ASSERT_EQ(f.errorCorrectionData.size(), 8u);
     EXPECT_EQ(f.errorCorrectionData[0], 1) << "span";
 
@@ -470,11 +445,8 @@ TEST_F(WmaencToolTest, BadInputIsRefusedClearly) {
     }
 }
 
-// The real thing: the tool encoding ten seconds at real-time pace is killed
-// with SIGKILL after three. What it wrote plays up to its last packet; the
-// repair finishes it whatever the crash left after the whole packets
-// (nothing, a torn packet, space the file system gave but nobody wrote), and
-// leaves alone what it cannot or need not finish.
+// Killed mid-encoding at real-time pace: what it wrote plays, and the repair finishes it whatever the
+// crash left after the whole packets.
 TEST_F(WmaencToolTest, KilledWhileEncodingLeavesAPlayableFileThatTheRepairFinishes) {
     std::string in = Wav("in.wav", 44100, 2, "synth 10 sine 300-3000 sine 440 gain -6"), out = dir_ / "killed.wma";
     CommandResult r = Shell(dir_, "timeout -s KILL 3 " + Quote(kTool) + " --pace " + Quote(in) + " " + Quote(out));

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -79,9 +80,8 @@ struct AsfFile {
     std::vector<std::pair<uint32_t, uint16_t>> indexEntries;
 
     size_t PayloadCount() const {
-        size_t n = 0;
-        for (const Packet& p : packets) n += p.payloads.size();
-        return n;
+        return std::accumulate(packets.begin(), packets.end(), size_t(0),
+                               [](size_t n, const Packet& p) { return n + p.payloads.size(); });
     }
     // Media seconds: play duration less preroll.
     double Seconds() const { return playDuration / 1e7 - prerollMs / 1000.0; }
@@ -96,10 +96,8 @@ public:
         pos_ += n;
         return v;
     }
-    uint64_t Sized(int type) {  // 0 none, 1 byte, 2 word, 3 dword
-        static const int widths[] = {0, 1, 2, 4};
-        return widths[type & 3] ? Le(widths[type & 3]) : 0;
-    }
+    // Type 0 none, 1 byte, 2 word, 3 dword.
+    uint64_t Sized(int type) { return Le((type & 3) == 3 ? 4 : type & 3); }
     std::string Guid() { pos_ += 16; return GuidText(&b_[pos_ - 16]); }
     std::vector<uint8_t> Bytes(size_t n) {
         pos_ += n;
@@ -159,15 +157,11 @@ inline void ParseHeader(const std::vector<uint8_t>& b, size_t pos, size_t end, A
         if (ho.guid == kGuidFileProps) {
             EXPECT_EQ(ho.size, 104u);
             f->fileId = h.Guid();
-            f->fileSize = h.Le(8);
-            h.Le(8);
-            f->packetCount = h.Le(8);
-            f->playDuration = h.Le(8);
-            f->sendDuration = h.Le(8);
-            f->prerollMs = h.Le(8);
-            f->flags = static_cast<uint32_t>(h.Le(4));
-            f->minPacket = static_cast<uint32_t>(h.Le(4));
-            f->maxPacket = static_cast<uint32_t>(h.Le(4));
+            uint64_t created = 0;
+            for (uint64_t* v : {&f->fileSize, &created, &f->packetCount, &f->playDuration, &f->sendDuration,
+                                &f->prerollMs})
+                *v = h.Le(8);
+            for (uint32_t* v : {&f->flags, &f->minPacket, &f->maxPacket}) *v = static_cast<uint32_t>(h.Le(4));
         } else if (ho.guid == kGuidStreamProps) {
             f->streamType = h.Guid();
             f->errorCorrection = h.Guid();

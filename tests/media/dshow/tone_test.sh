@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
 # The writer filter's rate and channel conversion judged by ffmpeg: a 440 Hz tone delivered at 22050 Hz
 # mono into a 32000 Hz stereo profile must decode as 440 Hz.
-#
 # usage: tone_test.sh <media_dshow_tests.exe> <winrun>
 set -uo pipefail
 exe=$1
 winrun=$2
-for tool in ffmpeg ffprobe python3 wine; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "FAIL: $tool is missing"; exit 1; }
-done
 tmp=$(mktemp -d /tmp/tonbar-tone.XXXXXX)
 trap 'rm -rf "$tmp"' EXIT
 

@@ -20,9 +20,6 @@ using TempDir = tonbar::test::TestFolder;
 
 namespace {
 
-constexpr GUID kAudio = {0x73647561, 0x0000, 0x0010, {0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}};
-constexpr GUID kWaveFormatEx = {0x05589F81, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};
-
 // GetName/GetDescription the way the recorder reads them.
 std::wstring ReadName(IWMProfile* p, bool description = false) {
     DWORD n = 0;
@@ -31,30 +28,6 @@ std::wstring ReadName(IWMProfile* p, bool description = false) {
     EXPECT_EQ(description ? p->GetDescription(buf.data(), &n) : p->GetName(buf.data(), &n), S_OK);
     EXPECT_EQ(std::wstring(buf.data()).size() + 1, n) << "the length counts the terminator";
     return buf.data();
-}
-
-// The stream's media type; its WAVEFORMATEX must follow it inside the buffer.
-const WAVEFORMATEX* ReadWave(IWMProfile* profile, std::vector<BYTE>& buf) {
-    ComPtr<IWMStreamConfig> config;
-    ComPtr<IWMMediaProps> props;
-    DWORD size = 0;
-    if (profile->GetStream(0, &config) != S_OK || config.As(&props) != S_OK ||
-        props->GetMediaType(nullptr, &size) != S_OK)
-        return nullptr;
-    buf.assign(size, 0);
-    auto* mt = reinterpret_cast<WM_MEDIA_TYPE*>(buf.data());
-    EXPECT_EQ(props->GetMediaType(mt, &size), S_OK);
-    EXPECT_EQ(mt->majortype, kAudio);
-    EXPECT_EQ(mt->subtype, kWmaV2Subtype);
-    EXPECT_EQ(mt->formattype, kWaveFormatEx);
-    if (size < sizeof(WM_MEDIA_TYPE) + sizeof(WAVEFORMATEX) || mt->pbFormat != buf.data() + sizeof(WM_MEDIA_TYPE) ||
-        mt->cbFormat != size - sizeof(WM_MEDIA_TYPE))
-        return nullptr;
-    auto* wfx = reinterpret_cast<const WAVEFORMATEX*>(mt->pbFormat);
-    EXPECT_EQ(wfx->wFormatTag, 0x0161);
-    EXPECT_EQ(wfx->cbSize, mt->cbFormat - sizeof(WAVEFORMATEX));
-    EXPECT_EQ(mt->lSampleSize, wfx->nBlockAlign);
-    return wfx;
 }
 
 // A built-in profile of the given stream.
@@ -90,12 +63,10 @@ protected:
 
 } // namespace
 
-// Each system profile by its ID, and a .prx text: the catalogue's name,
-// description and stream, one stream only, found by index and by number;
-// configured into a writer filter its pin prefers exactly the profile's PCM
-// format and takes 16-bit PCM only, at any rate (the writer converts).
-// Garbage and unknown IDs are refused.
-TEST_F(WmProfiles, EveryProfileReadsLikeTheCatalogueAndSetsTheWritersFormat) {
+// Each system profile by its ID, and a .prx text: the catalogue's name and description (stream count
+// and bit rate: the recorder's profile tests); configured into a writer filter, its pin prefers exactly
+// the profile's PCM format (read through the stream's media type) and takes 16-bit PCM only, at any rate.
+TEST_F(WmProfiles, EveryProfileReadsLikeTheCatalogueSetsTheWritersFormatAndIsFreedOnce) {
     const std::wstring prx =
         L"\xFEFF<profile version=\"589824\" name=\"Hlas &amp; hudba\" description=\"Vlastní\">"
         L"<streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\" bitrate=\"32024\">"
@@ -113,36 +84,12 @@ TEST_F(WmProfiles, EveryProfileReadsLikeTheCatalogueAndSetsTheWritersFormat) {
                   : AudioProfile{.name = u"Hlas & hudba", .description = u"Vlastní", .bitRate = 32024,
                                  .sampleRate = 22050, .channels = 2};
         ComPtr<IWMProfile> profile;
-        ComPtr<IWMProfile2> profile2;
-        GUID id = WMProfile_V80_32StereoAudio;
         const HRESULT loaded = i < 7 ? manager_->LoadProfileByID(ids[i], &profile)
                                      : manager_->LoadProfileByData(prx.c_str(), &profile);
         ASSERT_EQ(loaded, S_OK);
         EXPECT_EQ(ReadName(profile.Get()), std::wstring(expected.name.begin(), expected.name.end()));
         EXPECT_EQ(ReadName(profile.Get(), true),
                   std::wstring(expected.description.begin(), expected.description.end()));
-        ASSERT_EQ(profile.As(&profile2), S_OK);
-        EXPECT_EQ(profile2->GetProfileID(&id), S_OK);
-        EXPECT_EQ(id, ids[i]);
-        DWORD streams = 0, bitRate = 0;
-        ASSERT_EQ(profile->GetStreamCount(&streams), S_OK);
-        EXPECT_EQ(streams, 1u);
-        ComPtr<IWMStreamConfig> config, none;
-        GUID type{};
-        ASSERT_EQ(profile->GetStreamByNumber(1, &config), S_OK);
-        EXPECT_EQ(config->GetStreamType(&type), S_OK);
-        EXPECT_EQ(type, kAudio);
-        EXPECT_EQ(config->GetBitrate(&bitRate), S_OK);
-        EXPECT_EQ(bitRate, expected.bitRate);
-        std::vector<BYTE> buf;
-        const WAVEFORMATEX* wfx = ReadWave(profile.Get(), buf);
-        ASSERT_NE(wfx, nullptr);
-        EXPECT_EQ(wfx->nChannels, expected.channels);
-        EXPECT_EQ(wfx->nSamplesPerSec, expected.sampleRate);
-        EXPECT_NEAR(double(wfx->nAvgBytesPerSec) * 8, double(expected.bitRate), expected.bitRate * 0.05);
-        EXPECT_TRUE(FAILED(profile->GetStream(1, &none)));
-        EXPECT_TRUE(FAILED(profile->GetStreamByNumber(2, &none)));
-        EXPECT_EQ(none, nullptr);
 
         ComPtr<IBaseFilter> writer;
         ComPtr<IConfigAsfWriter> cfg;
@@ -162,19 +109,15 @@ TEST_F(WmProfiles, EveryProfileReadsLikeTheCatalogueAndSetsTheWritersFormat) {
         EXPECT_EQ(S_FALSE, in->QueryAccept(&pcm8.Get()));
         EXPECT_EQ(S_OK, in->QueryAccept(&MakePcmType(22050, 1).Get()));
     }
-    // (An unknown ID and text that is no profile are refused through the recorder's profile tests.)
+    // (An unknown ID is refused through the recorder's profile tests.)
     ComPtr<IWMProfile> profile;
-    EXPECT_TRUE(FAILED(manager_->LoadProfileByID(GUID_NULL, &profile)));
     std::wstring pcm = prx;
     pcm.replace(pcm.find(L"\"353\""), 5, L"\"1\"");
     EXPECT_EQ(manager_->LoadProfileByData(prx.substr(0, 200).c_str(), &profile), HRESULT(kEInvalidData));
     EXPECT_EQ(manager_->LoadProfileByData(pcm.c_str(), &profile), E_INVALIDARG);
     EXPECT_EQ(profile, nullptr);
-}
 
-// The stream outlives its profile; its two interfaces share one count.
-TEST_F(WmProfiles, ReleasingTheLastReferenceFreesEachObject) {
-    ComPtr<IWMProfile> profile;
+    // The stream outlives its profile; its two interfaces share one count.
     ComPtr<IWMStreamConfig> config;
     ComPtr<IWMMediaProps> props;
     ComPtr<IUnknown> unknown;
@@ -191,8 +134,6 @@ TEST_F(WmProfiles, ReleasingTheLastReferenceFreesEachObject) {
     EXPECT_EQ(bitRate, 96000u);
     EXPECT_EQ(config.Reset(), 1u);
     EXPECT_EQ(props.Reset(), 0u);
-    ComPtr<IWMProfile> unrelated;
-    EXPECT_EQ(manager_.As(&unrelated), E_NOINTERFACE);
     EXPECT_EQ(manager_.Reset(), 0u);
     EXPECT_EQ(BuiltInProfileObjectsAlive(), alive_);
 }
@@ -314,10 +255,8 @@ struct ToneGraph {
 
 } // namespace
 
-// An unwritable path (the recordings' folder is gone) fails the run and
-// leaves no file. Each Stop completes the file (size and duration in the
-// header, the index after the data); while running the file grows readable,
-// and settings are refused without harm to the recording.
+// An unwritable path (the recordings' folder is gone) fails the run and leaves no file; each Stop
+// completes the file, which is readable while it grows.
 TEST(AsfWriterFilter, RunStopTwiceWritesCompleteFilesReadableWhileRecording) {
     ComScope com;
     TempDir dir;
@@ -353,12 +292,9 @@ TEST(AsfWriterFilter, RunStopTwiceWritesCompleteFilesReadableWhileRecording) {
     EXPECT_FALSE(FileExists(dir.File(L"other.wma")));
 }
 
-// Other PCM is converted to the profile's format: the file lasts as long as
-// what was delivered. Behind a Smart Tee the writer takes the tee's input
-// type (Wine's tee lets its output connect with the writer's preferred type
-// all the same, which made 44100 Hz stereo run four times too long as
-// 22050 Hz mono). With TONBAR_TONE_WMA set (tone_test.sh), only 22050 Hz mono
-// into a 32000 Hz stereo profile runs, into that file for ffmpeg to judge.
+// Behind a Smart Tee the writer takes the tee's input type: Wine's tee lets its output connect with the
+// writer's preferred type all the same, which made 44100 Hz stereo run four times too long as 22050 Hz
+// mono. With TONBAR_TONE_WMA set, only the 32000 Hz row runs, into that file for tone_test.sh.
 TEST(AsfWriterFilter, ConvertsOtherPcmToTheProfileFormat) {
     ComScope com;
     TempDir dir;

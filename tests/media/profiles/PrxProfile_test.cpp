@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace mirvak::media;
@@ -91,11 +92,9 @@ TEST(PrxProfile, ReadsWhatXmlAllows) {
         SCOPED_TRACE(i);
         AudioProfile p;
         ASSERT_EQ(Parse(cases[i].text, &p), kOk);
-        EXPECT_EQ(p.name, cases[i].name);
-        EXPECT_EQ(p.description, cases[i].description);
-        EXPECT_EQ(p.bitRate, cases[i].bitRate);
-        EXPECT_EQ(p.sampleRate, cases[i].rate);
-        EXPECT_EQ(p.channels, cases[i].channels);
+        const auto& c = cases[i];
+        EXPECT_EQ(std::tie(p.name, p.description, p.bitRate, p.sampleRate, p.channels),
+                  std::tie(c.name, c.description, c.bitRate, c.rate, c.channels));
         EXPECT_EQ(p.id, Guid{});
     }
     // Every rate the encoder takes; the edges of the bit-rate range, overhead
