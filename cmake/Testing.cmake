@@ -4,6 +4,22 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
+# Every test file parses the same system and GoogleTest headers: one header,
+# precompiled once per build tree, serves all the test executables.
+function(tonbar_test_pch target)
+  if(NOT TARGET tonbar_test_pch)
+    set(headers <gtest/gtest.h> <string> <vector> <functional> <algorithm>)
+    if(WIN32)
+      list(PREPEND headers <windows.h> <commctrl.h>)
+    endif()
+    file(WRITE ${CMAKE_BINARY_DIR}/tonbar_test_pch.cpp "")
+    add_library(tonbar_test_pch OBJECT ${CMAKE_BINARY_DIR}/tonbar_test_pch.cpp)
+    target_link_libraries(tonbar_test_pch PRIVATE GTest::gtest)
+    target_precompile_headers(tonbar_test_pch PRIVATE ${headers})
+  endif()
+  target_precompile_headers(${target} REUSE_FROM tonbar_test_pch)
+endfunction()
+
 # tonbar_gtest(<name> LABELS <l>... SOURCES <glob>... [LIBS <lib>...] [TIMEOUT s] [ENV k=v...])
 # One test executable per component folder; ctest runs it as one test.
 # A folder with no sources yet adds nothing.
@@ -18,6 +34,7 @@ function(tonbar_gtest name)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE
       TONBAR_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TONBAR_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  tonbar_test_pch(${name})
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)

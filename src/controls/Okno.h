@@ -110,7 +110,6 @@ public:
     HRESULT SubclassWindow(HWND okno);
     // Gives the subclassed control its procedure back; the handle is forgotten.
     void UnsubclassWindow();
-    bool IsSubclassed() const { return podtrida_; }
 
     // The message being processed (null outside a handler).
     const MSG* CurrentMessage() const { return aktualni_; }
