@@ -135,12 +135,9 @@ check "idle: the level part reads '$(ctl level)'" [ -z "$(ctl level)" ]
 t0=$(now)
 answers start 40011
 recording || bad "no recording started: $(status)"
-took=
-while between "$(since "$t0")" 0 10; do
-  warned 1 && { took=$(since "$t0"); break; }
-  sleep 0.2
-done
-check "silence: warned after ${took:-no} s (5 to 7)" between "${took:-0}" 5 7
+wait_for 8 warned 1 >/dev/null
+took=$(since "$t0")
+check "silence: warned after $took s (5 to 7)" between "$took" 5 7
 check "silence: the level reads '$(ctl level)'" [ "$(level)" = ticho ]
 sleep 3
 n=$(events "$log" "$warning")
@@ -160,12 +157,9 @@ while kill -0 "$player" 2>/dev/null; do
   ctl shot status "$(winpath "$shots")\\uroven_status.png" || bad "no screenshot of the status bar"
   ctl shot window "$(winpath "$shots")\\uroven_okno.png" || bad "no screenshot of the window"
 done
-stopped=$(now)
 wait "$player"
-quiet=
-while between "$(since "$stopped")" 0 3; do
-  [ "$(level)" = ticho ] && { quiet=$(since "$stopped"); break; }
-done
+silent() { [ "$(level)" = ticho ]; }
+quiet=$(wait_for 3 silent)
 echo "     while speech played: ${readings[*]}"
 in_range=0
 for r in "${readings[@]}"; do
