@@ -201,8 +201,8 @@ protected:
                     ridic(dlg);
             }));
     }
-    // Answers the text input a command of `dlg` opened with `text`; the
-    // message it caused, once the list has its turn again.
+    // Answers the text input a command of `dlg` opened with `text`; the message it caused, once the
+    // list or the profile dialog an added name opens has its turn.
     std::wstring Zadat(HWND dlg, const wchar_t* text)
     {
         size_t pred = modul_.zpravy.size();
@@ -211,11 +211,12 @@ protected:
             Kliknout(vstup, IDOK);
             CekatNaZavreni(vstup);
         }
-        PockatNa([&] { return IsWindowEnabled(dlg) != FALSE; });
+        PockatNa([&] { return IsWindowEnabled(dlg) || NajitDialog(kTitulekProfilu, IDC_PRZ_KODOVANI); });
         Synchronizovat(dlg);
         return modul_.NovaZprava(pred);
     }
-    static HWND DialogProfilu() { return CekatNaDialog(L"Upravit profil záznamu - ", IDC_PRZ_KODOVANI); }
+    static constexpr const wchar_t* kTitulekProfilu = L"Upravit profil záznamu - ";
+    static HWND DialogProfilu() { return CekatNaDialog(kTitulekProfilu, IDC_PRZ_KODOVANI); }
     static void Zavrit(HWND dlg, HWND profil, int tlacitko)
     {
         Kliknout(profil, tlacitko);
