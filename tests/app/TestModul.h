@@ -43,6 +43,12 @@ public:
             t.push_back(p.text);
         return t;
     }
+    // The last box shown after the first `pred`; "" when none came.
+    std::wstring NovaZprava(size_t pred) const
+    {
+        std::lock_guard<std::mutex> z(m_);
+        return zpravy.size() > pred ? zpravy.back().text : L"";
+    }
     void Vymazat()
     {
         std::lock_guard<std::mutex> z(m_);

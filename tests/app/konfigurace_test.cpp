@@ -18,7 +18,6 @@ using namespace tonbar::test;
 
 namespace {
 
-// Each test works under a key of its own, removed afterwards.
 class KonfiguraceTest : public ::testing::Test {
 protected:
     void ZapsatDword(const wchar_t* podklic, const wchar_t* nazev, DWORD hodnota)
@@ -31,7 +30,7 @@ protected:
     Konfigurace& k_ = konf_.k;
 };
 
-TEST_F(KonfiguraceTest, FirstStartRunsOnDefaultsAndCreatesTheDataFolder)
+TEST_F(KonfiguraceTest, FirstStartRunsOnDefaultsAndABadValueStopsTheLoadKeepingLaterDefaults)
 {
     AudioCaptureDevice prvni{L"Mikrofon", L"", L"@device:cm:1"};
     ASSERT_EQ(NastavitVychozi(k_, L"uzivatel", &prvni), S_OK);
@@ -43,12 +42,10 @@ TEST_F(KonfiguraceTest, FirstStartRunsOnDefaultsAndCreatesTheDataFolder)
     EXPECT_EQ(k_.slozka_data.substr(k_.slozka_data.size() - 7), L"\\Tonbar");
     EXPECT_TRUE(PathIsDirectoryW(k_.slozka_data.c_str()));
     EXPECT_EQ(k_.seznam_souboru_slozka, k_.slozka_data);
-    EXPECT_EQ(k_.zarizeni.friendlyName, L"Mikrofon");
-    EXPECT_EQ(k_.smtp_ucet.jmeno, L"uzivatel");
-    EXPECT_EQ(k_.soubor_jmeno, L"Záznam");
-    EXPECT_EQ(k_.max_pocet_souboru, 500u);
-    EXPECT_EQ(k_.varovani_ticho, 30u);
-    EXPECT_EQ(k_.vytv_jmena, 2u);
+    EXPECT_EQ(k_.zarizeni.friendlyName + L"|" + k_.smtp_ucet.jmeno + L"|" + k_.soubor_jmeno,
+              L"Mikrofon|uzivatel|Záznam");
+    EXPECT_EQ(std::vector({k_.max_pocet_souboru, k_.varovani_ticho, k_.vytv_jmena}),
+              std::vector({500u, 30u, 2u}));
     EXPECT_TRUE(IsEqualGUID(k_.profil, kVychoziProfil));
     const uint32_t akce[8] = {40008, 40009, 40009, 40009, 40002, 40009, 40002, 40009};
     EXPECT_TRUE(std::equal(akce, akce + 8, k_.akce_ikona_hlavni));
@@ -59,12 +56,9 @@ TEST_F(KonfiguraceTest, FirstStartRunsOnDefaultsAndCreatesTheDataFolder)
         EXPECT_EQ(k_.horke_klavesy[i].skupina, i < 3 ? 20003u : 20022u);
         EXPECT_EQ(k_.horke_klavesy[i].klavesa, 0u);
     }
-}
 
-// A value of the wrong type or size stops the load with one error box: what
-// was read before it is kept, what comes after keeps its default.
-TEST_F(KonfiguraceTest, ABadValueStopsTheLoadAndKeepsLaterDefaults)
-{
+    // A value of the wrong type or size stops the load with one error box: what was read before it is
+    // kept, what comes after keeps its default.
     const std::wstring dvanact = L"12345";
     const DWORD pet = 5;
     struct Pripad {
@@ -92,42 +86,31 @@ TEST_F(KonfiguraceTest, ABadValueStopsTheLoadAndKeepsLaterDefaults)
         EXPECT_EQ(modul_.zpravy[0].text.rfind(L"Došlo k chybě při načítání konfigurace z registru Windows.\n\n"
                                               L"Systémový popis chyby:\n", 0),
                   0u);
-        EXPECT_EQ(k_.po_spusteni, 3u);
-        EXPECT_EQ(k_.process_priority, static_cast<uint32_t>(NORMAL_PRIORITY_CLASS));
         EXPECT_EQ(k_.slozka_data, slozka);
-        EXPECT_EQ(k_.zapis_udalosti, 1u);
-        EXPECT_EQ(k_.max_pocet_souboru, 500u);
+        EXPECT_EQ(std::vector({k_.po_spusteni, k_.process_priority, k_.zapis_udalosti, k_.max_pocet_souboru}),
+                  std::vector<uint32_t>({3, NORMAL_PRIORITY_CLASS, 1, 500}));
     }
 }
 
-// Shorter icon actions fill only their first entries (longer ones are a load
-// error); a string stored without its terminating zero is read whole.
-TEST_F(KonfiguraceTest, ShortValuesAreReadAsFarAsTheyGo)
+// Shorter icon actions fill only their first entries (longer ones are a load error); a string stored
+// without its terminating zero is read whole; unknown hot keys are added; saving writes exactly the array.
+TEST_F(KonfiguraceTest, ShortValuesAndUnknownHotKeysAreReadAndSavingWritesExactlyTheArray)
 {
     ASSERT_EQ(NastavitVychozi(k_), S_OK);
     const uint32_t kratke[2] = {40013, 40011};
     ASSERT_TRUE(konf_.Zapsat(L"", L"akce_ikona_hlavni", REG_BINARY, kratke, sizeof kratke));
     const wchar_t bez[3] = {L'a', L'b', L'č'};
     ASSERT_TRUE(konf_.Zapsat(L"soubor", L"jmeno", REG_SZ, bez, sizeof bez));
-    EXPECT_EQ(Nacist(k_), S_OK);
-    EXPECT_TRUE(modul_.zpravy.empty());
-    const uint32_t akce[8] = {40013, 40011, 40009, 40009, 40002, 40009, 40002, 40009};
-    EXPECT_TRUE(std::equal(akce, akce + 8, k_.akce_ikona_hlavni));
-    EXPECT_EQ(k_.soubor_jmeno, L"abč");
-    const uint32_t devet[9] = {};
-    ASSERT_TRUE(konf_.Zapsat(L"", L"akce_ikona_hlavni", REG_BINARY, devet, sizeof devet));
-    EXPECT_LT(Nacist(k_), 0);
-}
-
-TEST_F(KonfiguraceTest, UnknownHotKeysAreAddedAndSavingWritesExactlyTheArray)
-{
-    ASSERT_EQ(NastavitVychozi(k_), S_OK);
     const uint32_t nova[4] = {MOD_CONTROL | MOD_ALT, 'K', 0, 20003}, pridana[4] = {nova[0], 'K', 40016, 20003};
     const uint32_t start[4] = {MOD_CONTROL, 'R', 12345, 20022};
     ASSERT_TRUE(konf_.Zapsat(L"horke_klavesy", L"40016", REG_BINARY, nova, sizeof nova));
     ASSERT_TRUE(konf_.Zapsat(L"horke_klavesy", L"40011", REG_BINARY, start, sizeof start));
     ASSERT_TRUE(konf_.Zapsat(L"horke_klavesy", L"neni_cislo", REG_BINARY, start, sizeof start));
     EXPECT_EQ(Nacist(k_), S_OK);
+    EXPECT_TRUE(modul_.zpravy.empty());
+    const uint32_t akce[8] = {40013, 40011, 40009, 40009, 40002, 40009, 40002, 40009};
+    EXPECT_TRUE(std::equal(akce, akce + 8, k_.akce_ikona_hlavni));
+    EXPECT_EQ(k_.soubor_jmeno, L"abč");
     ASSERT_EQ(k_.pocetHorkychKlaves, 7u);
     ASSERT_NE(Klavesa(k_, 40016), nullptr);
     EXPECT_EQ(std::memcmp(Klavesa(k_, 40016), pridana, 16), 0);
@@ -144,9 +127,11 @@ TEST_F(KonfiguraceTest, UnknownHotKeysAreAddedAndSavingWritesExactlyTheArray)
         ocekavane.insert(std::to_wstring(k_.horke_klavesy[i].prikaz));
     EXPECT_EQ(konf_.Hodnoty(L"horke_klavesy"), ocekavane);
     EXPECT_EQ(ocekavane.count(L"40001"), 0u);
-    std::vector<BYTE> hodnota = konf_.Binarni(L"horke_klavesy", L"40016");
-    ASSERT_EQ(hodnota.size(), 16u);
-    EXPECT_EQ(std::memcmp(hodnota.data(), pridana, 16), 0);
+    EXPECT_TRUE(konf_.Drzi(L"horke_klavesy", L"40016", pridana));
+
+    const uint32_t devet[9] = {};
+    ASSERT_TRUE(konf_.Zapsat(L"", L"akce_ikona_hlavni", REG_BINARY, devet, sizeof devet));
+    EXPECT_LT(Nacist(k_), 0);
 }
 
 // Saving the view writes only its subset; a full save and a load give back
@@ -184,25 +169,21 @@ TEST_F(KonfiguraceTest, ViewSaveWritesItsSubsetAndSaveAndLoadRoundTrip)
     Konfigurace& druha = nova.k;
     druha.registrovaCesta = k_.registrovaCesta;
     EXPECT_EQ(Nacist(druha), S_OK);
-    EXPECT_EQ(druha.slozka_data, L"C:\\Nahrávky\\Žluťoučký kůň");
-    EXPECT_EQ(druha.soubor_jmeno, L"Přednáška");
-    EXPECT_EQ(druha.smtp_ucet.server, L"smtp.example.org");
-    EXPECT_EQ(druha.smtp_ucet.jmeno, L"Jméno");
+    EXPECT_EQ(druha.slozka_data + L"|" + druha.soubor_jmeno + L"|" + druha.smtp_ucet.server + L"|" +
+                  druha.smtp_ucet.jmeno + L"|" + druha.soubor_prx + L"|" + druha.zarizeni.friendlyName + L"|" +
+                  druha.zarizeni.devicePath + L"|" + druha.zarizeni.description,
+              L"C:\\Nahrávky\\Žluťoučký kůň|Přednáška|smtp.example.org|Jméno|C:\\profil.prx|"
+              L"Monitor of Mikrofon|@device:1|");
     EXPECT_TRUE(druha.vlastni_profil);
-    EXPECT_EQ(druha.soubor_prx, L"C:\\profil.prx");
     EXPECT_TRUE(IsEqualGUID(druha.profil, k_.profil));
-    EXPECT_EQ(druha.zarizeni.friendlyName, L"Monitor of Mikrofon");
-    EXPECT_EQ(druha.zarizeni.devicePath, L"@device:1");
-    EXPECT_TRUE(druha.zarizeni.description.empty());
-    EXPECT_EQ(druha.posledni_cislo, 78u);
-    EXPECT_EQ(druha.akce_ikona_hlavni[7], 40011u);
-    EXPECT_EQ(druha.varovani_ticho, 0u);
-    EXPECT_EQ(druha.pocetHorkychKlaves, 6u);
+    EXPECT_EQ(std::vector({druha.posledni_cislo, druha.akce_ikona_hlavni[7], druha.varovani_ticho,
+                           druha.pocetHorkychKlaves}),
+              std::vector({78u, 40011u, 0u, 6u}));
 }
 
 } // namespace
 
-TEST(Chyby, CodesAndTheirTexts)
+TEST(Chyby, CodesTextsBoxesAndEventsInTheProgramsForm)
 {
     SetLastError(ERROR_ACCESS_DENIED);
     EXPECT_EQ(KodPosledniChyby(), static_cast<HRESULT>(0x80070005));
@@ -216,12 +197,9 @@ TEST(Chyby, CodesAndTheirTexts)
     bool nalezen = true;
     EXPECT_TRUE(NacistRetezec(29999, &nalezen).empty());
     EXPECT_FALSE(nalezen);
-}
 
-// Boxes and events get exactly one full stop; a system error box joins the
-// system's description; only Yes answers a question.
-TEST(Chyby, BoxesAndEventsInTheProgramsForm)
-{
+    // Boxes and events get exactly one full stop; a system error box joins the
+    // system's description; only Yes answers a question.
     TestModul modul;
     ZobrazitZpravuId(20015, MB_ICONWARNING);  // already ends with "."
     ZobrazitChybuId(20004);                   // does not
@@ -273,8 +251,7 @@ TEST(Dizivuz, StartedOnlyWhenItReallyStarts)
 // The rename dialog selects the name before the last dot.
 TEST(VstupTextu, RenameSelectsTheNameBeforeTheLastDot)
 {
-    EXPECT_EQ(KonecVyberuJmena(L"Záznam 12.wma"), 9);
-    EXPECT_EQ(KonecVyberuJmena(L"a.b.wma"), 3);
-    EXPECT_EQ(KonecVyberuJmena(L"bez tecky"), 9);
-    EXPECT_EQ(KonecVyberuJmena(L".wma"), 0);
+    for (auto [jmeno, konec] :
+         {std::pair{L"Záznam 12.wma", 9}, {L"a.b.wma", 3}, {L"bez tecky", 9}, {L".wma", 0}})
+        EXPECT_EQ(KonecVyberuJmena(jmeno), konec) << jmeno;
 }

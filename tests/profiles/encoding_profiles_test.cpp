@@ -13,7 +13,6 @@
 #include <wrl/client.h>
 
 #include <algorithm>
-#include <cstring>
 #include <set>
 
 using Microsoft::WRL::ComPtr;
@@ -28,18 +27,14 @@ class VadnySpravce : public IWMProfileManager {
 public:
     VadnySpravce() { mirvak::media::CreateBuiltInProfileManager(&zaklad_); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    // Lives on the test's stack and is only called through.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
     {
-        if (iid == IID_IUnknown || iid == __uuidof(IWMProfileManager)) {
-            *out = static_cast<IWMProfileManager*>(this);
-            AddRef();
-            return S_OK;
-        }
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++pocet_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --pocet_; }  // lives on the test's stack
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE CreateEmptyProfile(WMT_VERSION, IWMProfile**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE LoadProfileByID(REFGUID guid, IWMProfile** out) override
     {
@@ -61,119 +56,99 @@ public:
     HRESULT STDMETHODCALLTYPE LoadSystemProfile(DWORD, IWMProfile**) override { return E_NOTIMPL; }
 
 private:
-    ULONG pocet_ = 1;
     ComPtr<IWMProfileManager> zaklad_;
 };
 
-class EncodingComboTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_EQ(host_.Vytvorit(600, 200), S_OK);
-        combo_ = host_.Prvek(L"ComboBox", 1027, CBS_DROPDOWNLIST | WS_VSCROLL, {10, 10, 400, 200});
-        ASSERT_NE(combo_, nullptr);
-        ASSERT_EQ(mirvak::media::CreateProfileManager(&manager_), S_OK);
-    }
-    void TearDown() override { host_.Destroy(); }
-    // The row count and the selected row of a combo box.
-    using Radky = std::pair<LRESULT, LRESULT>;
-    static Radky Stav(HWND h)
-    {
-        return {SendMessageW(h, CB_GETCOUNT, 0, 0), SendMessageW(h, CB_GETCURSEL, 0, 0)};
-    }
-    bool Ulozen(const GUID& g) const
-    {
-        std::vector<BYTE> data = konf_.Binarni(L"wma", L"profil");
-        return data.size() == sizeof g && std::memcmp(data.data(), &g, sizeof g) == 0;
-    }
-
-    ComScope com_;
-    TestModul modul_;
-    TestKonfigurace konf_;
-    Hostitel host_;
-    HWND combo_ = nullptr;
-    ComPtr<IWMProfileManager> manager_;
-};
-
-TEST_F(EncodingComboTest, ListsTheSevenProfilesByNameWithTheGivenOneSelected)
+// The row count and the selected row of a combo box.
+using Radky = std::pair<LRESULT, LRESULT>;
+Radky Stav(HWND h)
 {
-    ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), kVychoziProfil), S_OK);
-    ASSERT_EQ(Stav(combo_), Radky(7, 6));
+    return {SendMessageW(h, CB_GETCOUNT, 0, 0), SendMessageW(h, CB_GETCURSEL, 0, 0)};
+}
+
+TEST(EncodingCombo, ListsTheSevenProfilesWhateverTheManagerAndTheToolBarComboWritesTheChoice)
+{
+    ComScope com;
+    TestModul modul;
+    TestKonfigurace konf;
+    Hostitel host;
+    ASSERT_EQ(host.Vytvorit(600, 200), S_OK);
+    HWND seznam = host.Prvek(L"ComboBox", 1027, CBS_DROPDOWNLIST | WS_VSCROLL, {10, 10, 400, 200});
+    ASSERT_NE(seznam, nullptr);
+    ComPtr<IWMProfileManager> spravce;
+    ASSERT_EQ(mirvak::media::CreateProfileManager(&spravce), S_OK);
+    ASSERT_EQ(FillEncodingProfiles(seznam, spravce.Get(), kVychoziProfil), S_OK);
+    ASSERT_EQ(Stav(seznam), Radky(7, 6));
     // Wine has no system profiles: the names are the built-in catalogue's.
     const auto& katalog = mirvak::media::SystemAudioProfiles();
     for (int i = 0; i < 7; ++i) {
-        std::wstring ocekavany(katalog[i].name.begin(), katalog[i].name.end());
-        EXPECT_EQ(TextPolozky(combo_, i, true), ocekavany) << i;
+        EXPECT_EQ(TextPolozky(seznam, i, true), std::wstring(katalog[i].name.begin(), katalog[i].name.end()))
+            << i;
         // The item data is the table row itself.
-        EXPECT_EQ(SendMessageW(combo_, CB_GETITEMDATA, i, 0), reinterpret_cast<LRESULT>(&kProfilyKodovani[i]));
+        EXPECT_EQ(SendMessageW(seznam, CB_GETITEMDATA, i, 0), reinterpret_cast<LRESULT>(&kProfilyKodovani[i]));
     }
     GUID vybrany{};
-    ASSERT_EQ(SelectedEncodingProfile(combo_, vybrany), S_OK);
+    ASSERT_EQ(SelectedEncodingProfile(seznam, vybrany), S_OK);
     EXPECT_TRUE(IsEqualGUID(vybrany, mirvak::media::WMProfile_V80_128StereoAudio));
 
     // A refill with another GUID moves the selection and adds nothing.
-    ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), kProfilyKodovani[2]), S_OK);
-    EXPECT_EQ(Stav(combo_), Radky(7, 2));
+    ASSERT_EQ(FillEncodingProfiles(seznam, spravce.Get(), kProfilyKodovani[2]), S_OK);
+    EXPECT_EQ(Stav(seznam), Radky(7, 2));
 
     // A GUID of no row (another version's profile): no selection, the GUID kept.
     const GUID rucne = {0x12345678, 0x1, 0x2, {1, 2, 3, 4, 5, 6, 7, 8}};
-    ASSERT_EQ(FillEncodingProfiles(combo_, manager_.Get(), rucne), S_OK);
-    EXPECT_EQ(Stav(combo_), Radky(7, CB_ERR));
+    ASSERT_EQ(FillEncodingProfiles(seznam, spravce.Get(), rucne), S_OK);
+    EXPECT_EQ(Stav(seznam), Radky(7, CB_ERR));
     GUID g = rucne;
-    EXPECT_EQ(SelectedEncodingProfile(combo_, g), S_FALSE);
+    EXPECT_EQ(SelectedEncodingProfile(seznam, g), S_FALSE);
     EXPECT_TRUE(IsEqualGUID(g, rucne));
     // No manager: the old rows go, nothing is selected.
-    EXPECT_EQ(FillEncodingProfiles(combo_, nullptr, kVychoziProfil), E_POINTER);
-    EXPECT_EQ(SendMessageW(combo_, CB_GETCOUNT, 0, 0), 0);
-}
+    EXPECT_EQ(FillEncodingProfiles(seznam, nullptr, kVychoziProfil), E_POINTER);
+    EXPECT_EQ(SendMessageW(seznam, CB_GETCOUNT, 0, 0), 0);
 
-TEST_F(EncodingComboTest, ProfilesTheManagerCannotLoadOrNameStillGetARow)
-{
+    // Profiles the manager cannot load or name still get a row.
     VadnySpravce vadny;
-    ASSERT_EQ(FillEncodingProfiles(combo_, &vadny, kProfilyKodovani[2]), S_OK);
-    ASSERT_EQ(Stav(combo_), Radky(7, 2));
-    const std::vector<std::wstring> radky = Polozky(host_, 1027, true);
+    ASSERT_EQ(FillEncodingProfiles(seznam, &vadny, kProfilyKodovani[2]), S_OK);
+    ASSERT_EQ(Stav(seznam), Radky(7, 2));
+    const std::vector<std::wstring> radky = Polozky(host, 1027, true);
     EXPECT_EQ(std::count(radky.begin(), radky.end(), L""), 0);
     EXPECT_EQ(std::set<std::wstring>(radky.begin(), radky.end()).size(), 7u);  // fallbacks differ by their GUIDs
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(TextPolozky(combo_, i, true), NahradniNazevProfilu(kProfilyKodovani[i])) << i;
-    EXPECT_NE(TextPolozky(combo_, 0, true).find(L"{7EA3126D-E1BA-4716-89AF-F65CEE0C0C67}"), std::wstring::npos);
-    const auto& katalog = mirvak::media::SystemAudioProfiles();
-    EXPECT_EQ(TextPolozky(combo_, 3, true), std::wstring(katalog[3].name.begin(), katalog[3].name.end()));
+        EXPECT_EQ(TextPolozky(seznam, i, true), NahradniNazevProfilu(kProfilyKodovani[i])) << i;
+    EXPECT_NE(TextPolozky(seznam, 0, true).find(L"{7EA3126D-E1BA-4716-89AF-F65CEE0C0C67}"), std::wstring::npos);
+    EXPECT_EQ(TextPolozky(seznam, 3, true), std::wstring(katalog[3].name.begin(), katalog[3].name.end()));
 
     std::wstring nazev = L"x";
     EXPECT_EQ(EncodingProfileName(&vadny, kProfilyKodovani[0], nazev), E_NOTIMPL);
     EXPECT_TRUE(nazev.empty());
     EXPECT_EQ(EncodingProfileName(&vadny, kProfilyKodovani[2], nazev), E_POINTER);
-}
 
-TEST_F(EncodingComboTest, SelectingAnItemOfTheToolBarComboWritesProfilAtOnce)
-{
-    konf_.k.profil = kVychoziProfil;
-    mirvak::winapi::ComboBoxProfilKodovani combo(&konf_.k);
-    ASSERT_EQ(combo.Create(host_, 5, 3), S_OK);
+    // Selecting an item of the tool-bar combo box writes "profil" at once.
+    konf.k.profil = kVychoziProfil;
+    mirvak::winapi::ComboBoxProfilKodovani combo(&konf.k);
+    ASSERT_EQ(combo.Create(host, 5, 3), S_OK);
     ASSERT_EQ(combo.FillFromConfiguration(), S_OK);
     HWND h = combo.Handle();
     ASSERT_EQ(Stav(h), Radky(7, 6));
-    EXPECT_TRUE(konf_.Binarni(L"wma", L"profil").empty());  // filling writes nothing
+    EXPECT_TRUE(konf.Binarni(L"wma", L"profil").empty());  // filling writes nothing
 
     // The user picks row 3: the notification reaches the combo box through
     // the parent's reflection, as on the tool bar.
     SendMessageW(h, CB_SETCURSEL, 3, 0);
-    SendMessageW(host_, WM_COMMAND, MAKEWPARAM(1017, CBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
-    EXPECT_TRUE(IsEqualGUID(konf_.k.profil, kProfilyKodovani[3]));
-    EXPECT_TRUE(Ulozen(kProfilyKodovani[3]));
+    SendMessageW(host, WM_COMMAND, MAKEWPARAM(1017, CBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
+    EXPECT_TRUE(IsEqualGUID(konf.k.profil, kProfilyKodovani[3]));
+    EXPECT_TRUE(konf.Drzi(L"wma", L"profil", kProfilyKodovani[3]));
 
     // The parent may call the handler itself instead.
     SendMessageW(h, CB_SETCURSEL, 0, 0);
     EXPECT_EQ(combo.OnSelChange(), S_OK);
-    EXPECT_TRUE(Ulozen(kProfilyKodovani[0]));
+    EXPECT_TRUE(konf.Drzi(L"wma", L"profil", kProfilyKodovani[0]));
 
     // Nothing selected: nothing changes.
     SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
     EXPECT_EQ(combo.OnSelChange(), S_FALSE);
-    EXPECT_TRUE(IsEqualGUID(konf_.k.profil, kProfilyKodovani[0]));
-    EXPECT_TRUE(modul_.zpravy.empty());
+    EXPECT_TRUE(IsEqualGUID(konf.k.profil, kProfilyKodovani[0]));
+    EXPECT_TRUE(modul.zpravy.empty());
 }
 
 } // namespace

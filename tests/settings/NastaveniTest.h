@@ -97,14 +97,19 @@ public:
         data.resize(velikost);
         return data;
     }
+    // Whether a binary value holds exactly the bytes of `data`.
+    template <typename T>
+    bool Drzi(const wchar_t* podklic, const wchar_t* hodnota, const T& data) const
+    {
+        const BYTE* b = reinterpret_cast<const BYTE*>(&data);
+        return Binarni(podklic, hodnota) == std::vector<BYTE>(b, b + sizeof data);
+    }
     // A DWORD value, or 0xDEADBEEF when it cannot be read.
     DWORD Dword(const wchar_t* podklic, const wchar_t* hodnota) const
     {
-        std::vector<BYTE> data = Binarni(podklic, hodnota, RRF_RT_REG_DWORD);
-        DWORD d = 0xDEADBEEF;
-        if (data.size() == sizeof d)
-            std::memcpy(&d, data.data(), sizeof d);
-        return d;
+        DWORD d = 0, velikost = sizeof d;
+        return RegGetValueW(HKEY_CURRENT_USER, Klic(podklic).c_str(), hodnota, RRF_RT_REG_DWORD, nullptr, &d,
+                            &velikost) == ERROR_SUCCESS ? d : 0xDEADBEEF;
     }
     std::wstring Text(const wchar_t* podklic, const wchar_t* hodnota) const
     {
@@ -127,15 +132,10 @@ inline const HorkaKlavesa* Klavesa(const Konfigurace& k, uint32_t prikaz)
 // owner and counts the messages WM_APP to WM_APP + 7 posted to it.
 class VlastnikNaVlakne {
 public:
-    explicit VlastnikNaVlakne(std::function<INT_PTR(HWND)> dialog) : dialog_(std::move(dialog))
+    explicit VlastnikNaVlakne(std::function<INT_PTR(HWND)> dialog)
+        : dialog_(std::move(dialog)), vlakno_([this] { Bezet(); })
     {
-        vlakno_ = std::thread([this] { Bezet(); });
         Cekat([this] { return okno_.load() != nullptr; }, 5000);
-    }
-    ~VlastnikNaVlakne()
-    {
-        if (vlakno_.joinable())
-            vlakno_.join();
     }
     // Waits for the dialog to end; its result, or -2 after the time-out.
     INT_PTR Vysledek(DWORD ms = 10000)
@@ -171,11 +171,11 @@ private:
     }
 
     std::function<INT_PTR(HWND)> dialog_;
-    std::thread vlakno_;
     std::atomic<HWND> okno_{nullptr};
     std::atomic<bool> hotovo_{false};
     std::atomic<int> pocty_[8] = {};
     INT_PTR vysledek_ = 0;
+    std::jthread vlakno_;  // last: joined before the members it uses go
 };
 
 } // namespace tonbar::test

@@ -11,7 +11,6 @@
 
 #include <commctrl.h>
 
-
 using namespace tonbar::test;
 
 namespace {
@@ -48,9 +47,8 @@ void Prikaz(HWND stranka, int id, WORD kod)
 // Selects the combo item with `data` and tells the page, as a user's choice does.
 bool VybratVCombu(HWND stranka, int id, LPARAM data)
 {
-    HWND combo = GetDlgItem(stranka, id);
-    for (int i = 0; i < SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i) {
-        if (SendMessageW(combo, CB_GETITEMDATA, i, 0) == data) {
+    for (int i = 0; i < SendDlgItemMessageW(stranka, id, CB_GETCOUNT, 0, 0); ++i) {
+        if (SendDlgItemMessageW(stranka, id, CB_GETITEMDATA, i, 0) == data) {
             Vybrat(stranka, id, i, true);
             return true;
         }
@@ -60,9 +58,8 @@ bool VybratVCombu(HWND stranka, int id, LPARAM data)
 
 LPARAM VybranoVCombu(HWND stranka, int id)
 {
-    HWND combo = GetDlgItem(stranka, id);
-    LRESULT i = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-    return i == CB_ERR ? -1 : SendMessageW(combo, CB_GETITEMDATA, i, 0);
+    LRESULT i = SendDlgItemMessageW(stranka, id, CB_GETCURSEL, 0, 0);
+    return i == CB_ERR ? -1 : SendDlgItemMessageW(stranka, id, CB_GETITEMDATA, i, 0);
 }
 
 void Klik(HWND stranka, int id)
@@ -127,8 +124,6 @@ protected:
     std::unique_ptr<VlastnikNaVlakne> vlastnik_;
     HWND dlg_ = nullptr;
 };
-
-// Opening and the pages -----------------------------------------------------------
 
 // An unknown page shows "Aplikace" first; the others are opened by name below.
 TEST_F(NastaveniTest, EveryPageOpensUnderItsTitleApplyWritesAndOkWithoutVisitingSaves)
@@ -213,8 +208,15 @@ TEST_F(NastaveniTest, ChangesOnEveryPageAreNotWrittenAfterStornoAndReachTheRegis
         ZaskrtnoutVSeznamu(s, IDC_UDALOSTI_SEZNAM, 20033, true);
         ZaskrtnoutVSeznamu(s, IDC_UDALOSTI_SEZNAM, 20030, false);
 
+        // The name field serves numbering (0) only.
         s = VybratStranku(dlg_, IDD_NAST_SOUBOR);
-        ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 0));
+        EXPECT_EQ(VybranoVCombu(s, IDC_SOUBOR_ZPUSOB), 2);
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
+        for (LPARAM zpusob : {0, 1, 0}) {
+            ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, zpusob));
+            EXPECT_EQ(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)) != FALSE, zpusob == 0);
+            EXPECT_EQ(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO_POPIS)) != FALSE, zpusob == 0);
+        }
         Napsat(s, IDC_SOUBOR_JMENO, L"Pokus");
         Napsat(s, IDC_SOUBOR_MAX, L"1234");
         Klik(s, IDC_SOUBOR_PREPSAT);
@@ -243,11 +245,10 @@ TEST_F(NastaveniTest, ChangesOnEveryPageAreNotWrittenAfterStornoAndReachTheRegis
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 2), 0);
     EXPECT_EQ(vlastnik_->Pocet(WM_APP + 5), 0);
     // Nor is the record in memory changed.
-    EXPECT_EQ(konf_.k.process_priority, 32u);
-    EXPECT_EQ(konf_.k.akce_ikona_hlavni[1], 40009u);
-    EXPECT_EQ(Klavesa(konf_.k, 40011)->klavesa, 0u);
-    EXPECT_EQ(konf_.k.max_pocet_souboru, 500u);
-    EXPECT_EQ(konf_.k.varovani_ticho, 30u);
+    const Konfigurace& k = konf_.k;
+    EXPECT_EQ(std::vector({k.process_priority, k.akce_ikona_hlavni[1], Klavesa(k, 40011)->klavesa,
+                           k.max_pocet_souboru, k.varovani_ticho}),
+              std::vector({32u, 40009u, 0u, 500u, 30u}));
     EXPECT_EQ(konf_.k.smtp_ucet.email, L"");
     EXPECT_EQ(GetPriorityClass(GetCurrentProcess()), static_cast<DWORD>(NORMAL_PRIORITY_CLASS));
     Otevrit();
@@ -263,23 +264,16 @@ TEST_F(NastaveniTest, ChangesOnEveryPageAreNotWrittenAfterStornoAndReachTheRegis
         const wchar_t *klic, *nazev, *text;
         DWORD cislo;
     } zapsano[] = {
-        {nullptr, L"slozka_data", L"C:\\zaznamy\\nova", 0},
+        {nullptr, L"slozka_data", L"C:\\zaznamy\\nova", 0}, {nullptr, L"parametry", nullptr, 0},
         {nullptr, L"process_priority", nullptr, BELOW_NORMAL_PRIORITY_CLASS},
-        {nullptr, L"parametry", nullptr, 0},
-        {nullptr, L"po_spusteni", nullptr, 1},
-        {nullptr, L"zapis_udalosti", nullptr, 8},
-        {L"soubor", L"vytv_jmena", nullptr, 0},
-        {L"soubor", L"jmeno", L"Pokus", 0},
-        {L"soubor", L"max_pocet_souboru", nullptr, 1234},
-        {L"soubor", L"parametry", nullptr, 1},
-        {nullptr, L"varovani_ticho", nullptr, 5},
+        {nullptr, L"po_spusteni", nullptr, 1}, {nullptr, L"zapis_udalosti", nullptr, 8},
+        {nullptr, L"varovani_ticho", nullptr, 5}, {L"soubor", L"vytv_jmena", nullptr, 0},
+        {L"soubor", L"jmeno", L"Pokus", 0}, {L"soubor", L"max_pocet_souboru", nullptr, 1234},
+        {L"soubor", L"parametry", nullptr, 1}, {L"prehravani", L"prehravac", nullptr, 0},
         {L"seznam_souboru", L"parametry", nullptr, 7 - 1 + 8},
         {L"smtp_ucet", L"email", L"odesilatel@example.com", 0},
-        {L"smtp_ucet", L"server", L"smtp.example.com", 0},
-        {L"smtp_ucet", L"heslo", L"tajne", 0},
-        {L"smtp_ucet", L"jmeno", L"tester", 0},  // untouched field as it was
-        {L"smtp_ucet", L"parametry", nullptr, 1},
-        {L"prehravani", L"prehravac", nullptr, 0},
+        {L"smtp_ucet", L"server", L"smtp.example.com", 0}, {L"smtp_ucet", L"heslo", L"tajne", 0},
+        {L"smtp_ucet", L"parametry", nullptr, 1}, {L"smtp_ucet", L"jmeno", L"tester", 0},  // untouched
     };
     for (const auto& z : zapsano) {
         if (z.text)
@@ -288,21 +282,18 @@ TEST_F(NastaveniTest, ChangesOnEveryPageAreNotWrittenAfterStornoAndReachTheRegis
             EXPECT_EQ(konf_.Dword(z.klic, z.nazev), z.cislo) << z.nazev;
     }
     const uint32_t akce[8] = {40008, 40011, 40009, 40009, 40002, 40009, 40002, 40013};
-    std::vector<BYTE> data = konf_.Binarni(nullptr, L"akce_ikona_hlavni");
-    ASSERT_EQ(data.size(), 32u);
-    EXPECT_EQ(std::memcmp(data.data(), akce, 32), 0);
-    std::vector<BYTE> hk = konf_.Binarni(L"horke_klavesy", L"40011");
+    EXPECT_TRUE(konf_.Drzi(nullptr, L"akce_ikona_hlavni", akce));
     const uint32_t klavesa[4] = {MOD_CONTROL | MOD_ALT, 'R', 40011, 20022};
-    ASSERT_EQ(hk.size(), 16u);
-    EXPECT_EQ(std::memcmp(hk.data(), klavesa, 16), 0);
+    EXPECT_TRUE(konf_.Drzi(L"horke_klavesy", L"40011", klavesa));
     ASSERT_NE(Klavesa(konf_.k, 40011), nullptr);
     EXPECT_EQ(Klavesa(konf_.k, 40011)->klavesa, static_cast<uint32_t>('R')) << "in the configuration after OK";
     EXPECT_TRUE(zpravy_.Zpravy().empty());
 }
 
-// The SMTP page imports an account of the shared list (smtp_ucty.rxml in the
-// folder its registry key names).
-TEST_F(NastaveniTest, SmtpPageImportsASharedAccount)
+// The SMTP page imports an account of the shared list (smtp_ucty.rxml in the folder its registry key
+// names). Every default hot-key entry has no key: storing "no key" is never refused; a key of another
+// entry is.
+TEST_F(NastaveniTest, SmtpPageImportsASharedAccountAndAKeyOfAnotherEntryIsRefused)
 {
     TestFolder slozka;
     PresmerovaniUloziste presmerovani(Uloziste::SmtpUcty, slozka.Path());
@@ -324,20 +315,8 @@ TEST_F(NastaveniTest, SmtpPageImportsASharedAccount)
     EXPECT_EQ(Text(s, IDC_SMTP_UCET_ID), L"login-a");
     Prikaz(s, IDC_SMTP_IMPORT, BN_CLICKED);
     EXPECT_EQ(Text(s, IDC_SMTP_EMAIL), L"a@example.com");
-    ASSERT_EQ(Zavrit(IDOK), IDOK);
-    for (auto [nazev, text] : {std::pair{L"email", L"a@example.com"}, {L"heslo", L"heslo-a"},
-                               {L"jmeno", L"Adéla"}, {L"id", L"login-a"}, {L"server", L"smtp.a.example.com"}})
-        EXPECT_EQ(konf_.Text(L"smtp_ucet", nazev), text);
-}
 
-// Hot keys --------------------------------------------------------------------------
-
-// Every default entry has no key: storing "no key" is never refused; a key
-// of another entry is.
-TEST_F(NastaveniTest, KeyOfAnotherEntryIsRefusedAndBothStay)
-{
-    Otevrit(IDD_NAST_HORKE_KLAVESY);
-    HWND s = NajitViditelnouStranku(dlg_);
+    s = VybratStranku(dlg_, IDD_NAST_HORKE_KLAVESY);
     ASSERT_TRUE(VybratHorkouKlavesu(s, 40008));
     NastavitHorkouKlavesu(s, 0, 0);
     Prikaz(s, IDC_HK_VYMAZAT, BN_CLICKED);
@@ -365,33 +344,23 @@ TEST_F(NastaveniTest, KeyOfAnotherEntryIsRefusedAndBothStay)
     NastavitHorkouKlavesu(s, 'Q', HOTKEYF_CONTROL | HOTKEYF_SHIFT);
     EXPECT_EQ(zpravy_.Zpravy().size(), 1u);
     ASSERT_EQ(Zavrit(IDOK), IDOK);
+    for (auto [nazev, text] : {std::pair{L"email", L"a@example.com"}, {L"heslo", L"heslo-a"},
+                               {L"jmeno", L"Adéla"}, {L"id", L"login-a"}, {L"server", L"smtp.a.example.com"}})
+        EXPECT_EQ(konf_.Text(L"smtp_ucet", nazev), text);
     EXPECT_EQ(Klavesa(konf_.k, 40001)->klavesa, static_cast<uint32_t>('Q'));
     EXPECT_EQ(Klavesa(konf_.k, 40001)->modifikatory, static_cast<uint32_t>(MOD_CONTROL | MOD_SHIFT));
     EXPECT_EQ(Klavesa(konf_.k, 40002)->modifikatory, static_cast<uint32_t>(MOD_ALT));
 }
 
-// File naming ------------------------------------------------------------------------
-
-// The name field serves numbering only. The maximum-files edit holding no
-// valid number at OK keeps the last accepted value (0 would make every
-// recording overwrite one file).
-TEST_F(NastaveniTest, NameFieldOnlyForNumberingAndMaximumKeepsTheLastAcceptedValue)
+// The maximum-files edit holding no valid number at OK keeps the last accepted value (0 would make
+// every recording overwrite one file).
+TEST_F(NastaveniTest, MaximumOfFilesKeepsTheLastAcceptedValue)
 {
     const std::pair<const wchar_t*, DWORD> pripady[] = {
         {L"", 500u}, {L"0", 500u}, {L"10000001", 500u}, {L"10000000", 10000000u}, {L"1", 1u}};
     for (const auto& [text, ulozeno] : pripady) {
         Otevrit(IDD_NAST_SOUBOR);
-        HWND s = NajitViditelnouStranku(dlg_);
-        if (!*text) {
-            EXPECT_EQ(VybranoVCombu(s, IDC_SOUBOR_ZPUSOB), 2);
-            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
-            ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 0));
-            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
-            EXPECT_TRUE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO_POPIS)));
-            ASSERT_TRUE(VybratVCombu(s, IDC_SOUBOR_ZPUSOB, 1));
-            EXPECT_FALSE(IsWindowEnabled(GetDlgItem(s, IDC_SOUBOR_JMENO)));
-        }
-        Napsat(s, IDC_SOUBOR_MAX, text);
+        Napsat(NajitViditelnouStranku(dlg_), IDC_SOUBOR_MAX, text);
         ASSERT_EQ(Zavrit(IDOK), IDOK);
         EXPECT_EQ(konf_.Dword(L"soubor", L"max_pocet_souboru"), ulozeno) << text;
     }

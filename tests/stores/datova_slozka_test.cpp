@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dlgs.h>
 #include <shlobj.h>
 
 #include <functional>
@@ -24,16 +25,14 @@ void Presmerovat(const wchar_t* klic, const wchar_t* hodnota, const std::wstring
                     static_cast<DWORD>((slozka.size() + 1) * sizeof(wchar_t)));
 }
 
-void SmazatKlice()
-{
-    for (Uloziste u : {Uloziste::FtpMista, Uloziste::SmtpUcty, Uloziste::Kontakty})
-        RegDeleteTreeW(HKEY_CURRENT_USER, Popis(u).klic);
-}
-
 class DatovaSlozka : public ::testing::Test {
 protected:
-    void SetUp() override { SmazatKlice(); }
-    void TearDown() override { SmazatKlice(); }
+    void SetUp() override { TearDown(); }
+    void TearDown() override
+    {
+        for (Uloziste u : {Uloziste::FtpMista, Uloziste::SmtpUcty, Uloziste::Kontakty})
+            RegDeleteTreeW(HKEY_CURRENT_USER, Popis(u).klic);
+    }
     ComScope com_;
     TestFolder slozka_;
     TestModul modul_;
@@ -95,7 +94,25 @@ TEST_F(DatovaSlozka, TheStoreLivesWhereItsRegistryValueSaysElseInTheUserFolder)
     EXPECT_EQ(cesta, slozka_.Path() + L"\\\\kontakty.rxml") << "the value is used unchanged";
 }
 
-TEST_F(DatovaSlozka, StoreLoadAndSaveFollowTheResolvedPath)
+// Runs `akce` while a thread answers the shell's file dialog it opens: `cesta` typed as the file name
+// and OK, or cancelled when `cesta` is empty.
+HRESULT SDialogem(const std::wstring& cesta, const std::function<HRESULT()>& akce)
+{
+    bool nalezen = false;
+    HRESULT hr = static_cast<HRESULT>(Ridit([&] { return static_cast<INT_PTR>(akce()); }, [&] {
+        HWND dialog = CekatNaDialog(L"", edt1);
+        if (!(nalezen = dialog != nullptr))
+            return;
+        Sleep(300);
+        Napsat(dialog, edt1, cesta);
+        Kliknout(dialog, cesta.empty() ? IDCANCEL : IDOK);
+        CekatNaZavreni(dialog);
+    }));
+    EXPECT_TRUE(nalezen) << "no file dialog";
+    return hr;
+}
+
+TEST_F(DatovaSlozka, LoadSaveBackupAndRestoreFollowTheResolvedPath)
 {
     struct Zaznam {
         std::wstring nazev;
@@ -124,43 +141,10 @@ TEST_F(DatovaSlozka, StoreLoadAndSaveFollowTheResolvedPath)
     // A folder that does not exist: the save fails and reports it.
     Presmerovat(L"Software\\Mirvak\\smtp_ucty", L"SlozkaData", slozka_.Path() + L"\\neni");
     EXPECT_LT(SaveStore(Uloziste::SmtpUcty, format, std::vector<Zaznam>{{L"c"}}), 0);
-}
 
-// Runs `akce` while a thread answers the shell's file dialog it opens: `cesta` typed into its
-// first edit and OK, or cancelled when `cesta` is empty.
-HRESULT SDialogem(const std::wstring& cesta, const std::function<HRESULT()>& akce)
-{
-    bool nalezen = false;
-    HRESULT hr = static_cast<HRESULT>(Ridit([&] { return static_cast<INT_PTR>(akce()); }, [&] {
-        HWND dialog = CekatNaDialog(), edit = nullptr;
-        if (!(nalezen = dialog != nullptr))
-            return;
-        Sleep(300);
-        EnumChildWindows(
-            dialog,
-            [](HWND okno, LPARAM l) -> BOOL {
-                wchar_t trida[32] = {};
-                GetClassNameW(okno, trida, 32);
-                if (lstrcmpiW(trida, L"Edit") == 0 && IsWindowVisible(okno)) {
-                    *reinterpret_cast<HWND*>(l) = okno;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&edit));
-        if (edit)
-            SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cesta.c_str()));
-        Kliknout(dialog, cesta.empty() ? IDCANCEL : IDOK);
-        CekatNaZavreni(dialog);
-    }));
-    EXPECT_TRUE(nalezen) << "no file dialog";
-    return hr;
-}
-
-TEST_F(DatovaSlozka, BackupAndRestoreRoundTrip)
-{
+    // Backup with no store file yet: the message, no dialog.
+    modul_.zpravy.clear();
     Presmerovat(L"Software\\Mirvak\\ftp_mista", L"SlozkaData", slozka_.Path());
-    // No store file yet: the message, no dialog.
     EXPECT_EQ(BackupStoreFile(nullptr, Uloziste::FtpMista), S_FALSE);
     ASSERT_EQ(modul_.zpravy.size(), 1u);
     EXPECT_NE(modul_.zpravy[0].text.find(L"Datový soubor nebyl nalezen"), std::wstring::npos);

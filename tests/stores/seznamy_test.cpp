@@ -41,16 +41,8 @@ struct SeznamovyDialog {
     std::function<std::vector<std::wstring>()> nacist;  // the names in the store
 };
 
-// The last message box shown after `pred` boxes, else "".
-std::wstring NovaZprava(const TestModul& modul, size_t pred)
-{
-    return modul.zpravy.size() > pred ? modul.zpravy.back().text : L"";
-}
-
-// Types `nazev` into the text-input dialog the add command opened. Then
-// either a refusal is shown, or the dialog titled `titulek` that holds
-// `prvek` opens, which `vyplnit` fills and OK closes. Returns the refusal
-// once the list dialog has its turn again.
+// Types `nazev` into the text-input dialog the add command opened. Then either a refusal is shown, or
+// the dialog `titulek` with `prvek` opens, which `vyplnit` fills and OK closes; the refusal or "".
 std::wstring Pridat(HWND dlg, const std::wstring& nazev, TestModul& modul, const std::wstring& titulek, int prvek,
                     const std::function<void(HWND)>& vyplnit = {})
 {
@@ -70,7 +62,7 @@ std::wstring Pridat(HWND dlg, const std::wstring& nazev, TestModul& modul, const
     }
     PockatNa([&] { return IsWindowEnabled(dlg) != FALSE; });
     Synchronizovat(dlg);
-    return NovaZprava(modul, pred);
+    return modul.NovaZprava(pred);
 }
 
 // The names a list loads, in its order.
@@ -101,9 +93,8 @@ std::vector<SeznamovyDialog> Dialogy()
                  L"Opravdu chcete odebrat toto FTP místo?\n\n127.0.0.1\nnovak", L"Alfa",
                  [](TestFolder&) {
                      FtpPlaceList l;
-                     FtpPlace m;
                      for (const wchar_t* n : {L"Beta", L"Alfa"})
-                         m.nazev = n, l.Append(m);
+                         l.Append({L"", n});
                      ASSERT_EQ(l.Save(), S_OK);
                  },
                  [] { return g_mista.Load(), DlgFtpMista(g_mista).DoModal(nullptr); },
@@ -157,12 +148,8 @@ std::vector<SeznamovyDialog> Dialogy()
                      g_konf = std::make_unique<TestKonfigurace>();
                      g_konf->k.slozka_data = slozka.Path();
                      RecordingProfileStore s(g_konf->k.registrovaCesta);
-                     for (const wchar_t* n : {L"Alfa", L"Beta"}) {
-                         RecordingProfile p;
-                         p.name = n;
-                         p.folder = slozka.Path();
-                         s.Append(p);
-                     }
+                     for (const wchar_t* n : {L"Alfa", L"Beta"})
+                         s.Append({n, {}, slozka.Path()});
                      ASSERT_EQ(s.Save(), S_OK);
                  },
                  [] {
@@ -217,7 +204,7 @@ TEST_P(SeznamoveDialogy, AddRefusesAHeldNameSelectsTheNewRemovesAfterTheQuestion
         size_t pred = modul.zpravy.size();
         // Sent: the question is answered without a loop of its own.
         SendMessageW(dlg, WM_COMMAND, MAKEWPARAM(d.odstranit, BN_CLICKED), 0);
-        EXPECT_EQ(NovaZprava(modul, pred), d.otazka);
+        EXPECT_EQ(modul.NovaZprava(pred), d.otazka);
         EXPECT_EQ(Serazene(Polozky(dlg, d.seznam)), dva);
         EXPECT_EQ(Vybrana(dlg, d.seznam), d.vybranyPoOdebrani);
         Kliknout(dlg, IDOK);
@@ -229,21 +216,27 @@ TEST_P(SeznamoveDialogy, AddRefusesAHeldNameSelectsTheNewRemovesAfterTheQuestion
 INSTANTIATE_TEST_SUITE_P(Ctyri, SeznamoveDialogy, ::testing::ValuesIn(Dialogy()),
                          [](const auto& info) { return std::string(info.param.jmeno); });
 
-} // namespace
-
-namespace {
-
-class Kontakty : public ::testing::Test {
-protected:
-    ComScope com_;
-    TestFolder slozka_;
-    TestModul modul_;
-    PresmerovaniUloziste presmerovani_{Uloziste::Kontakty, slozka_.Path()};
-};
-
-// Every field is stored under its element name, in alphabetical order.
-TEST_F(Kontakty, FieldsAreStoredAndNewNamesTakeTheSmallestFreeNumber)
+// Shows page `poradi` of the contact dialog and types `text` into its control `id`.
+void NapsatNaStrance(HWND kontakt, int poradi, int id, const wchar_t* text)
 {
+    HWND strom = GetDlgItem(kontakt, IDC_KONTAKT_STROM);
+    HTREEITEM h = TreeView_GetRoot(strom);
+    for (int i = 0; i < poradi && h; ++i)
+        h = TreeView_GetNextSibling(strom, h);
+    TreeView_SelectItem(strom, h);
+    for (HWND c = GetWindow(kontakt, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        if (IsWindowVisible(c) && GetDlgItem(c, id))
+            Napsat(c, id, text);
+}
+
+// Every field is stored under its element name, in alphabetical order; what is typed on each page of
+// the contact dialog is saved with the contact, and the picture page alone enables "Použít".
+TEST(Kontakty, FieldsAndTheContactDialogsPagesAreStoredAndNewNamesTakeTheSmallestFreeNumber)
+{
+    ComScope com;
+    TestFolder slozka;
+    TestModul modul;
+    PresmerovaniUloziste presmerovani{Uloziste::Kontakty, slozka.Path()};
     const std::pair<std::wstring Contact::*, const wchar_t*> pole[] = {
         {&Contact::nazev, L"Alfa"}, {&Contact::jmeno, L"Jan"}, {&Contact::prijmeni, L"Nov\u00e1k"},
         {&Contact::email, L"a@x.cz"}, {&Contact::telefon, L"777"}, {&Contact::adresa, L"Dlouh\u00e1 1\r\nPraha"},
@@ -259,7 +252,7 @@ TEST_F(Kontakty, FieldsAreStoredAndNewNamesTakeTheSmallestFreeNumber)
     ASSERT_EQ(znovu.Count(), 1);
     for (auto [clen, hodnota] : pole)
         EXPECT_EQ(znovu.At(0).*clen, hodnota);
-    const std::string b = ReadBytes(slozka_.File(L"kontakty.rxml"));
+    const std::string b = ReadBytes(slozka.File(L"kontakty.rxml"));
     EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(b.data()), b.size() / 2)
                   .rfind(L"<kontakt>\r\n <adresa>Dlouh\u00e1 1\r\nPraha</adresa>\r\n <email>a@x.cz</email>\r\n"
                          L" <icq>123</icq>\r\n <informace>", 0),
@@ -280,36 +273,13 @@ TEST_F(Kontakty, FieldsAreStoredAndNewNamesTakeTheSmallestFreeNumber)
     nove.Append(Contact{L"Nov\u00fd kontakt (2)"});
     nove.Append(Contact{L"Nov\u00fd kontakt (4)"});
     EXPECT_EQ(nove.NewName(), L"Nov\u00fd kontakt (3)");
-}
 
-void VybratStranku(HWND dlg, int poradi)
-{
-    HWND strom = GetDlgItem(dlg, IDC_KONTAKT_STROM);
-    HTREEITEM h = TreeView_GetRoot(strom);
-    for (int i = 0; i < poradi && h; ++i)
-        h = TreeView_GetNextSibling(strom, h);
-    TreeView_SelectItem(strom, h);
-}
-
-// The visible page of the contact dialog that holds control `id`.
-HWND Stranka(HWND dlg, int id)
-{
-    for (HWND c = GetWindow(dlg, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        if (IsWindowVisible(c) && GetDlgItem(c, id))
-            return c;
-    return nullptr;
-}
-
-// What is typed on each page is saved with the contact; the picture page
-// alone enables "Použít".
-TEST_F(Kontakty, TheContactDialogsPagesAreSaved)
-{
     ULONG_PTR gdiplus = 0;
     Gdiplus::GdiplusStartupInput vstup;
     Gdiplus::GdiplusStartup(&gdiplus, &vstup, nullptr);
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
-    ContactList seznam;
+    seznam = ContactList();
     seznam.Append(Contact{L"Alfa"});
     INT_PTR r = Ridit([&] { return SpustitDlgKontakty(nullptr, seznam); }, [&] {
         HWND dlg = CekatNaDialog(L"", IDC_KONTAKTY_SEZNAM);
@@ -317,12 +287,10 @@ TEST_F(Kontakty, TheContactDialogsPagesAreSaved)
         if (HWND kontakt = CekatNaDialog(L"Kontakt - ")) {
             EXPECT_EQ(Text(kontakt, IDC_KONTAKT_NAZEV), L"Nov\u00fd kontakt");
             Napsat(kontakt, IDC_KONTAKT_NAZEV, L"Cyril");
-            Napsat(Stranka(kontakt, IDC_KONTAKT_EMAIL), IDC_KONTAKT_EMAIL, L"cyril@x.cz");
-            VybratStranku(kontakt, 1);
+            NapsatNaStrance(kontakt, 0, IDC_KONTAKT_EMAIL, L"cyril@x.cz");
+            NapsatNaStrance(kontakt, 1, IDC_KONTAKT_ADRESA, L"Ulice 1\r\nBrno");
             EXPECT_EQ(Text(kontakt), L"Kontakt - Adresa");
-            Napsat(Stranka(kontakt, IDC_KONTAKT_ADRESA), IDC_KONTAKT_ADRESA, L"Ulice 1\r\nBrno");
-            VybratStranku(kontakt, 2);
-            Napsat(Stranka(kontakt, IDC_KONTAKT_INFORMACE), IDC_KONTAKT_INFORMACE, L"pozn\u00e1mka");
+            NapsatNaStrance(kontakt, 2, IDC_KONTAKT_INFORMACE, L"pozn\u00e1mka");
             Kliknout(kontakt, IDOK);
             CekatNaZavreni(kontakt);
             Synchronizovat(dlg);
@@ -330,8 +298,7 @@ TEST_F(Kontakty, TheContactDialogsPagesAreSaved)
         Vybrat(dlg, IDC_KONTAKTY_SEZNAM, 0);
         Kliknout(dlg, IDC_KONTAKTY_UPRAVIT);
         if (HWND kontakt = CekatNaDialog(L"Kontakt - ")) {
-            VybratStranku(kontakt, 3);
-            Napsat(Stranka(kontakt, IDC_KONTAKT_OBRAZEK), IDC_KONTAKT_OBRAZEK, L"C:\\neni.png");
+            NapsatNaStrance(kontakt, 3, IDC_KONTAKT_OBRAZEK, L"C:\\neni.png");
             // The page tells the dialog by a posted message: wait for it.
             HWND pouzit = GetDlgItem(kontakt, IDC_KONTAKT_POUZIT);
             EXPECT_TRUE(PockatNa([&] { return IsWindowEnabled(pouzit) != FALSE; }, 3000));
@@ -345,11 +312,10 @@ TEST_F(Kontakty, TheContactDialogsPagesAreSaved)
     ContactList ulozeny;
     ASSERT_EQ(ulozeny.Load(), S_OK);
     ASSERT_EQ(ulozeny.Count(), 2);
+    const Contact& c = ulozeny.At(1);
     EXPECT_EQ(ulozeny.At(0).soubor_obrazek, L"C:\\neni.png");
-    EXPECT_EQ(ulozeny.At(1).nazev, L"Cyril");
-    EXPECT_EQ(ulozeny.At(1).email, L"cyril@x.cz");
-    EXPECT_EQ(ulozeny.At(1).adresa, L"Ulice 1\r\nBrno");
-    EXPECT_EQ(ulozeny.At(1).informace, L"pozn\u00e1mka");
+    EXPECT_EQ(c.nazev + L"|" + c.email + L"|" + c.adresa + L"|" + c.informace,
+              L"Cyril|cyril@x.cz|Ulice 1\r\nBrno|pozn\u00e1mka");
 }
 
 } // namespace
