@@ -1,6 +1,6 @@
-// The encoding profile (the seven system profiles, .prx files with their edge cases, the video
-// header), and recordings through AudioRecorder from the microphone of record_test.sh, which
-// plays sound into it and judges the files with ffprobe/ffmpeg (disabled in the plain run).
+// The encoding profile (the seven system profiles, .prx files with their edge cases, the video header), and
+// recordings through AudioRecorder from the microphone of record_test.sh, which plays sound into it and
+// judges the files with ffprobe/ffmpeg (disabled in the plain run).
 #include "harness/Servery.h"
 #include "harness/TestFolder.h"
 #include "recording/AudioCaptureDeviceList.h"
@@ -68,9 +68,9 @@ TEST_F(ProfilTest, EverySystemProfileLoadsWithItsAudioStream)
     EXPECT_EQ(p.audioBitrate, 0u);
 }
 
-// A .prx file loads with or without a byte-order mark, at an odd size (the half character is
-// terminated) and up to 1 MiB; a refused file leaves nothing loaded, a path that is no file
-// is refused before the loaded profile is dropped. The file is never held open afterwards.
+// A .prx file loads with or without a byte-order mark, at an odd size (the half character is terminated) and
+// up to 1 MiB; a refused file leaves nothing loaded, a path that is no file is refused before the loaded
+// profile is dropped. The file is never held open afterwards.
 TEST_F(ProfilTest, PrxFilesLoadOrAreRefused)
 {
     constexpr HRESULT kChyba = E_UNEXPECTED;  // any failure
@@ -138,7 +138,6 @@ TEST_F(ProfilTest, RecorderRefusesBadProfilesAndDevices)
     EXPECT_EQ(r.LoadCustomProfile(dobry), S_OK);
     EXPECT_EQ(r.CustomProfileFile(), dobry);
     EXPECT_EQ(r.Profile().audioBitrate, 32024u);
-
     const std::wstring soubor = dir_.File(L"nic.wma");
     const std::pair<AudioCaptureDevice, HRESULT> zarizeni[] = {
         {{L"Zařízení, které neexistuje", L"popis", L""}, E_FAIL}, {{}, E_INVALIDARG}};
@@ -169,9 +168,7 @@ TEST(VideoHlavicka, ReadOnlyWhenTypeSizeAndPointerFit)
     EXPECT_EQ(std::make_tuple(f.width, f.height, f.bitrate, f.frameRate), std::make_tuple(384, 216, 114000u, 20u));
     ASSERT_TRUE(ReadVideoStreamFacts(VideoTyp(320, 240, 1, 0), f));
     EXPECT_EQ(f.frameRate, 0u);
-
-    // Another type, a format block too short, missing, claimed larger than
-    // the buffer or outside it, and a buffer too short for the structure.
+    // Another type, a format block too short, missing, larger than the buffer or outside it; a short buffer.
     static VIDEOINFOHEADER jinde{};
     const std::function<void(WM_MEDIA_TYPE*)> vady[] = {
         [](WM_MEDIA_TYPE* t) { t->formattype = FORMAT_WaveFormatEx; },
@@ -222,8 +219,7 @@ void Nahrat(AudioRecorder& r, const std::wstring& jmeno, DWORD ms, const char* s
     QueryPerformanceCounter(&ts);
     ASSERT_EQ(r.Start(soubor), S_OK) << Narrow(jmeno);
     ASSERT_TRUE(r.IsRecording());
-    // Start does not wait for the device's first sound (seconds under Wine):
-    // the file's time begins with it, and so does the wall clock here.
+    // The file's time begins with the first sound (seconds after Start under Wine); so does the clock.
     for (int i = 0; i < 500 && !r.SoundArrived(); ++i) {
         ASSERT_EQ(r.TakeFailure(), S_OK) << Narrow(jmeno);
         Sleep(10);
@@ -261,9 +257,8 @@ protected:
 
 } // namespace
 
-// 5 s of speech through Start/Stop; then every offered system profile and a .prx one record with
-// their own parameters; a failing step leaves the recorder idle, holding no file, and the next
-// Start works.
+// 5 s of speech through Start/Stop; then every offered system profile and a .prx one record with their own
+// parameters; a failing step leaves the recorder idle, holding no file, and the next Start works.
 TEST_F(Mikrofon, DISABLED_SpeechEveryProfileAndStartsAfterFailures)
 {
     ASSERT_EQ(r_.Profile().LoadById(media::WMProfile_V80_64StereoAudio), S_OK);
@@ -273,7 +268,6 @@ TEST_F(Mikrofon, DISABLED_SpeechEveryProfileAndStartsAfterFailures)
         ASSERT_EQ(r_.Profile().LoadById(media::ToGuid(zaznam.id)), S_OK);
         Nahrat(r_, L"profil" + std::to_wstring(++i) + L".wma", 1200, "profiles.txt", zaznam);
     }
-
     // No profile loaded: refused before the writer is configured with none.
     r_.Profile().Clear();
     const std::wstring bezProfilu = Vystup() + L"\\bez_profilu.wma";
@@ -286,8 +280,7 @@ TEST_F(Mikrofon, DISABLED_SpeechEveryProfileAndStartsAfterFailures)
     EXPECT_NE(r_.Start(nikam), S_OK);
     EXPECT_FALSE(r_.IsRecording());
     EXPECT_FALSE(Existuje(nikam));
-    // The device stays usable: the next starts record, and a start while
-    // recording first completes the running file.
+    // The device stays usable; a start while recording first completes the running file.
     const std::wstring prvni = Vystup() + L"\\po_chybe1.wma";
     ASSERT_EQ(r_.Start(prvni), S_OK);
     Sleep(800);
@@ -297,16 +290,14 @@ TEST_F(Mikrofon, DISABLED_SpeechEveryProfileAndStartsAfterFailures)
     Sleep(800);
     EXPECT_EQ(r_.Stop(), S_OK);
     EXPECT_EQ(r_.Stop(), S_OK);  // a second stop has nothing to do
-
     const std::wstring prxSoubor = Vystup() + L"\\vlastni.prx";
     WriteBytes(prxSoubor, Bajty(kPrx, true));
     ASSERT_EQ(r_.LoadCustomProfile(prxSoubor), S_OK);
     Nahrat(r_, L"vlastni.wma", 1200, "profiles.txt", {{}, u"", u"", 32024, 22050, 2});
 }
 
-// Two devices: each name binds its own device, not merely the first one.
-// (Wine lists devices by name, so it cannot show two of one name; the
-// numbering and the choice by suffix are tested on lists of the test's own.)
+// Two devices: each name binds its own device, not merely the first one. (Wine lists devices by name, so it
+// cannot show two of one name; the numbering and the choice by suffix are tested on lists of the test's own.)
 TEST_F(Mikrofon, DISABLED_EachDeviceIsBoundByItsName)
 {
     std::string jmena;
