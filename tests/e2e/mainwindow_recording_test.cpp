@@ -21,17 +21,12 @@ namespace {
 
 constexpr wchar_t kZaznamPrefix[] = L"Probíhá záznam do souboru ";
 
-// The wrapper's output folder (its files are judged by ffprobe afterwards); empty in the run without the
-// microphone.
+// The wrapper's output folder, judged by ffprobe afterwards; empty in the run without the microphone.
 std::wstring Vystup() { return _wgetenv(L"TONBAR_E2E_OUT") ? _wgetenv(L"TONBAR_E2E_OUT") : L""; }
 
 class Okno : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SmazatKonfiguraci();
-        mikrofon_ = !Vystup().empty();
-    }
+    void SetUp() override { SmazatKonfiguraci(); }
     void TearDown() override { SmazatKonfiguraci(); }
     // Recordings go to `slozka` (created), which the list also shows.
     static std::wstring Slozka(const std::wstring& slozka)
@@ -82,11 +77,10 @@ protected:
         povel(40013);
         return PockatNa([&] { return !Nahrava(okno); }, 20000) ? soubor : std::wstring();
     }
-    bool mikrofon_ = false;
 };
 
 #define VYZADUJE_MIKROFON()                                                                   \
-    if (!mikrofon_)                                                                           \
+    if (Vystup().empty())                                                                     \
     GTEST_SKIP() << "needs the virtual microphone of tests/recording/record_test.sh"
 
 TEST_F(Okno, RecordsIntoTheListedFolderPlaysItAndWritesBothEvents)
@@ -156,7 +150,7 @@ TEST_F(Okno, StartsHiddenAndRecordingAndClosingKeepsACompleteFile)
 
 TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
 {
-    if (mikrofon_)
+    if (!Vystup().empty())
         GTEST_SKIP() << "runs once, in the run without the microphone";
     // Each modal dialog of the main window and its answer: the rename and the delete are confirmed and made
     // whole before the program closes; the rest are cancelled and change nothing.

@@ -37,14 +37,9 @@ TEST(ZavreniBehemPrace, EmailFtpUploadAndUpdateCheckOnStallingServers)
     ASSERT_TRUE(ZapsatText(L"smtp_ucet", L"server", L"127.0.0.1"));
     ASSERT_TRUE(ZapsatText(L"email\\prijemci", L"email", L"eva@example.cz"));
     PresmerovaniUloziste presmerovani(Uloziste::FtpMista, uloziste.Path());
-    FtpPlace misto;
-    misto.nazev = L"Pomalý server";
-    misto.server = L"127.0.0.1";
-    misto.uzivatel = server.uzivatel;
-    misto.heslo = server.heslo;
-    misto.pasivni_rezim = true;
     FtpPlaceList mista;
-    mista.Append(misto);
+    mista.Append({.heslo = server.heslo, .nazev = L"Pomalý server", .pasivni_rezim = true, .server = L"127.0.0.1",
+                  .uzivatel = server.uzivatel});
     ASSERT_EQ(mista.Save(), S_OK);
     const std::wstring naServeru = server.Cesta(L"zaznam.wma");
     DeleteFileW(naServeru.c_str());
