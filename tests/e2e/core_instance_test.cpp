@@ -4,11 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using tonbar::test::ObsahujeUdalost;
-using tonbar::test::PockatNa;
-using tonbar::test::TonbarProces;
-using tonbar::test::ZapsatDword;
-using tonbar::test::Zprava;
+using namespace tonbar::test;
 
 namespace {
 
@@ -23,8 +19,8 @@ bool Udalost(const TonbarProces& p, const wchar_t* text)
 
 class Instance : public ::testing::Test {
 protected:
-    void SetUp() override { tonbar::test::SmazatKonfiguraci(); }
-    void TearDown() override { tonbar::test::SmazatKonfiguraci(); }
+    void SetUp() override { SmazatKonfiguraci(); }
+    void TearDown() override { SmazatKonfiguraci(); }
 };
 
 // The priority and the event bits are read at start. Bit 2 writes the start event (after the window's
@@ -81,7 +77,7 @@ TEST_F(Instance, AFailedPriorityIsReportedOnceAtStartAndOnceByTheSettings)
         for (std::optional<Zprava> box; n < 4 && (box = p.CekatNaZpravu(n == 0 ? 20000 : 3000)); ++n) {
             EXPECT_EQ(box->text, kChybaPriority);
             EXPECT_TRUE(TonbarProces::StisknoutTlacitko(box->okno, IDOK));
-            tonbar::test::CekatNaZavreni(box->okno, 5000);
+            CekatNaZavreni(box->okno, 5000);
         }
         return n;
     };

@@ -46,6 +46,27 @@ protected:
     Aplikace a_;
 };
 
+// Answers the rename dialog with `odpovedi` in turn ("" or none left: cancel) and notes how it was asked;
+// `behem` is what the dialog's message loop dispatches while it is open.
+struct Zadani {
+    std::deque<std::wstring> odpovedi;
+    std::vector<std::tuple<std::wstring, const wchar_t*, bool, int>> dotazy;
+    std::function<void()> behem = [] {};
+    ZadaniTextu Funkce()
+    {
+        return [this](std::wstring& text, const wchar_t* popis, bool vybrat, int max) {
+            dotazy.emplace_back(text, popis, vybrat, max);
+            behem();
+            const std::wstring odpoved = odpovedi.empty() ? L"" : odpovedi.front();
+            if (!odpovedi.empty())
+                odpovedi.pop_front();
+            if (!odpoved.empty())
+                text = odpoved;
+            return odpoved.empty() ? 1 : 0;
+        };
+    }
+};
+
 using Jmena = std::vector<std::wstring>;
 
 } // namespace
@@ -80,8 +101,9 @@ TEST_F(NazevTest, NamesFollowTheModeTheWidthAndTheClock)
         g_pevnyCas = p.cas;
         EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), p.jmeno ? S_OK : E_INVALIDARG);
         // The numbered names stay in the data folder.
-        if (p.jmeno)
+        if (p.jmeno) {
             EXPECT_EQ(a_.souborZaznamu, (p.rezim ? L"D:\\Nahravky" : dir_.Path()) + L"\\" + p.jmeno);
+        }
         EXPECT_EQ(a_.cisloZaznamu, p.potom);
     }
     g_pevnyCas = hodiny;
@@ -158,31 +180,6 @@ TEST(NazevSouboru, RenameNamesMayNotLeaveTheFolder)
     EXPECT_EQ(CestaVeSlozce(L"C:\\Nahravky\\stary.wma", std::wstring(760, L'n'), cesta), E_INVALIDARG);
     EXPECT_EQ(cesta, L"C:\\Nahravky\\novy.wma");
 }
-
-namespace {
-
-// Answers the rename dialog with `odpovedi` in turn ("" or none left: cancel) and notes how it was asked;
-// `behem` is what the dialog's message loop dispatches while it is open.
-struct Zadani {
-    std::deque<std::wstring> odpovedi;
-    std::vector<std::tuple<std::wstring, const wchar_t*, bool, int>> dotazy;
-    std::function<void()> behem = [] {};
-    ZadaniTextu Funkce()
-    {
-        return [this](std::wstring& text, const wchar_t* popis, bool vybrat, int max) {
-            dotazy.emplace_back(text, popis, vybrat, max);
-            behem();
-            const std::wstring odpoved = odpovedi.empty() ? L"" : odpovedi.front();
-            if (!odpovedi.empty())
-                odpovedi.pop_front();
-            if (!odpoved.empty())
-                text = odpoved;
-            return odpoved.empty() ? 1 : 0;
-        };
-    }
-};
-
-} // namespace
 
 TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
 {

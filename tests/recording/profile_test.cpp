@@ -48,6 +48,81 @@ protected:
     TestFolder dir_;
 };
 
+// A WM_MEDIA_TYPE buffer as GetMediaType fills it: the structure, then the format block it points to.
+std::vector<BYTE> VideoTyp(LONG w, LONG h, DWORD bitrate, LONGLONG avg)
+{
+    std::vector<BYTE> b(sizeof(WM_MEDIA_TYPE) + sizeof(VIDEOINFOHEADER), 0);
+    BYTE* format = b.data() + sizeof(WM_MEDIA_TYPE);
+    *reinterpret_cast<WM_MEDIA_TYPE*>(b.data()) = {MEDIATYPE_Video, {}, FALSE, FALSE, 0, FORMAT_VideoInfo, nullptr,
+                                                   sizeof(VIDEOINFOHEADER), format};
+    *reinterpret_cast<VIDEOINFOHEADER*>(format) = {{}, {}, bitrate, 0, avg, {0, w, h}};
+    return b;
+}
+
+std::wstring Vystup() { return Prostredi(L"TONBAR_RECORD_DIR"); }
+
+int Najit(const AudioCaptureDeviceList& seznam, const wchar_t* jmeno)
+{
+    for (int i = 0; i < seznam.Count(); ++i)
+        if (seznam.At(i).friendlyName == jmeno)
+            return i;
+    return -1;
+}
+
+double Sekundy(const LARGE_INTEGER& a, const LARGE_INTEGER& b)
+{
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
+}
+
+// Records `ms` milliseconds into `jmeno` and appends "file rate channels bitrate seconds" (the profile's
+// parameters, the wall clock) to `seznamFakt`, for the script to judge the file by.
+void Nahrat(AudioRecorder& r, const std::wstring& jmeno, DWORD ms, const char* seznamFakt,
+            const media::AudioProfile& ocekavany = *media::FindSystemAudioProfile(
+                media::FromGuid(media::WMProfile_V80_64StereoAudio)))
+{
+    const std::wstring soubor = Vystup() + L"\\" + jmeno;
+    LARGE_INTEGER t0, t1, t2, ts;
+    QueryPerformanceCounter(&ts);
+    ASSERT_EQ(r.Start(soubor), S_OK) << Narrow(jmeno);
+    ASSERT_TRUE(r.IsRecording());
+    // The file's time begins with the first sound (seconds after Start under Wine); so does the clock.
+    for (int i = 0; i < 500 && !r.SoundArrived(); ++i) {
+        ASSERT_EQ(r.TakeFailure(), S_OK) << Narrow(jmeno);
+        Sleep(10);
+    }
+    ASSERT_TRUE(r.SoundArrived()) << "no sound within 5 s: " << Narrow(jmeno);
+    QueryPerformanceCounter(&t0);
+    Sleep(ms);
+    QueryPerformanceCounter(&t1);
+    ASSERT_EQ(r.Stop(), S_OK);
+    QueryPerformanceCounter(&t2);
+    printf("%s: Start to the first sound %.3f s, Stop %.3f s\n", Narrow(jmeno).c_str(), Sekundy(ts, t0),
+           Sekundy(t1, t2));
+    EXPECT_FALSE(r.IsRecording());
+    EXPECT_TRUE(NotHeldOpen(soubor)) << "the writer still holds " << Narrow(jmeno);
+    std::ofstream((Vystup() + L"\\" + Widen(seznamFakt)).c_str(), std::ios::app)
+        << Narrow(jmeno) << ' ' << ocekavany.sampleRate << ' ' << ocekavany.channels << ' ' << ocekavany.bitRate
+        << ' ' << Sekundy(t0, t1) << '\n';
+}
+
+class Mikrofon : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(Vystup().empty()) << "TONBAR_RECORD_DIR is not set";
+        ASSERT_EQ(seznam_.Enumerate(), S_OK);
+        mic_ = Najit(seznam_, L"Monitor of Mikrofon");
+        ASSERT_GE(mic_, 0) << "no \"Monitor of Mikrofon\": is the PulseAudio server running?";
+        r_.SetDevice(seznam_.At(mic_));
+    }
+    ComScope com_;
+    AudioCaptureDeviceList seznam_;
+    int mic_ = -1;
+    AudioRecorder r_;
+};
+
 } // namespace
 
 TEST_F(ProfilTest, EverySystemProfileLoadsWithItsAudioStream)
@@ -150,17 +225,6 @@ TEST_F(ProfilTest, RecorderRefusesBadProfilesAndDevices)
     EXPECT_EQ(r.Stop(), S_OK);
 }
 
-// A WM_MEDIA_TYPE buffer as GetMediaType fills it: the structure, then the format block it points to.
-static std::vector<BYTE> VideoTyp(LONG w, LONG h, DWORD bitrate, LONGLONG avg)
-{
-    std::vector<BYTE> b(sizeof(WM_MEDIA_TYPE) + sizeof(VIDEOINFOHEADER), 0);
-    BYTE* format = b.data() + sizeof(WM_MEDIA_TYPE);
-    *reinterpret_cast<WM_MEDIA_TYPE*>(b.data()) = {MEDIATYPE_Video, {}, FALSE, FALSE, 0, FORMAT_VideoInfo, nullptr,
-                                                   sizeof(VIDEOINFOHEADER), format};
-    *reinterpret_cast<VIDEOINFOHEADER*>(format) = {{}, {}, bitrate, 0, avg, {0, w, h}};
-    return b;
-}
-
 TEST(VideoHlavicka, ReadOnlyWhenTypeSizeAndPointerFit)
 {
     VideoStreamFacts f;
@@ -188,74 +252,6 @@ TEST(VideoHlavicka, ReadOnlyWhenTypeSizeAndPointerFit)
     EXPECT_FALSE(ReadVideoStreamFacts(std::vector<BYTE>(sizeof(WM_MEDIA_TYPE) - 1, 0), nic));
     EXPECT_EQ(std::make_pair(nic.width, nic.frameRate), std::make_pair(-1, 0u));
 }
-
-namespace {
-
-std::wstring Vystup() { return Prostredi(L"TONBAR_RECORD_DIR"); }
-
-int Najit(const AudioCaptureDeviceList& seznam, const wchar_t* jmeno)
-{
-    for (int i = 0; i < seznam.Count(); ++i)
-        if (seznam.At(i).friendlyName == jmeno)
-            return i;
-    return -1;
-}
-
-double Sekundy(const LARGE_INTEGER& a, const LARGE_INTEGER& b)
-{
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
-
-// Records `ms` milliseconds into `jmeno` and appends "file rate channels bitrate seconds" (the profile's
-// parameters, the wall clock) to `seznamFakt`, for the script to judge the file by.
-void Nahrat(AudioRecorder& r, const std::wstring& jmeno, DWORD ms, const char* seznamFakt,
-            const media::AudioProfile& ocekavany = *media::FindSystemAudioProfile(
-                media::FromGuid(media::WMProfile_V80_64StereoAudio)))
-{
-    const std::wstring soubor = Vystup() + L"\\" + jmeno;
-    LARGE_INTEGER t0, t1, t2, ts;
-    QueryPerformanceCounter(&ts);
-    ASSERT_EQ(r.Start(soubor), S_OK) << Narrow(jmeno);
-    ASSERT_TRUE(r.IsRecording());
-    // The file's time begins with the first sound (seconds after Start under Wine); so does the clock.
-    for (int i = 0; i < 500 && !r.SoundArrived(); ++i) {
-        ASSERT_EQ(r.TakeFailure(), S_OK) << Narrow(jmeno);
-        Sleep(10);
-    }
-    ASSERT_TRUE(r.SoundArrived()) << "no sound within 5 s: " << Narrow(jmeno);
-    QueryPerformanceCounter(&t0);
-    Sleep(ms);
-    QueryPerformanceCounter(&t1);
-    ASSERT_EQ(r.Stop(), S_OK);
-    QueryPerformanceCounter(&t2);
-    printf("%s: Start to the first sound %.3f s, Stop %.3f s\n", Narrow(jmeno).c_str(), Sekundy(ts, t0),
-           Sekundy(t1, t2));
-    EXPECT_FALSE(r.IsRecording());
-    EXPECT_TRUE(NotHeldOpen(soubor)) << "the writer still holds " << Narrow(jmeno);
-    std::ofstream((Vystup() + L"\\" + Widen(seznamFakt)).c_str(), std::ios::app)
-        << Narrow(jmeno) << ' ' << ocekavany.sampleRate << ' ' << ocekavany.channels << ' ' << ocekavany.bitRate
-        << ' ' << Sekundy(t0, t1) << '\n';
-}
-
-class Mikrofon : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(Vystup().empty()) << "TONBAR_RECORD_DIR is not set";
-        ASSERT_EQ(seznam_.Enumerate(), S_OK);
-        mic_ = Najit(seznam_, L"Monitor of Mikrofon");
-        ASSERT_GE(mic_, 0) << "no \"Monitor of Mikrofon\": is the PulseAudio server running?";
-        r_.SetDevice(seznam_.At(mic_));
-    }
-    ComScope com_;
-    AudioCaptureDeviceList seznam_;
-    int mic_ = -1;
-    AudioRecorder r_;
-};
-
-} // namespace
 
 // 5 s of speech through Start/Stop; then every offered system profile and a .prx one record with their own
 // parameters; a failing step leaves the recorder idle, holding no file, and the next Start works.
