@@ -38,8 +38,8 @@ TEST(ZavreniBehemPrace, EmailFtpUploadAndUpdateCheckOnStallingServers)
     ASSERT_TRUE(ZapsatText(L"email\\prijemci", L"email", L"eva@example.cz"));
     PresmerovaniUloziste presmerovani(Uloziste::FtpMista, uloziste.Path());
     FtpPlaceList mista;
-    mista.Append({.heslo = server.heslo, .nazev = L"Pomalý server", .pasivni_rezim = true, .server = L"127.0.0.1",
-                  .uzivatel = server.uzivatel});
+    mista.Append({.heslo = server.heslo, .nazev = L"Pomalý server", .pasivni_rezim = true,
+                  .server = L"127.0.0.1", .uzivatel = server.uzivatel});
     ASSERT_EQ(mista.Save(), S_OK);
     const std::wstring naServeru = server.Cesta(L"zaznam.wma");
     DeleteFileW(naServeru.c_str());
