@@ -4,11 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using tonbar::test::ObsahujeUdalost;
-using tonbar::test::PockatNa;
-using tonbar::test::TonbarProces;
-using tonbar::test::ZapsatDword;
-using tonbar::test::Zprava;
+using namespace tonbar::test;
 
 namespace {
 
@@ -23,13 +19,13 @@ bool Udalost(const TonbarProces& p, const wchar_t* text)
 
 class Instance : public ::testing::Test {
 protected:
-    void SetUp() override { tonbar::test::SmazatKonfiguraci(); }
-    void TearDown() override { tonbar::test::SmazatKonfiguraci(); }
+    void SetUp() override { SmazatKonfiguraci(); }
+    void TearDown() override { SmazatKonfiguraci(); }
 };
 
-// The priority and the event bits are read at start. Bit 2 writes the start event (after the
-// window's start-up message) and, without 4, no end event; a second instance started with bit 4
-// shows a box, exits with 1 and writes its end event, and the first runs on unchanged.
+// The priority and the event bits are read at start. Bit 2 writes the start event (after the window's
+// start-up message) and, without 4, no end event; a second instance started with bit 4 shows a box, exits
+// with 1 and writes its end event, and the first runs on unchanged.
 TEST_F(Instance, SecondInstanceExitsWithOneAndTheEventBitsAndPriorityApply)
 {
     ASSERT_TRUE(ZapsatDword(nullptr, L"process_priority", BELOW_NORMAL_PRIORITY_CLASS));
@@ -38,8 +34,7 @@ TEST_F(Instance, SecondInstanceExitsWithOneAndTheEventBitsAndPriorityApply)
     ASSERT_TRUE(prvni.Spustit(L"+eventlog"));
     HWND okno = prvni.CekatNaHlavniOkno();
     ASSERT_NE(okno, nullptr);
-    // The window answers once its start-up actions are done (seconds on a
-    // loaded machine); until then the title cannot be read from here.
+    // The title can be read once the start-up actions are done (seconds on a loaded machine).
     std::wstring titulek;
     ASSERT_TRUE(PockatNa([&] { return !(titulek = TonbarProces::TextOkna(okno)).empty(); }, 30000));
     EXPECT_TRUE(PockatNa([&] { return Udalost(prvni, kUdalostSpusteni); })) << prvni.ChybovyVystup();
@@ -49,7 +44,6 @@ TEST_F(Instance, SecondInstanceExitsWithOneAndTheEventBitsAndPriorityApply)
     PockatNa([&] { return (trida = GetPriorityClass(h)) == BELOW_NORMAL_PRIORITY_CLASS; }, 5000);
     CloseHandle(h);
     EXPECT_EQ(trida, static_cast<DWORD>(BELOW_NORMAL_PRIORITY_CLASS));
-
     ASSERT_TRUE(ZapsatDword(nullptr, L"zapis_udalosti", 4));
     TonbarProces druha;
     ASSERT_TRUE(druha.Spustit(L"+eventlog"));
@@ -62,7 +56,6 @@ TEST_F(Instance, SecondInstanceExitsWithOneAndTheEventBitsAndPriorityApply)
     ASSERT_TRUE(TonbarProces::StisknoutTlacitko(zprava->okno, IDOK));
     EXPECT_EQ(druha.CekatNaKonec().value_or(999), 1u);
     EXPECT_TRUE(Udalost(druha, kUdalostUkonceni)) << druha.ChybovyVystup();
-
     EXPECT_TRUE(prvni.Bezi());
     EXPECT_EQ(TonbarProces::TextOkna(okno), titulek);
     ASSERT_TRUE(prvni.Zavrit());
@@ -70,8 +63,8 @@ TEST_F(Instance, SecondInstanceExitsWithOneAndTheEventBitsAndPriorityApply)
     EXPECT_FALSE(Udalost(prvni, kUdalostUkonceni));
 }
 
-// A value that is no priority class: the error box, and the program runs on; OK in the settings
-// applies the (still invalid) priority once: one box. Bit 1 writes neither event.
+// A value that is no priority class: the error box, and the program runs on; OK in the settings applies the
+// (still invalid) priority once: one box. Bit 1 writes neither event.
 TEST_F(Instance, AFailedPriorityIsReportedOnceAtStartAndOnceByTheSettings)
 {
     ASSERT_TRUE(ZapsatDword(nullptr, L"process_priority", 12345));
@@ -84,7 +77,7 @@ TEST_F(Instance, AFailedPriorityIsReportedOnceAtStartAndOnceByTheSettings)
         for (std::optional<Zprava> box; n < 4 && (box = p.CekatNaZpravu(n == 0 ? 20000 : 3000)); ++n) {
             EXPECT_EQ(box->text, kChybaPriority);
             EXPECT_TRUE(TonbarProces::StisknoutTlacitko(box->okno, IDOK));
-            tonbar::test::CekatNaZavreni(box->okno, 5000);
+            CekatNaZavreni(box->okno, 5000);
         }
         return n;
     };

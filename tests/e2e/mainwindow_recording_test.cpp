@@ -1,8 +1,6 @@
-// The real Tonbar.exe records, lists and plays, driven through its windows with the virtual
-// microphone of tests/recording/record_test.sh, which judges every file left in TONBAR_E2E_OUT
-// (the recording tests skip without it). Closing under a modal dialog runs only without it.
-// Then the recording control with the real recorder in this process: what the notification-area
-// icon says while a recording runs and after it, and the name chosen meanwhile.
+// The real Tonbar.exe records, lists and plays with the virtual microphone of record_test.sh, which judges
+// the files left in TONBAR_E2E_OUT; closing under each modal dialog runs in the plain run. Then the recording
+// control in process with the real recorder and notification-area icon.
 #include "app/Aplikace.h"
 #include "app/Konfigurace.h"
 #include "harness/Dialogy.h"
@@ -23,19 +21,13 @@ namespace {
 
 constexpr wchar_t kZaznamPrefix[] = L"Probíhá záznam do souboru ";
 
-// The wrapper's output folder (its files are judged by ffprobe afterwards);
-// empty in the run without the microphone.
+// The wrapper's output folder, judged by ffprobe afterwards; empty in the run without the microphone.
 std::wstring Vystup() { return _wgetenv(L"TONBAR_E2E_OUT") ? _wgetenv(L"TONBAR_E2E_OUT") : L""; }
 
 class Okno : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        SmazatKonfiguraci();
-        mikrofon_ = !Vystup().empty();
-    }
+    void SetUp() override { SmazatKonfiguraci(); }
     void TearDown() override { SmazatKonfiguraci(); }
-
     // Recordings go to `slozka` (created), which the list also shows.
     static std::wstring Slozka(const std::wstring& slozka)
     {
@@ -44,25 +36,29 @@ protected:
         EXPECT_TRUE(ZapsatText(L"seznam_souboru", L"slozka", slozka));
         return slozka;
     }
-    static HWND Status(HWND okno) { return Potomek(okno, STATUSCLASSNAMEW); }
-    static HWND Seznam(HWND okno) { return Potomek(okno, L"ListViewObsahSlozky"); }
-    static std::wstring TextStavu(HWND okno) { return TextCastiStatusu(Status(okno), 1); }
+    static std::wstring TextStavu(HWND okno, int cast = 1)
+    {
+        return TextCastiStatusu(Potomek(okno, STATUSCLASSNAMEW), cast);
+    }
+    static std::vector<std::wstring> Polozky(HWND okno)
+    {
+        return PolozkySeznamu(Potomek(okno, L"ListViewObsahSlozky"));
+    }
     static bool Nahrava(HWND okno) { return !NahravanySoubor(okno).empty(); }
     static std::wstring NahravanySoubor(HWND okno)
     {
         std::wstring t = TextStavu(okno);
         return t.rfind(kZaznamPrefix, 0) == 0 ? t.substr(wcslen(kZaznamPrefix)) : std::wstring();
     }
-    // Sound reaches the file: the level part reads decibels (the start does
-    // not wait for the device's first sound, which Wine delivers late).
+    // Sound reaches the file: the level part reads decibels (Wine delivers the first sound late).
     static bool Zni(HWND okno)
     {
-        std::wstring t = TextCastiStatusu(Status(okno), 2);
+        std::wstring t = TextStavu(okno, 2);
         return t.size() > 3 && t.compare(t.size() - 3, 3, L" dB") == 0;
     }
     static void PoslatPrikaz(HWND okno, WORD id) { PostMessageW(okno, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
-    // One recording of `ms` milliseconds, by the commands or by the hot key
-    // Ctrl+Alt+R pressed through the system's input queue: the path it went to.
+    // One recording of `ms` milliseconds, by the commands or by the hot key Ctrl+Alt+R pressed through the
+    // system's input queue: the path it went to.
     static std::wstring Nahrat(HWND okno, DWORD ms, bool klavesou = false)
     {
         auto povel = [&](WORD id) {
@@ -81,12 +77,10 @@ protected:
         povel(40013);
         return PockatNa([&] { return !Nahrava(okno); }, 20000) ? soubor : std::wstring();
     }
-
-    bool mikrofon_ = false;
 };
 
 #define VYZADUJE_MIKROFON()                                                                   \
-    if (!mikrofon_)                                                                           \
+    if (Vystup().empty())                                                                     \
     GTEST_SKIP() << "needs the virtual microphone of tests/recording/record_test.sh"
 
 TEST_F(Okno, RecordsIntoTheListedFolderPlaysItAndWritesBothEvents)
@@ -101,41 +95,31 @@ TEST_F(Okno, RecordsIntoTheListedFolderPlaysItAndWritesBothEvents)
     EXPECT_EQ(TonbarProces::TextOkna(okno), L"Tonbar - " + slozka);
     EXPECT_TRUE(PockatNa([&] { return TextStavu(okno) == L"Tonbar - Připraven - " + slozka; }, 5000))
         << TextStavu(okno);
-
     PoslatPrikaz(okno, 40011);
     ASSERT_TRUE(PockatNa([&] { return Nahrava(okno); }, 20000)) << TextStavu(okno);
     std::wstring soubor = NahravanySoubor(okno);
     EXPECT_EQ(soubor.rfind(slozka + L"\\", 0), 0u) << soubor;
     std::wstring jmeno = soubor.substr(soubor.find_last_of(L'\\') + 1);
     // The folder watcher lists the new file while it is recorded.
-    EXPECT_TRUE(PockatNa([&] {
-        auto polozky = PolozkySeznamu(Seznam(okno));
-        return std::find(polozky.begin(), polozky.end(), jmeno) != polozky.end();
-    }));
+    EXPECT_TRUE(PockatNa([&] { return Polozky(okno) == std::vector<std::wstring>{jmeno}; }));
     // A second start while recording changes nothing.
     PoslatPrikaz(okno, 40011);
-    EXPECT_TRUE(PockatNa([&] { return Zni(okno); }, 10000)) << TextCastiStatusu(Status(okno), 2);
+    EXPECT_TRUE(PockatNa([&] { return Zni(okno); }, 10000)) << TextStavu(okno, 2);
     Sleep(5000);
     EXPECT_EQ(NahravanySoubor(okno), soubor);
     PoslatPrikaz(okno, 40013);
     ASSERT_TRUE(PockatNa([&] { return TextStavu(okno) == L"Tonbar - Připraven"; }, 20000)) << TextStavu(okno);
-
     // The end event follows the status text.
     for (const wchar_t* udalost : {L"Byl spuštěn", L"Byl ukončen"}) {
         const std::wstring text = udalost + std::wstring(L" záznam zvuku do souboru \"") + jmeno + L"\".\r\n";
         EXPECT_TRUE(PockatNa([&] { return ObsahujeUdalost(p.ChybovyVystup(), text, EVENTLOG_INFORMATION_TYPE); }))
             << p.ChybovyVystup();
     }
-
-    // The only file is the list's current one: 40030 opens it in the player.
-    ASSERT_TRUE(PockatNa([&] { return PolozkySeznamu(Seznam(okno)).size() == 1; }, 10000));
+    // The only file is the list's current one: 40030 opens it in the player, which shows its name.
     PoslatPrikaz(okno, 40030);
     HWND prehravac = p.CekatNaOkno(L"prehravac_zvuku", 20000);
     ASSERT_NE(prehravac, nullptr);
-    // The player shows the opened file's name in its status bar.
-    HWND statusPrehravace = Potomek(prehravac, STATUSCLASSNAMEW);
-    EXPECT_TRUE(PockatNa([&] { return TextCastiStatusu(statusPrehravace, 1) == jmeno; }, 10000))
-        << TextCastiStatusu(statusPrehravace, 1);
+    EXPECT_TRUE(PockatNa([&] { return TextStavu(prehravac) == jmeno; }, 10000)) << TextStavu(prehravac);
     // No "cannot open" box.
     EXPECT_FALSE(p.CekatNaZpravu(3000).has_value());
     ASSERT_TRUE(p.Zavrit());
@@ -150,9 +134,7 @@ TEST_F(Okno, StartsHiddenAndRecordingAndClosingKeepsACompleteFile)
     TonbarProces p;
     ASSERT_TRUE(p.Spustit());
     // The main window, visible or not.
-    auto hlavni = [&](HWND o) {
-        return ProcesOkna(o) == p.Pid() && TridaOkna(o) == L"tonbar";
-    };
+    auto hlavni = [&](HWND o) { return ProcesOkna(o) == p.Pid() && TridaOkna(o) == L"tonbar"; };
     HWND okno = nullptr;
     ASSERT_TRUE(PockatNa([&] { return (okno = NajitOkno(hlavni)) && Nahrava(okno); }, 30000));
     EXPECT_FALSE(IsWindowVisible(okno));
@@ -168,11 +150,10 @@ TEST_F(Okno, StartsHiddenAndRecordingAndClosingKeepsACompleteFile)
 
 TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
 {
-    if (mikrofon_)
+    if (!Vystup().empty())
         GTEST_SKIP() << "runs once, in the run without the microphone";
-    // Each dialog the main window opens modally, and how it is then answered.
-    // The rename and the delete are confirmed: their change is made whole
-    // before the program closes; the rest are cancelled and change nothing.
+    // Each modal dialog of the main window and its answer: the rename and the delete are confirmed and made
+    // whole before the program closes; the rest are cancelled and change nothing.
     const struct {
         const char* nazev;
         WORD prikaz;
@@ -201,7 +182,7 @@ TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
         HWND okno = p.CekatNaHlavniOkno();
         ASSERT_NE(okno, nullptr);
         // The only file is the list's current one.
-        ASSERT_TRUE(PockatNa([&] { return PolozkySeznamu(Seznam(okno)).size() == 1; }, 10000));
+        ASSERT_TRUE(PockatNa([&] { return Polozky(okno).size() == 1; }, 10000));
         PoslatPrikaz(okno, c.prikaz);
         HWND dialog = p.CekatNaOkno(L"#32770", 20000);
         ASSERT_NE(dialog, nullptr);
@@ -210,14 +191,12 @@ TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
                     (GetWindowLongW(GetDlgItem(dialog, IDNO), GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
         if (c.prikaz == 40028)
             SendMessageW(Potomek(dialog, L"Edit"), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"prejmenovany.wma"));
-
         PoslatPrikaz(okno, 40001);
         // The program waits for the dialog: nothing is closed under it.
         Sleep(1500);
         EXPECT_TRUE(p.Bezi());
         EXPECT_TRUE(IsWindow(dialog));
         EXPECT_TRUE(IsWindow(okno));
-
         // As the button or, for IDCANCEL, the Esc key does.
         Kliknout(dialog, c.odpoved);
         // A fatal box would hold the process and fail the wait.
@@ -227,8 +206,7 @@ TEST_F(Okno, KonecWhileEachModalDialogIsOpenClosesOnceTheDialogEnds)
         HKEY profily = nullptr;
         const std::wstring klic = KlicKonfigurace(L"profily_zaznamu");
         EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, klic.c_str(), 0, KEY_READ, &profily), ERROR_SUCCESS);
-        if (profily)
-            RegCloseKey(profily);
+        RegCloseKey(profily);  // none was opened
     }
 }
 
@@ -240,11 +218,10 @@ bool ZapsatHorkouKlavesu(UINT prikaz, UINT modifikatory, UINT vk)
                            sizeof data) == ERROR_SUCCESS;
 }
 
-// Four recordings, two by the command and two by the hot key: the number
-// wraps to 1 and is saved at close, and the default zapis_udalosti (1)
-// writes neither recording event. A second key, held by this process as by
-// another program, is reported as a warning at start and again at close
-// (every entry with a key is unregistered and counted).
+// Four recordings, two by the command and two by the hot key: the number wraps to 1 and is saved at close,
+// and the default zapis_udalosti (1) writes neither recording event. A second key, held by this process as by
+// another program, is reported as a warning at start and again at close (every entry with a key is
+// unregistered and counted).
 TEST_F(Okno, NameAndNumberWrapAroundTheHotKeyTogglesAndTheNumberIsSaved)
 {
     VYZADUJE_MIKROFON();
@@ -304,8 +281,11 @@ protected:
         k_.zapis_udalosti = 0;
         k_.soubor_parametry = 0;
         a_.zaznamnik = std::make_unique<AudioRecorder>();
-        okno_ = std::make_unique<SkryteOkno>(a_.malaIkona);
-        ikona_.Pridat(okno_->Handle(), 1, false, false);
+        // The icon sits on a hidden window of the test's own.
+        okno_ = CreateWindowExW(0, L"STATIC", L"Tonbar", WS_POPUP, 0, 0, 9, 9, nullptr, nullptr, nullptr,
+                                nullptr);
+        SendMessageW(okno_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(a_.malaIkona));
+        ikona_.Pridat(okno_, 1, false, false);
         ikona_.NastavitTitulek(L"Tonbar");
         ikona_.NastavitTip(L"Tonbar");
         ui_.ikona = &ikona_;
@@ -315,14 +295,14 @@ protected:
         if (a_.zaznamnik)
             a_.zaznamnik->Stop();
         ikona_.Odebrat();
+        DestroyWindow(okno_);
         UvolnitKonfiguraci(k_);
     }
-
     ComScope com_;
     TestFolder slozka_;
     Konfigurace k_{};
     Aplikace a_;
-    std::unique_ptr<SkryteOkno> okno_;
+    HWND okno_ = nullptr;
     IkonaOznameni ikona_;
     OknoZaznamuTest ui_;
 };
@@ -341,7 +321,6 @@ TEST_F(Rizeni, TipBalloonsAndTheNameChosenDuringTheRecordingFollowIt)
     EXPECT_EQ(bublina.text, L"Byl spuštěn záznam zvuku do souboru\n" + jmeno);
     EXPECT_EQ(bublina.druh, kBublinaInformace);
     EXPECT_TRUE(ui_.blika);
-
     // The blink alternates the two icons on the tray and the status bar.
     r.Bliknout();
     HICON prvni = ikona_.Ikona();
@@ -354,7 +333,6 @@ TEST_F(Rizeni, TipBalloonsAndTheNameChosenDuringTheRecordingFollowIt)
     HICON stavova = ui_.ikonaStavu;
     r.Bliknout();
     EXPECT_EQ(ui_.ikonaStavu, stavova);
-
     Sleep(2000);
     EXPECT_EQ(r.PrikazUkoncit(), S_OK);
     EXPECT_FALSE(r.NahravaSe());
@@ -367,9 +345,8 @@ TEST_F(Rizeni, TipBalloonsAndTheNameChosenDuringTheRecordingFollowIt)
     EXPECT_TRUE(ui_.chyby.empty());
     // A stop with nothing running neither renames nor reports.
     EXPECT_EQ(r.PrikazUkoncit(), S_FALSE);
-
-    // A name chosen during the recording: the toggle stops without it, the stop
-    // command applies it. A blink timer that cannot be set fails neither start.
+    // A name chosen during the recording: the toggle stops without it, the stop command applies it. A blink
+    // timer that cannot be set fails neither start.
     ui_.casovacJde = false;
     for (bool prepnout : {true, false}) {
         ASSERT_EQ(prepnout ? r.Prepnout() : r.SpustitZaznam(), S_OK);

@@ -1,5 +1,5 @@
-// Closing the real program while a worker waits on a stalling server of workers_e2e.sh: it ends
-// with code 0 within 10 s and Wine's heap checking (warn+heap) reports nothing.
+// Closing the real program while a worker waits on a stalling server of workers_e2e.sh: it ends with code 0
+// within 10 s and Wine's heap checking (warn+heap) reports nothing.
 #include "harness/Dialogy.h"
 #include "harness/Servery.h"
 #include "harness/TestFolder.h"
@@ -24,8 +24,8 @@ TEST(ZavreniBehemPrace, EmailFtpUploadAndUpdateCheckOnStallingServers)
     ASSERT_TRUE(SmtpServers::Available() && server.Bezi() && port && log)
         << "no SMTP, FTP or silent HTTP server: run through workers_e2e.sh";
     SmazatKonfiguraci();
-    // The list shows one recording, its current file, larger than the connections' buffers hold:
-    // the sending blocks in DATA, the slow upload is still running.
+    // The list shows one recording, its current file, larger than the connections' buffers hold: the sending
+    // blocks in DATA, the slow upload is still running.
     TestFolder slozka, uloziste;
     const size_t kVelikost = 30u * 1024 * 1024;
     WriteBytes(slozka.File(L"zaznam.wma"), RandomBytes(kVelikost, 7));
@@ -37,20 +37,14 @@ TEST(ZavreniBehemPrace, EmailFtpUploadAndUpdateCheckOnStallingServers)
     ASSERT_TRUE(ZapsatText(L"smtp_ucet", L"server", L"127.0.0.1"));
     ASSERT_TRUE(ZapsatText(L"email\\prijemci", L"email", L"eva@example.cz"));
     PresmerovaniUloziste presmerovani(Uloziste::FtpMista, uloziste.Path());
-    FtpPlace misto;
-    misto.nazev = L"Pomalý server";
-    misto.server = L"127.0.0.1";
-    misto.uzivatel = server.uzivatel;
-    misto.heslo = server.heslo;
-    misto.pasivni_rezim = true;
     FtpPlaceList mista;
-    mista.Append(misto);
+    mista.Append({.heslo = server.heslo, .nazev = L"Pomalý server", .pasivni_rezim = true,
+                  .server = L"127.0.0.1", .uzivatel = server.uzivatel});
     ASSERT_EQ(mista.Save(), S_OK);
     const std::wstring naServeru = server.Cesta(L"zaznam.wma");
     DeleteFileW(naServeru.c_str());
     ASSERT_TRUE(ZapsatText(nullptr, L"adresa_aktualizace",
                            L"http://127.0.0.1:" + Widen(port) + L"/software/tonbar/posledni_verze.txt"));
-
     const struct {
         const char* nazev;
         WORD prikaz;

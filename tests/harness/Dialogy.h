@@ -1,7 +1,5 @@
-// The one way the Windows-side tests drive a modal dialog: the dialog runs
-// on the test's thread while a driver thread finds it, types, clicks (posted,
-// so a nested dialog runs its own loop) and waits for it to close; and the
-// status bar and list of the real program, read from another process.
+// Modal dialogs run on the test's thread while a driver thread finds, types and clicks (posted, so a nested
+// dialog runs its own loop); and the real program's status bar and list, read from outside.
 #pragma once
 
 #include <windows.h>
@@ -59,9 +57,8 @@ inline HWND OknoProcesu(DWORD pid, const wchar_t* trida)
     return NajitOkno([&](HWND o) { return ProcesOkna(o) == pid && TridaOkna(o) == trida && IsWindowVisible(o); });
 }
 
-// The visible, enabled dialog (#32770) whose title begins with `titulek`
-// and that holds control `prvek` (0: any); of this process unless
-// `jinyProces`. Enabled: of nested modal dialogs, the innermost.
+// The visible, enabled dialog (#32770) whose title begins with `titulek` and that holds control `prvek` (0:
+// any); of this process unless `jinyProces`. Enabled: of nested modal dialogs, the innermost.
 inline HWND NajitDialog(const std::wstring& titulek = L"", int prvek = 0, bool jinyProces = false)
 {
     return NajitOkno([&](HWND o) {
@@ -135,8 +132,8 @@ inline std::wstring Vybrana(HWND dlg, int id)
 // Returns once the dialog's thread has finished what it was handling.
 inline void Synchronizovat(HWND dialog) { SendMessageW(dialog, WM_NULL, 0, 0); }
 
-// Runs `modal` here while `ridic` drives it from a thread of its own; what
-// `modal` returned. The driver must end the dialog.
+// Runs `modal` here while `ridic` drives it from a thread of its own; what `modal` returned. The driver must
+// end the dialog.
 inline INT_PTR Ridit(const std::function<INT_PTR()>& modal, const std::function<void()>& ridic)
 {
     std::thread t(ridic);
@@ -147,8 +144,8 @@ inline INT_PTR Ridit(const std::function<INT_PTR()>& modal, const std::function<
 
 inline HWND Potomek(HWND rodic, const wchar_t* trida) { return FindWindowExW(rodic, nullptr, trida, nullptr); }
 
-// Sends `zprava` to a window of another process with a zeroed buffer of `bajtu` bytes there, into
-// which `vstup` (given the buffer's address there) writes first; what the buffer holds afterwards.
+// Sends `zprava` to a window of another process with a zeroed buffer of `bajtu` bytes there, into which
+// `vstup` (given the buffer's address there) writes first; what the buffer holds afterwards.
 inline std::vector<char> SCiziPameti(HWND okno, UINT zprava, WPARAM w, size_t bajtu,
                                      const std::function<std::vector<char>(char*)>& vstup)
 {

@@ -9,8 +9,8 @@
 
 namespace tonbar::test {
 
-// Copies what the screen shows of `okno` into the PNG file `soubor`, after
-// letting the window paint. True when written.
+// Copies what the screen shows of `okno` into the PNG file `soubor`, after letting the window paint. True
+// when written.
 inline bool UlozitSnimekOkna(HWND okno, const std::wstring& soubor)
 {
     RedrawWindow(okno, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);

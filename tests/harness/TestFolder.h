@@ -1,5 +1,5 @@
-// Small pieces every Windows-side test needs: COM for the test's thread, a
-// folder of the test's own, removed with everything in it, and file facts.
+// Small pieces every Windows-side test needs: COM for the test's thread, a folder of the test's own, removed
+// with everything in it, and file facts.
 #pragma once
 
 #include <windows.h>

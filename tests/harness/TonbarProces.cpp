@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 namespace tonbar::test {
 
@@ -106,20 +107,11 @@ void TonbarProces::Zabit()
 
 std::string TonbarProces::ChybovyVystup() const
 {
-    // Wine sends every process's traces to the unix standard error of the
-    // process that started it, so the child's lines are in our own stderr
-    // copy; "+pid" puts the process id before each of them.
+    // Wine sends every process's traces to the unix standard error of the process that started it, so the
+    // child's lines are in our own stderr copy; "+pid" puts the process id before each of them.
     const char* log = std::getenv("TONBAR_STDERR_LOG");
-    HANDLE f = log ? CreateFileW(CestaWine(log).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE |
-                                 FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr)
-                   : INVALID_HANDLE_VALUE;
-    if (f == INVALID_HANDLE_VALUE)
-        return {};
-    std::string vystup, radky;
-    char buffer[65536];
-    for (DWORD n = 0; ReadFile(f, buffer, sizeof buffer, &n, nullptr) && n > 0;)
-        vystup.append(buffer, n);
-    CloseHandle(f);
+    std::ifstream f(CestaWine(log ? log : "").c_str(), std::ios::binary);
+    std::string vystup(std::istreambuf_iterator<char>(f), {}), radky;
     char predpona[16];
     std::snprintf(predpona, sizeof predpona, "%04lx:", static_cast<unsigned long>(pid_));
     for (size_t pos = 0, konec; pos < vystup.size(); pos = konec + 1) {
@@ -130,8 +122,8 @@ std::string TonbarProces::ChybovyVystup() const
     return radky;
 }
 
-// Wine traces each event-log text as: trace:eventlog:ReportEventW L"..." with
-// non-ASCII characters escaped; this gives that quoted form of `text`.
+// Wine traces each event-log text as: trace:eventlog:ReportEventW L"..." with non-ASCII characters escaped;
+// this gives that quoted form of `text`.
 static std::string WineDebugstr(const std::wstring& text)
 {
     std::string s = "L\"";

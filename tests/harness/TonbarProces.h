@@ -1,6 +1,5 @@
-// Drives a real Tonbar.exe from a Windows-side test running under Wine: start
-// it, wait for its windows, send commands, read texts, answer message boxes,
-// close it and read its exit code.
+// Drives a real Tonbar.exe from a test under Wine: its windows, commands, message boxes, exit code, traces
+// and configuration key.
 #pragma once
 
 #include <windows.h>
@@ -30,9 +29,7 @@ public:
     TonbarProces(const TonbarProces&) = delete;
     TonbarProces& operator=(const TonbarProces&) = delete;
 
-    // Starts the program (or another of ours: an installed copy, the setup).
-    // `winedebug` (e.g. "+eventlog") turns Wine traces on for this process;
-    // ChybovyVystup reads them back.
+    // Starts the program (or an installed copy, the setup) with Wine traces `winedebug` for ChybovyVystup.
     bool Spustit(const std::wstring& winedebug = L"-all", const std::wstring& program = CestaProgramu(),
                  const std::wstring& argumenty = L"");
 

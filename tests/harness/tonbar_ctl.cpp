@@ -22,13 +22,9 @@
 #include <string>
 #include <vector>
 
-namespace {
+using namespace tonbar::test;
 
-using tonbar::test::NajitOkno;
-using tonbar::test::PockatNa;
-using tonbar::test::ProcesOkna;
-using tonbar::test::Text;
-using tonbar::test::TridaOkna;
+namespace {
 
 HWND HlavniOkno()
 {
@@ -127,8 +123,8 @@ int wmain(int argc, wchar_t** argv)
         return 0;
     }
     if (prikaz == L"status" || prikaz == L"level") {
-        HWND status = tonbar::test::Potomek(okno, STATUSCLASSNAMEW);
-        Vypsat(tonbar::test::TextCastiStatusu(status, prikaz == L"level" ? 2 : 1));
+        HWND status = Potomek(okno, STATUSCLASSNAMEW);
+        Vypsat(TextCastiStatusu(status, prikaz == L"level" ? 2 : 1));
         return 0;
     }
     if (prikaz == L"ping" && argc > 2) {
@@ -153,21 +149,21 @@ int wmain(int argc, wchar_t** argv)
         return 0;
     }
     if (prikaz == L"shot" && argc > 3) {
-        HWND cil = lstrcmpW(argv[2], L"status") == 0 ? tonbar::test::Potomek(okno, STATUSCLASSNAMEW) : okno;
-        return cil && tonbar::test::UlozitSnimekOkna(cil, argv[3]) ? 0 : 1;
+        HWND cil = lstrcmpW(argv[2], L"status") == 0 ? Potomek(okno, STATUSCLASSNAMEW) : okno;
+        return cil && UlozitSnimekOkna(cil, argv[3]) ? 0 : 1;
     }
     if (prikaz == L"dialog" && argc > 2) {
         const std::wstring tlacitko = argv[2];
         const int id = tlacitko == L"ok" ? IDOK : tlacitko == L"cancel" ? IDCANCEL : tlacitko == L"yes" ? IDYES : IDNO;
         const DWORD cekat = argc > 3 ? static_cast<DWORD>(std::wcstoul(argv[3], nullptr, 10)) : 5000;
         HWND dialog = nullptr;
-        auto najit = [&] { return (dialog = tonbar::test::OknoProcesu(ProcesOkna(okno), L"#32770")) != nullptr; };
+        auto najit = [&] { return (dialog = OknoProcesu(ProcesOkna(okno), L"#32770")) != nullptr; };
         if (!PockatNa(najit, cekat))
             return 1;
         for (HWND dite = GetWindow(dialog, GW_CHILD); dite; dite = GetWindow(dite, GW_HWNDNEXT))
             if (lstrcmpiW(TridaOkna(dite).c_str(), L"Static") == 0 && GetWindowTextLengthW(dite) > 0)
                 Vypsat(Text(dite));
-        tonbar::test::Kliknout(dialog, id);
+        Kliknout(dialog, id);
         return 0;
     }
     if (prikaz == L"close") {

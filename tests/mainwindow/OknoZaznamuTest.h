@@ -1,5 +1,5 @@
-// The main window's side of the recording control, for tests: it records what the control asked
-// for and hands out a real notification-area icon on a hidden window of the test's own.
+// The main window's side of the recording control, for tests: it records what the control asked for and hands
+// out the notification-area icon the test gives it.
 #pragma once
 
 #include "mainwindow/IkonaOznameni.h"
@@ -48,29 +48,6 @@ public:
     IkonaOznameni* ikona = nullptr;
     std::vector<std::wstring> chyby;
     HRESULT kodChyby = S_OK;
-};
-
-// A hidden top-level window with an icon, for an IkonaOznameni to sit on.
-class SkryteOkno {
-public:
-    explicit SkryteOkno(HICON ikona)
-    {
-        WNDCLASSEXW c{sizeof c};
-        c.lpfnWndProc = DefWindowProcW;
-        c.hInstance = GetModuleHandleW(nullptr);
-        c.lpszClassName = L"tonbar_test_ikona";
-        RegisterClassExW(&c);
-        okno_ = CreateWindowExW(0, c.lpszClassName, L"Tonbar", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                                c.hInstance, nullptr);
-        SendMessageW(okno_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(ikona));
-    }
-    ~SkryteOkno() { DestroyWindow(okno_); }
-    SkryteOkno(const SkryteOkno&) = delete;
-    SkryteOkno& operator=(const SkryteOkno&) = delete;
-    HWND Handle() const { return okno_; }
-
-private:
-    HWND okno_ = nullptr;
 };
 
 } // namespace tonbar::test

@@ -1,8 +1,9 @@
-// The main window without a recording: command ranges, hot keys against the real system table,
-// the popup menus, the recording control's refusals, and the window: dispatch, Del, the close.
+// The main window without a recording: command ranges, hot keys against the real system table, the popup
+// menus, the recording control's refusals, and the window: dispatch, Del, the close.
 #include "app/Aplikace.h"
 #include "app/Konfigurace.h"
 #include "app/TestModul.h"
+#include "harness/Servery.h"
 #include "harness/TestFolder.h"
 #include "mainwindow/LogikaHlavnihoOkna.h"
 #include "mainwindow/OknoHlavni.h"
@@ -16,13 +17,12 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 
 namespace {
 
 using namespace prikaz;
 using tonbar::test::OknoZaznamuTest;
+using V = std::vector<std::wstring>;
 
 TEST(Rozsahy, EachRangeHasTwoHundredIds)
 {
@@ -49,8 +49,7 @@ TEST(HorkeKlavesy, TakenElsewhereAreCountedShownAndTheOthersRegister)
     ASSERT_NE(okno, nullptr);
     tonbar::test::TestKonfigurace konf;
     Konfigurace& k = konf.k;
-    // Entries without a key are skipped; of the two keys, Ctrl+Alt+Q is held by
-    // this thread as by another program.
+    // Entries without a key are skipped; Ctrl+Alt+Q is held by this thread as by another program.
     k.horke_klavesy[3].modifikatory = k.horke_klavesy[5].modifikatory = MOD_CONTROL | MOD_ALT;
     k.horke_klavesy[3].klavesa = 'Q';
     k.horke_klavesy[5].klavesa = 'W';
@@ -94,7 +93,8 @@ std::string Stavy(HMENU m, std::initializer_list<UINT> prikazy)
     return s;
 }
 
-TEST(Nabidky, TrayPopupFollowsTheState)
+// The tray popup, the menu bar and the profile popups, each against the state it shows.
+TEST(Nabidky, TrayMenuBarAndProfilePopupsFollowTheState)
 {
     AudioCaptureDeviceList zarizeni;
     zarizeni.Add({L"Mikrofon", L"", L""});
@@ -104,46 +104,36 @@ TEST(Nabidky, TrayPopupFollowsTheState)
     s.viditelne = true;
     s.zarizeni = &zarizeni;
     s.aktualniZarizeni = L"Mikrofon";
-    {
-        Nabidka koren = VytvoritNabidkuIkony(GetModuleHandleW(nullptr), s);
-        HMENU m = GetSubMenu(koren.Get(), 0);
-        // No profiles: their item is gone; "Mikrofon" sorts second.
-        EXPECT_EQ(Stavy(m, {kZobrazitSkryt, kUkoncit, kSpustit, kSpustitProfil, 52000 + 1, 52000}), "xg.-x.");
-    }
+    Nabidka ikona = VytvoritNabidkuIkony(GetModuleHandleW(nullptr), s);
+    // No profiles: their item is gone; "Mikrofon" sorts second.
+    HMENU m = GetSubMenu(ikona.Get(), 0);
+    EXPECT_EQ(Stavy(m, {kZobrazitSkryt, kUkoncit, kSpustit, kSpustitProfil, 52001, 52000}), "xg.-x.");
     s.viditelne = false;
     s.nahravaSe = true;
     s.profily = {{L"Porada", L"C:\\p", {}, {}}, {L"Hudba", L"C:\\h", {}, {}}};
-    Nabidka koren = VytvoritNabidkuIkony(GetModuleHandleW(nullptr), s);
-    HMENU m = GetSubMenu(koren.Get(), 0);
+    ikona = VytvoritNabidkuIkony(GetModuleHandleW(nullptr), s);
+    m = GetSubMenu(ikona.Get(), 0);
     EXPECT_EQ(Stavy(m, {kZobrazitSkryt, kSpustit, kPredvolby, kUkoncit, 52200}), ".gg..");
     EXPECT_EQ(TextPolozky(m, 52201), L"Hudba");
-}
-
-TEST(Nabidky, MenuBarHasTheProfileSubmenusAndFollowsTheState)
-{
+    // The menu bar without profiles keeps the two items, greyed.
     Nabidka bez = VytvoritHlavniMenu(GetModuleHandleW(nullptr), {});
-    // Without profiles the two items stay, greyed.
     EXPECT_EQ(Stavy(bez.Get(), {kSpustitProfil, kSlozkaProfilu}), "gg");
-    Nabidka s = VytvoritHlavniMenu(GetModuleHandleW(nullptr), {{L"Porada", L"C:\\p", {}, {}}});
-    EXPECT_EQ(Stavy(s.Get(), {52200, 52400}), "..");
-    // While recording, the file being recorded (compared ignoring case) is
-    // off limits; another file of the list is not.
+    Nabidka lista = VytvoritHlavniMenu(GetModuleHandleW(nullptr), {{L"Porada", L"C:\\p", {}, {}}});
+    EXPECT_EQ(Stavy(lista.Get(), {52200, 52400}), "..");
+    // While recording, the recorded file (compared ignoring case) is off limits; another file is not.
     StavHlavnihoOkna st;
     st.nahravaSe = st.seznam = st.vybranySoubor = true;
     st.vybrany = L"C:\\z\\a.wma";
     st.nahravany = L"C:\\Z\\A.WMA";
-    UplatnitStavyNaNabidku(s.Get(), st);
-    EXPECT_EQ(Stavy(s.Get(), {kSpustit, kUkoncit, kOdstranit}), "g.g");
+    UplatnitStavyNaNabidku(lista.Get(), st);
+    EXPECT_EQ(Stavy(lista.Get(), {kSpustit, kUkoncit, kOdstranit}), "g.g");
     st.vybrany = L"C:\\z\\b.wma";
-    UplatnitStavyNaNabidku(s.Get(), st);
-    EXPECT_EQ(Stavy(s.Get(), {kOdstranit}), ".");
+    UplatnitStavyNaNabidku(lista.Get(), st);
+    EXPECT_EQ(Stavy(lista.Get(), {kOdstranit}), ".");
     st.seznam = false;
-    UplatnitStavyNaNabidku(s.Get(), st);
-    EXPECT_EQ(Stavy(s.Get(), {kOdstranit}), "g");
-}
-
-TEST(Nabidky, ProfilePopupsListTheNamesInOrderWithTheirCommandsAtMostARange)
-{
+    UplatnitStavyNaNabidku(lista.Get(), st);
+    EXPECT_EQ(Stavy(lista.Get(), {kOdstranit}), "g");
+    // A profile popup lists the names in order with their commands, at most a range of them.
     EXPECT_EQ(VytvoritNabidkuProfilu({}, kZakladZaznamProfilu), nullptr);
     std::vector<ProfilZaznamuInfo> profily;
     for (int i = 0; i < 205; ++i)
@@ -250,10 +240,7 @@ protected:
         ASSERT_EQ(okno_->Vytvorit(), S_OK);
         Pumpovat(300);
     }
-    bool Vytvorit(const std::wstring& jmeno) const
-    {
-        return static_cast<bool>(std::ofstream(std::filesystem::path(slozka_.File(jmeno))) << "x");
-    }
+    void Vytvorit(const std::wstring& jmeno) const { tonbar::test::WriteBytes(slozka_.File(jmeno), "x"); }
     // Selects and focuses the file alone, as a click does.
     void Kliknout(const std::wstring& jmeno)
     {
@@ -263,7 +250,6 @@ protected:
                 ListView_SetItemState(Seznam(), i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     }
     HWND Seznam() const { return okno_->Seznam()->Handle(); }
-
     tonbar::test::ComScope com_;
     tonbar::test::TestKonfigurace konf_;  // the key the window writes, removed at the end
     tonbar::test::TestFolder slozka_;
@@ -271,16 +257,16 @@ protected:
     std::unique_ptr<OknoHlavni> okno_;
 };
 
-// One window: the dispatch and the device submenu; Del deletes exactly the file chosen while the
-// folder changes; a profile's folder that is missing is neither stored nor shown; then a cancelled
-// shutdown and the close sequence that runs once.
+// One window: the dispatch and the device submenu; Del deletes exactly the file chosen while the folder
+// changes; a profile's folder that is missing is neither stored nor shown; then a cancelled shutdown and the
+// close sequence that runs once.
 TEST_F(HlavniOkno, DispatchDelProfileFoldersAndTheCloseSequence)
 {
     tonbar::test::TestModul modul;
     for (const wchar_t* j : {L"b.wma", L"a.wma", L"c.wma"})
-        ASSERT_TRUE(Vytvorit(j));
-    a_.zarizeni->Add({L"Mikrofon", L"", L""});
-    a_.zarizeni->Add({L"Linka", L"", L""});
+        Vytvorit(j);
+    for (const wchar_t* d : {L"Mikrofon", L"Linka", L"Mikrofon"})
+        a_.zarizeni->Add({d, L"", L""});
     a_.zarizeni->SortAndNumber();
     Otevrit();
     HWND h = okno_->Handle();
@@ -288,39 +274,34 @@ TEST_F(HlavniOkno, DispatchDelProfileFoldersAndTheCloseSequence)
     EXPECT_EQ(IkonaHlavnihoOkna(), okno_->Ikona());
     EXPECT_EQ(okno_->TextStavu(), L"Tonbar - Připraven - " + slozka_.Path());
     EXPECT_NE(okno_->Seznam(), nullptr);
-
-    // The menu-bar popup that holds "Zvukové zařízení" and its submenu.
+    // The device submenu; `rodic`, the menu-bar popup at `pozice` that holds it.
     HMENU rodic = nullptr;
-    int pozice = -1;
+    int pozice = 0;
     auto podnabidka = [&]() -> HMENU {
-        HMENU lista = GetMenu(okno_->Handle());
-        for (int i = 0; i < GetMenuItemCount(lista); ++i) {
-            HMENU p = GetSubMenu(lista, i);
-            for (int j = 0; p && j < GetMenuItemCount(p); ++j) {
-                HMENU sub = GetSubMenu(p, j);
-                if (sub && GetMenuItemID(sub, 0) == kZakladZarizeni) {
-                    rodic = p;
-                    pozice = i;
+        for (pozice = 0; pozice < GetMenuItemCount(GetMenu(h)); ++pozice)
+            for (int j = 0; (rodic = GetSubMenu(GetMenu(h), pozice)) && j < GetMenuItemCount(rodic); ++j)
+                if (HMENU sub = GetSubMenu(rodic, j); sub && GetMenuItemID(sub, 0) == kZakladZarizeni)
                     return sub;
-                }
-            }
-        }
         return nullptr;
     };
     HMENU zarizeni = podnabidka();
     ASSERT_NE(zarizeni, nullptr);
-    ASSERT_EQ(GetMenuItemCount(zarizeni), 2);
-    EXPECT_EQ(TextPolozky(zarizeni, kZakladZarizeni + 1), L"Mikrofon");
+    ASSERT_EQ(GetMenuItemCount(zarizeni), 3);
+    for (UINT i : {0, 1, 2})
+        EXPECT_EQ(TextPolozky(zarizeni, kZakladZarizeni + i), (V{L"Linka", L"Mikrofon", L"Mikrofon #2"}[i]));
     EXPECT_EQ(Stavy(zarizeni, {kZakladZarizeni + 1}), ".");
-
-    PostMessageW(okno_->Handle(), WM_COMMAND, kZakladZarizeni + 1, 0);
+    PostMessageW(h, WM_COMMAND, kZakladZarizeni + 1, 0);
     Pumpovat(200);
     EXPECT_EQ(g_konfigurace.zarizeni.friendlyName, L"Mikrofon");
     // The next time the popup opens, the choice is checked.
-    SendMessageW(okno_->Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(rodic), MAKELPARAM(pozice, FALSE));
+    SendMessageW(h, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(rodic), MAKELPARAM(pozice, FALSE));
     zarizeni = podnabidka();
     ASSERT_NE(zarizeni, nullptr);
-    EXPECT_EQ(Stavy(zarizeni, {kZakladZarizeni + 1, kZakladZarizeni}), "x.");
+    EXPECT_EQ(Stavy(zarizeni, {kZakladZarizeni + 1, kZakladZarizeni, kZakladZarizeni + 2}), "x..");
+    // A numbered name, in any case, checks its own item.
+    g_konfigurace.zarizeni.friendlyName = L"MIKROFON #2";
+    SendMessageW(h, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(rodic), MAKELPARAM(pozice, FALSE));
+    EXPECT_EQ(Stavy(podnabidka(), {kZakladZarizeni + 1, kZakladZarizeni + 2}), ".x");
     // Stop and rename-while-recording are disabled while idle; they do nothing.
     okno_->Prikaz(kUkoncit);
     okno_->Prikaz(kPrejmenovatNahravany);
@@ -329,28 +310,25 @@ TEST_F(HlavniOkno, DispatchDelProfileFoldersAndTheCloseSequence)
     okno_->Prikaz(kSeznamSouboru);
     EXPECT_EQ(okno_->Seznam(), nullptr);
     EXPECT_EQ(g_konfigurace.zobrazit_seznam_souboru, 0u);
-    EXPECT_NE(FindWindowExW(okno_->Handle(), nullptr, L"tonbar_kl_obl", nullptr), nullptr);
+    EXPECT_NE(FindWindowExW(h, nullptr, L"tonbar_kl_obl", nullptr), nullptr);
     okno_->Prikaz(kSeznamSouboru);
     EXPECT_NE(okno_->Seznam(), nullptr);
     okno_->Prikaz(kVelkeIkony);
     EXPECT_EQ(g_konfigurace.toolbar, 2u);
     okno_->Prikaz(kMaleIkony);
     EXPECT_EQ(g_konfigurace.toolbar, 1u);
-    // Hide and show.
     okno_->Prikaz(kSkrytOkno);
-    EXPECT_FALSE(IsWindowVisible(okno_->Handle()));
+    EXPECT_FALSE(IsWindowVisible(h));
     okno_->Prikaz(kZobrazitSkryt);
-    EXPECT_TRUE(IsWindowVisible(okno_->Handle()));
+    EXPECT_TRUE(IsWindowVisible(h));
     // Without recording profiles the profile switch is shown, greyed.
-    HWND toolbar = FindWindowExW(FindWindowExW(okno_->Handle(), nullptr, REBARCLASSNAMEW, nullptr), nullptr,
+    HWND toolbar = FindWindowExW(FindWindowExW(h, nullptr, REBARCLASSNAMEW, nullptr), nullptr,
                                  TOOLBARCLASSNAMEW, nullptr);
     ASSERT_NE(toolbar, nullptr);
     EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONHIDDEN, kPrepnoutProfil, 0));
     EXPECT_FALSE(SendMessageW(toolbar, TB_ISBUTTONENABLED, kPrepnoutProfil, 0));
-
     Kliknout(L"a.wma");
-    // Del asks (No preselected); while it asks, a file is written every
-    // 100 ms and the list follows them. Yes deletes the file chosen.
+    // Del asks (No preselected) while files are written and listed; Yes deletes the file chosen.
     modul.odpoved = IDYES;
     modul.priZprave = [&] {
         for (int i = 0; i < 12; ++i) {
@@ -366,16 +344,10 @@ TEST_F(HlavniOkno, DispatchDelProfileFoldersAndTheCloseSequence)
     const auto zbyva = tonbar::test::Soubory(slozka_.Path());
     EXPECT_EQ(std::count(zbyva.begin(), zbyva.end(), L"a.wma"), 0);
     EXPECT_EQ(zbyva.size(), 14u) << "b, c and the 12 written meanwhile";
-
     // Profiles are read when their command comes.
     tonbar::test::TestFolder jina;
-    RecordingProfile chybi, je;
-    chybi.name = L"Chybí";
-    chybi.folder = slozka_.File(L"neni");
-    je.name = L"Je";
-    je.folder = jina.Path();
-    a_.profilyZaznamu.Append(chybi);
-    a_.profilyZaznamu.Append(je);
+    a_.profilyZaznamu.Append({.name = L"Chybí", .folder = slozka_.File(L"neni")});
+    a_.profilyZaznamu.Append({.name = L"Je", .folder = jina.Path()});
     const std::wstring stav = okno_->TextStavu();
     for (UINT prikaz : {kZakladSlozkaProfilu, kZakladPrepnoutProfil}) {
         modul.zpravy.clear();
@@ -386,19 +358,17 @@ TEST_F(HlavniOkno, DispatchDelProfileFoldersAndTheCloseSequence)
         EXPECT_EQ(okno_->Seznam()->GetFolder(ukazana), S_OK);
         EXPECT_EQ(ukazana, slozka_.Path());
         ASSERT_EQ(modul.zpravy.size(), 1u) << prikaz;
-        EXPECT_NE(modul.zpravy[0].text.find(chybi.folder), std::wstring::npos) << prikaz;
+        EXPECT_NE(modul.zpravy[0].text.find(slozka_.File(L"neni")), std::wstring::npos) << prikaz;
     }
     modul.zpravy.clear();
     okno_->Prikaz(kZakladSlozkaProfilu + 1);
     EXPECT_EQ(g_konfigurace.seznam_souboru_slozka, jina.Path());
     EXPECT_EQ(okno_->TextStavu(), L"Tonbar - Připraven - " + jina.Path());
     EXPECT_TRUE(modul.zpravy.empty());
-
     SendMessageW(h, WM_ENDSESSION, FALSE, 0);
     EXPECT_TRUE(okno_->KlavesyRegistrovany());
     EXPECT_NE(okno_->Seznam(), nullptr);
     EXPECT_EQ(IkonaHlavnihoOkna(), okno_->Ikona());
-
     SendMessageW(h, WM_ENDSESSION, TRUE, 0);
     EXPECT_FALSE(okno_->KlavesyRegistrovany());
     EXPECT_EQ(okno_->Seznam(), nullptr);

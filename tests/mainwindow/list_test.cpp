@@ -1,10 +1,10 @@
-// The list of recordings on a host window that owns it as the main window
-// does: what is listed, sizes past 4 GiB, sorting, selection after a refresh,
-// the folder watcher, and the file commands on the selection.
+// The list of recordings on a host window that owns it as the main window does: listing, sorting, selection
+// across refreshes, the folder watcher, and the file commands on the selection.
 #include "app/Konfigurace.h"
 #include "app/TestModul.h"
 #include "controls/Okno.h"
 #include "controls/TestOkna.h"
+#include "harness/Servery.h"
 #include "mainwindow/ListViewObsahSlozky.h"
 #include "player/OknoPrehravac.h"
 #include "settings/NastaveniTest.h"
@@ -14,13 +14,13 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <regex>
 
 using mirvak::winapi::ListViewObsahSlozky;
 using tonbar::test::Cekat;
 using tonbar::test::Pumpovat;
+using tonbar::test::ReadBytes;
+using tonbar::test::WriteBytes;
 using V = std::vector<std::wstring>;
 
 namespace {
@@ -32,14 +32,12 @@ public:
     int zmizelo = 0;  // notices that the folder has gone
     int dotazu = 0;   // files the list looked at
     V zobrazeno;
-
     bool FilterFile(const wchar_t* jmeno) override
     {
         ++dotazu;
         return mirvak::winapi::OdfiltrovatSoubor(parametry, jmeno);
     }
     void FolderShown(const wchar_t* slozka) override { zobrazeno.push_back(slozka); }
-
     MV_BEGIN_MSG_MAP(Hostitel)
     MV_MESSAGE_HANDLER(mirvak::winapi::WM_SEZNAM_ZMENA, OnZmena)
     MV_REFLECT_NOTIFICATIONS()
@@ -78,7 +76,7 @@ struct Seznam : ::testing::Test {
     Hostitel host;
     mirvak::winapi::ListViewObsahSlozky list;
     Slozka dir;
-
+    tonbar::test::TestModul modul;
     void SetUp() override
     {
         INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
@@ -93,7 +91,6 @@ struct Seznam : ::testing::Test {
         list.StopWatch();
         Pumpovat();
     }
-
     V Jmena() const
     {
         V v;
@@ -105,8 +102,7 @@ struct Seznam : ::testing::Test {
     {
         return static_cast<int>(list.Send(LVM_GETNEXTITEM, static_cast<WPARAM>(-1), stav));
     }
-    // The name of the one selected and focused file, as a click leaves it;
-    // "<...>" when the list shows anything else.
+    // The name of the one selected and focused file, as a click leaves it; else "<...>".
     std::wstring VybranyAFokus() const
     {
         int i = Vybrana(), f = Vybrana(LVNI_FOCUSED);
@@ -137,7 +133,17 @@ struct Seznam : ::testing::Test {
         t.erase(std::remove_if(t.begin(), t.end(), [](wchar_t z) { return z < L'0' || z > L'9'; }), t.end());
         return t;
     }
+    // For the file commands: the files, shown but not watched.
+    void Naplnit(std::initializer_list<const wchar_t*> jmena)
+    {
+        for (auto j : jmena)
+            WriteBytes(dir.File(j), "obsah");
+        ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
+        ASSERT_EQ(list.StopWatch(), S_OK);
+    }
+    V VeSlozce() const { return Serazeno(tonbar::test::Soubory(dir.Path())); }
 };
+using Prikazy = Seznam;
 
 // Times in 100 ns steps since 1601.
 ULONGLONG Cas(FILETIME ft)
@@ -151,30 +157,6 @@ ULONGLONG Vytvoren(const std::wstring& cesta)
     return Cas(a.ftCreationTime);
 }
 
-std::string Obsah(const std::wstring& cesta)
-{
-    std::ifstream f(std::filesystem::path(cesta), std::ios::binary);
-    return f ? std::string(std::istreambuf_iterator<char>(f), {}) : "<none>";
-}
-
-bool Zapsat(const std::wstring& cesta, const std::string& text)
-{
-    return static_cast<bool>(std::ofstream(std::filesystem::path(cesta), std::ios::binary) << text);
-}
-
-struct Prikazy : Seznam {
-    tonbar::test::TestModul modul;
-
-    void Naplnit(std::initializer_list<const wchar_t*> jmena)
-    {
-        for (auto j : jmena)
-            ASSERT_TRUE(Zapsat(dir.File(j), "obsah"));
-        ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
-        ASSERT_EQ(list.StopWatch(), S_OK);  // the tests look at the files, not the refresh
-    }
-    V VeSlozce() const { return Serazeno(tonbar::test::Soubory(dir.Path())); }
-};
-
 } // namespace
 
 TEST_F(Seznam, ListsFilesOnlyNeverDotNamesOrFolders)
@@ -182,12 +164,10 @@ TEST_F(Seznam, ListsFilesOnlyNeverDotNamesOrFolders)
     for (const wchar_t* j : {L"a.wma", L"B.WMA", L"c.mp3", L".skryty.wma", L"wma", L"d.wma.txt"})
         ASSERT_TRUE(dir.Vytvorit(j, 10));
     ASSERT_TRUE(CreateDirectoryW(dir.File(L"slozka.wma").c_str(), nullptr));
-
     host.parametry = 1;  // bit 0: .wma only, in any case
     ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
     EXPECT_EQ(Serazeno(Jmena()), (V{L"B.WMA", L"a.wma"}));
     EXPECT_EQ(host.zobrazeno, V{dir.Path()});
-
     // The options changed: all files, still no dot names or folders.
     host.parametry = 6;
     ASSERT_EQ(list.Restart(), S_OK);
@@ -195,15 +175,13 @@ TEST_F(Seznam, ListsFilesOnlyNeverDotNamesOrFolders)
     EXPECT_TRUE(list.Watching());
 }
 
-// Size in KB and the creation time (UTC, as the file system keeps it) as
-// day.month.year, unpadded hour, two-digit minute and second; sizes past
-// 4 GiB keep all their bits and sort by them.
+// Size in KB and the creation time (UTC, as the file system keeps it) as day.month.year, unpadded hour,
+// two-digit minute and second; sizes past 4 GiB keep all their bits and sort by them.
 TEST_F(Seznam, ColumnsShowSizeAndCreationTime)
 {
     list.Send(WM_SIZE, 0, MAKELPARAM(700, 300));
     EXPECT_EQ(list.Send(LVM_GETCOLUMNWIDTH, 0), 700 - 240);  // the name takes what the others leave
     EXPECT_EQ(list.Send(WM_GETDLGCODE), DLGC_WANTALLKEYS);
-
     FILETIME pred{}, po{};
     GetSystemTimeAsFileTime(&pred);
     ASSERT_TRUE(dir.Vytvorit(L"maly.wma", 3000));
@@ -215,7 +193,6 @@ TEST_F(Seznam, ColumnsShowSizeAndCreationTime)
     EXPECT_EQ(Velikost(L"maly.wma"), L"3");
     EXPECT_EQ(Velikost(L"velky.wma"), L"5242880");
     EXPECT_EQ(list.Item(Index(L"velky.wma"))->velikost, 5 * gib);
-
     const std::wstring cas = list.ItemText(Index(L"maly.wma"), 2);
     std::wsmatch m;
     ASSERT_TRUE(std::regex_match(cas, m, std::wregex(LR"((\d+)\.(\d+)\.(\d+) ([1-9]?\d):(\d\d):(\d\d))"))) << cas;
@@ -225,7 +202,6 @@ TEST_F(Seznam, ColumnsShowSizeAndCreationTime)
     ASSERT_TRUE(SystemTimeToFileTime(&ukazany, &ft)) << cas;
     EXPECT_GE(Cas(ft) / 10000000 + 1, Cas(pred) / 10000000) << cas;
     EXPECT_LE(Cas(ft) / 10000000, Cas(po) / 10000000) << cas;
-
     list.SortByColumn(1);  // first click: descending
     EXPECT_FALSE(list.Ascending());
     EXPECT_EQ(Jmena(), (V{L"velky.wma", L"tesne.wma", L"maly.wma"}));
@@ -235,8 +211,7 @@ TEST_F(Seznam, ColumnsShowSizeAndCreationTime)
 
 TEST_F(Seznam, SortsByEachColumnAndTheChosenFileStaysSelected)
 {
-    // Names, sizes and creation times in three different orders. The file
-    // system keeps its own creation times (Wine cannot set them): created b, a, C.
+    // Names, sizes and creation times in three orders (Wine cannot set creation times): created b, a, C.
     const wchar_t* jmena[] = {L"b.wma", L"a.wma", L"C.wma"};
     for (int i = 0; i < 3; ++i) {
         Sleep(30);
@@ -254,9 +229,7 @@ TEST_F(Seznam, SortsByEachColumnAndTheChosenFileStaysSelected)
     EXPECT_EQ(cesta, dir.File(L"a.wma"));
     Pumpovat();
     EXPECT_GT(host.zmen, 0) << "the owner was told";
-
-    // Each click moves the files; the chosen one stays selected and focused
-    // and stays the current file. A new column keeps the direction.
+    // The chosen file stays selected, focused and current; a new column keeps the direction.
     const struct {
         int sloupec;
         V poradi;
@@ -272,9 +245,7 @@ TEST_F(Seznam, SortsByEachColumnAndTheChosenFileStaysSelected)
         EXPECT_EQ(list.GetCurrentFile(cesta, false), S_OK);
         EXPECT_EQ(cesta, L"a.wma");
     }
-
-    // A refresh does not sort, and the file stays chosen; the next click on
-    // the same column inverts the direction that was in force.
+    // A refresh neither sorts nor loses the choice; the next click inverts the direction in force.
     list.Refresh();
     Pumpovat();
     EXPECT_EQ(VybranyAFokus(), L"a.wma");
@@ -287,9 +258,7 @@ TEST_F(Seznam, SortsByEachColumnAndTheChosenFileStaysSelected)
     ASSERT_TRUE(dir.Vytvorit(L"d.wma", 50));
     EXPECT_TRUE(Cekat([&] { return Index(L"d.wma") >= 0 && Index(L"b.wma") < 0; }, 3000));
     EXPECT_EQ(VybranyAFokus(), L"a.wma");
-
-    // New files come at the end; when the chosen file itself goes, the one
-    // that took its row is chosen.
+    // New files come at the end; when the chosen file itself goes, the one that took its row is chosen.
     EXPECT_EQ(Jmena(), (V{L"C.wma", L"a.wma", L"d.wma"}));
     ASSERT_TRUE(DeleteFileW(dir.File(L"a.wma").c_str()));
     EXPECT_TRUE(Cekat([&] { return Index(L"a.wma") < 0; }, 3000));
@@ -332,7 +301,6 @@ TEST_F(Seznam, MissingOrGoneFolderKeepsOrEmptiesTheListAndIsWatchedWhenChosenAga
     EXPECT_EQ(list.Count(), 1);
     EXPECT_TRUE(list.Watching());
     EXPECT_EQ(host.zobrazeno.size(), 1u);
-
     // The folder goes away: Restart stops watching, leaves the list alone.
     Slozka jina;
     ASSERT_TRUE(jina.Vytvorit(L"x.wma"));
@@ -347,7 +315,6 @@ TEST_F(Seznam, MissingOrGoneFolderKeepsOrEmptiesTheListAndIsWatchedWhenChosenAga
     EXPECT_EQ(s, jina.Path());
     list.Send(LVM_DELETEALLITEMS);
     EXPECT_EQ(list.GetCurrentFile(s, true), S_FALSE);
-
     // A watched folder that goes is shown as gone and watched again when chosen again.
     const std::wstring zaznamy = dir.File(L"zaznamy");
     ASSERT_TRUE(CreateDirectoryW(zaznamy.c_str(), nullptr));
@@ -355,7 +322,6 @@ TEST_F(Seznam, MissingOrGoneFolderKeepsOrEmptiesTheListAndIsWatchedWhenChosenAga
     ASSERT_EQ(list.SetFolder(zaznamy), S_OK);
     ASSERT_EQ(list.Count(), 1);
     ASSERT_TRUE(list.Watching());
-
     // Deleted as Explorer deletes: moved to the recycle bin.
     host.zmizelo = 0;
     ASSERT_TRUE(MoveFileW(zaznamy.c_str(), dir.File(L"kos").c_str()));
@@ -363,7 +329,6 @@ TEST_F(Seznam, MissingOrGoneFolderKeepsOrEmptiesTheListAndIsWatchedWhenChosenAga
     EXPECT_EQ(list.Count(), 0);
     EXPECT_FALSE(list.Watching());
     EXPECT_EQ(list.GetFolder(s), S_FALSE);
-
     // Back again and chosen again: listed and followed as before.
     ASSERT_TRUE(CreateDirectoryW(zaznamy.c_str(), nullptr));
     ASSERT_TRUE(dir.Vytvorit(L"zaznamy\\b.wma"));
@@ -374,8 +339,8 @@ TEST_F(Seznam, MissingOrGoneFolderKeepsOrEmptiesTheListAndIsWatchedWhenChosenAga
     EXPECT_TRUE(Cekat([&] { return list.Count() == 2; }, 2000));
 }
 
-// Updates come at most once a second. A stop never waits on the main
-// thread, and what the worker posted before it changes nothing.
+// Updates come at most once a second. A stop never waits on the main thread, and what the worker posted
+// before it changes nothing.
 TEST_F(Seznam, WatcherSeesABurstComeAndGoAndStopsAtOnce)
 {
     ASSERT_EQ(list.SetFolder(dir.Path()), S_OK);
@@ -395,7 +360,6 @@ TEST_F(Seznam, WatcherSeesABurstComeAndGoAndStopsAtOnce)
     EXPECT_EQ(Index(L"z0.wma"), -1);
     EXPECT_EQ(Index(L"z1.wma"), -1);
     EXPECT_GE(Index(L"z49.wma"), 0);
-
     // Changes pile up while this thread pumps nothing; the stop still ends the worker at once.
     for (int i = 0; i < 20; ++i)
         ASSERT_TRUE(dir.Vytvorit(L"s" + std::to_wstring(i) + L".wma"));
@@ -407,7 +371,6 @@ TEST_F(Seznam, WatcherSeesABurstComeAndGoAndStopsAtOnce)
     EXPECT_EQ(list.StopWatch(), S_OK);
     Pumpovat();
     EXPECT_EQ(list.Count(), 25);
-
     // A list destroyed while it watches: its window goes, a late post to it is dropped.
     HWND okno = nullptr;
     {
@@ -437,7 +400,6 @@ TEST_F(Seznam, AFileBeingWrittenIsUpdatedOnceASecondAndNothingElseMoves)
     Pumpovat();
     const int horni = static_cast<int>(list.Send(LVM_GETTOPINDEX));
     ASSERT_GT(horni, 100);
-
     // As a recording does: the file stays open and grows every 50 ms for 3 s.
     HANDLE f = CreateFileW(dir.File(L"rostouci.wma").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, 0, nullptr);
@@ -453,15 +415,12 @@ TEST_F(Seznam, AFileBeingWrittenIsUpdatedOnceASecondAndNothingElseMoves)
     // The last size (120000 bytes, 118 KB rounded up) shows within about a second.
     EXPECT_TRUE(Cekat([&] { return Velikost(L"rostouci.wma") == L"118"; }, 1500)) << Velikost(L"rostouci.wma");
     CloseHandle(f);
-    // At most one update a second, and each looks at the written file only,
-    // not at the 300 others.
+    // At most one update a second, and each looks at the written file only, not at the 300 others.
     EXPECT_GE(host.dotazu, 2);
     EXPECT_LE(host.dotazu, static_cast<int>(sekund) + 2);
     EXPECT_EQ(VybranyAFokus(), vybrany);
     EXPECT_EQ(list.Send(LVM_GETTOPINDEX), horni);
-
-    // A file goes above the rows shown and another comes: the same files
-    // stay on screen and chosen.
+    // A file goes above the rows shown and another comes: the same files stay on screen and chosen.
     const std::wstring nahore = list.ItemText(horni, 0);
     ASSERT_TRUE(DeleteFileW(dir.File(list.ItemText(3, 0)).c_str()));
     ASSERT_TRUE(dir.Vytvorit(L"novy.wma"));
@@ -479,15 +438,12 @@ TEST_F(Prikazy, DeleteAsksWithBitOneOnlyAndGoesOnAfterAFailure)
     EXPECT_EQ(modul.zpravy[0].text, L"Opravdu chcete smazat z disku vybraný soubor(-y)?\nPočet souborů: 2");
     EXPECT_EQ(modul.zpravy[0].flags & MB_TYPEMASK, static_cast<UINT>(MB_YESNO));
     EXPECT_EQ(VeSlozce(), (V{L"a.wma", L"b.wma", L"c.wma"}));
-
-    // One of the two goes while the question is open: it is skipped without
-    // a word, the other is deleted.
+    // One of the two goes while the question is open: it is skipped without a word, the other is deleted.
     modul.odpoved = IDYES;
     modul.priZprave = [&] { DeleteFileW(dir.File(L"c.wma").c_str()); };
     EXPECT_EQ(list.PrikazSmazat(7), S_OK);
     EXPECT_EQ(VeSlozce(), V{L"b.wma"});
     EXPECT_EQ(modul.zpravy.size(), 2u);
-
     // Without bit 0 nothing is asked, and a file that cannot go stops nothing.
     Naplnit({L"a.wma", L"c.wma"});
     modul.zpravy.clear();
@@ -502,7 +458,6 @@ TEST_F(Prikazy, DeleteAsksWithBitOneOnlyAndGoesOnAfterAFailure)
     ASSERT_EQ(modul.zpravy.size(), 1u);
     EXPECT_EQ(modul.zpravy[0].text.rfind(L"Některé soubory se nepodařilo smazat", 0), 0u) << "shown as an error";
     EXPECT_EQ(VeSlozce(), V{L"b.wma"});
-
     Vybrat({});
     EXPECT_EQ(list.PrikazSmazat(7), S_FALSE);  // nothing selected, nothing asked
     EXPECT_EQ(modul.zpravy.size(), 1u);
@@ -527,8 +482,7 @@ TEST_F(Prikazy, RenamePreselectsByBitTwoAsksAgainForABadNameAndLosesNothing)
     ASSERT_EQ(modul.zpravy.size(), 1u);
     EXPECT_NE(modul.zpravy[0].text.find(L"není platný"), std::wstring::npos);
     EXPECT_EQ(VeSlozce(), (V{L"jiny.wma", L"novy.wma"}));
-    EXPECT_EQ(Obsah(dir.File(L"novy.wma")), "obsah");
-
+    EXPECT_EQ(ReadBytes(dir.File(L"novy.wma")), "obsah");
     // Without bit 2 the whole name is selected; cancel changes nothing.
     list.Refresh();
     Vybrat({L"jiny.wma"});
@@ -540,22 +494,21 @@ TEST_F(Prikazy, RenamePreselectsByBitTwoAsksAgainForABadNameAndLosesNothing)
     }), S_FALSE);
     EXPECT_FALSE(vyber.at(0));
     EXPECT_EQ(VeSlozce(), (V{L"jiny.wma", L"novy.wma"}));
-
     // Onto an existing file: the system's error, and nothing is lost.
-    ASSERT_TRUE(Zapsat(dir.File(L"jiny.wma"), "druhy"));
+    WriteBytes(dir.File(L"jiny.wma"), "druhy");
     odpovedi = {L"novy.wma"};
     nabidnuto.clear();
     EXPECT_EQ(list.PrikazPrejmenovat(0, zadani), HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS));
     EXPECT_EQ(modul.zpravy.size(), 2u);
-    EXPECT_EQ(Obsah(dir.File(L"jiny.wma")), "druhy");
-    EXPECT_EQ(Obsah(dir.File(L"novy.wma")), "obsah");
+    EXPECT_EQ(ReadBytes(dir.File(L"jiny.wma")), "druhy");
+    EXPECT_EQ(ReadBytes(dir.File(L"novy.wma")), "obsah");
 }
 
-TEST_F(Prikazy, SaveAsCopiesOverwritesAndReportsAFailedCopyAndTheRecordedFileIsNotPlayed)
+TEST_F(Prikazy, SaveAsAndPlayRefusalsThenTheDataFolderUpdatesTheViewValues)
 {
     Naplnit({L"zaznam.wma"});
     Slozka cil;
-    ASSERT_TRUE(Zapsat(cil.File(L"kopie.wma"), "stare"));
+    WriteBytes(cil.File(L"kopie.wma"), "stare");
     std::wstring nabidnuto;
     EXPECT_EQ(list.PrikazUlozitJako([&](const std::wstring& jmeno, std::wstring& kam) {
         nabidnuto = jmeno;
@@ -563,9 +516,8 @@ TEST_F(Prikazy, SaveAsCopiesOverwritesAndReportsAFailedCopyAndTheRecordedFileIsN
         return S_OK;
     }), S_OK);
     EXPECT_EQ(nabidnuto, L"zaznam.wma");
-    EXPECT_EQ(Obsah(cil.File(L"kopie.wma")), "obsah");
+    EXPECT_EQ(ReadBytes(cil.File(L"kopie.wma")), "obsah");
     EXPECT_TRUE(modul.zpravy.empty());
-
     EXPECT_EQ(list.PrikazUlozitJako([](const std::wstring&, std::wstring&) { return S_FALSE; }), S_FALSE);
     HRESULT hr = list.PrikazUlozitJako([&](const std::wstring&, std::wstring& kam) {
         kam = cil.File(L"neni\\kopie.wma");
@@ -573,8 +525,7 @@ TEST_F(Prikazy, SaveAsCopiesOverwritesAndReportsAFailedCopyAndTheRecordedFileIsN
     });
     EXPECT_TRUE(FAILED(hr));
     EXPECT_EQ(modul.zpravy.size(), 1u);
-    EXPECT_EQ(Obsah(dir.File(L"zaznam.wma")), "obsah");
-
+    EXPECT_EQ(ReadBytes(dir.File(L"zaznam.wma")), "obsah");
     // Playing the file being recorded is refused.
     Vybrat({L"zaznam.wma"});
     std::wstring nahravany = dir.File(L"ZAZNAM.WMA");  // compared without case
@@ -582,18 +533,13 @@ TEST_F(Prikazy, SaveAsCopiesOverwritesAndReportsAFailedCopyAndTheRecordedFileIsN
     ASSERT_EQ(modul.zpravy.size(), 2u);
     EXPECT_EQ(modul.zpravy[1].text, L"Do tohoto souboru se právě nahrává a nelze ho proto nyní přehrávat.");
     EXPECT_FALSE(IsPlayerOpen());
-
     Vybrat({});
     list.Send(LVM_DELETEALLITEMS);
     EXPECT_EQ(list.PrikazPrehrat(true, false, L"", host), S_FALSE);  // no current file
     EXPECT_FALSE(IsPlayerOpen());
-}
-
-TEST_F(Prikazy, ShowingAnotherFolderUpdatesTheViewValues)
-{
-    Naplnit({L"a.wma"});
+    // Showing the data folder updates the view values, and a missing one changes nothing.
     Slozka data;
-    ASSERT_TRUE(Zapsat(data.File(L"d.wma"), "x"));
+    WriteBytes(data.File(L"d.wma"), "x");
     tonbar::test::TestKonfigurace konf;
     Konfigurace& k = konf.k;
     k.slozka_data = data.Path();
@@ -604,11 +550,9 @@ TEST_F(Prikazy, ShowingAnotherFolderUpdatesTheViewValues)
     EXPECT_EQ(host.zobrazeno.back(), data.Path());
     EXPECT_TRUE(list.Watching());
     EXPECT_EQ(konf.Text(L"seznam_souboru", L"slozka"), data.Path());
-
     k.slozka_data = data.File(L"neni");
     EXPECT_EQ(list.PrikazVychoziSlozka(k), E_INVALIDARG);
     EXPECT_EQ(k.seznam_souboru_slozka, data.Path());
     EXPECT_EQ(Jmena(), (V{L"d.wma"}));
-
     EXPECT_EQ(mirvak::winapi::OtevritSlozkuZaznamu(data.File(L"neni"), false), S_FALSE);
 }

@@ -1,6 +1,5 @@
-// The capture-device list, the device choice behind binding, the combo box
-// and the device submenu, with lists filled by the test where the system
-// can give only what its sound server offers.
+// The capture-device list, the device choice behind binding and the combo box, on lists of the test's own
+// where the system gives only what its sound server offers (the device submenu: the main window's test).
 #include "recording/AudioCaptureDeviceList.h"
 #include "recording/ComboBoxZarizeniZvuk.h"
 
@@ -40,8 +39,8 @@ using Jmena_t = std::vector<std::wstring>;
 
 } // namespace
 
-// Sorted ignoring case; identical names keep their enumeration order (binding
-// "N #n" relies on it) and are numbered, case variants are not.
+// Sorted ignoring case; identical names keep their enumeration order (binding "N #n" relies on it) and are
+// numbered, case variants are not.
 TEST(SeznamZarizeni, RepeatedNamesGetNumberSuffixesInSortedOrder)
 {
     const struct {
@@ -59,14 +58,15 @@ TEST(SeznamZarizeni, RepeatedNamesGetNumberSuffixesInSortedOrder)
     auto seznam = Seznam(pripady[0].system);
     EXPECT_EQ(std::tie(seznam.At(1).description, seznam.At(2).devicePath, seznam.At(3).description),
               std::make_tuple(L"a", L"p2", L"c"));
+    EXPECT_EQ(BuildDeviceMenu(AudioCaptureDeviceList(), 52000, L"Mikrofon"), nullptr);
     AudioCaptureDevice d;
     EXPECT_THROW(seznam.CopyAt(4, d), long);
     EXPECT_THROW(seznam.CopyAt(-1, d), long);
     EXPECT_THROW(seznam.At(4), long);
 }
 
-// A suffixed name means the n-th device of that name in enumeration order;
-// a stored path decides first, and a real name with a suffix wins.
+// A suffixed name means the n-th device of that name in enumeration order; a stored path decides first, and a
+// real name with a suffix wins.
 TEST(VolbaZarizeni, SuffixedNameMeansTheNthDeviceOfThatName)
 {
     std::vector<AudioCaptureDevice> system{{L"Mikrofon", L"", L"usb1"}, {L"Linka", L"", L""},
@@ -92,8 +92,8 @@ TEST(VolbaZarizeni, SuffixedNameMeansTheNthDeviceOfThatName)
     }
 }
 
-// The run's sound server offers at least its virtual microphone. (The recorder's tests bind no
-// name and an unknown one.)
+// The run's sound server offers at least its virtual microphone. (The recorder's tests bind no name and an
+// unknown one.)
 TEST(VazbaZarizeni, EnumeratesAfreshAndKeepsAFilterHeld)
 {
     ComScope com;
@@ -127,7 +127,6 @@ TEST(ComboZarizeni, ShowsTheListAndSelectsTheCurrentDevice)
         EXPECT_EQ(tonbar::test::TridaOkna(combo), L"RComboBoxAudio");
         EXPECT_EQ(GetDlgCtrlID(combo), 1037);
         EXPECT_EQ(GetWindowLongW(combo, GWL_STYLE) & 0x50000003, 0x50000003);
-
         AudioCaptureDevice vybrane;
         EXPECT_EQ(cb.GetSelected(vybrane), S_FALSE);  // no list yet
         cb.SetList(&seznam);
@@ -138,15 +137,12 @@ TEST(ComboZarizeni, ShowsTheListAndSelectsTheCurrentDevice)
         ASSERT_EQ(cb.GetSelected(vybrane), S_OK);
         EXPECT_EQ(std::tie(vybrane.friendlyName, vybrane.description, vybrane.devicePath),
                   std::make_tuple(L"Mikrofon #2", L"d2", L"p2"));
-
         // A name no device has: the first item.
         cb.Fill({L"Odpojené"});
         EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), 0);
-
         // An item whose data points past the list (the list shrank) is not usable.
         SendMessageW(combo, CB_SETITEMDATA, 0, 99);
         EXPECT_EQ(cb.GetSelected(vybrane), S_FALSE);
-
         AudioCaptureDeviceList prazdny;
         cb.SetList(&prazdny);
         cb.Fill({L"Mikrofon"});
@@ -155,31 +151,4 @@ TEST(ComboZarizeni, ShowsTheListAndSelectsTheCurrentDevice)
         EXPECT_EQ(cb.GetSelected(vybrane), S_FALSE);
     }
     EXPECT_FALSE(IsWindow(combo)) << "the control's window outlived it";
-}
-
-// Items in list order with the current one checked (its name in any case).
-TEST(NabidkaZarizeni, ItemsInListOrderWithTheCurrentOneChecked)
-{
-    AudioCaptureDeviceList prazdny;
-    EXPECT_EQ(BuildDeviceMenu(prazdny, 52000, L"Mikrofon"), nullptr);
-    auto seznam = Seznam({{L"Mikrofon"}, {L"Linka"}, {L"Mikrofon"}});
-    HMENU menu = BuildDeviceMenu(seznam, 52000, L"MIKROFON #2");
-    ASSERT_TRUE(menu);
-    ASSERT_EQ(GetMenuItemCount(menu), 3);
-    const wchar_t* ocekavane[] = {L"Linka", L"Mikrofon", L"Mikrofon #2"};
-    for (int i = 0; i < 3; ++i) {
-        wchar_t text[64] = {};
-        GetMenuStringW(menu, 52000u + i, text, 64, MF_BYCOMMAND);
-        EXPECT_STREQ(text, ocekavane[i]);
-        EXPECT_EQ((GetMenuState(menu, 52000u + i, MF_BYCOMMAND) & MF_CHECKED) != 0, i == 2) << i;
-    }
-    // Item 40049 gets the submenu and its name.
-    HMENU hlavni = CreatePopupMenu();
-    AppendMenuW(hlavni, MF_STRING, 40049, L"x");
-    EXPECT_EQ(AttachDeviceMenu(hlavni, menu), S_OK);
-    EXPECT_EQ(GetSubMenu(hlavni, 0), menu);
-    wchar_t text[64] = {};
-    GetMenuStringW(hlavni, 40049, text, 64, MF_BYCOMMAND);
-    EXPECT_STREQ(text, L"Zvukové zařízení");
-    DestroyMenu(hlavni);  // destroys the attached submenu too
 }

@@ -1,5 +1,5 @@
-// The level the status bar shows while recording and the silence warning,
-// fed with peaks every 100 ms as the level meter posts them.
+// The level the status bar shows while recording and the silence warning, fed with peaks every 100 ms as the
+// level meter posts them.
 #include "recording/HlidaniUrovne.h"
 
 #include <gtest/gtest.h>

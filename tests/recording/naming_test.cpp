@@ -1,5 +1,5 @@
-// File names of recordings, the running number and its survival across a
-// restart (Wine's registry, a key of the test's own), and the renames.
+// File names of recordings, the running number and its survival across a restart (Wine's registry, a key of
+// the test's own), and the renames.
 #include "harness/Servery.h"
 #include "harness/TestFolder.h"
 #include "recording/NazevZaznamu.h"
@@ -28,7 +28,6 @@ void WINAPI PevneHodiny(LPSYSTEMTIME t) { *t = g_pevnyCas; }
 class NazevTest : public ::testing::Test {
 protected:
     void SetUp() override { k_.slozka_data = dir_.Path(); }
-
     // The file names of the next `n` name + number recordings.
     std::vector<std::wstring> Dalsi(int n)
     {
@@ -40,7 +39,6 @@ protected:
         }
         return jmena;
     }
-
     TestModul modul_;
     TestFolder dir_;
     TestKonfigurace konf_;
@@ -48,48 +46,67 @@ protected:
     Aplikace a_;
 };
 
+// Answers the rename dialog with `odpovedi` in turn ("" or none left: cancel) and notes how it was asked;
+// `behem` is what the dialog's message loop dispatches while it is open.
+struct Zadani {
+    std::deque<std::wstring> odpovedi;
+    std::vector<std::tuple<std::wstring, const wchar_t*, bool, int>> dotazy;
+    std::function<void()> behem = [] {};
+    ZadaniTextu Funkce()
+    {
+        return [this](std::wstring& text, const wchar_t* popis, bool vybrat, int max) {
+            dotazy.emplace_back(text, popis, vybrat, max);
+            behem();
+            const std::wstring odpoved = odpovedi.empty() ? L"" : odpovedi.front();
+            if (!odpovedi.empty())
+                odpovedi.pop_front();
+            if (!odpoved.empty())
+                text = odpoved;
+            return odpoved.empty() ? 1 : 0;
+        };
+    }
+};
+
 using Jmena = std::vector<std::wstring>;
 
 } // namespace
 
-// Each mode and number width from one clock: the date modes leave the
-// number alone; without a maximum the name is fixed and takes no number.
+// Each mode, number width and clock: the date modes leave the number alone; without a maximum the name is
+// fixed and takes no number.
 TEST_F(NazevTest, NamesFollowTheModeTheWidthAndTheClock)
 {
+    const SYSTEMTIME hodiny = Cas(5, 12, 2026, 9, 7, 3);
     const struct {
         uint32_t rezim, mist, maximum;
         uint32_t cislo;
-        const wchar_t* jmeno;
+        SYSTEMTIME cas;
+        const wchar_t* jmeno;  // nullptr: refused
         uint32_t potom;
     } pripady[] = {
-        {1, 2, 500, 7, L"5.12.2026 09-07.wma", 7},    {2, 2, 500, 7, L"5.12.2026 09-07-03.wma", 7},
-        {0, 0, 500, 7, L"Záznam_7.wma", 8},           {0, 1, 500, 7, L"Záznam_7.wma", 8},
-        {0, 2, 500, 7, L"Záznam_07.wma", 8},          {0, 3, 500, 7, L"Záznam_007.wma", 8},
-        {0, 2, 500, 123, L"Záznam_123.wma", 124},     {0, 2, 0, 9999, L"Záznam.wma", 9999},
+        {1, 2, 500, 7, hodiny, L"5.12.2026 09-07.wma", 7},
+        {1, 2, 500, 7, Cas(5, 12, 2026, 9, 7, 59), L"5.12.2026 09-07.wma", 7},  // the same minute
+        {2, 2, 500, 7, hodiny, L"5.12.2026 09-07-03.wma", 7},
+        {2, 2, 500, 7, Cas(31, 1, 2027, 23, 59, 0), L"31.1.2027 23-59-00.wma", 7},
+        {3, 2, 500, 7, hodiny, nullptr, 7},
+        {0, 0, 500, 7, hodiny, L"Záznam_7.wma", 8},       {0, 1, 500, 7, hodiny, L"Záznam_7.wma", 8},
+        {0, 2, 500, 7, hodiny, L"Záznam_07.wma", 8},      {0, 3, 500, 7, hodiny, L"Záznam_007.wma", 8},
+        {0, 2, 500, 123, hodiny, L"Záznam_123.wma", 124}, {0, 2, 0, 9999, hodiny, L"Záznam.wma", 9999},
     };
     for (const auto& p : pripady) {
+        SCOPED_TRACE(p.jmeno ? Narrow(p.jmeno) : "refused");
         k_.vytv_jmena = p.rezim;
         k_.pocet_mist_cisla = p.mist;
         k_.max_pocet_souboru = p.maximum;
         a_.cisloZaznamu = p.cislo;
-        ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), S_OK) << p.jmeno;
+        g_pevnyCas = p.cas;
+        EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), p.jmeno ? S_OK : E_INVALIDARG);
         // The numbered names stay in the data folder.
-        EXPECT_EQ(a_.souborZaznamu, (p.rezim ? L"D:\\Nahravky" : dir_.Path()) + L"\\" + p.jmeno);
-        EXPECT_EQ(a_.cisloZaznamu, p.potom) << p.jmeno;
+        if (p.jmeno) {
+            EXPECT_EQ(a_.souborZaznamu, (p.rezim ? L"D:\\Nahravky" : dir_.Path()) + L"\\" + p.jmeno);
+        }
+        EXPECT_EQ(a_.cisloZaznamu, p.potom);
     }
-    // Within the same minute: the same name; the other clock fields in place.
-    k_.vytv_jmena = 1;
-    g_pevnyCas.wSecond = 59;
-    ASSERT_EQ(VytvoritJmenoZaznamu(a_, k_, L"D:\\Nahravky", PevneHodiny), S_OK);
-    EXPECT_EQ(a_.souborZaznamu, L"D:\\Nahravky\\5.12.2026 09-07.wma");
-    g_pevnyCas = Cas(5, 12, 2026, 9, 7, 3);
-    std::wstring cesta;
-    uint32_t cislo = 7;
-    k_.vytv_jmena = 2;
-    ASSERT_EQ(SestavitJmenoZaznamu(k_, L"X:", Cas(31, 1, 2027, 23, 59, 0), cislo, cesta), S_OK);
-    EXPECT_EQ(cesta, L"X:\\31.1.2027 23-59-00.wma");
-    k_.vytv_jmena = 3;
-    EXPECT_EQ(SestavitJmenoZaznamu(k_, L"X:", Cas(31, 1, 2027, 23, 59, 0), cislo, cesta), E_INVALIDARG);
+    g_pevnyCas = hodiny;
 }
 
 TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermissionAndNamesThatDoNotFitAreRefused)
@@ -100,7 +117,6 @@ TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermissionAndNamesThatDoNotFitAreRefus
     a_.cisloZaznamu = 3;
     EXPECT_EQ(Dalsi(4), (Jmena{L"Záznam_3.wma", L"Záznam_1.wma", L"Záznam_2.wma", L"Záznam_3.wma"}));
     EXPECT_EQ(a_.cisloZaznamu, 4u);
-
     k_.soubor_parametry = 0;
     a_.cisloZaznamu = 3;
     EXPECT_EQ(Dalsi(2), (Jmena{L"Záznam_3.wma"}));
@@ -108,7 +124,6 @@ TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermissionAndNamesThatDoNotFitAreRefus
     EXPECT_EQ(a_.cisloZaznamu, 4u);
     EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Záznam_3.wma"));
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"", PevneHodiny), E_INVALIDARG);
-
     // Names that do not fit are refused, not cut.
     k_.max_pocet_souboru = 500;
     a_.cisloZaznamu = 5;
@@ -122,12 +137,10 @@ TEST_F(NazevTest, NumberWrapsToOneOnlyWithPermissionAndNamesThatDoNotFitAreRefus
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"", PevneHodiny), E_INVALIDARG);
     EXPECT_EQ(a_.souborZaznamu, L"beze změny");
     EXPECT_EQ(a_.cisloZaznamu, 6u);
-
     k_.soubor_jmeno = L"Záznam";
     k_.pocet_mist_cisla = 100000;
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, L"", PevneHodiny), E_INVALIDARG);
     EXPECT_EQ(a_.cisloZaznamu, 6u);
-
     k_.vytv_jmena = 2;
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, std::wstring(800, L'd'), PevneHodiny), E_INVALIDARG);
 }
@@ -146,7 +159,6 @@ TEST_F(NazevTest, ResetAsksAndOnlyYesResetsAndSaves)
     EXPECT_EQ(modul_.zpravy[0].text,
               L"Opravdu chcete nastavit číslování záznamů od výchozí hodnoty 1?\n(Aktuální číslo následujícího záznamu je 42)");
     EXPECT_EQ(modul_.zpravy[0].flags & 0xFFF, static_cast<UINT>(MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON2));
-
     modul_.odpoved = IDYES;
     EXPECT_EQ(ResetovatCislovani(k_, a_.cisloZaznamu), S_OK);
     EXPECT_EQ(a_.cisloZaznamu, 1u);
@@ -161,7 +173,6 @@ TEST(NazevSouboru, RenameNamesMayNotLeaveTheFolder)
     for (const wchar_t* spatne : {L"", L".", L"..", L"...", L" . ", L"..\\ven.wma", L"pod/ven.wma", L"C:ven.wma",
                                   L"a*b", L"a?b", L"\"a\"", L"<a>", L"a|b", L"a\tb", L"a\x01" L"b"})
         EXPECT_EQ(OveritNazevSouboru(spatne), E_INVALIDARG) << spatne;
-
     std::wstring cesta = L"nezmeneno";
     ASSERT_EQ(CestaVeSlozce(L"C:\\Nahravky\\stary.wma", L"novy.wma", cesta), S_OK);
     EXPECT_EQ(cesta, L"C:\\Nahravky\\novy.wma");
@@ -170,32 +181,6 @@ TEST(NazevSouboru, RenameNamesMayNotLeaveTheFolder)
     EXPECT_EQ(cesta, L"C:\\Nahravky\\novy.wma");
 }
 
-namespace {
-
-// Answers the rename dialog with `odpovedi` in turn ("" or none left: cancel) and notes how it was
-// asked; `behem` is what the dialog's message loop dispatches while it is open.
-struct Zadani {
-    std::deque<std::wstring> odpovedi;
-    std::vector<std::tuple<std::wstring, const wchar_t*, bool, int>> dotazy;
-    std::function<void()> behem = [] {};
-
-    ZadaniTextu Funkce()
-    {
-        return [this](std::wstring& text, const wchar_t* popis, bool vybrat, int max) {
-            dotazy.emplace_back(text, popis, vybrat, max);
-            behem();
-            const std::wstring odpoved = odpovedi.empty() ? L"" : odpovedi.front();
-            if (!odpovedi.empty())
-                odpovedi.pop_front();
-            if (!odpoved.empty())
-                text = odpoved;
-            return odpoved.empty() ? 1 : 0;
-        };
-    }
-};
-
-} // namespace
-
 TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
 {
     a_.souborZaznamu = dir_.File(L"5.12.2026 09-07-03.wma");
@@ -203,7 +188,6 @@ TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
     Zadani z;
     EXPECT_EQ(PrejmenovatNahravany(a_, k_, false, z.Funkce()), S_FALSE);
     EXPECT_TRUE(z.dotazy.empty());
-
     // A name with a path is explained and asked again with the text as typed.
     z.odpovedi = {L"..\\ven.wma", L"Porada.wma"};
     k_.seznam_souboru_parametry = 4;
@@ -216,19 +200,16 @@ TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
     EXPECT_NE(modul_.zpravy[0].text.find(L"není platný"), std::wstring::npos);
     EXPECT_EQ(a_.noveJmenoZaznamu, dir_.File(L"Porada.wma"));
     EXPECT_TRUE(Existuje(a_.souborZaznamu));  // nothing moves before the stop
-
     ASSERT_EQ(DokoncitPrejmenovani(a_), S_OK);
     EXPECT_EQ(a_.souborZaznamu, dir_.File(L"Porada.wma"));
     EXPECT_EQ(Soubory(dir_.Path()), std::vector<std::wstring>{L"Porada.wma"});
     EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
     EXPECT_EQ(DokoncitPrejmenovani(a_), S_FALSE);
-
     // Cancel chooses nothing.
     k_.seznam_souboru_parametry = 0;
     EXPECT_EQ(PrejmenovatNahravany(a_, k_, true, z.Funkce()), S_FALSE);
     EXPECT_FALSE(std::get<2>(z.dotazy.back()));
     EXPECT_TRUE(a_.noveJmenoZaznamu.empty());
-
     // A taken name: the move fails, is reported, and the file keeps its name.
     WriteBytes(dir_.File(L"obsazeno.wma"), "jiny");
     a_.noveJmenoZaznamu = dir_.File(L"obsazeno.wma");
@@ -241,8 +222,8 @@ TEST_F(NazevTest, RenameDuringRecordingKeepsTheNameForTheStop)
     EXPECT_NE(modul_.zpravy[1].text.find(L"Systémový popis chyby"), std::wstring::npos);
 }
 
-// The date-and-time modes never replace a recording: a taken name gets
-// " (2)", " (3)" ...; the numbered modes reuse their bounded set of names.
+// The date-and-time modes never replace a recording: a taken name gets " (2)", " (3)" ...; the numbered modes
+// reuse their bounded set of names.
 TEST_F(NazevTest, ATakenDateAndTimeNameGetsTheNextFreeNumber)
 {
     const struct {
@@ -278,9 +259,9 @@ TEST_F(NazevTest, ATakenDateAndTimeNameGetsTheNextFreeNumber)
     EXPECT_EQ(VytvoritJmenoZaznamu(a_, k_, dir_.Path(), PevneHodiny), E_INVALIDARG);
 }
 
-// After the recording the name is asked only when chosen, and cancel keeps the file. Both rename
-// dialogs dispatch messages while open: whatever starts or stops meanwhile, the name goes to the
-// file the dialog was opened for.
+// After the recording the name is asked only when chosen, and cancel keeps the file. Both rename dialogs
+// dispatch messages while open: whatever starts or stops meanwhile, the name goes to the file the dialog was
+// opened for.
 TEST_F(NazevTest, RenameDialogsNameTheFileTheyWereOpenedFor)
 {
     a_.souborZaznamu = dir_.File(L"hotovo.wma");
@@ -292,7 +273,6 @@ TEST_F(NazevTest, RenameDialogsNameTheFileTheyWereOpenedFor)
     k_.soubor_parametry = 2;
     EXPECT_EQ(PrejmenovatPoZaznamu(a_, k_, z.Funkce()), S_FALSE);
     EXPECT_EQ(Soubory(dir_.Path()), std::vector<std::wstring>{L"hotovo.wma"});
-
     for (bool behemZaznamu : {true, false}) {
         SCOPED_TRACE(behemZaznamu ? "during the recording" : "after it");
         TestFolder slozka;

@@ -1,6 +1,6 @@
-// The encoding profile (the seven system profiles, .prx files with their edge cases, the video
-// header), and recordings through AudioRecorder from the microphone of record_test.sh, which
-// plays sound into it and judges the files with ffprobe/ffmpeg (disabled in the plain run).
+// The encoding profile (the seven system profiles, .prx files with their edge cases, the video header), and
+// recordings through AudioRecorder from the microphone of record_test.sh, which plays sound into it and
+// judges the files with ffprobe/ffmpeg (disabled in the plain run).
 #include "harness/Servery.h"
 #include "harness/TestFolder.h"
 #include "recording/AudioCaptureDeviceList.h"
@@ -48,6 +48,81 @@ protected:
     TestFolder dir_;
 };
 
+// A WM_MEDIA_TYPE buffer as GetMediaType fills it: the structure, then the format block it points to.
+std::vector<BYTE> VideoTyp(LONG w, LONG h, DWORD bitrate, LONGLONG avg)
+{
+    std::vector<BYTE> b(sizeof(WM_MEDIA_TYPE) + sizeof(VIDEOINFOHEADER), 0);
+    BYTE* format = b.data() + sizeof(WM_MEDIA_TYPE);
+    *reinterpret_cast<WM_MEDIA_TYPE*>(b.data()) = {MEDIATYPE_Video, {}, FALSE, FALSE, 0, FORMAT_VideoInfo, nullptr,
+                                                   sizeof(VIDEOINFOHEADER), format};
+    *reinterpret_cast<VIDEOINFOHEADER*>(format) = {{}, {}, bitrate, 0, avg, {0, w, h}};
+    return b;
+}
+
+std::wstring Vystup() { return Prostredi(L"TONBAR_RECORD_DIR"); }
+
+int Najit(const AudioCaptureDeviceList& seznam, const wchar_t* jmeno)
+{
+    for (int i = 0; i < seznam.Count(); ++i)
+        if (seznam.At(i).friendlyName == jmeno)
+            return i;
+    return -1;
+}
+
+double Sekundy(const LARGE_INTEGER& a, const LARGE_INTEGER& b)
+{
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
+}
+
+// Records `ms` milliseconds into `jmeno` and appends "file rate channels bitrate seconds" (the profile's
+// parameters, the wall clock) to `seznamFakt`, for the script to judge the file by.
+void Nahrat(AudioRecorder& r, const std::wstring& jmeno, DWORD ms, const char* seznamFakt,
+            const media::AudioProfile& ocekavany = *media::FindSystemAudioProfile(
+                media::FromGuid(media::WMProfile_V80_64StereoAudio)))
+{
+    const std::wstring soubor = Vystup() + L"\\" + jmeno;
+    LARGE_INTEGER t0, t1, t2, ts;
+    QueryPerformanceCounter(&ts);
+    ASSERT_EQ(r.Start(soubor), S_OK) << Narrow(jmeno);
+    ASSERT_TRUE(r.IsRecording());
+    // The file's time begins with the first sound (seconds after Start under Wine); so does the clock.
+    for (int i = 0; i < 500 && !r.SoundArrived(); ++i) {
+        ASSERT_EQ(r.TakeFailure(), S_OK) << Narrow(jmeno);
+        Sleep(10);
+    }
+    ASSERT_TRUE(r.SoundArrived()) << "no sound within 5 s: " << Narrow(jmeno);
+    QueryPerformanceCounter(&t0);
+    Sleep(ms);
+    QueryPerformanceCounter(&t1);
+    ASSERT_EQ(r.Stop(), S_OK);
+    QueryPerformanceCounter(&t2);
+    printf("%s: Start to the first sound %.3f s, Stop %.3f s\n", Narrow(jmeno).c_str(), Sekundy(ts, t0),
+           Sekundy(t1, t2));
+    EXPECT_FALSE(r.IsRecording());
+    EXPECT_TRUE(NotHeldOpen(soubor)) << "the writer still holds " << Narrow(jmeno);
+    std::ofstream((Vystup() + L"\\" + Widen(seznamFakt)).c_str(), std::ios::app)
+        << Narrow(jmeno) << ' ' << ocekavany.sampleRate << ' ' << ocekavany.channels << ' ' << ocekavany.bitRate
+        << ' ' << Sekundy(t0, t1) << '\n';
+}
+
+class Mikrofon : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(Vystup().empty()) << "TONBAR_RECORD_DIR is not set";
+        ASSERT_EQ(seznam_.Enumerate(), S_OK);
+        mic_ = Najit(seznam_, L"Monitor of Mikrofon");
+        ASSERT_GE(mic_, 0) << "no \"Monitor of Mikrofon\": is the PulseAudio server running?";
+        r_.SetDevice(seznam_.At(mic_));
+    }
+    ComScope com_;
+    AudioCaptureDeviceList seznam_;
+    int mic_ = -1;
+    AudioRecorder r_;
+};
+
 } // namespace
 
 TEST_F(ProfilTest, EverySystemProfileLoadsWithItsAudioStream)
@@ -68,9 +143,9 @@ TEST_F(ProfilTest, EverySystemProfileLoadsWithItsAudioStream)
     EXPECT_EQ(p.audioBitrate, 0u);
 }
 
-// A .prx file loads with or without a byte-order mark, at an odd size (the half character is
-// terminated) and up to 1 MiB; a refused file leaves nothing loaded, a path that is no file
-// is refused before the loaded profile is dropped. The file is never held open afterwards.
+// A .prx file loads with or without a byte-order mark, at an odd size (the half character is terminated) and
+// up to 1 MiB; a refused file leaves nothing loaded, a path that is no file is refused before the loaded
+// profile is dropped. The file is never held open afterwards.
 TEST_F(ProfilTest, PrxFilesLoadOrAreRefused)
 {
     constexpr HRESULT kChyba = E_UNEXPECTED;  // any failure
@@ -138,7 +213,6 @@ TEST_F(ProfilTest, RecorderRefusesBadProfilesAndDevices)
     EXPECT_EQ(r.LoadCustomProfile(dobry), S_OK);
     EXPECT_EQ(r.CustomProfileFile(), dobry);
     EXPECT_EQ(r.Profile().audioBitrate, 32024u);
-
     const std::wstring soubor = dir_.File(L"nic.wma");
     const std::pair<AudioCaptureDevice, HRESULT> zarizeni[] = {
         {{L"Zařízení, které neexistuje", L"popis", L""}, E_FAIL}, {{}, E_INVALIDARG}};
@@ -151,17 +225,6 @@ TEST_F(ProfilTest, RecorderRefusesBadProfilesAndDevices)
     EXPECT_EQ(r.Stop(), S_OK);
 }
 
-// A WM_MEDIA_TYPE buffer as GetMediaType fills it: the structure, then the format block it points to.
-static std::vector<BYTE> VideoTyp(LONG w, LONG h, DWORD bitrate, LONGLONG avg)
-{
-    std::vector<BYTE> b(sizeof(WM_MEDIA_TYPE) + sizeof(VIDEOINFOHEADER), 0);
-    BYTE* format = b.data() + sizeof(WM_MEDIA_TYPE);
-    *reinterpret_cast<WM_MEDIA_TYPE*>(b.data()) = {MEDIATYPE_Video, {}, FALSE, FALSE, 0, FORMAT_VideoInfo, nullptr,
-                                                   sizeof(VIDEOINFOHEADER), format};
-    *reinterpret_cast<VIDEOINFOHEADER*>(format) = {{}, {}, bitrate, 0, avg, {0, w, h}};
-    return b;
-}
-
 TEST(VideoHlavicka, ReadOnlyWhenTypeSizeAndPointerFit)
 {
     VideoStreamFacts f;
@@ -169,9 +232,7 @@ TEST(VideoHlavicka, ReadOnlyWhenTypeSizeAndPointerFit)
     EXPECT_EQ(std::make_tuple(f.width, f.height, f.bitrate, f.frameRate), std::make_tuple(384, 216, 114000u, 20u));
     ASSERT_TRUE(ReadVideoStreamFacts(VideoTyp(320, 240, 1, 0), f));
     EXPECT_EQ(f.frameRate, 0u);
-
-    // Another type, a format block too short, missing, claimed larger than
-    // the buffer or outside it, and a buffer too short for the structure.
+    // Another type, a format block too short, missing, larger than the buffer or outside it; a short buffer.
     static VIDEOINFOHEADER jinde{};
     const std::function<void(WM_MEDIA_TYPE*)> vady[] = {
         [](WM_MEDIA_TYPE* t) { t->formattype = FORMAT_WaveFormatEx; },
@@ -192,78 +253,8 @@ TEST(VideoHlavicka, ReadOnlyWhenTypeSizeAndPointerFit)
     EXPECT_EQ(std::make_pair(nic.width, nic.frameRate), std::make_pair(-1, 0u));
 }
 
-namespace {
-
-std::wstring Vystup() { return Prostredi(L"TONBAR_RECORD_DIR"); }
-
-int Najit(const AudioCaptureDeviceList& seznam, const wchar_t* jmeno)
-{
-    for (int i = 0; i < seznam.Count(); ++i)
-        if (seznam.At(i).friendlyName == jmeno)
-            return i;
-    return -1;
-}
-
-double Sekundy(const LARGE_INTEGER& a, const LARGE_INTEGER& b)
-{
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
-}
-
-// Records `ms` milliseconds into `jmeno` and appends "file rate channels bitrate seconds" (the profile's
-// parameters, the wall clock) to `seznamFakt`, for the script to judge the file by.
-void Nahrat(AudioRecorder& r, const std::wstring& jmeno, DWORD ms, const char* seznamFakt,
-            const media::AudioProfile& ocekavany = *media::FindSystemAudioProfile(
-                media::FromGuid(media::WMProfile_V80_64StereoAudio)))
-{
-    const std::wstring soubor = Vystup() + L"\\" + jmeno;
-    LARGE_INTEGER t0, t1, t2, ts;
-    QueryPerformanceCounter(&ts);
-    ASSERT_EQ(r.Start(soubor), S_OK) << Narrow(jmeno);
-    ASSERT_TRUE(r.IsRecording());
-    // Start does not wait for the device's first sound (seconds under Wine):
-    // the file's time begins with it, and so does the wall clock here.
-    for (int i = 0; i < 500 && !r.SoundArrived(); ++i) {
-        ASSERT_EQ(r.TakeFailure(), S_OK) << Narrow(jmeno);
-        Sleep(10);
-    }
-    ASSERT_TRUE(r.SoundArrived()) << "no sound within 5 s: " << Narrow(jmeno);
-    QueryPerformanceCounter(&t0);
-    Sleep(ms);
-    QueryPerformanceCounter(&t1);
-    ASSERT_EQ(r.Stop(), S_OK);
-    QueryPerformanceCounter(&t2);
-    printf("%s: Start to the first sound %.3f s, Stop %.3f s\n", Narrow(jmeno).c_str(), Sekundy(ts, t0),
-           Sekundy(t1, t2));
-    EXPECT_FALSE(r.IsRecording());
-    EXPECT_TRUE(NotHeldOpen(soubor)) << "the writer still holds " << Narrow(jmeno);
-    std::ofstream((Vystup() + L"\\" + Widen(seznamFakt)).c_str(), std::ios::app)
-        << Narrow(jmeno) << ' ' << ocekavany.sampleRate << ' ' << ocekavany.channels << ' ' << ocekavany.bitRate
-        << ' ' << Sekundy(t0, t1) << '\n';
-}
-
-class Mikrofon : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(Vystup().empty()) << "TONBAR_RECORD_DIR is not set";
-        ASSERT_EQ(seznam_.Enumerate(), S_OK);
-        mic_ = Najit(seznam_, L"Monitor of Mikrofon");
-        ASSERT_GE(mic_, 0) << "no \"Monitor of Mikrofon\": is the PulseAudio server running?";
-        r_.SetDevice(seznam_.At(mic_));
-    }
-    ComScope com_;
-    AudioCaptureDeviceList seznam_;
-    int mic_ = -1;
-    AudioRecorder r_;
-};
-
-} // namespace
-
-// 5 s of speech through Start/Stop; then every offered system profile and a .prx one record with
-// their own parameters; a failing step leaves the recorder idle, holding no file, and the next
-// Start works.
+// 5 s of speech through Start/Stop; then every offered system profile and a .prx one record with their own
+// parameters; a failing step leaves the recorder idle, holding no file, and the next Start works.
 TEST_F(Mikrofon, DISABLED_SpeechEveryProfileAndStartsAfterFailures)
 {
     ASSERT_EQ(r_.Profile().LoadById(media::WMProfile_V80_64StereoAudio), S_OK);
@@ -273,7 +264,6 @@ TEST_F(Mikrofon, DISABLED_SpeechEveryProfileAndStartsAfterFailures)
         ASSERT_EQ(r_.Profile().LoadById(media::ToGuid(zaznam.id)), S_OK);
         Nahrat(r_, L"profil" + std::to_wstring(++i) + L".wma", 1200, "profiles.txt", zaznam);
     }
-
     // No profile loaded: refused before the writer is configured with none.
     r_.Profile().Clear();
     const std::wstring bezProfilu = Vystup() + L"\\bez_profilu.wma";
@@ -286,8 +276,7 @@ TEST_F(Mikrofon, DISABLED_SpeechEveryProfileAndStartsAfterFailures)
     EXPECT_NE(r_.Start(nikam), S_OK);
     EXPECT_FALSE(r_.IsRecording());
     EXPECT_FALSE(Existuje(nikam));
-    // The device stays usable: the next starts record, and a start while
-    // recording first completes the running file.
+    // The device stays usable; a start while recording first completes the running file.
     const std::wstring prvni = Vystup() + L"\\po_chybe1.wma";
     ASSERT_EQ(r_.Start(prvni), S_OK);
     Sleep(800);
@@ -297,16 +286,14 @@ TEST_F(Mikrofon, DISABLED_SpeechEveryProfileAndStartsAfterFailures)
     Sleep(800);
     EXPECT_EQ(r_.Stop(), S_OK);
     EXPECT_EQ(r_.Stop(), S_OK);  // a second stop has nothing to do
-
     const std::wstring prxSoubor = Vystup() + L"\\vlastni.prx";
     WriteBytes(prxSoubor, Bajty(kPrx, true));
     ASSERT_EQ(r_.LoadCustomProfile(prxSoubor), S_OK);
     Nahrat(r_, L"vlastni.wma", 1200, "profiles.txt", {{}, u"", u"", 32024, 22050, 2});
 }
 
-// Two devices: each name binds its own device, not merely the first one.
-// (Wine lists devices by name, so it cannot show two of one name; the
-// numbering and the choice by suffix are tested on lists of the test's own.)
+// Two devices: each name binds its own device, not merely the first one. (Wine lists devices by name, so it
+// cannot show two of one name; the numbering and the choice by suffix are tested on lists of the test's own.)
 TEST_F(Mikrofon, DISABLED_EachDeviceIsBoundByItsName)
 {
     std::string jmena;
