@@ -64,9 +64,10 @@ TEST(ZavreniBehemPrace, EmailFtpUploadAndUpdateCheckOnStallingServers)
         ASSERT_NE(okno, nullptr);
         p.PoslatPrikaz(c.prikaz);
         HWND dialog = c.dialog ? p.CekatNaOkno(L"#32770") : nullptr;
-        if (c.dialog)
+        if (c.dialog) {
             ASSERT_TRUE(dialog && TonbarProces::TextOkna(dialog) == c.dialog &&
                         TonbarProces::StisknoutTlacitko(dialog, IDOK));
+        }
         ASSERT_TRUE(PockatNa(c.ceka, 30000));
         Sleep(500);  // the worker is well inside its wait
         ULONGLONG start = GetTickCount64();
