@@ -68,7 +68,8 @@ protected:
 
     FtpPlace Misto(const std::wstring& podslozka, bool pasivni = true) const
     {
-        return {server.heslo, L"Archiv nahrávek", pasivni, L"127.0.0.1", podslozka, server.uzivatel};
+        return {.heslo = server.heslo, .nazev = L"Archiv nahrávek", .pasivni_rezim = pasivni, .server = L"127.0.0.1",
+                .slozka = podslozka, .uzivatel = server.uzivatel};
     }
 
     // Runs one upload to completion; the balloon it reported, told once.
@@ -107,7 +108,10 @@ std::multimap<std::wstring, HTREEITEM> Deti(HWND strom, HTREEITEM rodic)
 // The names of `rodic`'s children, sorted, once `rozbalit` has selected or expanded it.
 std::wstring Nazvy(HWND strom, HTREEITEM rodic, bool rozbalit = false)
 {
-    rozbalit ? TreeView_Expand(strom, rodic, TVE_EXPAND) : TreeView_SelectItem(strom, rodic);
+    if (rozbalit)
+        TreeView_Expand(strom, rodic, TVE_EXPAND);
+    else
+        TreeView_SelectItem(strom, rodic);
     std::wstring nazvy;
     for (auto& [nazev, uzel] : Deti(strom, rodic))
         nazvy += nazev + L" ";
@@ -117,7 +121,8 @@ std::wstring Nazvy(HWND strom, HTREEITEM rodic, bool rozbalit = false)
 HTREEITEM Najit(HWND strom, HTREEITEM rodic, const std::wstring& nazev)
 {
     auto deti = Deti(strom, rodic);
-    return deti.count(nazev) ? deti.find(nazev)->second : nullptr;
+    auto it = deti.find(nazev);
+    return it == deti.end() ? nullptr : it->second;
 }
 
 // The folder browser when one opens within `ms`.
