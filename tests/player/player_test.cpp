@@ -5,7 +5,6 @@
 #include "app/IMirvakModul.h"
 #include "app/Konfigurace.h"
 #include "app/TestModul.h"
-#include "controls/TestOkna.h"
 #include "harness/Dialogy.h"
 #include "harness/TestFolder.h"
 #include "media/asf/AsfWriter.h"
@@ -13,6 +12,7 @@
 #include "player/AudioPlayback.h"
 #include "player/OknoPrehravac.h"
 #include "player/PrehravacZdroje.h"
+#include "settings/NastaveniTest.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +74,7 @@ void WriteGarbage(const std::wstring& path) {
 
 // Pumps this thread's messages until `done` holds or `ms` pass.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms) {
-    return tonbar::test::PockatNa([&] { return tonbar::test::Pumpovat(), done(); }, ms);
+    return tonbar::test::Cekat(done, ms);
 }
 
 void PumpFor(DWORD ms) { PumpUntil([] { return false; }, ms); }
