@@ -30,7 +30,10 @@ tonbar_env_start() {
   export TONBAR_RUN_DIR
   export HOME="$TONBAR_RUN_DIR/home" XDG_RUNTIME_DIR="$TONBAR_RUN_DIR/run"
   export WINEPREFIX="$TONBAR_RUN_DIR/wine" WINEDEBUG="${WINEDEBUG:--all}"
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No .NET or Gecko prompts; and no winemenubuilder, which would mirror each
+  # shortcut a setup makes into HOME from a process of its own, reading the
+  # program's file while the tests go on with it.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   mkdir -p "$HOME" "$XDG_RUNTIME_DIR" "$TONBAR_RUN_DIR/tmp"
   chmod 700 "$XDG_RUNTIME_DIR"
   trap tonbar_env_cleanup EXIT

@@ -10,6 +10,7 @@
 
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <tlhelp32.h>
 #include <wrl/client.h>
 
 #include <gtest/gtest.h>
@@ -82,6 +83,26 @@ DWORD Dobehnout(const std::wstring& program, const std::wstring& argumenty, DWOR
     if (!p.Spustit(L"-all", program, argumenty))
         return 998;
     return p.CekatNaKonec(ms).value_or(999);
+}
+
+// Whether a Tonbar runs: its instance mutex exists, which is what the setup asks.
+bool BeziTonbar()
+{
+    return static_cast<bool>(mirvak::winapi::Handle(OpenMutexW(SYNCHRONIZE, FALSE, L"tonbar_apl")));
+}
+
+// What may make a setup refuse or fail, for a failure's message: the Tonbar processes running, the free space.
+std::string Okolnosti()
+{
+    std::string s = "Tonbar.exe running:";
+    mirvak::winapi::FileHandle snimek(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W p{sizeof p};
+    for (BOOL ok = snimek && Process32FirstW(snimek.Get(), &p); ok; ok = Process32NextW(snimek.Get(), &p))
+        if (_wcsicmp(p.szExeFile, L"Tonbar.exe") == 0)
+            s += " pid " + std::to_string(p.th32ProcessID);
+    ULARGE_INTEGER volne{};
+    GetDiskFreeSpaceExW(L"C:\\", &volne, nullptr, nullptr);
+    return s + "; free on C: " + std::to_string(volne.QuadPart >> 20) + " MB";
 }
 
 // Ends a setup or uninstaller a failed check left open: it would hold the run's standard error and stall it.
@@ -167,6 +188,8 @@ protected:
         plocha = ZnamaSlozka(vsem ? FOLDERID_PublicDesktop : FOLDERID_Desktop);
         Uklidit();
         SmazatKonfiguraci();
+        // A Tonbar of an earlier test may still be ending; the setup would refuse to run beside it.
+        ASSERT_TRUE(PockatNa([] { return !BeziTonbar(); }, 30000)) << Okolnosti();
     }
 
     void TearDown() override
@@ -198,7 +221,7 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
     ASSERT_GT(dodany.size(), 100000u);
 
     // Silent installation.
-    ASSERT_EQ(Dobehnout(CestaSetupu(), r.argumenty), 0u);
+    ASSERT_EQ(Dobehnout(CestaSetupu(), r.argumenty), 0u) << Okolnosti();
     ASSERT_TRUE(ReadBytes(exe) == dodany) << "no or another Tonbar.exe in " << std::string(slozka.begin(), slozka.end());
     EXPECT_TRUE(Existuje(slozka + L"\\Uninstall.exe"));
 
@@ -226,7 +249,7 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
     // Marked, so that a replaced file shows (the setup keeps the file times).
     WriteBytes(exe, dodany + "tonbar-package-test");
     const std::string oznaceny = ReadBytes(exe);
-    ASSERT_EQ(oznaceny, dodany + "tonbar-package-test");
+    ASSERT_TRUE(oznaceny == dodany + "tonbar-package-test") << "the installed file was not rewritten; " << Okolnosti();
     {
         TonbarProces tonbar;
         ASSERT_TRUE(tonbar.Spustit(L"-all", cil.empty() ? exe : cil));
@@ -289,7 +312,7 @@ TEST_P(Instalace, InstallStartRefuseWhileRunningUpgradeUninstall)
         veSlozce = std::make_unique<SouborUzivatele>(slozka + L"\\moje-nahravka.wma", "kept beside the program");
 
     // Upgrade in place: the program is replaced, nothing of the user's changes.
-    ASSERT_EQ(Dobehnout(CestaSetupu(), r.argumenty), 0u);
+    ASSERT_EQ(Dobehnout(CestaSetupu(), r.argumenty), 0u) << Okolnosti();
     EXPECT_TRUE(ReadBytes(exe) == dodany) << "the upgrade did not replace Tonbar.exe";
     EXPECT_EQ(Hodnoty(r.koren, kUninstKlic)[L"InstallLocation"], slozka);
     EXPECT_TRUE(Hodnoty(r.jinyKoren, kUninstKlic).empty());
