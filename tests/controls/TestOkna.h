@@ -2,6 +2,7 @@
 #pragma once
 
 #include "controls/Okno.h"
+#include "harness/Dialogy.h"
 #include "harness/TestFolder.h"
 
 #include <algorithm>
@@ -48,16 +49,6 @@ private:
         return 0;
     }
 };
-
-// Delivers the posted messages of this thread.
-inline void Pumpovat()
-{
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-    }
-}
 
 // A control printed into a 32-bit bitmap the way the system asks for it
 // (an owner-drawn static sends WM_DRAWITEM to its parent, which reflects it).

@@ -77,6 +77,25 @@ inline bool PockatNa(const std::function<bool()>& podminka, DWORD ms = 10000)
     return true;
 }
 
+// Delivers the messages waiting for this thread.
+inline void Pumpovat()
+{
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+}
+
+// PockatNa for windows of this thread: delivers its messages while it polls.
+inline bool Cekat(const std::function<bool()>& podminka, DWORD ms = 10000)
+{
+    return PockatNa([&] {
+        Pumpovat();
+        return podminka();
+    }, ms);
+}
+
 inline HWND CekatNaDialog(const std::wstring& titulek = L"", int prvek = 0, DWORD ms = 10000, bool jinyProces = false)
 {
     HWND nalez = nullptr;

@@ -21,19 +21,6 @@ namespace tonbar::test {
 
 using ZaznamZprav = TestModul;
 
-// Polls `podminka` for at most `ms`, delivering this thread's messages meanwhile.
-inline bool Cekat(const std::function<bool()>& podminka, DWORD ms = 10000)
-{
-    return PockatNa([&] {
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageW(&m);
-        }
-        return podminka();
-    }, ms);
-}
-
 // A configuration with its defaults, stored under a key of the test's own
 // that is removed at the end.
 class TestKonfigurace {
